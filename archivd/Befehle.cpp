@@ -1,0 +1,262 @@
+#include "Befehle.h"
+
+#include "Fehler.h"
+#include "Passwort.h"
+#include "Registry.h"
+#include "http/HttpServer.h"
+#include "model/Modell.h"
+#include "storage/Datenbank.h"
+#include "storage/ObjektSpeicher.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <csignal>
+#include <thread>
+
+#include <pthread.h>
+#include <unistd.h>
+
+namespace archiv::archivd {
+
+namespace {
+
+QTextStream &aus()
+{
+    static QTextStream s(stdout);
+    return s;
+}
+
+QTextStream &err()
+{
+    static QTextStream s(stderr);
+    return s;
+}
+
+const QString StandardDb = QStringLiteral("archiv.sqlite");
+
+const char *Uebersicht =
+    "Aufruf: archivd BEFEHL [OPTIONEN]\n"
+    "\n"
+    "Der Archivserver: bedient die Namensräume TSARCHIV (Archiv) und TESSAM (WWS-Benutzer).\n"
+    "\n"
+    "Befehle:\n"
+    "  serve    Server starten (Standard: archiv.sqlite, 127.0.0.1:1972)\n"
+    "  init     leeres Archiv anlegen oder auf den neuesten Stand bringen\n"
+    "  demo     Archiv mit Demodaten füllen\n"
+    "  user     WWS-Benutzer verwalten (add, passwd, disable)\n"
+    "  check    Archiv prüfen (Integrität der Datenbank)\n"
+    "\n"
+    "Jeder Befehl kennt --help.\n";
+
+void dbOption(QCommandLineParser &p)
+{
+    p.addOption({QStringLiteral("db"), QStringLiteral("SQLite-Datei oder postgresql://-Adresse (Standard: archiv.sqlite)."),
+                 QStringLiteral("ort"), StandardDb});
+}
+
+bool auswerten(QCommandLineParser &p, const QStringList &args, const QString &beschreibung)
+{
+    p.setApplicationDescription(beschreibung);
+    p.addHelpOption();
+    if (!p.parse(args)) {
+        err() << p.errorText() << Qt::endl;
+        return false;
+    }
+    if (p.isSet(QStringLiteral("help"))) {
+        aus() << p.helpText() << Qt::flush;
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<Datenbank> oeffnen(const QString &ort)
+{
+    auto db = Datenbank::oeffnen(ort);
+    db->migrieren();
+    return db;
+}
+
+int serve(const QStringList &args)
+{
+    QCommandLineParser p;
+    dbOption(p);
+    p.addOption({QStringLiteral("listen"), QStringLiteral("Adresse und Port (Standard: 127.0.0.1:1972; Port 0 = frei wählen)."),
+                 QStringLiteral("adresse:port"), QStringLiteral("127.0.0.1:1972")});
+    if (!auswerten(p, args, QStringLiteral("Startet den Archivserver.")))
+        return p.isSet(QStringLiteral("help")) ? 0 : 2;
+    const QString listen = p.value(QStringLiteral("listen"));
+    const qsizetype doppelpunkt = listen.lastIndexOf(u':');
+    bool ok = false;
+    const int port = doppelpunkt > 0 ? listen.mid(doppelpunkt + 1).toInt(&ok) : 0;
+    if (!ok || port < 0 || port > 65535) {
+        err() << "archivd: --listen erwartet ADRESSE:PORT, nicht \"" << listen << "\"" << Qt::endl;
+        return 2;
+    }
+    QString host = listen.left(doppelpunkt);
+    if (host.startsWith(u'[') && host.endsWith(u']'))
+        host = host.mid(1, host.size() - 2);
+
+    // SIGINT and SIGTERM are taken by a thread of their own, so the server
+    // stops cleanly between requests.
+    sigset_t signale;
+    sigemptyset(&signale);
+    sigaddset(&signale, SIGINT);
+    sigaddset(&signale, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signale, nullptr);
+
+    auto db = oeffnen(p.value(QStringLiteral("db")));
+    HttpServer server(*db, Registry::standard());
+    const int gebunden = server.binden(host, port);
+    if (gebunden < 0) {
+        err() << "archivd: " << listen << " ist nicht verfügbar" << Qt::endl;
+        return 1;
+    }
+    std::thread waechter([&server, signale] {
+        int signal = 0;
+        sigwait(&signale, &signal);
+        server.stoppen();
+    });
+    waechter.detach();
+    aus() << "archivd: listening on " << host << ':' << gebunden << " (" << db->beschreibung() << ")" << Qt::endl;
+    server.laufen();
+    aus() << "archivd: stopped" << Qt::endl;
+    return 0;
+}
+
+int init(const QStringList &args)
+{
+    QCommandLineParser p;
+    dbOption(p);
+    if (!auswerten(p, args, QStringLiteral("Legt ein leeres Archiv an oder bringt sein Schema auf den neuesten Stand.")))
+        return p.isSet(QStringLiteral("help")) ? 0 : 2;
+    auto db = oeffnen(p.value(QStringLiteral("db")));
+    aus() << "archivd: Archiv " << db->beschreibung() << " hat Schema-Version " << db->schemaVersion() << Qt::endl;
+    return 0;
+}
+
+int check(const QStringList &args)
+{
+    QCommandLineParser p;
+    dbOption(p);
+    if (!auswerten(p, args, QStringLiteral("Prüft die Integrität des Archivs.")))
+        return p.isSet(QStringLiteral("help")) ? 0 : 2;
+    auto db = Datenbank::oeffnen(p.value(QStringLiteral("db")));
+    QString bericht;
+    const bool ok = db->pruefeIntegritaet(&bericht);
+    aus() << bericht << Qt::endl;
+    return ok ? 0 : 1;
+}
+
+int demo(const QStringList &args)
+{
+    // The demo generator draws pages with the imaging library, which needs
+    // Qt Gui; it is a program of its own so the server stays free of it.
+    const QString programm = QCoreApplication::applicationDirPath() + QStringLiteral("/archivd-demo");
+    if (!QFileInfo(programm).isExecutable()) {
+        err() << "archivd: " << programm << " fehlt" << Qt::endl;
+        return 1;
+    }
+    std::vector<QByteArray> teile;
+    teile.push_back(QFile::encodeName(programm));
+    for (const QString &a : args.mid(1))
+        teile.push_back(a.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &t : teile)
+        argv.push_back(t.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    err() << "archivd: " << programm << " lässt sich nicht starten" << Qt::endl;
+    return 1;
+}
+
+QString passwortLesen(QCommandLineParser &p)
+{
+    if (p.isSet(QStringLiteral("password")))
+        return p.value(QStringLiteral("password"));
+    // One line from standard input, without its line end; blanks are kept.
+    QTextStream ein(stdin);
+    return ein.readLine();
+}
+
+int user(const QStringList &args)
+{
+    QCommandLineParser p;
+    dbOption(p);
+    p.addPositionalArgument(QStringLiteral("aktion"), QStringLiteral("add, passwd oder disable"));
+    p.addPositionalArgument(QStringLiteral("firma"), QStringLiteral("Firmennummer"));
+    p.addPositionalArgument(QStringLiteral("code"), QStringLiteral("WWS-Personalcode"));
+    p.addOption({QStringLiteral("name"), QStringLiteral("Name in der Form \"Nachname,Vorname\" (add)."), QStringLiteral("name")});
+    p.addOption({QStringLiteral("password"),
+                 QStringLiteral("Passwort (add, passwd); ohne diese Option wird eine Zeile von der Standardeingabe gelesen."),
+                 QStringLiteral("passwort")});
+    if (!auswerten(p, args, QStringLiteral("Verwaltet die WWS-Benutzer, die speichern dürfen.")))
+        return p.isSet(QStringLiteral("help")) ? 0 : 2;
+    const QStringList pos = p.positionalArguments();
+    if (pos.size() != 3 || !QStringList{"add", "passwd", "disable"}.contains(pos.at(0))) {
+        err() << "archivd user: erwartet add|passwd|disable FIRMA CODE" << Qt::endl;
+        return 2;
+    }
+    auto db = oeffnen(p.value(QStringLiteral("db")));
+    const QString id = pos.at(1) + QStringLiteral("||") + pos.at(2);
+    const Klasse &k = *Modell::instanz().klasse(QStringLiteral("TS.ParPersEdv"));
+    ObjektSpeicher objekte(*db);
+    Transaktion t(*db);
+    const auto zeile = objekte.zeile(k, id);
+    if (pos.at(0) == QLatin1String("add")) {
+        if (zeile) {
+            err() << "archivd user: Benutzer " << id << " gibt es schon" << Qt::endl;
+            return 1;
+        }
+        protokoll::SpeicherAnfrage a;
+        a.props = {{"Firma", pos.at(1)}, {"Pcode", pos.at(2)}, {"pname", p.value(QStringLiteral("name"))}, {"aktiv", "J"}};
+        const QString neu = objekte.speichernInTransaktion(k, QString(), a).id;
+        db->ausfuehren(QStringLiteral("UPDATE ts_parpersedv SET passwort = ? WHERE id = ?"),
+                       {passwortHash(passwortLesen(p)), *objekte.zeile(k, neu)});
+    } else if (!zeile) {
+        err() << "archivd user: Benutzer " << id << " gibt es nicht" << Qt::endl;
+        return 1;
+    } else if (pos.at(0) == QLatin1String("passwd")) {
+        db->ausfuehren(QStringLiteral("UPDATE ts_parpersedv SET passwort = ?, version = version + 1 WHERE id = ?"),
+                       {passwortHash(passwortLesen(p)), *zeile});
+    } else {
+        db->ausfuehren(QStringLiteral("UPDATE ts_parpersedv SET aktiv = 'N', version = version + 1 WHERE id = ?"), {*zeile});
+    }
+    t.bestaetigen();
+    aus() << "archivd user: " << pos.at(0) << ' ' << id << " erledigt" << Qt::endl;
+    return 0;
+}
+
+} // namespace
+
+int befehlAusfuehren(const QStringList &argumente)
+{
+    const QString befehl = argumente.value(1);
+    QStringList rest = argumente.mid(1);
+    rest[0] = QStringLiteral("archivd ") + befehl;
+    try {
+        if (befehl == QLatin1String("serve"))
+            return serve(rest);
+        if (befehl == QLatin1String("init"))
+            return init(rest);
+        if (befehl == QLatin1String("demo"))
+            return demo(rest);
+        if (befehl == QLatin1String("user"))
+            return user(rest);
+        if (befehl == QLatin1String("check"))
+            return check(rest);
+    } catch (const AnfrageFehler &e) {
+        err() << "archivd: " << e.meldung() << Qt::endl;
+        return 1;
+    }
+    if (befehl.isEmpty() || befehl == QLatin1String("--help") || befehl == QLatin1String("-h") || befehl == QLatin1String("help")) {
+        aus() << Uebersicht << Qt::flush;
+        return befehl.isEmpty() ? 2 : 0;
+    }
+    err() << "archivd: unbekannter Befehl \"" << befehl << "\"\n\n" << Uebersicht << Qt::flush;
+    return 2;
+}
+
+} // namespace archiv::archivd

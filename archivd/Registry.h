@@ -1,0 +1,70 @@
+#pragma once
+
+#include "common/Protokoll.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace archiv::archivd {
+
+class Datenbank;
+class ObjektSpeicher;
+class BlobSpeicher;
+
+struct Kontext
+{
+    Datenbank &db;
+    ObjektSpeicher &objekte;
+    BlobSpeicher &blobs;
+};
+
+using AbfrageFunktion = std::function<protokoll::Zeilen(Kontext &, const QStringList &args)>;
+// id is set when the method was called on one object.
+using MethodenFunktion = std::function<protokoll::AufrufErgebnis(Kontext &, const QStringList &args, const QString &id)>;
+
+struct AbfrageEintrag
+{
+    QString klasse;
+    QString name;
+    int minArgs = 0;
+    int maxArgs = 0;
+    AbfrageFunktion ausfuehren;
+};
+
+struct MethodenEintrag
+{
+    QString klasse;
+    QString name;
+    int minArgs = 0;
+    int maxArgs = 0;
+    MethodenFunktion ausfuehren;
+    bool objektMethode = false; // needs the id of an object
+};
+
+// Every class query and class method the server answers. Each is added in
+// one place (a registrieren... function in storage/abfragen) and reached by
+// class and name.
+class Registry
+{
+public:
+    static const Registry &standard();
+
+    void abfrage(AbfrageEintrag e);
+    void methode(MethodenEintrag e);
+
+    // Throw AnfrageFehler (404 unknown, 400 wrong argument count).
+    const AbfrageEintrag &findeAbfrage(const QString &klasse, const QString &name, int argumente) const;
+    const MethodenEintrag &findeMethode(const QString &klasse, const QString &name, int argumente) const;
+
+    const QList<AbfrageEintrag> &abfragen() const { return m_abfragen; }
+    const QList<MethodenEintrag> &methoden() const { return m_methoden; }
+
+private:
+    QList<AbfrageEintrag> m_abfragen;
+    QList<MethodenEintrag> m_methoden;
+};
+
+} // namespace archiv::archivd

@@ -1,0 +1,439 @@
+#include "demo/DemoArchiv.h"
+
+#include "Fehler.h"
+#include "Passwort.h"
+#include "demo/Seitenmaler.h"
+#include "imaging/TiffDatei.h"
+#include "model/Modell.h"
+#include "storage/BlobSpeicher.h"
+#include "storage/Datenbank.h"
+#include "storage/ObjektSpeicher.h"
+
+#include <QDate>
+#include <QHash>
+#include <QTextStream>
+
+#include <memory>
+
+namespace archiv::archivd {
+
+namespace {
+
+struct Belegtyp
+{
+    const char *code;
+    const char *name;
+    const char *vollst;
+    const char *wws;
+    const char *barcode;
+    int nummernBasis;
+    int gewicht;
+    QList<int> eigenschaften;
+};
+
+struct Eigenschaft
+{
+    int id;
+    const char *name;
+    const char *auswahl;
+    const char *suche;
+    const char *aendern;
+    const char *anzeige;
+    const char *neu;
+    const char *ziel;
+};
+
+const QList<Belegtyp> &typen()
+{
+    static const QList<Belegtyp> t{
+        {"ER", "Eingangsrechnung", "J", "J", "J", 10000, 25, {2, 8, 9, 3, 17, 16, 22, 24, 5}},
+        {"AR", "Ausgangsrechnung", "J", "J", "J", 50000, 25, {1, 9, 3, 17, 16, 22, 18, 5}},
+        {"LS", "Lieferschein", "N", "J", "J", 20000, 15, {1, 9, 10, 3, 23, 18}},
+        {"BE", "Bestellung", "N", "J", "N", 30000, 8, {2, 3, 17, 26}},
+        {"GU", "Gutschrift", "J", "J", "N", 60000, 4, {1, 10, 3, 16}},
+        {"RK", "Rechnungskorrektur", "N", "J", "J", 0, 3, {2, 10, 3, 5}},
+        {"KA", "Kassenbeleg", "J", "N", "N", 1, 12, {7, 3, 16, 22}},
+        {"AN", "Angebot", "N", "N", "N", 40000, 4, {1, 3, 26, 18}},
+        {"KO", "Korrespondenz", "N", "N", "N", 1, 3, {1, 2, 5, 11}},
+        {"VE", "Vertrag", "N", "N", "N", 100, 1, {1, 2, 26, 11, 5}},
+    };
+    return t;
+}
+
+const QHash<int, Eigenschaft> &eigenschaften()
+{
+    static const QHash<int, Eigenschaft> e{
+        {1, {1, "Kunde", "N", "J", "N", "J", "J", ""}},
+        {2, {2, "Lieferant", "N", "J", "N", "J", "J", ""}},
+        {3, {3, "Mitarbeiter", "J", "N", "J", "J", "J", ""}},
+        {5, {5, "Bemerkung", "N", "N", "J", "J", "J", ""}},
+        {7, {7, "Kasse", "J", "N", "N", "J", "J", ""}},
+        {8, {8, "Lieferschein", "N", "N", "J", "J", "J", "LS"}},
+        {9, {9, "Bestellung", "N", "N", "J", "J", "J", "BE"}},
+        {10, {10, "Rechnung", "N", "N", "J", "J", "J", "ER"}},
+        {11, {11, "Interne Nr.", "N", "N", "N", "N", "J", ""}},
+        {16, {16, "Profitcenter", "J", "N", "J", "J", "J", ""}},
+        {17, {17, "Abteilung", "J", "N", "J", "J", "J", ""}},
+        {18, {18, "Artikel", "N", "J", "J", "J", "J", ""}},
+        {22, {22, "Zahlungsart", "J", "N", "J", "J", "J", ""}},
+        {23, {23, "Lager", "J", "N", "J", "J", "J", ""}},
+        {24, {24, "Kostenstelle", "J", "N", "J", "J", "J", ""}},
+        {26, {26, "Projekt", "J", "N", "J", "J", "J", ""}},
+    };
+    return e;
+}
+
+const QStringList Nachnamen{"Müller", "Schmidt", "Schneider", "Fischer", "Weber", "Meyer", "Wagner", "Becker", "Schulz",
+                            "Hoffmann", "Koch", "Richter", "Klein", "Wolf", "Schröder", "Neumann", "Schwarz", "Braun"};
+const QStringList Firmenwoerter{"Handel", "Baustoffe", "Elektro", "Metallbau", "Holz", "Papier", "Logistik", "Feinkost",
+                                "Werkzeug", "Textil", "Agrar", "Technik"};
+const QStringList Rechtsformen{"GmbH", "KG", "GmbH & Co. KG", "e.K.", "AG", "OHG"};
+const QStringList Orte{"Hamburg", "Bremen", "Hannover", "Kiel", "Lübeck", "Oldenburg", "Osnabrück", "Münster", "Bielefeld"};
+const QStringList Artikel{"Schraube M8", "Dübel 10mm", "Kabel NYM 3x1.5", "Spanplatte 19mm", "Kopierpapier A4",
+                          "Winkel verzinkt", "Leim 750g", "Steckdose", "Rohr 22mm", "Palette", "Folie", "Karton"};
+
+} // namespace
+
+DemoArchiv::DemoArchiv(Datenbank &db, DemoOptionen optionen) : m_db(db), m_opt(optionen), m_zufall(optionen.seed) {}
+
+QString DemoArchiv::speichern(const QString &klasse, const QMap<QString, QString> &props, const QMap<QString, QString> &refs)
+{
+    static thread_local std::unique_ptr<ObjektSpeicher> objekte;
+    if (!objekte)
+        objekte = std::make_unique<ObjektSpeicher>(m_db);
+    protokoll::SpeicherAnfrage a;
+    a.props = props;
+    a.refs = refs;
+    return objekte->speichernInTransaktion(*Modell::instanz().klasse(klasse), QString(), a).id;
+}
+
+void DemoArchiv::erzeugen()
+{
+    if (!m_db.istLeer())
+        throw AnfrageFehler::ungueltig(QStringLiteral("Das Archiv %1 enthält schon Daten; die Demodaten brauchen ein leeres Archiv")
+                                           .arg(m_db.beschreibung()));
+    {
+        Transaktion t(m_db);
+        // Ids beyond 16 bits from the start, so that no part of the system
+        // can get away with a short integer.
+        m_db.setzeNaechsteId(QStringLiteral("ar_dokumente"), 100001);
+        m_db.setzeNaechsteId(QStringLiteral("ar_scandat"), 70001);
+        firmen();
+        for (int firma : {1, 7}) {
+            stammdaten(firma);
+            benutzer(firma);
+        }
+        t.bestaetigen();
+    }
+    belege();
+    scans();
+}
+
+void DemoArchiv::firmen()
+{
+    speichern(QStringLiteral("AR.Firma"), {{"Firma", "1"}, {"Name", "Tessam Handel GmbH"}});
+    speichern(QStringLiteral("AR.Firma"), {{"Firma", "7"}, {"Name", "Tessam Filiale Nord"}});
+}
+
+void DemoArchiv::stammdaten(int firma)
+{
+    const QString f = QString::number(firma);
+    for (const Belegtyp &t : typen()) {
+        speichern(QStringLiteral("AR.Belart"), {{"Firma", f}, {"Belart", t.code}, {"Bezeichnung", t.name},
+                                                {"Vollstaendig", t.vollst}, {"WWS", t.wws}, {"Barcode", t.barcode},
+                                                {"lastbelnrbarc", t.barcode[0] == 'J' ? QString::number(t.nummernBasis + 999) : QString()}});
+        int reihe = 1;
+        for (int id : t.eigenschaften) {
+            const Eigenschaft &e = eigenschaften().value(id);
+            speichern(QStringLiteral("AR.BelartIndex"),
+                      {{"Firma", f}, {"Belart", t.code}, {"Eigenschaft", QString::number(e.id)}, {"Bezeichnung", e.name},
+                       {"Reihenfolge", QString::number(reihe++)}, {"Auswahl", e.auswahl}, {"Suche", e.suche},
+                       {"Aendern", e.aendern}, {"Anzeige", e.anzeige}, {"Neu", e.neu}, {"Zielbelart", e.ziel}});
+        }
+    }
+    const QStringList gruppen{"GH", "EH", "HW", "IN", "PR"};
+    const QStringList gruppenNamen{"Großhandel", "Einzelhandel", "Handwerk", "Industrie", "Privatkunden"};
+    for (int i = 0; i < gruppen.size(); ++i)
+        speichern(QStringLiteral("AR.Kundgrp"), {{"Firma", f}, {"Kgrp", gruppen.at(i)}, {"Name", gruppenNamen.at(i)}});
+    auto firmenname = [&](int i) {
+        return Nachnamen.at(i % Nachnamen.size()) + u' ' + Firmenwoerter.at((i / 3) % Firmenwoerter.size()) + u' ' +
+               Rechtsformen.at(i % Rechtsformen.size());
+    };
+    for (int i = 0; i < 200; ++i) {
+        const QString name = firmenname(i + firma);
+        speichern(QStringLiteral("AR.Kund"), {{"Firma", f}, {"Knr", QString::number(10001 + i)}, {"Kgrp", gruppen.at(i % gruppen.size())},
+                                              {"Name", name}, {"Kurzbez", name.left(name.indexOf(u' ')).toUpper()},
+                                              {"Plz", QString::number(20000 + i * 97 % 60000)}, {"Ort", Orte.at(i % Orte.size())}});
+    }
+    const QStringList lieftypen{"W", "D", "K", "S"};
+    const QStringList lieftypNamen{"Warenlieferant", "Dienstleister", "Kostenlieferant", "Spedition"};
+    for (int i = 0; i < lieftypen.size(); ++i)
+        speichern(QStringLiteral("AR.Lieftyp"), {{"Firma", f}, {"Lieftyp", lieftypen.at(i)}, {"Name", lieftypNamen.at(i)}});
+    for (int i = 0; i < 80; ++i) {
+        const QString name = firmenname(i * 7 + 3);
+        speichern(QStringLiteral("AR.Lief"), {{"Firma", f}, {"Lnr", QString::number(70001 + i)}, {"Lieftyp", lieftypen.at(i % 4)},
+                                              {"Name", name}, {"Kurzbez", name.left(name.indexOf(u' ')).toUpper()},
+                                              {"Plz", QString::number(30000 + i * 131 % 50000)}, {"Ort", Orte.at((i + 4) % Orte.size())}});
+    }
+    const QStringList abteilungen{"Einkauf", "Verkauf", "Lager", "Buchhaltung", "Verwaltung", "Versand"};
+    for (int i = 0; i < abteilungen.size(); ++i)
+        speichern(QStringLiteral("AR.Abtnr1"), {{"Firma", f}, {"Abtnr", QString::number((i + 1) * 10)}, {"Name", abteilungen.at(i)}});
+    const QStringList profitcenter{"Baustoffe", "Elektro", "Garten", "Werkzeug", "Dienstleistung"};
+    for (int i = 0; i < profitcenter.size(); ++i)
+        speichern(QStringLiteral("AR.Abtnr2"), {{"Firma", f}, {"Abtnr", QStringLiteral("0%1").arg(101 + i)}, {"Name", profitcenter.at(i)}});
+    for (int i = 0; i < 300; ++i)
+        speichern(QStringLiteral("AR.Artikel"), {{"Firma", f}, {"Artnr", QString::number(400001 + i)},
+                                                 {"Abtnr", QString::number((i % 6 + 1) * 10)},
+                                                 {"Bezeichnung", Artikel.at(i % Artikel.size()) + QStringLiteral(" Typ %1").arg(i / 12 + 1)},
+                                                 {"Kurzbez", Artikel.at(i % Artikel.size()).left(6).toUpper()}});
+    for (int i = 0; i < 12; ++i)
+        speichern(QStringLiteral("AR.Mitarb"), {{"Firma", f}, {"Mitarb", QStringLiteral("MA%1").arg(i + 1, 2, 10, QChar(u'0'))},
+                                                {"Name", Nachnamen.at((i * 5 + firma) % Nachnamen.size()) + QStringLiteral(", ") +
+                                                             QStringList{"Anna", "Bernd", "Claudia", "Dieter"}.at(i % 4)}});
+    for (int i = 1; i <= 3; ++i)
+        speichern(QStringLiteral("AR.Kassa"), {{"Firma", f}, {"Kassa", QString::number(i)}, {"Name", QStringLiteral("Kasse %1").arg(i)}});
+}
+
+void DemoArchiv::benutzer(int firma)
+{
+    struct B { const char *code; const char *name; const char *aktiv; const char *passwort; };
+    const QList<B> alle = firma == 1 ? QList<B>{{"MM", "Mustermann,Max", "J", "geheim"}, {"EK", "Kunz,Erika", "J", "erika"},
+                                               {"AL", "Alt,Anton", "N", "alt"}}
+                                     : QList<B>{{"MM", "Meier,Monika", "J", "nord"}, {"JB", "Berg,Jan", "J", "jan"}};
+    for (const B &b : alle) {
+        const QString id = speichern(QStringLiteral("TS.ParPersEdv"), {{"Firma", QString::number(firma)}, {"Pcode", b.code},
+                                                                         {"pname", b.name}, {"aktiv", b.aktiv}});
+        m_db.ausfuehren(QStringLiteral("UPDATE ts_parpersedv SET passwort = ? WHERE firma = ? AND pcode = ?"),
+                        {passwortHash(QString::fromUtf8(b.passwort)), firma, QString::fromUtf8(b.code)});
+        Q_UNUSED(id);
+    }
+}
+
+QString DemoArchiv::dokument(const QString &titel, const QString &belnr, int firma, int seitenzahl, int dpi)
+{
+    // A4 at the given resolution.
+    const int breite = dpi * 827 / 100;
+    const int hoehe = dpi * 1169 / 100;
+    const int g = qMax(2, dpi / 100);
+    QList<imaging::Seite> seiten;
+    for (int s = 1; s <= seitenzahl; ++s) {
+        imaging::Seite seite = imaging::Seite::leer(breite, hoehe, dpi);
+        Seitenmaler m(seite);
+        const int rand = dpi * 2 / 3;
+        m.text(rand, rand, firma == 1 ? QStringLiteral("TESSAM HANDEL GMBH") : QStringLiteral("TESSAM FILIALE NORD"), g * 3);
+        m.rechteck(rand, rand + 30 * g, breite - 2 * rand, g);
+        m.text(rand, rand + 45 * g, titel + QStringLiteral(" NR. ") + belnr, g * 4);
+        const QString seitenText = QStringLiteral("SEITE %1 VON %2").arg(s).arg(seitenzahl);
+        m.text(breite - rand - int(seitenText.size()) * 6 * g * 2, rand, seitenText, g * 2);
+        int y = rand + 90 * g;
+        m.rahmen(rand, y, breite - 2 * rand, 12 * g * 30, g);
+        y += 6 * g;
+        const int zeilen = 12 + int(m_zufall.bounded(14));
+        for (int z = 0; z < zeilen && y < hoehe - rand * 2; ++z) {
+            const QString artikel = Artikel.at(int(m_zufall.bounded(Artikel.size())));
+            const int menge = 1 + int(m_zufall.bounded(99));
+            const int cent = 99 + int(m_zufall.bounded(99900));
+            m.text(rand + 4 * g, y, QStringLiteral("%1").arg(z + 1, 3), g * 2);
+            m.text(rand + 40 * g, y, artikel, g * 2);
+            m.text(breite / 2 + 20 * g, y, QString::number(menge), g * 2);
+            m.text(breite - rand - 100 * g, y, QStringLiteral("%1,%2 EUR").arg(cent / 100).arg(cent % 100, 2, 10, QChar(u'0')), g * 2);
+            y += 24 * g;
+        }
+        m.text(rand, hoehe - rand - 20 * g, QStringLiteral("BANKVERBINDUNG: SPARKASSE NORD  IBAN DE12 2005 0550 0000 1234 56"), g);
+        seiten.append(seite);
+    }
+    static thread_local std::unique_ptr<BlobSpeicher> blobs;
+    if (!blobs)
+        blobs = std::make_unique<BlobSpeicher>(m_db);
+    return blobs->ablegenInTransaktion(imaging::TiffDatei::schreibenG4(seiten));
+}
+
+void DemoArchiv::belege()
+{
+    int gewichte = 0;
+    for (const Belegtyp &t : typen())
+        gewichte += t.gewicht;
+    QHash<QString, int> zaehler;                  // firma|code -> next number
+    QHash<QString, QStringList> nummern;          // firma|code -> numbers issued
+    QHash<QString, QString> idNachNummer;         // firma|code|belnr -> object id
+    const QDate start(2022, 1, 3);
+    const int tage = int(start.daysTo(QDate(2026, 11, 30)));
+    const bool einzeln = m_opt.belege <= 5000;
+    QStringList zahlungsarten{"Bar", "Überweisung", "Lastschrift", "Scheck"};
+    QStringList lager{"Hauptlager", "Außenlager", "Filiale"};
+    QStringList kostenstellen{"4100", "4200", "4300", "6100"};
+    QStringList projekte{"Umbau 2024", "Messe Hannover", "Sortiment Herbst"};
+    QStringList bemerkungen{"Ware beschädigt, Gutschrift folgt", "Skonto 2%", "Teillieferung", "Rückfrage Einkauf",
+                            "geprüft", "Preis laut Angebot, Fracht frei"};
+    QTextStream aus(stdout);
+
+    auto wert = [&](const QString &beleg, int firma, int eigenschaft, const QString &w) {
+        if (w.isEmpty())
+            return;
+        speichern(QStringLiteral("AR.Extind"), {{"Firma", QString::number(firma)}, {"Eigenschaft", QString::number(eigenschaft)}, {"Wert", w}},
+                  {{"IDDokumente", beleg}});
+    };
+
+    std::unique_ptr<Transaktion> t = std::make_unique<Transaktion>(m_db);
+    QString letzteEr;
+    for (int i = 0; i < m_opt.belege; ++i) {
+        if (i > 0 && i % 2000 == 0) {
+            t->bestaetigen();
+            t = std::make_unique<Transaktion>(m_db);
+            aus << "archivd demo: " << i << " Belege" << Qt::endl;
+        }
+        const int firma = m_zufall.bounded(5) == 0 ? 7 : 1;
+        int w = int(m_zufall.bounded(gewichte));
+        const Belegtyp *typ = &typen().first();
+        for (const Belegtyp &k : typen()) {
+            if (w < k.gewicht) {
+                typ = &k;
+                break;
+            }
+            w -= k.gewicht;
+        }
+        const QString schluessel = QString::number(firma) + u'|' + QLatin1String(typ->code);
+        QString belnr;
+        if (QLatin1String(typ->code) == QLatin1String("RK") && !letzteEr.isEmpty()) {
+            belnr = letzteEr + QStringLiteral("/1");
+        } else {
+            const int n = zaehler.value(schluessel, typ->nummernBasis) + 1;
+            zaehler.insert(schluessel, n);
+            belnr = QString::number(n);
+        }
+        if (QLatin1String(typ->code) == QLatin1String("ER"))
+            letzteEr = belnr;
+        const QDate datum = start.addDays(qint64(i) * tage / qMax(1, m_opt.belege) + m_zufall.bounded(3));
+        const QString zeit = QStringLiteral("%1:%2:%3").arg(7 + m_zufall.bounded(11), 2, 10, QChar(u'0'))
+                                 .arg(m_zufall.bounded(60), 2, 10, QChar(u'0')).arg(m_zufall.bounded(60), 2, 10, QChar(u'0'));
+        const int art = int(m_zufall.bounded(100));
+        const QString picsw = art < 8 ? QStringLiteral("0") : QStringLiteral("1");
+        const QString partner = Nachnamen.at(int(m_zufall.bounded(Nachnamen.size()))) + u' ' +
+                                Firmenwoerter.at(int(m_zufall.bounded(Firmenwoerter.size())));
+
+        protokoll::SpeicherAnfrage a;
+        a.props = {{"Firma", QString::number(firma)}, {"Belnr", belnr}, {"Datum", datum.toString(Qt::ISODate)}, {"zeit", zeit},
+                   {"privatjn", m_zufall.bounded(40) == 0 ? "J" : "N"}, {"picsw", picsw},
+                   {"Text", QStringLiteral("%1 %2").arg(QLatin1String(typ->name), partner)},
+                   {"storno", m_zufall.bounded(50) == 0 ? "J" : "N"}};
+        a.refs = {{"IdBelart", QString::number(firma) + QStringLiteral("||") + QLatin1String(typ->code)}};
+        if (picsw == QLatin1String("1")) {
+            const int versionen = art > 97 ? 3 : art > 90 ? 2 : 1;
+            QList<protokoll::SpeicherAnfrage> doks;
+            for (int v = 1; v <= versionen; ++v) {
+                QString blob;
+                if (einzeln || m_dokumentPool.size() < 200) {
+                    const int seiten = m_zufall.bounded(10) == 0 ? 5 + int(m_zufall.bounded(4)) : 1 + int(m_zufall.bounded(3));
+                    blob = dokument(QString::fromUtf8(typ->name).toUpper(), belnr, firma, seiten, m_zufall.bounded(10) < 7 ? 200 : 300);
+                    if (!einzeln)
+                        m_dokumentPool << blob;
+                } else {
+                    blob = m_dokumentPool.at(int(m_zufall.bounded(m_dokumentPool.size())));
+                }
+                protokoll::SpeicherAnfrage e;
+                e.props = {{"daterst", datum.addDays(v - 1).toString(Qt::ISODate)},
+                           {"doktext", v == 1 ? QString() : QStringLiteral("Version %1").arg(v)}, {"doktyp", "tif"}};
+                e.streams = {{"dok", blob}};
+                doks << e;
+            }
+            a.collections.insert(QStringLiteral("Doks"), doks);
+        }
+        static thread_local std::unique_ptr<ObjektSpeicher> objekte;
+        if (!objekte)
+            objekte = std::make_unique<ObjektSpeicher>(m_db);
+        const QString id = objekte->speichernInTransaktion(*Modell::instanz().klasse(QStringLiteral("AR.Dokumente")), QString(), a).id;
+        nummern[schluessel] << belnr;
+        idNachNummer.insert(schluessel + u'|' + belnr, id);
+
+        auto verweis = [&](const char *ziel) -> QString {
+            const QStringList &vorhanden = nummern.value(QString::number(firma) + u'|' + QLatin1String(ziel));
+            const int r = int(m_zufall.bounded(10));
+            if (r < 6 && !vorhanden.isEmpty())
+                return vorhanden.at(int(m_zufall.bounded(vorhanden.size())));
+            if (r < 8)
+                return QString::number(90000 + m_zufall.bounded(9000)); // not archived
+            return {};
+        };
+        for (int e : typ->eigenschaften) {
+            switch (e) {
+            case 1: wert(id, firma, 1, QString::number(10001 + m_zufall.bounded(200))); break;
+            case 2: wert(id, firma, 2, QString::number(70001 + m_zufall.bounded(80))); break;
+            case 3: wert(id, firma, 3, QStringLiteral("MA%1").arg(1 + m_zufall.bounded(12), 2, 10, QChar(u'0'))); break;
+            case 5: if (m_zufall.bounded(4) == 0) wert(id, firma, 5, bemerkungen.at(int(m_zufall.bounded(bemerkungen.size())))); break;
+            case 7: wert(id, firma, 7, QString::number(1 + m_zufall.bounded(3))); break;
+            case 8: wert(id, firma, 8, verweis("LS")); break;
+            case 9: wert(id, firma, 9, verweis("BE")); break;
+            case 10: wert(id, firma, 10, verweis("ER")); break;
+            case 11: wert(id, firma, 11, QString::number(i + 1)); break;
+            case 16: wert(id, firma, 16, QStringLiteral("0%1").arg(101 + m_zufall.bounded(5))); break;
+            case 17: wert(id, firma, 17, QString::number((1 + m_zufall.bounded(6)) * 10)); break;
+            case 18: wert(id, firma, 18, QString::number(400001 + m_zufall.bounded(300))); break;
+            case 22: wert(id, firma, 22, zahlungsarten.at(int(m_zufall.bounded(zahlungsarten.size())))); break;
+            case 23: wert(id, firma, 23, lager.at(int(m_zufall.bounded(lager.size())))); break;
+            case 24: wert(id, firma, 24, kostenstellen.at(int(m_zufall.bounded(kostenstellen.size())))); break;
+            case 26: wert(id, firma, 26, projekte.at(int(m_zufall.bounded(projekte.size())))); break;
+            default: break;
+            }
+        }
+        if (datum < QDate(2026, 1, 1) && m_zufall.bounded(2) == 0) {
+            const int dvds = m_zufall.bounded(10) == 0 ? 3 : 1;
+            for (int d = 0; d < dvds; ++d)
+                speichern(QStringLiteral("AR.Sicherung"),
+                          {{"DVD", QStringLiteral("DVD-%1-%2").arg(datum.year()).arg(datum.month() + d, 2, 10, QChar(u'0'))},
+                           {"Datum", datum.addMonths(d + 1).toString(Qt::ISODate)}},
+                          {{"IDDokumente", id}});
+        }
+    }
+    t->bestaetigen();
+
+    // A long chain of links: ER -> LS -> ER -> ... and a pair that refers to
+    // each other (ER <-> LS).
+    Transaktion kette(m_db);
+    QString vorher;
+    for (int k = 0; k < 40; ++k) {
+        const QString er = QString::number(19000 + k);
+        const QString ls = QString::number(29000 + k);
+        protokoll::SpeicherAnfrage a;
+        for (const auto &[code, nummer] : {std::pair{"ER", er}, std::pair{"LS", ls}}) {
+            a.props = {{"Firma", "1"}, {"Belnr", nummer}, {"Datum", "2025-06-02"}, {"zeit", "10:00:00"}, {"privatjn", "N"},
+                       {"picsw", "0"}, {"Text", QStringLiteral("Kette %1").arg(k + 1)}, {"storno", "N"}};
+            a.refs = {{"IdBelart", QStringLiteral("1||") + QLatin1String(code)}};
+            const QString id = ObjektSpeicher(m_db).speichernInTransaktion(*Modell::instanz().klasse(QStringLiteral("AR.Dokumente")), QString(), a).id;
+            if (QLatin1String(code) == QLatin1String("ER"))
+                wert(id, 1, 8, ls);
+            else
+                wert(id, 1, 10, k == 0 ? er : QString::number(19000 + k + 1));
+        }
+        Q_UNUSED(vorher);
+    }
+    kette.bestaetigen();
+    aus << "archivd demo: " << m_opt.belege << " Belege" << Qt::endl;
+}
+
+void DemoArchiv::scans()
+{
+    Transaktion t(m_db);
+    const auto er = m_db.abfragen(QStringLiteral("SELECT d.id, d.belnr FROM ar_dokumente d JOIN ar_belart b ON b.id = d.idbelart "
+                                                 "WHERE b.belart = 'ER' AND d.firma = 1 ORDER BY d.id LIMIT 3"));
+    const QDate heute = QDate::currentDate();
+    auto scan = [&](const QString &schluessel, int seite, const QString &beleg) {
+        QMap<QString, QString> refs;
+        if (!beleg.isEmpty())
+            refs.insert(QStringLiteral("IDDokumente"), beleg);
+        protokoll::SpeicherAnfrage a;
+        a.props = {{"seite", QString::number(seite)}, {"dokument", schluessel}, {"Datum", heute.toString(Qt::ISODate)}};
+        a.refs = refs;
+        a.streams = {{"dok", dokument(QStringLiteral("SCAN"), schluessel.isEmpty() ? QStringLiteral("OHNE") : schluessel, 1, 1, 200)}};
+        ObjektSpeicher(m_db).speichernInTransaktion(*Modell::instanz().klasse(QStringLiteral("AR.Scandat")), QString(), a);
+    };
+    for (const auto &z : er)
+        for (int s = 1; s <= 3; ++s)
+            scan(QStringLiteral("ER") + z.at(1).toString(), s, QString::number(z.at(0).toLongLong()));
+    scan(QStringLiteral("LS99999"), 1, {});
+    scan(QStringLiteral("LS99999"), 2, {});
+    for (int s = 1; s <= 3; ++s)
+        scan(QString(), s, {});
+    t.bestaetigen();
+}
+
+} // namespace archiv::archivd

@@ -1,0 +1,217 @@
+#include "http/HttpServer.h"
+
+#include "Fehler.h"
+#include "Registry.h"
+#include "common/Protokoll.h"
+#include "model/Modell.h"
+#include "storage/BlobSpeicher.h"
+#include "storage/Datenbank.h"
+#include "storage/ObjektSpeicher.h"
+
+#include <QJsonDocument>
+#include <QJsonParseError>
+
+#include <httplib.h>
+
+namespace archiv::archivd {
+
+using protokoll::FehlerDaten;
+
+struct HttpServer::Daten
+{
+    Datenbank &db;
+    const Registry &registry;
+    ObjektSpeicher objekte;
+    BlobSpeicher blobs;
+    httplib::Server server;
+
+    Daten(Datenbank &d, const Registry &r) : db(d), registry(r), objekte(d), blobs(d) {}
+    Kontext kontext() { return {db, objekte, blobs}; }
+};
+
+namespace {
+
+void jsonAntwort(httplib::Response &res, const QJsonObject &o, int status = 200)
+{
+    res.status = status;
+    const QByteArray body = QJsonDocument(o).toJson(QJsonDocument::Compact);
+    res.set_content(body.constData(), size_t(body.size()), protokoll::JsonTyp);
+}
+
+void fehlerAntwort(httplib::Response &res, int status, const QString &code, const QString &meldung)
+{
+    jsonAntwort(res, FehlerDaten{code, meldung}.toJson(), status);
+}
+
+QString teil(const httplib::Request &req, int i)
+{
+    return QString::fromStdString(req.matches[i].str());
+}
+
+QJsonObject jsonKoerper(const httplib::Request &req)
+{
+    if (qint64(req.body.size()) > HttpServer::MaxJson)
+        throw AnfrageFehler::zuGross(QStringLiteral("Anfrage zu groß"));
+    QJsonParseError fehler{};
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromRawData(req.body.data(), qsizetype(req.body.size())), &fehler);
+    if (fehler.error != QJsonParseError::NoError)
+        throw AnfrageFehler::ungueltig(QStringLiteral("Ungültiges JSON: %1 (Zeichen %2)").arg(fehler.errorString()).arg(fehler.offset));
+    if (!doc.isObject())
+        throw AnfrageFehler::ungueltig(QStringLiteral("Der Inhalt ist kein JSON-Objekt"));
+    return doc.object();
+}
+
+void namensraum(const QString &ns)
+{
+    if (!Modell::instanz().kenntNamensraum(ns))
+        throw AnfrageFehler::unbekannt(QStringLiteral("unknown_namespace"), QStringLiteral("Namensraum \"%1\" gibt es nicht").arg(ns));
+}
+
+const Klasse &klasse(const QString &ns, const QString &name)
+{
+    namensraum(ns);
+    const Klasse *k = Modell::instanz().klasse(ns, name);
+    if (!k)
+        throw AnfrageFehler::unbekannt(QStringLiteral("unknown_class"),
+                                       QStringLiteral("Klasse \"%1\" gibt es in %2 nicht").arg(name, ns));
+    return *k;
+}
+
+// Runs a handler and turns every failure into the error form of the protocol.
+template<typename F>
+httplib::Server::Handler sicher(F f)
+{
+    return [f](const httplib::Request &req, httplib::Response &res) {
+        try {
+            f(req, res);
+        } catch (const AnfrageFehler &e) {
+            fehlerAntwort(res, e.status(), e.code(), e.meldung());
+        } catch (const protokoll::FormFehler &e) {
+            fehlerAntwort(res, 400, QStringLiteral("bad_request"), QString::fromStdString(e.what()));
+        } catch (const std::exception &e) {
+            fehlerAntwort(res, 500, QStringLiteral("internal"), QString::fromStdString(e.what()));
+        }
+    };
+}
+
+} // namespace
+
+HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_unique<Daten>(db, registry))
+{
+    auto &s = d->server;
+    Daten *daten = d.get();
+    s.new_task_queue = [] { return new httplib::ThreadPool(64); };
+    s.set_keep_alive_max_count(1000000);
+    s.set_keep_alive_timeout(60);
+    s.set_read_timeout(120);
+    s.set_write_timeout(120);
+    s.set_payload_max_length(size_t(MaxBlob));
+    s.set_tcp_nodelay(true);
+
+    s.Get(R"(/v1/([^/]+)/ping)", sicher([](const httplib::Request &req, httplib::Response &res) {
+              const QString ns = teil(req, 1);
+              namensraum(ns);
+              jsonAntwort(res, {{"namespace", ns}, {"version", QLatin1String(protokoll::Version)}});
+          }));
+
+    s.Post(R"(/v1/([^/]+)/query)", sicher([daten](const httplib::Request &req, httplib::Response &res) {
+               const QString ns = teil(req, 1);
+               const auto a = protokoll::AbfrageAnfrage::fromJson(jsonKoerper(req));
+               klasse(ns, a.klasse);
+               const AbfrageEintrag &e = daten->registry.findeAbfrage(a.klasse, a.abfrage, int(a.args.size()));
+               Kontext k = daten->kontext();
+               jsonAntwort(res, protokoll::zeilenJson(e.ausfuehren(k, a.args)));
+           }));
+
+    s.Post(R"(/v1/([^/]+)/call)", sicher([daten](const httplib::Request &req, httplib::Response &res) {
+               const QString ns = teil(req, 1);
+               const auto a = protokoll::AufrufAnfrage::fromJson(jsonKoerper(req));
+               klasse(ns, a.klasse);
+               const MethodenEintrag &e = daten->registry.findeMethode(a.klasse, a.methode, int(a.args.size()));
+               if (e.objektMethode && a.id.isEmpty())
+                   throw AnfrageFehler::ungueltig(QStringLiteral("Methode \"%1\" braucht die Id eines Objekts").arg(e.name));
+               Kontext k = daten->kontext();
+               jsonAntwort(res, e.ausfuehren(k, a.args, a.id).toJson());
+           }));
+
+    s.Get(R"(/v1/([^/]+)/object/([^/]+)/(.+))", sicher([daten](const httplib::Request &req, httplib::Response &res) {
+              const Klasse &k = klasse(teil(req, 1), teil(req, 2));
+              if (!k.besitzer.isEmpty())
+                  throw AnfrageFehler::ungueltig(QStringLiteral("%1 wird mit seinem %2 gelesen").arg(k.name, k.besitzer));
+              jsonAntwort(res, daten->objekte.laden(k, teil(req, 3)).toJson());
+          }));
+
+    s.Post(R"(/v1/([^/]+)/object/([^/]+))", sicher([daten](const httplib::Request &req, httplib::Response &res) {
+               const Klasse &k = klasse(teil(req, 1), teil(req, 2));
+               const auto a = protokoll::SpeicherAnfrage::fromJson(jsonKoerper(req));
+               jsonAntwort(res, daten->objekte.speichern(k, QString(), a).toJson());
+           }));
+
+    s.Put(R"(/v1/([^/]+)/object/([^/]+)/(.+))", sicher([daten](const httplib::Request &req, httplib::Response &res) {
+              const Klasse &k = klasse(teil(req, 1), teil(req, 2));
+              const auto a = protokoll::SpeicherAnfrage::fromJson(jsonKoerper(req));
+              jsonAntwort(res, daten->objekte.speichern(k, teil(req, 3), a).toJson());
+          }));
+
+    s.Delete(R"(/v1/([^/]+)/object/([^/]+)/(.+))", sicher([daten](const httplib::Request &req, httplib::Response &res) {
+                 const Klasse &k = klasse(teil(req, 1), teil(req, 2));
+                 daten->objekte.loeschen(k, teil(req, 3));
+                 jsonAntwort(res, QJsonObject{});
+             }));
+
+    s.Put(R"(/v1/([^/]+)/blob)", sicher([daten](const httplib::Request &req, httplib::Response &res) {
+              namensraum(teil(req, 1));
+              const QByteArray bytes(req.body.data(), qsizetype(req.body.size()));
+              const QString id = daten->blobs.ablegen(bytes);
+              jsonAntwort(res, {{"blob", id}, {"size", QString::number(bytes.size())}});
+          }));
+
+    s.Get(R"(/v1/([^/]+)/blob/([^/]+))", sicher([daten](const httplib::Request &req, httplib::Response &res) {
+              namensraum(teil(req, 1));
+              const QString id = teil(req, 2);
+              if (!BlobSpeicher::istBlobId(id))
+                  throw AnfrageFehler::ungueltig(QStringLiteral("\"%1\" ist keine Blob-Id (64 Hexadezimalziffern)").arg(id));
+              const auto bytes = daten->blobs.holen(id);
+              if (!bytes)
+                  throw AnfrageFehler::unbekannt(QStringLiteral("unknown_blob"), QStringLiteral("Blob \"%1\" gibt es nicht").arg(id));
+              res.set_content(bytes->constData(), size_t(bytes->size()), protokoll::BlobTyp);
+          }));
+
+    s.set_error_handler([](const httplib::Request &req, httplib::Response &res) {
+        if (!res.body.empty())
+            return;
+        if (res.status == 413)
+            fehlerAntwort(res, 413, QStringLiteral("too_large"), QStringLiteral("Anfrage zu groß"));
+        else if (res.status == 404)
+            fehlerAntwort(res, 404, QStringLiteral("unknown_path"),
+                          QStringLiteral("Unbekannter Pfad: %1 %2").arg(QString::fromStdString(req.method), QString::fromStdString(req.path)));
+        else
+            fehlerAntwort(res, res.status, QStringLiteral("http"), QStringLiteral("HTTP-Fehler %1").arg(res.status));
+    });
+}
+
+HttpServer::~HttpServer()
+{
+    stoppen();
+}
+
+int HttpServer::binden(const QString &host, int port)
+{
+    const std::string h = host.toStdString();
+    if (port == 0)
+        return d->server.bind_to_any_port(h);
+    return d->server.bind_to_port(h, port) ? port : -1;
+}
+
+void HttpServer::laufen()
+{
+    d->server.listen_after_bind();
+}
+
+void HttpServer::stoppen()
+{
+    if (d->server.is_running())
+        d->server.stop();
+}
+
+} // namespace archiv::archivd

@@ -1,0 +1,95 @@
+#include "model/Modell.h"
+
+namespace archiv::archivd {
+
+namespace {
+
+Mitglied text(const char *n) { return {QString::fromUtf8(n), MitgliedArt::Eigenschaft, Typ::Text, {}, false}; }
+Mitglied zahl(const char *n) { return {QString::fromUtf8(n), MitgliedArt::Eigenschaft, Typ::Zahl, {}, false}; }
+Mitglied datum(const char *n) { return {QString::fromUtf8(n), MitgliedArt::Eigenschaft, Typ::Datum, {}, false}; }
+Mitglied zeit(const char *n) { return {QString::fromUtf8(n), MitgliedArt::Eigenschaft, Typ::Zeit, {}, false}; }
+Mitglied ref(const char *n, const char *ziel) { return {QString::fromUtf8(n), MitgliedArt::Referenz, Typ::Zahl, QString::fromUtf8(ziel), false}; }
+Mitglied sammlung(const char *n, const char *ziel) { return {QString::fromUtf8(n), MitgliedArt::Sammlung, Typ::Text, QString::fromUtf8(ziel), false}; }
+Mitglied strom(const char *n) { return {QString::fromUtf8(n), MitgliedArt::Strom, Typ::Text, {}, false}; }
+Mitglied geschuetzt(Mitglied m) { m.geschuetzt = true; return m; }
+
+// Master data of the merchandise-management system: keyed by company and number.
+Klasse stamm(const char *name, const char *tabelle, const char *schluessel, Typ schluesselTyp, QList<Mitglied> weitere)
+{
+    Mitglied k{QString::fromUtf8(schluessel), MitgliedArt::Eigenschaft, schluesselTyp, {}, false};
+    QList<Mitglied> m{zahl("Firma"), k};
+    m.append(weitere);
+    return {Archiv, QString::fromUtf8(name), QString::fromUtf8(tabelle), {"Firma", k.name}, m, {}};
+}
+
+} // namespace
+
+const Mitglied *Klasse::mitglied(const QString &n) const
+{
+    for (const Mitglied &m : mitglieder)
+        if (m.name.compare(n, Qt::CaseInsensitive) == 0)
+            return &m;
+    return nullptr;
+}
+
+Modell::Modell()
+{
+    m_klassen = {
+        {Archiv, "AR.Firma", "ar_firma", {"Firma"}, {zahl("Firma"), text("Name")}, {}},
+        {Archiv, "AR.Belart", "ar_belart", {"Firma", "Belart"},
+         {zahl("Firma"), text("Belart"), text("Bezeichnung"), text("Vollstaendig"), text("WWS"), text("Barcode"),
+          zahl("lastbelnrbarc")}, {}},
+        {Archiv, "AR.BelartIndex", "ar_belartindex", {},
+         {zahl("Firma"), text("Belart"), zahl("Eigenschaft"), text("Bezeichnung"), zahl("Reihenfolge"), text("Auswahl"),
+          text("Suche"), text("Aendern"), text("Anzeige"), text("Neu"), text("Zielbelart")}, {}},
+        {Archiv, "AR.Dokumente", "ar_dokumente", {},
+         {zahl("Firma"), ref("IdBelart", "AR.Belart"), text("Belnr"), datum("Datum"), zeit("zeit"), text("privatjn"),
+          zahl("picsw"), text("Text"), text("storno"), text("Aenderung"), sammlung("Doks", "AR.Dokuments")}, {}},
+        {Archiv, "AR.Dokuments", "ar_dokuments", {},
+         {datum("daterst"), text("doktext"), text("doktyp"), strom("dok")}, "AR.Dokumente"},
+        {Archiv, "AR.Extind", "ar_extind", {},
+         {zahl("Firma"), zahl("Eigenschaft"), ref("IDDokumente", "AR.Dokumente"), text("Wert")}, {}},
+        {Archiv, "AR.Scandat", "ar_scandat", {},
+         {strom("dok"), zahl("seite"), text("dokument"), ref("IDDokumente", "AR.Dokumente"), datum("Datum")}, {}},
+        {Archiv, "AR.Sicherung", "ar_sicherung", {},
+         {ref("IDDokumente", "AR.Dokumente"), text("DVD"), datum("Datum")}, {}},
+        stamm("AR.Kundgrp", "ar_kundgrp", "Kgrp", Typ::Text, {text("Name")}),
+        stamm("AR.Kund", "ar_kund", "Knr", Typ::Zahl, {text("Kgrp"), text("Name"), text("Kurzbez"), text("Plz"), text("Ort")}),
+        stamm("AR.Lieftyp", "ar_lieftyp", "Lieftyp", Typ::Text, {text("Name")}),
+        stamm("AR.Lief", "ar_lief", "Lnr", Typ::Zahl, {text("Lieftyp"), text("Name"), text("Kurzbez"), text("Plz"), text("Ort")}),
+        stamm("AR.Artikel", "ar_artikel", "Artnr", Typ::Zahl, {text("Abtnr"), text("Bezeichnung"), text("Kurzbez")}),
+        stamm("AR.Abtnr1", "ar_abtnr1", "Abtnr", Typ::Text, {text("Name")}),
+        stamm("AR.Abtnr2", "ar_abtnr2", "Abtnr", Typ::Text, {text("Name")}),
+        stamm("AR.Mitarb", "ar_mitarb", "Mitarb", Typ::Text, {text("Name")}),
+        stamm("AR.Kassa", "ar_kassa", "Kassa", Typ::Zahl, {text("Name")}),
+        {Wws, "TS.ParPersEdv", "ts_parpersedv", {"Firma", "Pcode"},
+         {zahl("Firma"), text("Pcode"), text("pname"), text("aktiv"), geschuetzt(text("passwort"))}, {}},
+    };
+}
+
+const Modell &Modell::instanz()
+{
+    static const Modell modell;
+    return modell;
+}
+
+const Klasse *Modell::klasse(const QString &ns, const QString &name) const
+{
+    const Klasse *k = klasse(name);
+    return k && k->ns == ns ? k : nullptr;
+}
+
+const Klasse *Modell::klasse(const QString &name) const
+{
+    for (const Klasse &k : m_klassen)
+        if (k.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &k;
+    return nullptr;
+}
+
+bool Modell::kenntNamensraum(const QString &ns) const
+{
+    return ns == QLatin1String(Archiv) || ns == QLatin1String(Wws);
+}
+
+} // namespace archiv::archivd

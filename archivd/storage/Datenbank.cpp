@@ -1,0 +1,195 @@
+#include "storage/Datenbank.h"
+
+#include "Fehler.h"
+#include "storage/Migrationen.h"
+#include "storage/PostgresDatenbank.h"
+#include "storage/SqliteDatenbank.h"
+
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <atomic>
+#include <sstream>
+
+namespace archiv::archivd {
+
+struct Datenbank::Slot
+{
+    QString name;
+    QSqlDatabase db;
+    QHash<QString, QSqlQuery *> abfragen;
+
+    ~Slot()
+    {
+        qDeleteAll(abfragen);
+        abfragen.clear();
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+    }
+};
+
+std::unique_ptr<Datenbank> Datenbank::oeffnen(const QString &ort)
+{
+    std::unique_ptr<Datenbank> db;
+    if (ort.startsWith(QLatin1String("postgresql://")) || ort.startsWith(QLatin1String("postgres://")))
+        db = std::make_unique<PostgresDatenbank>(ort);
+    else
+        db = std::make_unique<SqliteDatenbank>(ort);
+    db->verbindung(); // fail early when the database cannot be opened
+    return db;
+}
+
+Datenbank::Datenbank() = default;
+Datenbank::~Datenbank() = default;
+
+Datenbank::Slot &Datenbank::slot()
+{
+    std::lock_guard lock(m_slotsMutex);
+    auto &s = m_slots[std::this_thread::get_id()];
+    if (!s) {
+        static std::atomic<int> zaehler{0};
+        auto neu = std::make_unique<Slot>();
+        neu->name = QStringLiteral("archivd-%1").arg(++zaehler);
+        neu->db = neueVerbindung(neu->name);
+        if (!neu->db.open())
+            throw AnfrageFehler::speicher(QStringLiteral("Datenbank %1 lässt sich nicht öffnen: %2")
+                                              .arg(beschreibung(), neu->db.lastError().text()));
+        einrichten(neu->db);
+        s = std::move(neu);
+    }
+    return *s;
+}
+
+QSqlDatabase &Datenbank::verbindung()
+{
+    return slot().db;
+}
+
+QSqlQuery &Datenbank::vorbereitet(const QString &sql)
+{
+    Slot &s = slot();
+    auto it = s.abfragen.find(sql);
+    if (it != s.abfragen.end())
+        return **it;
+    auto *q = new QSqlQuery(s.db);
+    q->setForwardOnly(true);
+    if (!q->prepare(dialekt(sql))) {
+        const QString fehler = q->lastError().text();
+        delete q;
+        throw AnfrageFehler::speicher(QStringLiteral("SQL-Fehler: %1").arg(fehler));
+    }
+    s.abfragen.insert(sql, q);
+    return *q;
+}
+
+namespace {
+
+void binden(QSqlQuery &q, const QVariantList &werte)
+{
+    for (int i = 0; i < werte.size(); ++i)
+        q.bindValue(i, werte.at(i));
+}
+
+} // namespace
+
+QList<SqlZeile> Datenbank::abfragen(const QString &sql, const QVariantList &werte)
+{
+    QSqlQuery &q = vorbereitet(sql);
+    binden(q, werte);
+    if (!q.exec()) {
+        const QString fehler = q.lastError().text();
+        q.finish();
+        throw AnfrageFehler::speicher(QStringLiteral("SQL-Fehler: %1").arg(fehler));
+    }
+    QList<SqlZeile> zeilen;
+    const int spalten = q.record().count();
+    while (q.next()) {
+        SqlZeile z;
+        z.reserve(spalten);
+        for (int i = 0; i < spalten; ++i)
+            z.append(q.value(i));
+        zeilen.append(std::move(z));
+    }
+    q.finish();
+    return zeilen;
+}
+
+qint64 Datenbank::ausfuehren(const QString &sql, const QVariantList &werte)
+{
+    QSqlQuery &q = vorbereitet(sql);
+    binden(q, werte);
+    if (!q.exec()) {
+        const QString fehler = q.lastError().text();
+        q.finish();
+        throw AnfrageFehler::speicher(QStringLiteral("SQL-Fehler: %1").arg(fehler));
+    }
+    const qint64 n = q.numRowsAffected();
+    q.finish();
+    return n;
+}
+
+QVariant Datenbank::wert(const QString &sql, const QVariantList &werte)
+{
+    const auto zeilen = abfragen(sql, werte);
+    return zeilen.isEmpty() || zeilen.first().isEmpty() ? QVariant() : zeilen.first().first();
+}
+
+int Datenbank::schemaVersion()
+{
+    ausfuehren(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"));
+    return wert(QStringLiteral("SELECT COALESCE(MAX(version), 0) FROM schema_version")).toInt();
+}
+
+void Datenbank::migrieren()
+{
+    Transaktion t(*this);
+    if (art() == Art::Postgres) // several servers may start at once
+        wert(QStringLiteral("SELECT pg_advisory_xact_lock(1972)"));
+    const int stand = schemaVersion();
+    const QList<Migration> &alle = migrationen();
+    for (const Migration &m : alle) {
+        if (m.nummer <= stand)
+            continue;
+        for (const QString &anweisung : m.anweisungen) {
+            // Schema statements are not cached: each runs once.
+            QSqlQuery q(verbindung());
+            if (!q.exec(dialekt(anweisung)))
+                throw AnfrageFehler::speicher(QStringLiteral("Migration %1: %2").arg(m.nummer).arg(q.lastError().text()));
+        }
+        ausfuehren(QStringLiteral("INSERT INTO schema_version (version) VALUES (?)"), {m.nummer});
+    }
+    t.bestaetigen();
+}
+
+bool Datenbank::istLeer()
+{
+    return wert(QStringLiteral("SELECT COUNT(*) FROM ar_firma")).toLongLong() == 0;
+}
+
+Transaktion::Transaktion(Datenbank &db) : m_db(db)
+{
+    if (std::mutex *m = db.schreibSperre())
+        m_sperre = std::unique_lock(*m);
+    db.beginnen(db.verbindung());
+    m_offen = true;
+}
+
+Transaktion::~Transaktion()
+{
+    if (m_offen)
+        m_db.verbindung().rollback();
+}
+
+void Transaktion::bestaetigen()
+{
+    if (!m_db.verbindung().commit())
+        throw AnfrageFehler::speicher(QStringLiteral("Commit fehlgeschlagen: %1").arg(m_db.verbindung().lastError().text()));
+    m_offen = false;
+    if (m_sperre.owns_lock())
+        m_sperre.unlock();
+}
+
+} // namespace archiv::archivd

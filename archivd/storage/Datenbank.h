@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+
+class QSqlQuery;
+
+namespace archiv::archivd {
+
+using SqlZeile = QVariantList;
+
+// One storage interface, one subclass per database. Each thread gets its own
+// connection with its own cache of prepared statements; all SQL is bound.
+class Datenbank
+{
+public:
+    enum class Art { Sqlite, Postgres };
+
+    // A file path (SQLite) or a postgresql:// URL.
+    static std::unique_ptr<Datenbank> oeffnen(const QString &ort);
+    virtual ~Datenbank();
+    Datenbank(const Datenbank &) = delete;
+    Datenbank &operator=(const Datenbank &) = delete;
+
+    virtual Art art() const = 0;
+    virtual QString beschreibung() const = 0;
+
+    // Runs a statement; "%ID%", "%BLOB%" and "%BIGINT%" are replaced by the
+    // database's own types. Throws AnfrageFehler on failure.
+    QList<SqlZeile> abfragen(const QString &sql, const QVariantList &werte = {});
+    qint64 ausfuehren(const QString &sql, const QVariantList &werte = {}); // rows changed
+    QVariant wert(const QString &sql, const QVariantList &werte = {});      // first column of first row
+
+    void migrieren();
+    int schemaVersion();
+    bool istLeer();
+
+    // Makes the next automatic id of a table at least n (the demo uses it so
+    // that ids beyond 16 bits occur from the start).
+    virtual void setzeNaechsteId(const QString &tabelle, qint64 n) = 0;
+    virtual bool pruefeIntegritaet(QString *bericht) = 0;
+
+protected:
+    friend class Transaktion;
+    Datenbank();
+
+    virtual QSqlDatabase neueVerbindung(const QString &name) = 0;
+    virtual void einrichten(QSqlDatabase &db) = 0;
+    virtual QString dialekt(QString sql) const = 0;
+    virtual void beginnen(QSqlDatabase &db) = 0;
+    virtual std::mutex *schreibSperre() { return nullptr; }
+
+    QSqlDatabase &verbindung();
+
+private:
+    struct Slot;
+    Slot &slot();
+    QSqlQuery &vorbereitet(const QString &sql);
+
+    std::mutex m_slotsMutex;
+    std::unordered_map<std::thread::id, std::unique_ptr<Slot>> m_slots;
+};
+
+// A write transaction that rolls back unless committed.
+class Transaktion
+{
+public:
+    explicit Transaktion(Datenbank &db);
+    ~Transaktion();
+    Transaktion(const Transaktion &) = delete;
+    Transaktion &operator=(const Transaktion &) = delete;
+
+    void bestaetigen();
+
+private:
+    Datenbank &m_db;
+    std::unique_lock<std::mutex> m_sperre;
+    bool m_offen = false;
+};
+
+} // namespace archiv::archivd

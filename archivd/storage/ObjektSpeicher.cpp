@@ -1,0 +1,437 @@
+#include "storage/ObjektSpeicher.h"
+
+#include "Fehler.h"
+#include "storage/Datenbank.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTime>
+
+#include <mutex>
+
+namespace archiv::archivd {
+
+namespace {
+
+std::mutex auswahlMutex;
+
+QString alsText(const Mitglied &m, const QVariant &v)
+{
+    if (!v.isValid() || v.isNull())
+        return {};
+    if (m.typ == Typ::Zahl || m.art == MitgliedArt::Referenz)
+        return QString::number(v.toLongLong());
+    return v.toString();
+}
+
+[[noreturn]] void keinObjekt(const Klasse &k, const QString &id)
+{
+    throw AnfrageFehler::unbekannt(QStringLiteral("unknown_id"),
+                                   QStringLiteral("%1 mit der Id \"%2\" gibt es nicht").arg(k.name, id));
+}
+
+} // namespace
+
+const ObjektSpeicher::Auswahl &ObjektSpeicher::auswahl(const Klasse &k)
+{
+    std::lock_guard lock(auswahlMutex);
+    auto it = m_auswahl.find(&k);
+    if (it != m_auswahl.end())
+        return *it;
+    Auswahl a;
+    QStringList spalten{QStringLiteral("id"), QStringLiteral("version")};
+    for (const Mitglied &m : k.mitglieder) {
+        switch (m.art) {
+        case MitgliedArt::Eigenschaft:
+        case MitgliedArt::Referenz:
+            spalten << m.spalte();
+            a.mitglieder << &m;
+            break;
+        case MitgliedArt::Strom:
+            spalten << m.spalte() + QStringLiteral("_blob") << m.spalte() + QStringLiteral("_size");
+            a.mitglieder << &m << &m;
+            break;
+        case MitgliedArt::Sammlung:
+            break;
+        }
+    }
+    a.spalten = spalten.join(QStringLiteral(", "));
+    return *m_auswahl.insert(&k, a);
+}
+
+QString ObjektSpeicher::idAusZeile(const Klasse &k, const QVariantList &zeile)
+{
+    if (!k.hatSchluessel())
+        return QString::number(zeile.at(0).toLongLong());
+    const Auswahl &a = auswahl(k);
+    QStringList teile;
+    for (const QString &s : k.schluessel)
+        for (int i = 0; i < a.mitglieder.size(); ++i)
+            if (a.mitglieder.at(i)->name == s) {
+                teile << alsText(*a.mitglieder.at(i), zeile.at(i + 2));
+                break;
+            }
+    return teile.join(QStringLiteral("||"));
+}
+
+std::optional<qint64> ObjektSpeicher::zeile(const Klasse &k, const QString &id)
+{
+    if (!k.hatSchluessel()) {
+        bool ok = false;
+        const qint64 n = id.toLongLong(&ok);
+        if (!ok || n <= 0)
+            return std::nullopt;
+        if (!m_db.wert(QStringLiteral("SELECT id FROM %1 WHERE id = ?").arg(k.tabelle), {n}).isValid())
+            return std::nullopt;
+        return n;
+    }
+    const QStringList teile = id.split(QStringLiteral("||"));
+    if (teile.size() != k.schluessel.size())
+        return std::nullopt;
+    QStringList bedingungen;
+    QVariantList werte;
+    for (int i = 0; i < teile.size(); ++i) {
+        const Mitglied *m = k.mitglied(k.schluessel.at(i));
+        if (m->typ == Typ::Zahl) {
+            bool ok = false;
+            const qint64 n = teile.at(i).toLongLong(&ok);
+            if (!ok)
+                return std::nullopt;
+            werte << n;
+        } else {
+            werte << teile.at(i);
+        }
+        bedingungen << m->spalte() + QStringLiteral(" = ?");
+    }
+    const QVariant v = m_db.wert(
+        QStringLiteral("SELECT id FROM %1 WHERE %2").arg(k.tabelle, bedingungen.join(QStringLiteral(" AND "))), werte);
+    if (!v.isValid())
+        return std::nullopt;
+    return v.toLongLong();
+}
+
+QString ObjektSpeicher::oeffentlicheId(const Klasse &k, qint64 z)
+{
+    if (!k.hatSchluessel())
+        return QString::number(z);
+    const auto zeilen = m_db.abfragen(QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(auswahl(k).spalten, k.tabelle), {z});
+    return zeilen.isEmpty() ? QString() : idAusZeile(k, zeilen.first());
+}
+
+protokoll::ObjektDaten ObjektSpeicher::ausZeile(const Klasse &k, const QVariantList &zeile, bool mitSammlungen)
+{
+    const Auswahl &a = auswahl(k);
+    protokoll::ObjektDaten d;
+    d.klasse = k.name;
+    d.id = idAusZeile(k, zeile);
+    d.version = zeile.at(1).toLongLong();
+    for (int i = 0; i < a.mitglieder.size(); ++i) {
+        const Mitglied &m = *a.mitglieder.at(i);
+        const QVariant &v = zeile.at(i + 2);
+        if (m.geschuetzt)
+            continue;
+        if (m.art == MitgliedArt::Eigenschaft) {
+            d.props.insert(m.name, alsText(m, v));
+        } else if (m.art == MitgliedArt::Referenz) {
+            if (v.isNull() || !mitSammlungen)
+                continue;
+            const Klasse *ziel = Modell::instanz().klasse(m.ziel);
+            const auto zz = m_db.abfragen(QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(auswahl(*ziel).spalten, ziel->tabelle),
+                                          {v.toLongLong()});
+            if (!zz.isEmpty()) {
+                protokoll::ObjektDaten r = ausZeile(*ziel, zz.first(), false);
+                d.refs.insert(m.name, {r.klasse, r.id, 0, r.props, {}, {}, {}});
+            }
+        } else if (m.art == MitgliedArt::Strom) {
+            d.streams.insert(m.name, {v.isNull() ? QString() : v.toString(), zeile.at(i + 3).toLongLong()});
+            ++i;
+        }
+    }
+    if (mitSammlungen) {
+        const qint64 z = zeile.at(0).toLongLong();
+        for (const Mitglied &m : k.mitglieder) {
+            if (m.art != MitgliedArt::Sammlung)
+                continue;
+            const Klasse *ek = Modell::instanz().klasse(m.ziel);
+            QList<protokoll::ObjektDaten> elemente;
+            const auto zeilen = m_db.abfragen(
+                QStringLiteral("SELECT %1 FROM %2 WHERE parent_id = ? ORDER BY position").arg(auswahl(*ek).spalten, ek->tabelle), {z});
+            for (const auto &ez : zeilen)
+                elemente.append(ausZeile(*ek, ez, true));
+            d.collections.insert(m.name, elemente);
+        }
+    }
+    return d;
+}
+
+protokoll::ObjektDaten ObjektSpeicher::laden(const Klasse &k, const QString &id)
+{
+    const auto z = zeile(k, id);
+    if (!z)
+        keinObjekt(k, id);
+    const auto zeilen = m_db.abfragen(QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(auswahl(k).spalten, k.tabelle), {*z});
+    if (zeilen.isEmpty())
+        keinObjekt(k, id);
+    return ausZeile(k, zeilen.first(), true);
+}
+
+QVariant ObjektSpeicher::spaltenWert(const Klasse &k, const Mitglied &m, const QString &wert)
+{
+    if (wert.isEmpty())
+        return QVariant(m.typ == Typ::Zahl ? QMetaType::fromType<qint64>() : QMetaType::fromType<QString>());
+    switch (m.typ) {
+    case Typ::Zahl: {
+        bool ok = false;
+        const qint64 n = wert.trimmed().toLongLong(&ok);
+        if (!ok)
+            throw AnfrageFehler::ungueltig(QStringLiteral("%1.%2: \"%3\" ist keine ganze Zahl").arg(k.name, m.name, wert));
+        return n;
+    }
+    case Typ::Datum:
+        if (!QDate::fromString(wert, QStringLiteral("yyyy-MM-dd")).isValid())
+            throw AnfrageFehler::ungueltig(QStringLiteral("%1.%2: \"%3\" ist kein Datum (YYYY-MM-DD)").arg(k.name, m.name, wert));
+        return wert;
+    case Typ::Zeit:
+        if (!QTime::fromString(wert, QStringLiteral("HH:mm:ss")).isValid())
+            throw AnfrageFehler::ungueltig(QStringLiteral("%1.%2: \"%3\" ist keine Uhrzeit (HH:MM:SS)").arg(k.name, m.name, wert));
+        return wert;
+    case Typ::Text:
+        break;
+    }
+    return wert;
+}
+
+void ObjektSpeicher::historie(const Klasse &k, qint64 z, const QString &member, const QString &blob, qint64 groesse)
+{
+    m_db.ausfuehren(QStringLiteral("INSERT INTO stream_history (class, object_id, member, blob, size, replaced) "
+                                   "VALUES (?, ?, ?, ?, ?, ?)"),
+                    {k.name, z, member, blob, groesse, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)});
+}
+
+qint64 ObjektSpeicher::schreiben(const Klasse &k, std::optional<qint64> z, const protokoll::SpeicherAnfrage &a,
+                                 std::optional<qint64> version, qint64 eltern, qint64 position,
+                                 QMap<QString, QStringList> *elementIds)
+{
+    QStringList spalten;
+    QVariantList werte;
+    QVariantList alt;
+    if (z && (k.hatSchluessel() || !a.streams.isEmpty())) {
+        const auto zeilen = m_db.abfragen(QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(auswahl(k).spalten, k.tabelle), {*z});
+        if (!zeilen.isEmpty())
+            alt = zeilen.first();
+    }
+    auto alterWert = [&](const QString &spalte) -> QVariant {
+        if (alt.isEmpty())
+            return {};
+        const Auswahl &aw = auswahl(k);
+        int i = 2;
+        for (const Mitglied *m : aw.mitglieder) {
+            if (m->spalte() == spalte || m->spalte() + QStringLiteral("_blob") == spalte)
+                return alt.at(i);
+            ++i;
+        }
+        return {};
+    };
+
+    for (auto it = a.props.cbegin(); it != a.props.cend(); ++it) {
+        const Mitglied *m = k.mitglied(it.key());
+        if (!m || m->art != MitgliedArt::Eigenschaft)
+            throw AnfrageFehler::ungueltig(QStringLiteral("%1 hat keine Eigenschaft \"%2\"").arg(k.name, it.key()));
+        if (m->geschuetzt)
+            throw AnfrageFehler::ungueltig(QStringLiteral("%1.%2 kann nicht gesetzt werden").arg(k.name, m->name));
+        const QVariant v = spaltenWert(k, *m, it.value());
+        if (z && k.schluessel.contains(m->name) && alsText(*m, alterWert(m->spalte())) != alsText(*m, v))
+            throw AnfrageFehler::ungueltig(QStringLiteral("%1.%2 ist Teil der Id und kann nicht geändert werden").arg(k.name, m->name));
+        spalten << m->spalte();
+        werte << v;
+    }
+    for (auto it = a.refs.cbegin(); it != a.refs.cend(); ++it) {
+        const Mitglied *m = k.mitglied(it.key());
+        if (!m || m->art != MitgliedArt::Referenz)
+            throw AnfrageFehler::ungueltig(QStringLiteral("%1 hat keine Referenz \"%2\"").arg(k.name, it.key()));
+        QVariant v(QMetaType::fromType<qint64>());
+        if (!it.value().isEmpty()) {
+            const Klasse *ziel = Modell::instanz().klasse(m->ziel);
+            const auto zz = zeile(*ziel, it.value());
+            if (!zz)
+                throw AnfrageFehler::ungueltig(QStringLiteral("%1.%2: %3 mit der Id \"%4\" gibt es nicht")
+                                                   .arg(k.name, m->name, ziel->name, it.value()));
+            v = *zz;
+        }
+        spalten << m->spalte();
+        werte << v;
+    }
+    QList<std::pair<const Mitglied *, QVariant>> ersetzteStroeme;
+    for (auto it = a.streams.cbegin(); it != a.streams.cend(); ++it) {
+        const Mitglied *m = k.mitglied(it.key());
+        if (!m || m->art != MitgliedArt::Strom)
+            throw AnfrageFehler::ungueltig(QStringLiteral("%1 hat keinen Datenstrom \"%2\"").arg(k.name, it.key()));
+        qint64 groesse = 0;
+        QVariant blob(QMetaType::fromType<QString>());
+        if (!it.value().isEmpty()) {
+            const QVariant g = m_db.wert(QStringLiteral("SELECT size FROM blobs WHERE sha256 = ?"), {it.value()});
+            if (!g.isValid())
+                throw AnfrageFehler::ungueltig(QStringLiteral("%1.%2: Blob \"%3\" ist nicht vorhanden").arg(k.name, m->name, it.value()));
+            groesse = g.toLongLong();
+            blob = it.value();
+        }
+        if (z)
+            ersetzteStroeme.append({m, blob});
+        spalten << m->spalte() + QStringLiteral("_blob") << m->spalte() + QStringLiteral("_size");
+        werte << blob << groesse;
+    }
+
+    qint64 id = 0;
+    if (!z) {
+        if (k.hatSchluessel()) {
+            QStringList teile;
+            for (const QString &s : k.schluessel) {
+                QString gefunden;
+                for (auto it = a.props.cbegin(); it != a.props.cend(); ++it)
+                    if (it.key().compare(s, Qt::CaseInsensitive) == 0)
+                        gefunden = it.value();
+                if (gefunden.isEmpty())
+                    throw AnfrageFehler::ungueltig(QStringLiteral("%1: %2 fehlt").arg(k.name, s));
+                teile << gefunden.trimmed();
+            }
+            if (zeile(k, teile.join(QStringLiteral("||"))))
+                throw AnfrageFehler::konflikt(QStringLiteral("%1 mit der Id \"%2\" gibt es schon").arg(k.name, teile.join(QStringLiteral("||"))));
+        }
+        QStringList namen{QStringLiteral("version")};
+        QStringList platz{QStringLiteral("1")};
+        QVariantList alle;
+        if (!k.besitzer.isEmpty()) {
+            namen << QStringLiteral("parent_id") << QStringLiteral("position");
+            platz << QStringLiteral("?") << QStringLiteral("?");
+            alle << eltern << position;
+        }
+        for (int i = 0; i < spalten.size(); ++i) {
+            namen << spalten.at(i);
+            platz << QStringLiteral("?");
+        }
+        alle << werte;
+        id = m_db.wert(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING id")
+                           .arg(k.tabelle, namen.join(QStringLiteral(", ")), platz.join(QStringLiteral(", "))),
+                       alle)
+                 .toLongLong();
+    } else {
+        id = *z;
+        for (const auto &[m, blob] : ersetzteStroeme) {
+            const QVariant vorher = alterWert(m->spalte() + QStringLiteral("_blob"));
+            if (!vorher.isNull() && vorher.toString() != blob.toString()) {
+                const qint64 groesse = m_db.wert(QStringLiteral("SELECT size FROM blobs WHERE sha256 = ?"), {vorher}).toLongLong();
+                historie(k, id, m->name, vorher.toString(), groesse);
+            }
+        }
+        QStringList setzen{QStringLiteral("version = version + 1")};
+        for (const QString &s : spalten)
+            setzen << s + QStringLiteral(" = ?");
+        QVariantList alle = werte;
+        QString bedingung = QStringLiteral("id = ?");
+        alle << id;
+        if (!k.besitzer.isEmpty()) {
+            setzen << QStringLiteral("position = ?");
+            alle.insert(werte.size(), position);
+        }
+        if (version) {
+            bedingung += QStringLiteral(" AND version = ?");
+            alle << *version;
+        }
+        const qint64 n = m_db.ausfuehren(
+            QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(k.tabelle, setzen.join(QStringLiteral(", ")), bedingung), alle);
+        if (n == 0) {
+            if (m_db.wert(QStringLiteral("SELECT id FROM %1 WHERE id = ?").arg(k.tabelle), {id}).isValid())
+                throw AnfrageFehler::konflikt(QStringLiteral("%1 wurde inzwischen von einem anderen Arbeitsplatz gespeichert").arg(k.name));
+            keinObjekt(k, QString::number(id));
+        }
+    }
+
+    for (auto it = a.collections.cbegin(); it != a.collections.cend(); ++it) {
+        const Mitglied *m = k.mitglied(it.key());
+        if (!m || m->art != MitgliedArt::Sammlung)
+            throw AnfrageFehler::ungueltig(QStringLiteral("%1 hat keine Sammlung \"%2\"").arg(k.name, it.key()));
+        const Klasse *ek = Modell::instanz().klasse(m->ziel);
+        QSet<qint64> vorhanden;
+        for (const auto &r : m_db.abfragen(QStringLiteral("SELECT id FROM %1 WHERE parent_id = ?").arg(ek->tabelle), {id}))
+            vorhanden.insert(r.at(0).toLongLong());
+        QStringList ids;
+        QSet<qint64> behalten;
+        qint64 pos = 1;
+        for (const protokoll::SpeicherAnfrage &e : *it) {
+            std::optional<qint64> ez;
+            if (!e.id.isEmpty()) {
+                bool ok = false;
+                const qint64 n = e.id.toLongLong(&ok);
+                if (!ok || !vorhanden.contains(n) || behalten.contains(n))
+                    throw AnfrageFehler::ungueltig(QStringLiteral("%1: Element \"%2\" gehört nicht zu diesem Objekt").arg(m->name, e.id));
+                ez = n;
+                behalten.insert(n);
+            }
+            ids << QString::number(schreiben(*ek, ez, e, std::nullopt, id, pos++, nullptr));
+        }
+        for (qint64 weg : vorhanden) {
+            if (behalten.contains(weg))
+                continue;
+            // The element goes, its files stay on record.
+            for (const Mitglied &em : ek->mitglieder) {
+                if (em.art != MitgliedArt::Strom)
+                    continue;
+                const auto r = m_db.abfragen(QStringLiteral("SELECT %1_blob, %1_size FROM %2 WHERE id = ?").arg(em.spalte(), ek->tabelle), {weg});
+                if (!r.isEmpty() && !r.first().at(0).isNull())
+                    historie(*ek, weg, em.name, r.first().at(0).toString(), r.first().at(1).toLongLong());
+            }
+            m_db.ausfuehren(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(ek->tabelle), {weg});
+        }
+        if (elementIds)
+            elementIds->insert(m->name, ids);
+    }
+    return id;
+}
+
+protokoll::SpeicherAntwort ObjektSpeicher::speichernInTransaktion(const Klasse &k, const QString &id,
+                                                                  const protokoll::SpeicherAnfrage &a)
+{
+    if (!k.besitzer.isEmpty())
+        throw AnfrageFehler::ungueltig(QStringLiteral("%1 wird nur mit seinem %2 gespeichert").arg(k.name, k.besitzer));
+    std::optional<qint64> z;
+    if (!id.isEmpty()) {
+        z = zeile(k, id);
+        if (!z)
+            keinObjekt(k, id);
+        if (!a.version)
+            throw AnfrageFehler::ungueltig(QStringLiteral("\"version\" fehlt: ein Objekt wird mit der gelesenen Version gespeichert"));
+    }
+    protokoll::SpeicherAntwort antwort;
+    const qint64 neu = schreiben(k, z, a, id.isEmpty() ? std::nullopt : a.version, 0, 0, &antwort.collections);
+    antwort.id = oeffentlicheId(k, neu);
+    antwort.version = m_db.wert(QStringLiteral("SELECT version FROM %1 WHERE id = ?").arg(k.tabelle), {neu}).toLongLong();
+    return antwort;
+}
+
+protokoll::SpeicherAntwort ObjektSpeicher::speichern(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a)
+{
+    Transaktion t(m_db);
+    protokoll::SpeicherAntwort antwort = speichernInTransaktion(k, id, a);
+    t.bestaetigen();
+    return antwort;
+}
+
+void ObjektSpeicher::loeschen(const Klasse &k, const QString &id)
+{
+    if (!k.besitzer.isEmpty())
+        throw AnfrageFehler::ungueltig(QStringLiteral("%1 wird nur mit seinem %2 gelöscht").arg(k.name, k.besitzer));
+    Transaktion t(m_db);
+    const auto z = zeile(k, id);
+    if (!z)
+        keinObjekt(k, id);
+    try {
+        m_db.ausfuehren(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(k.tabelle), {*z});
+    } catch (const AnfrageFehler &f) {
+        throw AnfrageFehler::konflikt(QStringLiteral("%1 \"%2\" wird noch verwendet: %3").arg(k.name, id, f.meldung()));
+    }
+    t.bestaetigen();
+}
+
+} // namespace archiv::archivd

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "common/Protokoll.h"
+#include "model/Modell.h"
+
+#include <QHash>
+#include <QVariant>
+
+#include <optional>
+
+namespace archiv::archivd {
+
+class Datenbank;
+
+// Reads, saves and deletes objects of any class of the model. The SQL is
+// built from the class description, always with bound values.
+class ObjektSpeicher
+{
+public:
+    explicit ObjektSpeicher(Datenbank &db) : m_db(db) {}
+
+    protokoll::ObjektDaten laden(const Klasse &k, const QString &id);
+
+    // id empty: a new object. Runs in its own transaction.
+    protokoll::SpeicherAntwort speichern(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a);
+    // The same inside a transaction the caller holds (bulk loads).
+    protokoll::SpeicherAntwort speichernInTransaktion(const Klasse &k, const QString &id,
+                                                      const protokoll::SpeicherAnfrage &a);
+
+    void loeschen(const Klasse &k, const QString &id);
+
+    // Row id behind a public id; nullopt when no such object exists.
+    std::optional<qint64> zeile(const Klasse &k, const QString &id);
+    QString oeffentlicheId(const Klasse &k, qint64 zeile);
+
+private:
+    struct Auswahl
+    {
+        QString spalten;             // "id, version, ..."
+        QList<const Mitglied *> mitglieder; // in the order of the columns after id and version
+    };
+    const Auswahl &auswahl(const Klasse &k);
+    protokoll::ObjektDaten ausZeile(const Klasse &k, const QVariantList &zeile, bool mitSammlungen);
+    QString idAusZeile(const Klasse &k, const QVariantList &zeile);
+    qint64 schreiben(const Klasse &k, std::optional<qint64> zeile, const protokoll::SpeicherAnfrage &a,
+                     std::optional<qint64> version, qint64 eltern, qint64 position,
+                     QMap<QString, QStringList> *elementIds);
+    QVariant spaltenWert(const Klasse &k, const Mitglied &m, const QString &wert);
+    void historie(const Klasse &k, qint64 zeile, const QString &member, const QString &blob, qint64 groesse);
+
+    Datenbank &m_db;
+    QHash<const Klasse *, Auswahl> m_auswahl;
+};
+
+} // namespace archiv::archivd

@@ -1,0 +1,17 @@
+#pragma once
+
+namespace archiv::archivd {
+
+class Registry;
+
+// One function per area; registriereAlle is the list of all of them.
+void registriereFirmaAbfragen(Registry &r);
+void registriereWwsMethoden(Registry &r);
+
+inline void registriereAlle(Registry &r)
+{
+    registriereFirmaAbfragen(r);
+    registriereWwsMethoden(r);
+}
+
+} // namespace archiv::archivd

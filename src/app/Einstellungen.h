@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+namespace archiv::app {
+
+// Per-user settings of application "Archiv" (INI format), addressed by
+// section and key. Values are strings, stored exactly as given.
+QString einstellung(const QString &abschnitt, const QString &schluessel, const QString &vorgabe = {});
+void setzeEinstellung(const QString &abschnitt, const QString &schluessel, const QString &wert);
+
+} // namespace archiv::app

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+namespace archiv::common {
+
+// The per-user work directory (mode 0700) inside the system's temporary
+// directory. Created on first use; a directory of that name that is not ours
+// or is open to others is never used. Throws std::runtime_error when no
+// private directory can be made.
+QString privatesTempVerzeichnis();
+
+// Path of a work file with the given name inside that directory.
+QString tempDatei(const QString &name);
+
+} // namespace archiv::common

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QImage>
+
+#include <stdexcept>
+
+namespace archiv::imaging {
+
+// A file that cannot be read or written; the message names the file and
+// what is wrong with it.
+class BildFehler : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One page: a bilevel image (index 0 white, 1 black) with its resolution.
+class Seite
+{
+public:
+    Seite() = default;
+    // Any image is reduced to the bilevel form; grey and colour by threshold.
+    explicit Seite(const QImage &bild, int dpiX = 300, int dpiY = 0);
+
+    static Seite leer(int breite, int hoehe, int dpi);
+
+    const QImage &bild() const { return m_bild; }
+    QImage &bild() { return m_bild; }
+    int dpiX() const { return m_dpiX; }
+    int dpiY() const { return m_dpiY; }
+    int breite() const { return m_bild.width(); }
+    int hoehe() const { return m_bild.height(); }
+    bool istLeer() const { return m_bild.isNull(); }
+
+    static QImage bilevel(const QImage &bild);
+
+    friend bool operator==(const Seite &a, const Seite &b);
+
+private:
+    QImage m_bild;
+    int m_dpiX = 300;
+    int m_dpiY = 300;
+};
+
+} // namespace archiv::imaging

@@ -1,0 +1,249 @@
+#include "imaging/TiffDatei.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <tiffio.h>
+
+#include <cstdarg>
+#include <cstring>
+#include <memory>
+
+namespace archiv::imaging {
+
+namespace {
+
+// libtiff reads and writes through these callbacks on a byte array, so files
+// and server streams take the same path.
+struct Puffer
+{
+    QByteArray *daten;
+    qint64 pos = 0;
+    QString fehler;
+};
+
+tmsize_t lesenCb(thandle_t h, void *ziel, tmsize_t n)
+{
+    auto *p = static_cast<Puffer *>(h);
+    const qint64 verfuegbar = qMax<qint64>(0, p->daten->size() - p->pos);
+    const qint64 k = qMin<qint64>(n, verfuegbar);
+    if (k > 0)
+        std::memcpy(ziel, p->daten->constData() + p->pos, size_t(k));
+    p->pos += k;
+    return tmsize_t(k);
+}
+
+tmsize_t schreibenCb(thandle_t h, void *quelle, tmsize_t n)
+{
+    auto *p = static_cast<Puffer *>(h);
+    const qint64 ende = p->pos + n;
+    if (ende > p->daten->size())
+        p->daten->resize(qsizetype(ende));
+    std::memcpy(p->daten->data() + p->pos, quelle, size_t(n));
+    p->pos = ende;
+    return n;
+}
+
+toff_t suchenCb(thandle_t h, toff_t off, int woher)
+{
+    auto *p = static_cast<Puffer *>(h);
+    qint64 neu = qint64(off);
+    if (woher == SEEK_CUR)
+        neu = p->pos + qint64(off);
+    else if (woher == SEEK_END)
+        neu = p->daten->size() + qint64(off);
+    if (neu < 0)
+        return toff_t(-1);
+    p->pos = neu;
+    return toff_t(neu);
+}
+
+int schliessenCb(thandle_t) { return 0; }
+toff_t groesseCb(thandle_t h) { return toff_t(static_cast<Puffer *>(h)->daten->size()); }
+int abbildenCb(thandle_t, void **, toff_t *) { return 0; }
+void freigebenCb(thandle_t, void *, toff_t) {}
+
+int fehlerCb(TIFF *, void *user, const char *modul, const char *format, va_list args)
+{
+    auto *p = static_cast<Puffer *>(user);
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, args);
+    if (p->fehler.isEmpty())
+        p->fehler = QString::fromLocal8Bit(text);
+    Q_UNUSED(modul);
+    return 1;
+}
+
+int warnungCb(TIFF *, void *, const char *, const char *, va_list)
+{
+    return 1; // unknown tags and the like are no reason to refuse a page
+}
+
+struct TiffZu
+{
+    void operator()(TIFF *t) const { TIFFClose(t); }
+};
+using TiffZeiger = std::unique_ptr<TIFF, TiffZu>;
+
+TiffZeiger oeffnen(Puffer &p, const char *modus, const QString &name)
+{
+    TIFFOpenOptions *opt = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(opt, fehlerCb, &p);
+    TIFFOpenOptionsSetWarningHandlerExtR(opt, warnungCb, &p);
+    // A hostile header must not make us allocate gigabytes.
+    TIFFOpenOptionsSetMaxSingleMemAlloc(opt, 512 * 1024 * 1024);
+    TIFF *t = TIFFClientOpenExt(name.toLocal8Bit().constData(), modus, &p, lesenCb, schreibenCb, suchenCb, schliessenCb,
+                                groesseCb, abbildenCb, freigebenCb, opt);
+    TIFFOpenOptionsFree(opt);
+    if (!t)
+        throw BildFehler(QStringLiteral("%1: keine lesbare TIFF-Datei (%2)")
+                             .arg(name, p.fehler.isEmpty() ? QStringLiteral("unbekannter Aufbau") : p.fehler)
+                             .toStdString());
+    return TiffZeiger(t);
+}
+
+[[noreturn]] void fehlschlag(const QString &name, const Puffer &p, const QString &was)
+{
+    throw BildFehler(QStringLiteral("%1: %2%3").arg(name, was, p.fehler.isEmpty() ? QString() : QStringLiteral(" (") + p.fehler + u')')
+                         .toStdString());
+}
+
+int dpiAus(float wert, uint16_t einheit)
+{
+    if (wert <= 0)
+        return 0;
+    return int(einheit == RESUNIT_CENTIMETER ? wert * 2.54f + 0.5f : wert + 0.5f);
+}
+
+Seite seiteLesen(TIFF *t, Puffer &p, const QString &name, int nummer)
+{
+    uint32_t breite = 0, hoehe = 0;
+    uint16_t bps = 1, spp = 1, photometrisch = PHOTOMETRIC_MINISWHITE, einheit = RESUNIT_INCH;
+    float xres = 0, yres = 0;
+    TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &breite);
+    TIFFGetField(t, TIFFTAG_IMAGELENGTH, &hoehe);
+    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &bps);
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetFieldDefaulted(t, TIFFTAG_RESOLUTIONUNIT, &einheit);
+    if (!TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometrisch))
+        photometrisch = PHOTOMETRIC_MINISWHITE;
+    TIFFGetField(t, TIFFTAG_XRESOLUTION, &xres);
+    TIFFGetField(t, TIFFTAG_YRESOLUTION, &yres);
+    if (breite == 0 || hoehe == 0 || breite > 100000 || hoehe > 100000)
+        fehlschlag(name, p, QStringLiteral("Seite %1 hat keine gültige Größe").arg(nummer + 1));
+    const int dpiX = dpiAus(xres, einheit);
+    const int dpiY = dpiAus(yres, einheit);
+
+    if (bps == 1 && spp == 1 && (photometrisch == PHOTOMETRIC_MINISWHITE || photometrisch == PHOTOMETRIC_MINISBLACK)) {
+        Seite s = Seite::leer(int(breite), int(hoehe), dpiX > 0 ? dpiX : 300);
+        QImage &bild = s.bild();
+        const bool umkehren = photometrisch == PHOTOMETRIC_MINISBLACK;
+        const tmsize_t zeilenBytes = TIFFScanlineSize(t);
+        if (TIFFIsTiled(t)) {
+            QImage rgba(int(breite), int(hoehe), QImage::Format_RGBA8888);
+            if (!TIFFReadRGBAImageOriented(t, breite, hoehe, reinterpret_cast<uint32_t *>(rgba.bits()), ORIENTATION_TOPLEFT, 0))
+                fehlschlag(name, p, QStringLiteral("Seite %1 lässt sich nicht lesen").arg(nummer + 1));
+            return Seite(rgba, dpiX, dpiY);
+        }
+        for (uint32_t y = 0; y < hoehe; ++y) {
+            uchar *zeile = bild.scanLine(int(y));
+            if (TIFFReadScanline(t, zeile, y, 0) < 0)
+                fehlschlag(name, p, QStringLiteral("Seite %1, Zeile %2 ist beschädigt").arg(nummer + 1).arg(y + 1));
+            if (umkehren)
+                for (tmsize_t i = 0; i < zeilenBytes; ++i)
+                    zeile[i] = uchar(~zeile[i]);
+        }
+        Seite fertig(bild, dpiX, dpiY);
+        return fertig;
+    }
+    QImage rgba(int(breite), int(hoehe), QImage::Format_RGBA8888);
+    if (rgba.isNull())
+        fehlschlag(name, p, QStringLiteral("Seite %1 ist zu groß").arg(nummer + 1));
+    if (!TIFFReadRGBAImageOriented(t, breite, hoehe, reinterpret_cast<uint32_t *>(rgba.bits()), ORIENTATION_TOPLEFT, 0))
+        fehlschlag(name, p, QStringLiteral("Seite %1 lässt sich nicht lesen").arg(nummer + 1));
+    return Seite(rgba, dpiX, dpiY);
+}
+
+} // namespace
+
+QByteArray TiffDatei::schreibenG4(const QList<Seite> &seiten)
+{
+    QByteArray daten;
+    Puffer p{&daten, 0, {}};
+    {
+        TiffZeiger t = oeffnen(p, "w", QStringLiteral("TIFF"));
+        QByteArray gepackt;
+        for (int i = 0; i < seiten.size(); ++i) {
+            const Seite &s = seiten.at(i);
+            const QImage &bild = s.bild();
+            const uint32_t breite = uint32_t(bild.width());
+            const uint32_t hoehe = uint32_t(bild.height());
+            TIFFSetField(t.get(), TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+            TIFFSetField(t.get(), TIFFTAG_IMAGEWIDTH, breite);
+            TIFFSetField(t.get(), TIFFTAG_IMAGELENGTH, hoehe);
+            TIFFSetField(t.get(), TIFFTAG_BITSPERSAMPLE, uint16_t(1));
+            TIFFSetField(t.get(), TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
+            TIFFSetField(t.get(), TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+            TIFFSetField(t.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+            TIFFSetField(t.get(), TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
+            TIFFSetField(t.get(), TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+            TIFFSetField(t.get(), TIFFTAG_ROWSPERSTRIP, hoehe);
+            TIFFSetField(t.get(), TIFFTAG_XRESOLUTION, float(s.dpiX()));
+            TIFFSetField(t.get(), TIFFTAG_YRESOLUTION, float(s.dpiY()));
+            TIFFSetField(t.get(), TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+            TIFFSetField(t.get(), TIFFTAG_PAGENUMBER, uint16_t(i), uint16_t(seiten.size()));
+            TIFFSetField(t.get(), TIFFTAG_T6OPTIONS, 0);
+            const int zeilenBytes = int((breite + 7) / 8);
+            gepackt.resize(qsizetype(zeilenBytes) * hoehe);
+            for (uint32_t y = 0; y < hoehe; ++y)
+                std::memcpy(gepackt.data() + qsizetype(y) * zeilenBytes, bild.constScanLine(int(y)), size_t(zeilenBytes));
+            if (TIFFWriteEncodedStrip(t.get(), 0, gepackt.data(), tmsize_t(gepackt.size())) < 0 || !TIFFWriteDirectory(t.get()))
+                fehlschlag(QStringLiteral("TIFF"), p, QStringLiteral("Seite %1 lässt sich nicht schreiben").arg(i + 1));
+        }
+    }
+    return daten;
+}
+
+void TiffDatei::schreibenG4(const QString &pfad, const QList<Seite> &seiten)
+{
+    const QByteArray daten = schreibenG4(seiten);
+    QSaveFile datei(pfad);
+    if (!datei.open(QIODevice::WriteOnly) || datei.write(daten) != daten.size() || !datei.commit())
+        throw BildFehler(QStringLiteral("%1: lässt sich nicht schreiben (%2)").arg(pfad, datei.errorString()).toStdString());
+}
+
+QList<Seite> TiffDatei::lesen(const QByteArray &daten, const QString &name, int erste, int anzahl)
+{
+    QByteArray kopie = daten;
+    Puffer p{&kopie, 0, {}};
+    TiffZeiger t = oeffnen(p, "rm", name);
+    QList<Seite> seiten;
+    int nummer = 0;
+    do {
+        if (nummer >= erste && (anzahl < 0 || seiten.size() < anzahl))
+            seiten.append(seiteLesen(t.get(), p, name, nummer));
+        ++nummer;
+    } while ((anzahl < 0 || seiten.size() < anzahl) && TIFFReadDirectory(t.get()));
+    // A file that breaks off after some pages is an error, not a shorter document.
+    if (!p.fehler.isEmpty())
+        fehlschlag(name, p, QStringLiteral("nach Seite %1 beschädigt").arg(nummer));
+    return seiten;
+}
+
+QList<Seite> TiffDatei::lesen(const QString &pfad, int erste, int anzahl)
+{
+    QFile datei(pfad);
+    if (!datei.open(QIODevice::ReadOnly))
+        throw BildFehler(QStringLiteral("%1: lässt sich nicht öffnen (%2)").arg(pfad, datei.errorString()).toStdString());
+    return lesen(datei.readAll(), pfad, erste, anzahl);
+}
+
+int TiffDatei::seitenzahl(const QByteArray &daten, const QString &name)
+{
+    QByteArray kopie = daten;
+    Puffer p{&kopie, 0, {}};
+    TiffZeiger t = oeffnen(p, "rm", name);
+    return int(TIFFNumberOfDirectories(t.get()));
+}
+
+} // namespace archiv::imaging
