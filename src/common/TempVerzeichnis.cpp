@@ -20,9 +20,11 @@ bool istPrivat(const QByteArray &pfad)
     return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
 }
 
-QString anlegen()
+} // namespace
+
+QString privatesVerzeichnisAnlegen(const QString &wurzel)
 {
-    const QByteArray basis = QFile::encodeName(QDir::tempPath() + QStringLiteral("/archiv-%1").arg(::getuid()));
+    const QByteArray basis = QFile::encodeName(wurzel + QStringLiteral("/archiv-%1").arg(::getuid()));
     if (::mkdir(basis.constData(), 0700) == 0 || istPrivat(basis))
         if (istPrivat(basis))
             return QFile::decodeName(basis);
@@ -33,15 +35,13 @@ QString anlegen()
     throw std::runtime_error("Kein privates temporäres Verzeichnis: " + basis.toStdString());
 }
 
-} // namespace
-
 QString privatesTempVerzeichnis()
 {
     static QMutex mutex;
     static QString verzeichnis;
     QMutexLocker lock(&mutex);
     if (verzeichnis.isEmpty() || !istPrivat(QFile::encodeName(verzeichnis)))
-        verzeichnis = anlegen();
+        verzeichnis = privatesVerzeichnisAnlegen(QDir::tempPath());
     return verzeichnis;
 }
 

@@ -10,6 +10,10 @@ namespace archiv::common {
 // private directory can be made.
 QString privatesTempVerzeichnis();
 
+// Makes (or finds) the private directory below the given temporary root;
+// uncached, for tests and for the cached function above.
+QString privatesVerzeichnisAnlegen(const QString &wurzel);
+
 // Path of a work file with the given name inside that directory.
 QString tempDatei(const QString &name);
 

@@ -46,6 +46,11 @@ HttpTransport::HttpTransport(const QString &host, int port, const QString &ns)
 
 HttpTransport::~HttpTransport() = default;
 
+void HttpTransport::setzeLeseZeit(int sekunden)
+{
+    m_client->set_read_timeout(sekunden, 0);
+}
+
 QString HttpTransport::kodiert(const QString &teil)
 {
     return QString::fromLatin1(QUrl::toPercentEncoding(teil));

@@ -23,6 +23,7 @@ public:
     ~HttpTransport();
 
     const QString &ns() const { return m_ns; }
+    void setzeLeseZeit(int sekunden);
 
     QJsonObject get(const QString &pfad);
     QJsonObject post(const QString &pfad, const QJsonObject &body);

@@ -18,7 +18,10 @@ bool Verbindung::Connect(const QString &verbindungstext)
         return false;
     auto t = std::make_shared<HttpTransport>(adresse->host, adresse->port, adresse->ns);
     try {
+        // A peer that accepts but never answers must not hang the start.
+        t->setzeLeseZeit(5);
         const QJsonObject antwort = t->get(QStringLiteral("ping"));
+        t->setzeLeseZeit(300);
         if (antwort.value(QStringLiteral("namespace")).toString() != adresse->ns)
             return false;
     } catch (const ServerFehler &) {

@@ -1,0 +1,267 @@
+#include "server/Verbindung.h"
+#include "support/ArchivServer.h"
+
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <httplib.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+using namespace archiv;
+using archiv::test::ArchivServer;
+
+// The server as a client sees it over HTTP: the wire protocol's answers to
+// bad requests, lost-update protection and durability after a hard kill.
+class TestArchivServer : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ArchivServer> m_server;
+
+    std::unique_ptr<httplib::Client> client()
+    {
+        auto c = std::make_unique<httplib::Client>("127.0.0.1", m_server->port());
+        c->set_keep_alive(true);
+        return c;
+    }
+
+    static QJsonObject json(const httplib::Result &r)
+    {
+        return r ? QJsonDocument::fromJson(QByteArray::fromStdString(r->body)).object() : QJsonObject();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_server = std::make_unique<ArchivServer>(ArchivServer::Inhalt::Demo, 40);
+        QVERIFY2(m_server->starten(), qPrintable(m_server->fehler()));
+    }
+
+    void beideNamensraeumeAusEinemProzess()
+    {
+        auto c = client();
+        for (const char *ns : {"TSARCHIV", "TESSAM"}) {
+            auto r = c->Get(QStringLiteral("/v1/%1/ping").arg(QLatin1String(ns)).toStdString());
+            QVERIFY(r);
+            QCOMPARE(r->status, 200);
+            QCOMPARE(json(r).value("namespace").toString(), QLatin1String(ns));
+        }
+    }
+
+    void schlechteAnfragen_data()
+    {
+        QTest::addColumn<QString>("methode");
+        QTest::addColumn<QString>("pfad");
+        QTest::addColumn<QByteArray>("koerper");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("code");
+        const QByteArray liste = R"({"class":"AR.Firma","query":"Liste","args":[]})";
+        QTest::newRow("malformed JSON") << "POST" << "/v1/TSARCHIV/query" << QByteArray("{\"class\":") << 400 << "bad_request";
+        QTest::newRow("JSON array") << "POST" << "/v1/TSARCHIV/query" << QByteArray("[]") << 400 << "bad_request";
+        QTest::newRow("argument not a string") << "POST" << "/v1/TSARCHIV/query"
+                                               << QByteArray(R"({"class":"AR.Firma","query":"Liste","args":[1]})") << 400 << "bad_request";
+        QTest::newRow("wrong argument count") << "POST" << "/v1/TSARCHIV/query"
+                                              << QByteArray(R"({"class":"AR.Firma","query":"Liste","args":["1"]})") << 400 << "bad_request";
+        QTest::newRow("unknown namespace") << "POST" << "/v1/NIRGENDS/query" << liste << 404 << "unknown_namespace";
+        QTest::newRow("class of the other namespace") << "POST" << "/v1/TESSAM/query" << liste << 404 << "unknown_class";
+        QTest::newRow("unknown class") << "POST" << "/v1/TSARCHIV/query"
+                                       << QByteArray(R"({"class":"AR.Nichts","query":"Liste","args":[]})") << 404 << "unknown_class";
+        QTest::newRow("unknown query") << "POST" << "/v1/TSARCHIV/query"
+                                       << QByteArray(R"({"class":"AR.Firma","query":"Gibtsnicht","args":[]})") << 404 << "unknown_query";
+        QTest::newRow("unknown method") << "POST" << "/v1/TSARCHIV/call"
+                                        << QByteArray(R"({"class":"AR.Firma","method":"Zaubern","args":[]})") << 404 << "unknown_method";
+        QTest::newRow("object method without id") << "POST" << "/v1/TESSAM/call"
+                                                  << QByteArray(R"({"class":"TS.ParPersEdv","method":"PasswortPruefen","args":["x"]})")
+                                                  << 400 << "bad_request";
+        QTest::newRow("unknown id") << "GET" << "/v1/TSARCHIV/object/AR.Dokumente/999999999" << QByteArray() << 404 << "unknown_id";
+        QTest::newRow("id not a number") << "GET" << "/v1/TSARCHIV/object/AR.Dokumente/abc" << QByteArray() << 404 << "unknown_id";
+        QTest::newRow("composite id with a part missing") << "GET" << "/v1/TSARCHIV/object/AR.Belart/1" << QByteArray() << 404 << "unknown_id";
+        QTest::newRow("malformed blob id") << "GET" << "/v1/TSARCHIV/blob/xyz" << QByteArray() << 400 << "bad_request";
+        QTest::newRow("unknown blob") << "GET" << "/v1/TSARCHIV/blob/" + QString(64, u'0') << QByteArray() << 404 << "unknown_blob";
+        QTest::newRow("unknown path") << "GET" << "/v2/TSARCHIV/ping" << QByteArray() << 404 << "unknown_path";
+        QTest::newRow("save without version") << "PUT" << "/v1/TSARCHIV/object/AR.Firma/1"
+                                              << QByteArray(R"({"props":{"Name":"x"}})") << 400 << "bad_request";
+        QTest::newRow("unknown property") << "POST" << "/v1/TSARCHIV/object/AR.Firma"
+                                          << QByteArray(R"({"props":{"Firma":"99","Farbe":"rot"}})") << 400 << "bad_request";
+        QTest::newRow("number property with text") << "POST" << "/v1/TSARCHIV/object/AR.Firma"
+                                                   << QByteArray(R"({"props":{"Firma":"neun"}})") << 400 << "bad_request";
+        QTest::newRow("date that is no date") << "POST" << "/v1/TSARCHIV/object/AR.Dokumente"
+                                              << QByteArray(R"({"props":{"Datum":"2023-02-30"}})") << 400 << "bad_request";
+        QTest::newRow("reference to nothing") << "POST" << "/v1/TSARCHIV/object/AR.Dokumente"
+                                              << QByteArray(R"({"refs":{"IdBelart":"1||ZZ"}})") << 400 << "bad_request";
+        QTest::newRow("stream with unknown blob") << "POST" << "/v1/TSARCHIV/object/AR.Scandat"
+                                                  << QByteArray(R"({"streams":{"dok":{"blob":"00"}}})") << 400 << "bad_request";
+        QTest::newRow("password cannot be written") << "POST" << "/v1/TESSAM/object/TS.ParPersEdv"
+                                                    << QByteArray(R"({"props":{"Firma":"1","Pcode":"X","passwort":"p"}})") << 400 << "bad_request";
+        QTest::newRow("key exists") << "POST" << "/v1/TSARCHIV/object/AR.Firma"
+                                    << QByteArray(R"({"props":{"Firma":"1","Name":"doppelt"}})") << 409 << "conflict";
+        QTest::newRow("element saved alone") << "POST" << "/v1/TSARCHIV/object/AR.Dokuments"
+                                             << QByteArray(R"({"props":{"doktyp":"tif"}})") << 400 << "bad_request";
+        QTest::newRow("delete unknown") << "DELETE" << "/v1/TSARCHIV/object/AR.Scandat/5" << QByteArray() << 404 << "unknown_id";
+        QTest::newRow("delete a type still in use") << "DELETE" << "/v1/TSARCHIV/object/AR.Belart/1%7C%7CER" << QByteArray() << 409
+                                                    << "conflict";
+    }
+    void schlechteAnfragen()
+    {
+        QFETCH(QString, methode);
+        QFETCH(QString, pfad);
+        QFETCH(QByteArray, koerper);
+        QFETCH(int, status);
+        QFETCH(QString, code);
+        auto c = client();
+        const std::string p = pfad.toStdString();
+        const std::string b = koerper.toStdString();
+        httplib::Result r = methode == "GET"    ? c->Get(p)
+                            : methode == "PUT"  ? c->Put(p, b, "application/json")
+                            : methode == "DELETE" ? c->Delete(p)
+                                                  : c->Post(p, b, "application/json");
+        QVERIFY(r);
+        QCOMPARE(r->status, status);
+        const QJsonObject fehler = json(r).value("error").toObject();
+        QCOMPARE(fehler.value("code").toString(), code);
+        QVERIFY(!fehler.value("message").toString().isEmpty());
+        // The same connection and a fresh one are served afterwards.
+        auto r2 = c->Get("/v1/TSARCHIV/ping");
+        QVERIFY(r2 && r2->status == 200);
+        QVERIFY(client()->Get("/v1/TSARCHIV/ping"));
+    }
+
+    void zuGrosseAnfrage()
+    {
+        auto c = client();
+        std::string riesig(65 * 1024 * 1024, ' ');
+        riesig.front() = '{';
+        riesig.back() = '}';
+        auto r = c->Post("/v1/TSARCHIV/query", riesig, "application/json");
+        QVERIFY(r);
+        QCOMPARE(r->status, 413);
+        QCOMPARE(json(r).value("error").toObject().value("code").toString(), QStringLiteral("too_large"));
+        QVERIFY(client()->Get("/v1/TSARCHIV/ping"));
+    }
+
+    void firmenListe()
+    {
+        server::Verbindung v;
+        QVERIFY(v.Connect(m_server->verbindungstext()));
+        server::ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.Firma"), QStringLiteral("Liste"));
+        rs.Execute();
+        QStringList zeilen;
+        while (rs.Next())
+            zeilen << rs.GetData(1) + u'|' + rs.GetData(2);
+        rs.Close();
+        QCOMPARE(zeilen, QStringList({"1|Tessam Handel GmbH", "7|Tessam Filiale Nord"}));
+    }
+
+    void zweiterSpeichertVeraltetenStand()
+    {
+        server::Verbindung a, b;
+        QVERIFY(a.Connect(m_server->verbindungstext()));
+        QVERIFY(b.Connect(m_server->verbindungstext()));
+        server::Objekt oa = a.OpenId(QStringLiteral("AR.Kassa"), QStringLiteral("1||2"));
+        server::Objekt ob = b.OpenId(QStringLiteral("AR.Kassa"), QStringLiteral("1||2"));
+        QVERIFY(!oa.istLeer() && !ob.istLeer());
+        oa.set(QStringLiteral("Name"), QStringLiteral("Kasse Laden"));
+        QCOMPARE(oa.SYS_Save(), 1);
+        ob.set(QStringLiteral("Name"), QStringLiteral("Kasse Lager"));
+        QVERIFY(ob.SYS_Save() != 1);
+        QVERIFY(!ob.letzterFehler().isEmpty());
+        QCOMPARE(a.OpenId(QStringLiteral("AR.Kassa"), QStringLiteral("1||2")).get(QStringLiteral("Name")), QStringLiteral("Kasse Laden"));
+        // The first one goes on saving from its own, current copy.
+        oa.set(QStringLiteral("Name"), QStringLiteral("Kasse 2"));
+        QCOMPARE(oa.SYS_Save(), 1);
+    }
+
+    void hartesBeendenVerliertNichtsBestaetigtes()
+    {
+        ArchivServer s(ArchivServer::Inhalt::Leer);
+        QVERIFY2(s.starten(), qPrintable(s.fehler()));
+        std::mutex mutex;
+        QList<std::pair<QString, QByteArray>> bestaetigt; // scan id, file bytes
+        std::atomic<bool> weiter{true};
+        std::atomic<int> fehler{0};
+        std::thread schreiber([&] {
+            server::Verbindung v;
+            if (!v.Connect(s.verbindungstext()))
+                return;
+            QTemporaryDir dir;
+            for (int i = 0; weiter && i < 100000; ++i) {
+                QByteArray inhalt = QByteArray::number(i).repeated(1000 + i % 5000);
+                const QString pfad = dir.filePath(QStringLiteral("seite.tif"));
+                QFile f(pfad);
+                f.open(QIODevice::WriteOnly);
+                f.write(inhalt);
+                f.close();
+                try {
+                    server::Objekt o = v.New(QStringLiteral("AR.Scandat"));
+                    o.set(QStringLiteral("seite"), QString::number(i));
+                    o.set(QStringLiteral("dokument"), QStringLiteral("ER%1").arg(i));
+                    o.strom(QStringLiteral("dok")).FileRead(pfad);
+                    if (o.SYS_Save() == 1) {
+                        std::lock_guard lock(mutex);
+                        bestaetigt.append({o.SYS_Id(), inhalt});
+                    } else {
+                        ++fehler;
+                    }
+                } catch (...) {
+                    ++fehler;
+                }
+            }
+        });
+        QElapsedTimer uhr;
+        uhr.start();
+        while (uhr.elapsed() < 20000) {
+            {
+                std::lock_guard lock(mutex);
+                if (bestaetigt.size() >= 60)
+                    break;
+            }
+            QThread::msleep(10);
+        }
+        s.abschiessen();
+        weiter = false;
+        schreiber.join();
+        QVERIFY(bestaetigt.size() >= 20);
+
+        QVERIFY2(s.starten(), qPrintable(s.fehler()));
+        server::Verbindung v;
+        QVERIFY(v.Connect(s.verbindungstext()));
+        QTemporaryDir dir;
+        for (const auto &[id, inhalt] : bestaetigt) {
+            server::Objekt o = v.OpenId(QStringLiteral("AR.Scandat"), id);
+            QVERIFY2(!o.istLeer(), qPrintable(id));
+            const QString pfad = dir.filePath(QStringLiteral("zurueck.tif"));
+            o.strom(QStringLiteral("dok")).FileWrite(pfad);
+            QFile f(pfad);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), inhalt);
+        }
+        s.stoppen();
+        QString ausgabe;
+        QCOMPARE(ArchivServer::archivd({"check", "--db", s.dbPfad()}, &ausgabe), 0);
+        QCOMPARE(ausgabe.trimmed(), QStringLiteral("ok"));
+    }
+
+    void passwortVerlaesstDenServerNicht()
+    {
+        auto c = client();
+        auto r = c->Get("/v1/TESSAM/object/TS.ParPersEdv/1%7C%7CMM");
+        QVERIFY(r && r->status == 200);
+        QVERIFY(!QByteArray::fromStdString(r->body).contains("passwort"));
+        QVERIFY(!QByteArray::fromStdString(r->body).contains("argon2"));
+    }
+
+    void cleanupTestCase() { m_server.reset(); }
+};
+
+QTEST_GUILESS_MAIN(TestArchivServer)
+#include "tst_archivserver.moc"

@@ -1,0 +1,102 @@
+#include "support/ArchivServer.h"
+
+#include <QDeadlineTimer>
+#include <QRegularExpression>
+
+namespace archiv::test {
+
+QString ArchivServer::programm()
+{
+    return qEnvironmentVariable("ARCHIVD_BIN", QStringLiteral("archivd"));
+}
+
+int ArchivServer::archivd(const QStringList &args, QString *ausgabe, int zeitMs)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(programm(), args);
+    if (!p.waitForFinished(zeitMs)) {
+        p.kill();
+        p.waitForFinished();
+        if (ausgabe)
+            *ausgabe = QString::fromLocal8Bit(p.readAll()) + QStringLiteral("\n(timeout)");
+        return -1;
+    }
+    if (ausgabe)
+        *ausgabe = QString::fromLocal8Bit(p.readAll());
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+ArchivServer::ArchivServer(Inhalt inhalt, int demoBelege)
+{
+    if (!m_dir.isValid()) {
+        m_fehler = QStringLiteral("kein temporäres Verzeichnis");
+        return;
+    }
+    QString ausgabe;
+    const QStringList args = inhalt == Inhalt::Demo
+                                 ? QStringList{"demo", "--db", dbPfad(), "--belege", QString::number(demoBelege)}
+                                 : QStringList{"init", "--db", dbPfad()};
+    if (archivd(args, &ausgabe) != 0)
+        m_fehler = QStringLiteral("archivd %1: %2").arg(args.first(), ausgabe);
+}
+
+ArchivServer::~ArchivServer()
+{
+    stoppen();
+}
+
+QString ArchivServer::dbPfad() const
+{
+    return m_dir.filePath(QStringLiteral("archiv.sqlite"));
+}
+
+QString ArchivServer::verbindungstext(const QString &ns) const
+{
+    return QStringLiteral("cn_iptcp:127.0.0.1[%1]:%2").arg(m_port).arg(ns);
+}
+
+bool ArchivServer::starten()
+{
+    if (!m_fehler.isEmpty())
+        return false;
+    m_prozess = std::make_unique<QProcess>();
+    m_prozess->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_prozess->start(programm(), {"serve", "--db", dbPfad(), "--listen", "127.0.0.1:0"});
+    static const QRegularExpression zeile(QStringLiteral(R"(listening on 127\.0\.0\.1:(\d+))"));
+    QString gelesen;
+    QDeadlineTimer frist(30000);
+    while (!frist.hasExpired()) {
+        if (!m_prozess->waitForReadyRead(int(qMax<qint64>(1, frist.remainingTime()))))
+            break;
+        gelesen += QString::fromLocal8Bit(m_prozess->readAllStandardOutput());
+        const auto m = zeile.match(gelesen);
+        if (m.hasMatch()) {
+            m_port = m.captured(1).toInt();
+            return true;
+        }
+    }
+    m_fehler = QStringLiteral("archivd serve startet nicht: %1").arg(gelesen);
+    return false;
+}
+
+void ArchivServer::stoppen()
+{
+    if (!m_prozess || m_prozess->state() == QProcess::NotRunning)
+        return;
+    m_prozess->terminate();
+    if (!m_prozess->waitForFinished(10000)) {
+        m_prozess->kill();
+        m_prozess->waitForFinished();
+    }
+}
+
+void ArchivServer::abschiessen()
+{
+    if (!m_prozess)
+        return;
+    m_prozess->kill();
+    m_prozess->waitForFinished();
+}
+
+} // namespace archiv::test

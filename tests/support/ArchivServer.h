@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace archiv::test {
+
+// A real archivd on a free loopback port with a fresh SQLite archive of its
+// own. The binary comes from ARCHIVD_BIN (set by CTest).
+class ArchivServer
+{
+public:
+    enum class Inhalt { Leer, Demo };
+
+    explicit ArchivServer(Inhalt inhalt = Inhalt::Leer, int demoBelege = 120);
+    ~ArchivServer();
+
+    bool starten();             // serve on a free port; false with a message in fehler()
+    void stoppen();             // SIGTERM and wait
+    void abschiessen();         // SIGKILL, no chance to clean up
+    int port() const { return m_port; }
+    QString verbindungstext(const QString &ns = QStringLiteral("TSARCHIV")) const;
+    QString dbPfad() const;
+    QString fehler() const { return m_fehler; }
+
+    // Runs "archivd ARGS" to completion; returns its exit code, output in *ausgabe.
+    static int archivd(const QStringList &args, QString *ausgabe = nullptr, int zeitMs = 120000);
+    static QString programm();
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<QProcess> m_prozess;
+    int m_port = 0;
+    QString m_fehler;
+};
+
+} // namespace archiv::test
