@@ -251,6 +251,43 @@ private Q_SLOTS:
         QCOMPARE(ausgabe.trimmed(), QStringLiteral("ok"));
     }
 
+    void ersetzteDateiBleibtErhalten()
+    {
+        server::Verbindung v;
+        QVERIFY(v.Connect(m_server->verbindungstext()));
+        QTemporaryDir dir;
+        const QString pfad = dir.filePath(QStringLiteral("seite.tif"));
+        auto schreiben = [&](const QByteArray &inhalt) {
+            QFile f(pfad);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(inhalt);
+        };
+        const QByteArray alt("erste Fassung der Seite");
+        schreiben(alt);
+        server::Objekt scan = v.New(QStringLiteral("AR.Scandat"));
+        scan.strom(QStringLiteral("dok")).FileRead(pfad);
+        QCOMPARE(scan.SYS_Save(), 1);
+        schreiben("zweite Fassung");
+        scan.strom(QStringLiteral("dok")).FileRead(pfad);
+        QCOMPARE(scan.SYS_Save(), 1);
+        scan.SYS_DeleteId(scan.SYS_Id());
+
+        const std::string altId = QCryptographicHash::hash(alt, QCryptographicHash::Sha256).toHex().toStdString();
+        auto r = client()->Get("/v1/TSARCHIV/blob/" + altId);
+        QVERIFY(r && r->status == 200);
+        QCOMPARE(QByteArray::fromStdString(r->body), alt);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("blick"));
+            db.setDatabaseName(m_server->dbPfad());
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec(QStringLiteral("SELECT blob FROM stream_history WHERE class = 'AR.Scandat' AND object_id = %1").arg(scan.SYS_Id())));
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toString().toStdString(), altId);
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("blick"));
+    }
+
     void passwortVerlaesstDenServerNicht()
     {
         auto c = client();
