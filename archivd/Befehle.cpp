@@ -85,6 +85,9 @@ int serve(const QStringList &args)
     dbOption(p);
     p.addOption({QStringLiteral("listen"), QStringLiteral("Adresse und Port (Standard: 127.0.0.1:1972; Port 0 = frei wählen)."),
                  QStringLiteral("adresse:port"), QStringLiteral("127.0.0.1:1972")});
+    p.addOption({QStringLiteral("idle-timeout"),
+                 QStringLiteral("Sekunden, die eine ruhende Verbindung offen bleibt (Standard: 60); der Client verbindet sich danach neu."),
+                 QStringLiteral("sekunden"), QStringLiteral("60")});
     if (!auswerten(p, args, QStringLiteral("Startet den Archivserver.")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     const QString listen = p.value(QStringLiteral("listen"));
@@ -109,6 +112,12 @@ int serve(const QStringList &args)
 
     auto db = oeffnen(p.value(QStringLiteral("db")));
     HttpServer server(*db, Registry::standard());
+    const int leerlauf = p.value(QStringLiteral("idle-timeout")).toInt(&ok);
+    if (!ok || leerlauf < 1) {
+        err() << "archivd: --idle-timeout erwartet Sekunden" << Qt::endl;
+        return 2;
+    }
+    server.setzeLeerlauf(leerlauf);
     const int gebunden = server.binden(host, port);
     if (gebunden < 0) {
         err() << "archivd: " << listen << " ist nicht verfügbar" << Qt::endl;

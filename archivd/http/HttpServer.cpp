@@ -208,6 +208,11 @@ void HttpServer::laufen()
     d->server.listen_after_bind();
 }
 
+void HttpServer::setzeLeerlauf(int sekunden)
+{
+    d->server.set_keep_alive_timeout(sekunden);
+}
+
 void HttpServer::stoppen()
 {
     if (d->server.is_running())

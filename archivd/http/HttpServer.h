@@ -25,6 +25,8 @@ public:
     int binden(const QString &host, int port);
     void laufen(); // blocks until stoppen()
     void stoppen();
+    // Seconds an idle keep-alive connection stays open (it holds a worker).
+    void setzeLeerlauf(int sekunden);
 
     static constexpr qint64 MaxJson = 64LL * 1024 * 1024;
     static constexpr qint64 MaxBlob = 2LL * 1024 * 1024 * 1024;

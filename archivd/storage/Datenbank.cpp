@@ -137,9 +137,17 @@ QVariant Datenbank::wert(const QString &sql, const QVariantList &werte)
     return zeilen.isEmpty() || zeilen.first().isEmpty() ? QVariant() : zeilen.first().first();
 }
 
+void Datenbank::schemaAnweisung(const QString &sql)
+{
+    // Schema statements cannot be prepared on every database and run once.
+    QSqlQuery q(verbindung());
+    if (!q.exec(dialekt(sql)))
+        throw AnfrageFehler::speicher(QStringLiteral("SQL-Fehler: %1").arg(q.lastError().text()));
+}
+
 int Datenbank::schemaVersion()
 {
-    ausfuehren(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"));
+    schemaAnweisung(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"));
     return wert(QStringLiteral("SELECT COALESCE(MAX(version), 0) FROM schema_version")).toInt();
 }
 
@@ -154,10 +162,11 @@ void Datenbank::migrieren()
         if (m.nummer <= stand)
             continue;
         for (const QString &anweisung : m.anweisungen) {
-            // Schema statements are not cached: each runs once.
-            QSqlQuery q(verbindung());
-            if (!q.exec(dialekt(anweisung)))
-                throw AnfrageFehler::speicher(QStringLiteral("Migration %1: %2").arg(m.nummer).arg(q.lastError().text()));
+            try {
+                schemaAnweisung(anweisung);
+            } catch (const AnfrageFehler &f) {
+                throw AnfrageFehler::speicher(QStringLiteral("Migration %1: %2").arg(m.nummer).arg(f.meldung()));
+            }
         }
         ausfuehren(QStringLiteral("INSERT INTO schema_version (version) VALUES (?)"), {m.nummer});
     }

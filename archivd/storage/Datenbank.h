@@ -58,6 +58,7 @@ protected:
     virtual std::mutex *schreibSperre() { return nullptr; }
 
     QSqlDatabase &verbindung();
+    void schemaAnweisung(const QString &sql);
 
 private:
     struct Slot;

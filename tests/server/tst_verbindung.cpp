@@ -2,6 +2,7 @@
 #include "server/Verbindung.h"
 #include "server/Verbindungstext.h"
 #include "support/ArchivServer.h"
+#include "support/PostgresCluster.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 using namespace archiv;
 using namespace archiv::server;
@@ -39,6 +41,8 @@ class TestVerbindung : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
+        if (ArchivServer::postgresGewuenscht() && !test::PostgresCluster::installiert())
+            QSKIP("PostgreSQL is not installed");
         m_server = std::make_unique<ArchivServer>(ArchivServer::Inhalt::Demo, 30);
         QVERIFY2(m_server->starten(), qPrintable(m_server->fehler()));
         QVERIFY(m_v.Connect(m_server->verbindungstext()));
@@ -256,6 +260,19 @@ private Q_SLOTS:
         wws.Disconnect();
         QVERIFY(!wws.IsConnected());
         QVERIFY_THROWS_EXCEPTION(ServerFehler, wws.ClassMethods(QStringLiteral("TS.ParPersEdv")));
+    }
+
+    void ruhendeVerbindungWirdErneuert()
+    {
+        // The server closes idle connections; the next call reconnects.
+        ArchivServer s(ArchivServer::Inhalt::Leer);
+        QVERIFY2(s.starten({"--idle-timeout", "1"}), qPrintable(s.fehler()));
+        Verbindung v;
+        QVERIFY(v.Connect(s.verbindungstext()));
+        QThread::msleep(2500);
+        ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.Firma"), QStringLiteral("Liste"));
+        rs.Execute();
+        QVERIFY(!rs.Next());
     }
 
     void abgestuerzterServerGibtFehlerStattZuHaengen()

@@ -1,5 +1,7 @@
 #include "support/ArchivServer.h"
 
+#include "support/PostgresCluster.h"
+
 #include <QDeadlineTimer>
 #include <QRegularExpression>
 
@@ -27,11 +29,29 @@ int ArchivServer::archivd(const QStringList &args, QString *ausgabe, int zeitMs)
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
+bool ArchivServer::postgresGewuenscht()
+{
+    return qEnvironmentVariable("ARCHIV_TEST_DB") == QLatin1String("postgres");
+}
+
 ArchivServer::ArchivServer(Inhalt inhalt, int demoBelege)
 {
     if (!m_dir.isValid()) {
         m_fehler = QStringLiteral("kein temporäres Verzeichnis");
         return;
+    }
+    if (postgresGewuenscht()) {
+        static PostgresCluster cluster;
+        static const bool laeuft = cluster.starten();
+        if (!laeuft) {
+            m_fehler = cluster.fehler();
+            return;
+        }
+        m_url = cluster.neueDatenbank();
+        if (m_url.isEmpty()) {
+            m_fehler = cluster.fehler();
+            return;
+        }
     }
     QString ausgabe;
     const QStringList args = inhalt == Inhalt::Demo
@@ -48,6 +68,8 @@ ArchivServer::~ArchivServer()
 
 QString ArchivServer::dbPfad() const
 {
+    if (!m_url.isEmpty())
+        return m_url;
     return m_dir.filePath(QStringLiteral("archiv.sqlite"));
 }
 
@@ -56,13 +78,13 @@ QString ArchivServer::verbindungstext(const QString &ns) const
     return QStringLiteral("cn_iptcp:127.0.0.1[%1]:%2").arg(m_port).arg(ns);
 }
 
-bool ArchivServer::starten()
+bool ArchivServer::starten(const QStringList &weitereArgs)
 {
     if (!m_fehler.isEmpty())
         return false;
     m_prozess = std::make_unique<QProcess>();
     m_prozess->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_prozess->start(programm(), {"serve", "--db", dbPfad(), "--listen", "127.0.0.1:0"});
+    m_prozess->start(programm(), QStringList{"serve", "--db", dbPfad(), "--listen", "127.0.0.1:0"} + weitereArgs);
     static const QRegularExpression zeile(QStringLiteral(R"(listening on 127\.0\.0\.1:(\d+))"));
     QString gelesen;
     QDeadlineTimer frist(30000);

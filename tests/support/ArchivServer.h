@@ -18,12 +18,16 @@ public:
     explicit ArchivServer(Inhalt inhalt = Inhalt::Leer, int demoBelege = 120);
     ~ArchivServer();
 
-    bool starten();             // serve on a free port; false with a message in fehler()
+    // Serves on a free port; false with a message in fehler().
+    bool starten(const QStringList &weitereArgs = {});
     void stoppen();             // SIGTERM and wait
     void abschiessen();         // SIGKILL, no chance to clean up
     int port() const { return m_port; }
     QString verbindungstext(const QString &ns = QStringLiteral("TSARCHIV")) const;
-    QString dbPfad() const;
+    QString dbPfad() const; // file path, or postgresql:// URL
+    bool aufPostgres() const { return !m_url.isEmpty(); }
+    // ARCHIV_TEST_DB=postgres runs the same tests on PostgreSQL.
+    static bool postgresGewuenscht();
     QString fehler() const { return m_fehler; }
 
     // Runs "archivd ARGS" to completion; returns its exit code, output in *ausgabe.
@@ -32,6 +36,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_url;
     std::unique_ptr<QProcess> m_prozess;
     int m_port = 0;
     QString m_fehler;
