@@ -87,23 +87,24 @@ QSqlQuery &Datenbank::vorbereitet(const QString &sql)
 
 namespace {
 
-void binden(QSqlQuery &q, const QVariantList &werte)
+// Binds and runs a prepared statement; the caller finishes it.
+QSqlQuery &starten(QSqlQuery &q, const QVariantList &werte)
 {
     for (int i = 0; i < werte.size(); ++i)
         q.bindValue(i, werte.at(i));
+    if (!q.exec()) {
+        const QString fehler = q.lastError().text();
+        q.finish();
+        throw AnfrageFehler::speicher(QStringLiteral("SQL-Fehler: %1").arg(fehler));
+    }
+    return q;
 }
 
 } // namespace
 
 QList<SqlZeile> Datenbank::abfragen(const QString &sql, const QVariantList &werte)
 {
-    QSqlQuery &q = vorbereitet(sql);
-    binden(q, werte);
-    if (!q.exec()) {
-        const QString fehler = q.lastError().text();
-        q.finish();
-        throw AnfrageFehler::speicher(QStringLiteral("SQL-Fehler: %1").arg(fehler));
-    }
+    QSqlQuery &q = starten(vorbereitet(sql), werte);
     QList<SqlZeile> zeilen;
     const int spalten = q.record().count();
     while (q.next()) {
@@ -119,13 +120,7 @@ QList<SqlZeile> Datenbank::abfragen(const QString &sql, const QVariantList &wert
 
 qint64 Datenbank::ausfuehren(const QString &sql, const QVariantList &werte)
 {
-    QSqlQuery &q = vorbereitet(sql);
-    binden(q, werte);
-    if (!q.exec()) {
-        const QString fehler = q.lastError().text();
-        q.finish();
-        throw AnfrageFehler::speicher(QStringLiteral("SQL-Fehler: %1").arg(fehler));
-    }
+    QSqlQuery &q = starten(vorbereitet(sql), werte);
     const qint64 n = q.numRowsAffected();
     q.finish();
     return n;
