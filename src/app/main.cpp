@@ -1,7 +1,5 @@
-#include "app/Hauptfenster.h"
 #include "app/MeldungsFenster.h"
-#include "common/Programmzustand.h"
-#include "server/Verbindung.h"
+#include "search/Archiv.h"
 
 #include <QApplication>
 
@@ -9,13 +7,11 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Archiv"));
+    QApplication::setOrganizationName(QStringLiteral("Archiv"));
     archiv::app::meldungsFensterEinrichten();
-    archiv::app::Hauptfenster fenster;
-    if (!fenster.starten())
-        return 0; // unconnected: the program ends without a message
-    fenster.show();
-    const int ergebnis = app.exec();
-    if (archiv::global::Archivverbindung && archiv::global::Archivverbindung->IsConnected())
-        archiv::global::Archivverbindung->Disconnect();
-    return ergebnis;
+    archiv::search::Archiv archiv;
+    if (!archiv.laden())
+        return 0; // no archive server: the program ends without a message
+    archiv.show();
+    return app.exec();
 }

@@ -1,0 +1,82 @@
+#include "app/EinstServ.h"
+
+#include "app/Einstellungen.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace archiv::app {
+
+namespace {
+
+QLineEdit *feld(QWidget *eltern, const char *name)
+{
+    auto *f = new QLineEdit(eltern);
+    f->setObjectName(QLatin1String(name));
+    return f;
+}
+
+} // namespace
+
+EinstServ::EinstServ(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("einstserv"));
+    setWindowTitle(QStringLiteral("Archivserver Einstellungen Server"));
+    setModal(true);
+    m_wwsip = feld(this, "wwsip");
+    m_wwsport = feld(this, "wwsport");
+    m_arip = feld(this, "arip");
+    m_arport = feld(this, "arport");
+    m_wwsport->setMaximumWidth(90);
+    m_arport->setMaximumWidth(90);
+    auto *speichernKnopf = new QPushButton(QStringLiteral("Speichern"), this);
+    speichernKnopf->setObjectName(QStringLiteral("BUSpeich"));
+    auto *schliessen = new QPushButton(QStringLiteral("Schliessen"), this);
+    schliessen->setObjectName(QStringLiteral("BUClose"));
+    speichernKnopf->setDefault(true);
+
+    auto *g = new QGridLayout(this);
+    g->addWidget(new QLabel(QStringLiteral("WWS-Server      IP.-Nr.:"), this), 0, 0);
+    g->addWidget(m_wwsip, 0, 1);
+    g->addWidget(new QLabel(QStringLiteral("Port:"), this), 0, 2);
+    g->addWidget(m_wwsport, 0, 3);
+    g->addWidget(new QLabel(QStringLiteral("Archiv-Server      IP.-Nr.:"), this), 1, 0);
+    g->addWidget(m_arip, 1, 1);
+    g->addWidget(new QLabel(QStringLiteral("Port:"), this), 1, 2);
+    g->addWidget(m_arport, 1, 3);
+    auto *knoepfe = new QHBoxLayout;
+    knoepfe->addStretch();
+    knoepfe->addWidget(speichernKnopf);
+    knoepfe->addWidget(schliessen);
+    g->addLayout(knoepfe, 2, 0, 1, 4);
+
+    const QString s = QStringLiteral("Server");
+    m_wwsip->setText(einstellung(s, QStringLiteral("wwsip")));
+    m_wwsport->setText(einstellung(s, QStringLiteral("wwsport")));
+    m_arip->setText(einstellung(s, QStringLiteral("arip")));
+    m_arport->setText(einstellung(s, QStringLiteral("arport")));
+
+    connect(speichernKnopf, &QPushButton::clicked, this, &EinstServ::speichern);
+    connect(schliessen, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void EinstServ::speichern()
+{
+    // No trimming, no validation: what was typed is what is stored.
+    const QString s = QStringLiteral("Server");
+    setzeEinstellung(s, QStringLiteral("wwsip"), m_wwsip->text());
+    setzeEinstellung(s, QStringLiteral("wwsport"), m_wwsport->text());
+    setzeEinstellung(s, QStringLiteral("arip"), m_arip->text());
+    setzeEinstellung(s, QStringLiteral("arport"), m_arport->text());
+    accept();
+}
+
+void einstservZeigen(QWidget *besitzer)
+{
+    EinstServ dialog(besitzer);
+    dialog.exec();
+}
+
+} // namespace archiv::app

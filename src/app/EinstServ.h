@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QDialog>
+
+class QLineEdit;
+
+namespace archiv::app {
+
+// The server settings dialog: addresses and ports of the WWS and archive
+// servers, stored exactly as typed.
+class EinstServ : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit EinstServ(QWidget *parent = nullptr);
+
+private:
+    void speichern();
+
+    QLineEdit *m_wwsip;
+    QLineEdit *m_wwsport;
+    QLineEdit *m_arip;
+    QLineEdit *m_arport;
+};
+
+// Shows the dialog modally and unloads it.
+void einstservZeigen(QWidget *besitzer);
+
+} // namespace archiv::app

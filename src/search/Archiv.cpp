@@ -1,0 +1,212 @@
+#include "search/Archiv.h"
+
+#include "app/Anmeldung.h"
+#include "app/EinstAg.h"
+#include "app/EinstServ.h"
+#include "app/Einstellungen.h"
+#include "app/Ereignis.h"
+#include "common/Format.h"
+#include "common/Meldung.h"
+#include "common/Programmzustand.h"
+#include "common/Texte.h"
+#include "common/Twips.h"
+#include "server/Verbindung.h"
+#include "server/Verbindungstext.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace archiv::search {
+
+using namespace archiv::common;
+
+namespace {
+
+Archiv *g_hauptfenster = nullptr;
+
+} // namespace
+
+Archiv::Archiv(QWidget *parent) : QMainWindow(parent)
+{
+    g_hauptfenster = this;
+    setObjectName(QStringLiteral("archiv"));
+    setWindowTitle(HauptTitel);
+
+    auto *mitte = new QWidget(this);
+    auto *g = new QGridLayout(mitte);
+    auto *label = new QLabel(QStringLiteral("Firma:"), mitte);
+    label->setObjectName(QStringLiteral("Label5"));
+    m_firma = new QComboBox(mitte);
+    m_firma->setObjectName(QStringLiteral("Firma"));
+    m_firma->setMinimumWidth(300);
+    m_neu = new QPushButton(QStringLiteral("Neu"), mitte);
+    m_neu->setObjectName(QStringLiteral("BUNeu"));
+    m_ende = new QPushButton(QStringLiteral("Beenden"), mitte);
+    m_ende->setObjectName(QStringLiteral("BUEnd"));
+    g->addWidget(label, 0, 0);
+    g->addWidget(m_firma, 0, 1);
+    g->setColumnStretch(2, 1);
+    g->setRowStretch(1, 1);
+    auto *knoepfe = new QHBoxLayout;
+    knoepfe->addStretch();
+    knoepfe->addWidget(m_neu);
+    knoepfe->addWidget(m_ende);
+    g->addLayout(knoepfe, 2, 0, 1, 3);
+    setCentralWidget(mitte);
+
+    m_status = new QStatusBar(this);
+    m_status->setObjectName(QStringLiteral("SBar1"));
+    setStatusBar(m_status);
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("timer1"));
+    m_timer->setInterval(5000);
+    connect(m_timer, &QTimer::timeout, this, &Archiv::timer1Abgelaufen);
+
+    menueAnlegen();
+    connect(m_ende, &QPushButton::clicked, this, &Archiv::beenden);
+    resize(760, 560);
+}
+
+Archiv::~Archiv()
+{
+    if (g_hauptfenster == this)
+        g_hauptfenster = nullptr;
+}
+
+Archiv *Archiv::hauptfenster()
+{
+    return g_hauptfenster;
+}
+
+void Archiv::menueAnlegen()
+{
+    auto eintrag = [this](QMenu *menue, const char *name, const QString &text) {
+        QAction *a = menue->addAction(text);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    QMenu *dokument = menuBar()->addMenu(QStringLiteral("Dokument"));
+    dokument->setObjectName(QStringLiteral("dokument"));
+    m_menueNeu = eintrag(dokument, "neu", QStringLiteral("Neu/Bearbeiten"));
+    eintrag(dokument, "vollst", QStringLiteral("Vollständigkeitstest"));
+    eintrag(dokument, "etik", QStringLiteral("Etikettendruck"));
+    QAction *ende = eintrag(dokument, "beenden", QStringLiteral("Beenden"));
+    connect(ende, &QAction::triggered, this, &Archiv::beenden);
+
+    QMenu *einst = menuBar()->addMenu(QStringLiteral("Einstellungen"));
+    einst->setObjectName(QStringLiteral("einst"));
+    connect(eintrag(einst, "einstallg", QStringLiteral("Allgemein")), &QAction::triggered, this,
+            [this] { app::einstagZeigen(this); });
+    connect(eintrag(einst, "server", QStringLiteral("Server")), &QAction::triggered, this, [this] { app::einstservZeigen(this); });
+    eintrag(einst, "scanner", QStringLiteral("Scanner"));
+
+    QAction *info = menuBar()->addAction(QStringLiteral("Info"));
+    info->setObjectName(QStringLiteral("info"));
+}
+
+QString Archiv::firmaSchluessel() const
+{
+    return m_firma->currentData().toString();
+}
+
+bool Archiv::laden()
+{
+    move(twipsZuPixel(100, logicalDpiX()), twipsZuPixel(100, logicalDpiY()));
+    const QString arip = app::einstellung(QStringLiteral("Server"), QStringLiteral("arip"));
+    const QString arport = app::einstellung(QStringLiteral("Server"), QStringLiteral("arport"));
+    global::ScannerDa = true;
+    m_neu->setVisible(global::ScannerDa);
+    m_menueNeu->setVisible(global::ScannerDa);
+    // Built once: what the dialog stores now counts from the next start on.
+    global::Verbindungstext = server::Verbindungsadresse::bauen(arip, arport, QStringLiteral("TSARCHIV"));
+
+    if (arip.isEmpty() || arport.isEmpty()) {
+        hide();
+        app::einstservZeigen(this);
+        show();
+    }
+    for (int versuch = 1; versuch <= 2; ++versuch) {
+        global::Archivverbindung = std::make_shared<server::Verbindung>();
+        if (global::Archivverbindung->Connect(global::Verbindungstext) && global::Archivverbindung->IsConnected())
+            break;
+        app::einstservZeigen(this);
+    }
+    global::Zoomfaktor = 1;
+    if (!global::Archivverbindung->IsConnected())
+        return false;
+
+    app::ereignis([this] { firmenFuellen(); });
+    global::MaxTreffer = 500;
+    m_timer->start();
+
+    show(); // the login dialog appears over the filled main window
+    if (global::Anmeldung.isEmpty()) {
+        app::Anmelden(firmaSchluessel());
+        if (global::Anmeldung.isEmpty())
+            meldung(HauptTitel, QStringLiteral("Anmeldung nicht möglich"), MeldungsSymbol::Information);
+    }
+    return true;
+}
+
+void Archiv::firmenFuellen()
+{
+    server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Firma"), QStringLiteral("Liste"));
+    rs.Execute();
+    m_firma->clear();
+    while (rs.Next())
+        m_firma->addItem(formatZahl(rs.GetData(1), QStringLiteral("0#")) + QStringLiteral("  ") + rs.GetData(2), rs.GetData(1));
+    rs.Close();
+    if (m_firma->count() > 0)
+        m_firma->setCurrentIndex(0);
+}
+
+void Archiv::timer1Abgelaufen()
+{
+    if (global::Anmeldung.isEmpty())
+        return;
+    m_timer->stop();
+    global::AnmeldRest -= 5;
+    if (global::AnmeldRest <= 0) {
+        global::Anmeldung.clear();
+        global::AnmeldName.clear();
+        m_status->clearMessage();
+    } else {
+        m_status->showMessage(global::AnmeldName + QStringLiteral("   ") + formatAllgemein(double(global::AnmeldRest)) +
+                              QStringLiteral(" sec"));
+    }
+    m_timer->start();
+}
+
+void Archiv::beenden()
+{
+    close();
+}
+
+void Archiv::entladen()
+{
+    if (m_entladen)
+        return;
+    m_entladen = true;
+    QApplication::beep();
+    m_timer->stop();
+    if (global::Archivverbindung && global::Archivverbindung->IsConnected())
+        global::Archivverbindung->Disconnect();
+}
+
+void Archiv::closeEvent(QCloseEvent *event)
+{
+    entladen();
+    event->accept();
+    // Other windows (the result window) may still be open: the program ends.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
+
+} // namespace archiv::search

@@ -1,0 +1,254 @@
+#include "app/Anmeldung.h"
+#include "app/EinstAg.h"
+#include "app/EinstServ.h"
+#include "app/Einstellungen.h"
+#include "common/Programmzustand.h"
+#include "support/ArchivServer.h"
+#include "support/DialogFahrer.h"
+#include "support/MeldungsRecorder.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTest>
+
+using namespace archiv;
+using namespace archiv::app;
+using archiv::test::DialogFahrer;
+
+// The settings store, the two settings dialogs and the WWS login against a
+// real archivd with demo users.
+class TestEinstellungen : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::ArchivServer> m_server;
+
+    void wwsAufServer()
+    {
+        setzeEinstellung(QStringLiteral("Server"), QStringLiteral("wwsip"), QStringLiteral("127.0.0.1"));
+        setzeEinstellung(QStringLiteral("Server"), QStringLiteral("wwsport"), QString::number(m_server->port()));
+    }
+
+    // Logs in with code and password, then closes the dialog if it stayed open.
+    bool anmelden(const QString &firma, const QString &code, const QString &passwort, DialogFahrer &fahrer)
+    {
+        fahrer.bei(QStringLiteral("anmeld"), [=](QDialog *d) {
+            DialogFahrer::tippen(d, QStringLiteral("PcodeTxt"), code);
+            DialogFahrer::tippen(d, QStringLiteral("PasswordTxt"), passwort);
+            DialogFahrer::klicken(d, QStringLiteral("BUSpeich"));
+        });
+        fahrer.bei(QStringLiteral("anmeld"), [](QDialog *d) { DialogFahrer::klicken(d, QStringLiteral("BUClose")); });
+        return Anmelden(firma);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(QStringLiteral("Archiv"));
+        QCoreApplication::setApplicationName(QStringLiteral("Archiv"));
+        m_server = std::make_unique<test::ArchivServer>(test::ArchivServer::Inhalt::Demo, 20);
+        QVERIFY2(m_server->starten(), qPrintable(m_server->fehler()));
+    }
+
+    void init()
+    {
+        QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Archiv"), QStringLiteral("Archiv")).clear();
+        global::zuruecksetzen();
+    }
+
+    void werteBleibenWieGetippt_data()
+    {
+        QTest::addColumn<QString>("wert");
+        QTest::newRow("blanks around") << "  10.0.0.5 ";
+        QTest::newRow("port not numeric") << "19x72";
+        QTest::newRow("umlauts") << "Größe/Ärger";
+        QTest::newRow("empty") << "";
+        QTest::newRow("looks like a variant") << "@Variant(x)";
+        QTest::newRow("INI syntax") << "[Server]\narip=1;#x";
+        QTest::newRow("pipe list") << "100|200|640|480";
+        QTest::newRow("word true") << "true";
+    }
+    void werteBleibenWieGetippt()
+    {
+        QFETCH(QString, wert);
+        setzeEinstellung(QStringLiteral("Server"), QStringLiteral("arip"), wert);
+        QCOMPARE(einstellung(QStringLiteral("Server"), QStringLiteral("arip"), QStringLiteral("vorgabe")), wert);
+    }
+
+    void fehlenderSchluesselGibtVorgabe()
+    {
+        QCOMPARE(einstellung(QStringLiteral("Allgemein"), QStringLiteral("Zoomtype"), QStringLiteral("H")), QStringLiteral("H"));
+        QCOMPARE(einstellung(QStringLiteral("Server"), QStringLiteral("arport")), QString());
+    }
+
+    void einstservSpeichertUndSchliesst()
+    {
+        setzeEinstellung(QStringLiteral("Server"), QStringLiteral("arip"), QStringLiteral("alt"));
+        {
+            EinstServ d;
+            QCOMPARE(d.findChild<QLineEdit *>(QStringLiteral("arip"))->text(), QStringLiteral("alt"));
+            QCOMPARE(d.windowTitle(), QStringLiteral("Archivserver Einstellungen Server"));
+            DialogFahrer::tippen(&d, QStringLiteral("arip"), QStringLiteral(" 10.0.0.5 "));
+            DialogFahrer::tippen(&d, QStringLiteral("arport"), QStringLiteral("port"));
+            DialogFahrer::klicken(&d, QStringLiteral("BUClose"));
+        }
+        QCOMPARE(einstellung(QStringLiteral("Server"), QStringLiteral("arip")), QStringLiteral("alt"));
+        {
+            EinstServ d;
+            DialogFahrer::tippen(&d, QStringLiteral("arip"), QStringLiteral(" 10.0.0.5 "));
+            DialogFahrer::tippen(&d, QStringLiteral("arport"), QStringLiteral("port"));
+            DialogFahrer::tippen(&d, QStringLiteral("wwsip"), QString());
+            DialogFahrer::klicken(&d, QStringLiteral("BUSpeich"));
+            QCOMPARE(d.result(), int(QDialog::Accepted));
+        }
+        QCOMPARE(einstellung(QStringLiteral("Server"), QStringLiteral("arip")), QStringLiteral(" 10.0.0.5 "));
+        QCOMPARE(einstellung(QStringLiteral("Server"), QStringLiteral("arport")), QStringLiteral("port"));
+        // Saved empty: present, but empty.
+        QSettings s(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Archiv"), QStringLiteral("Archiv"));
+        QVERIFY(s.contains(QStringLiteral("Server/wwsip")));
+        QCOMPARE(einstellung(QStringLiteral("Server"), QStringLiteral("wwsip"), QStringLiteral("vorgabe")), QString());
+    }
+
+    void einstagZoomtyp_data()
+    {
+        QTest::addColumn<QString>("gespeichert");
+        QTest::addColumn<bool>("hoehe");
+        QTest::addColumn<bool>("breite");
+        QTest::addColumn<QString>("danach");
+        QTest::newRow("missing reads as H") << QString() << true << false << "H";
+        QTest::newRow("B") << "B" << false << true << "B";
+        QTest::newRow("unknown selects neither, keeps Zoomtype") << "X" << false << false << "Q";
+    }
+    void einstagZoomtyp()
+    {
+        QFETCH(QString, gespeichert);
+        QFETCH(bool, hoehe);
+        QFETCH(bool, breite);
+        QFETCH(QString, danach);
+        if (!gespeichert.isNull())
+            setzeEinstellung(QStringLiteral("Allgemein"), QStringLiteral("Zoomtype"), gespeichert);
+        global::Zoomtype = QStringLiteral("Q");
+        EinstAg d;
+        QCOMPARE(d.findChild<QRadioButton *>(QStringLiteral("OPZoomH"))->isChecked(), hoehe);
+        QCOMPARE(d.findChild<QRadioButton *>(QStringLiteral("OPZoomB"))->isChecked(), breite);
+        DialogFahrer::klicken(&d, QStringLiteral("BUSpeich"));
+        QCOMPARE(global::Zoomtype, danach);
+        QCOMPARE(einstellung(QStringLiteral("Allgemein"), QStringLiteral("Zoomtype")), danach);
+    }
+
+    void einstagSchliessfeldSchreibtNichts()
+    {
+        {
+            EinstAg d;
+            d.show();
+            d.findChild<QRadioButton *>(QStringLiteral("OPZoomB"))->setChecked(true);
+            d.close();
+        }
+        QCOMPARE(einstellung(QStringLiteral("Allgemein"), QStringLiteral("Zoomtype"), QStringLiteral("nichts")), QStringLiteral("nichts"));
+    }
+
+    void anmeldungGelingt()
+    {
+        wwsAufServer();
+        test::MeldungsRecorder meldungen;
+        DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("anmeld"), [](QDialog *d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("Archivsystem Benutzerregistrierung"));
+            DialogFahrer::tippen(d, QStringLiteral("PcodeTxt"), QStringLiteral("MM"));
+            DialogFahrer::tippen(d, QStringLiteral("PasswordTxt"), QStringLiteral("geheim"));
+            DialogFahrer::klicken(d, QStringLiteral("BUSpeich"));
+        });
+        QVERIFY(Anmelden(QStringLiteral("1")));
+        QVERIFY(meldungen.texte().isEmpty());
+        QCOMPARE(global::Anmeldung, QStringLiteral("MM"));
+        QCOMPARE(global::AnmeldName, QStringLiteral("Max Mustermann"));
+        QCOMPARE(global::AnmeldRest, 300);
+        QCOMPARE(global::Anmeldeantwort, QStringLiteral("MM|Max Mustermann"));
+        QCOMPARE(global::Verbindungstext, QStringLiteral("cn_iptcp:127.0.0.1[%1]:TESSAM").arg(m_server->port()));
+        // The next dialog proposes the last user code.
+        fahrer.bei(QStringLiteral("anmeld"), [](QDialog *d) {
+            QCOMPARE(d->findChild<QLineEdit *>(QStringLiteral("PcodeTxt"))->text(), QStringLiteral("MM"));
+            QCOMPARE(d->findChild<QLineEdit *>(QStringLiteral("PasswordTxt"))->text(), QString());
+            DialogFahrer::klicken(d, QStringLiteral("BUClose"));
+        });
+        QVERIFY(!Anmelden(QStringLiteral("1")));
+        QCOMPARE(global::Anmeldung, QStringLiteral("MM")); // a failed login leaves the last one as it was
+    }
+
+    void anmeldungScheitert_data()
+    {
+        QTest::addColumn<QString>("firma");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("passwort");
+        QTest::addColumn<QString>("meldung");
+        QTest::addColumn<int>("symbol");
+        QTest::newRow("trailing blank") << "1" << "MM" << "geheim " << "Passwort/User falsch" << int(common::MeldungsSymbol::Information);
+        QTest::newRow("other case") << "1" << "MM" << "Geheim" << "Passwort/User falsch" << int(common::MeldungsSymbol::Information);
+        QTest::newRow("inactive user, right password") << "1" << "AL" << "alt" << "Passwort/User falsch"
+                                                       << int(common::MeldungsSymbol::Information);
+        QTest::newRow("same code, other company") << "7" << "MM" << "geheim" << "Passwort/User falsch"
+                                                  << int(common::MeldungsSymbol::Information);
+        QTest::newRow("no such user") << "1" << "XY" << "geheim" << "Anmeldung nicht möglich" << int(common::MeldungsSymbol::Ausruf);
+        QTest::newRow("code of another company") << "7" << "EK" << "erika" << "Anmeldung nicht möglich"
+                                                 << int(common::MeldungsSymbol::Ausruf);
+    }
+    void anmeldungScheitert()
+    {
+        QFETCH(QString, firma);
+        QFETCH(QString, code);
+        QFETCH(QString, passwort);
+        QFETCH(QString, meldung);
+        QFETCH(int, symbol);
+        wwsAufServer();
+        test::MeldungsRecorder meldungen;
+        DialogFahrer fahrer;
+        QVERIFY(!anmelden(firma, code, passwort, fahrer));
+        QCOMPARE(meldungen.texte(), QStringList{meldung});
+        QCOMPARE(int(meldungen.meldungen().first().symbol), symbol);
+        QCOMPARE(meldungen.meldungen().first().titel, QStringLiteral("Tessam  Archivsystem"));
+        // The dialog stayed open for a new try, and was closed by the user.
+        QCOMPARE(fahrer.gesehen(), QStringList{"anmeld"});
+        QVERIFY(global::Anmeldung.isEmpty());
+    }
+
+    void gleicherCodeAndereFirmaIstAndererBenutzer()
+    {
+        wwsAufServer();
+        test::MeldungsRecorder meldungen;
+        DialogFahrer fahrer;
+        QVERIFY(anmelden(QStringLiteral("7"), QStringLiteral("MM"), QStringLiteral("nord"), fahrer));
+        QCOMPARE(global::AnmeldName, QStringLiteral("Monika Meier"));
+    }
+
+    void wwsServerNichtErreichbar()
+    {
+        QTcpServer frei;
+        QVERIFY(frei.listen(QHostAddress::LocalHost));
+        const QString port = QString::number(frei.serverPort());
+        frei.close();
+        setzeEinstellung(QStringLiteral("Server"), QStringLiteral("wwsip"), QStringLiteral("127.0.0.1"));
+        setzeEinstellung(QStringLiteral("Server"), QStringLiteral("wwsport"), port);
+        test::MeldungsRecorder meldungen;
+        DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("anmeld"), [](QDialog *d) {
+            DialogFahrer::tippen(d, QStringLiteral("PcodeTxt"), QStringLiteral("MM"));
+            DialogFahrer::tippen(d, QStringLiteral("PasswordTxt"), QStringLiteral("geheim"));
+            DialogFahrer::klicken(d, QStringLiteral("BUSpeich"));
+        });
+        // After each failed attempt the server settings appear.
+        fahrer.bei(QStringLiteral("einstserv"), [](QDialog *d) { DialogFahrer::klicken(d, QStringLiteral("BUClose")); });
+        fahrer.bei(QStringLiteral("einstserv"), [](QDialog *d) { DialogFahrer::klicken(d, QStringLiteral("BUClose")); });
+        QVERIFY(!Anmelden(QStringLiteral("1")));
+        QCOMPARE(fahrer.gesehen(), QStringList({"anmeld", "einstserv", "einstserv"}));
+        QCOMPARE(meldungen.texte(), QStringList{"Anmeldung nicht möglich"});
+        QCOMPARE(meldungen.meldungen().first().symbol, common::MeldungsSymbol::Ausruf);
+    }
+
+    void cleanupTestCase() { m_server.reset(); }
+};
+
+QTEST_MAIN(TestEinstellungen)
+#include "tst_einstellungen.moc"

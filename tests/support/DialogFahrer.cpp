@@ -1,0 +1,76 @@
+#include "support/DialogFahrer.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QPointer>
+#include <QDialog>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+namespace archiv::test {
+
+DialogFahrer::DialogFahrer() : m_timer(new QTimer)
+{
+    m_timer->setInterval(5);
+    QObject::connect(m_timer, &QTimer::timeout, [this] { pruefen(); });
+    m_timer->start();
+}
+
+DialogFahrer::~DialogFahrer()
+{
+    delete m_timer;
+}
+
+void DialogFahrer::bei(const QString &objektName, std::function<void(QDialog *)> aktion)
+{
+    m_aktionen.append({objektName, std::move(aktion)});
+}
+
+void DialogFahrer::pruefen()
+{
+    auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+    if (!d || !d->isVisible() || m_geplant || m_inArbeit.contains(d))
+        return;
+    if (d != m_offen) {
+        m_offen = d;
+        m_gesehen << d->objectName();
+    }
+    for (qsizetype i = 0; i < m_aktionen.size(); ++i) {
+        if (m_aktionen.at(i).first != d->objectName())
+            continue;
+        auto aktion = m_aktionen.takeAt(i).second;
+        m_geplant = true;
+        // Runs once the dialog's own event loop is going; the action may open
+        // further dialogs, which are answered in their turn.
+        QPointer<QDialog> ziel(d);
+        QTimer::singleShot(0, [ziel, aktion, this] {
+            m_geplant = false;
+            if (!ziel)
+                return;
+            m_inArbeit.append(ziel);
+            aktion(ziel);
+            m_inArbeit.removeAll(ziel);
+            m_inArbeit.removeAll(nullptr);
+        });
+        return;
+    }
+    m_gesehen << QStringLiteral("unerwartet:") + d->objectName();
+    d->reject();
+}
+
+void DialogFahrer::klicken(QDialog *d, const QString &knopf)
+{
+    auto *k = d->findChild<QAbstractButton *>(knopf);
+    Q_ASSERT_X(k, "DialogFahrer::klicken", qPrintable(knopf));
+    k->click();
+}
+
+void DialogFahrer::tippen(QDialog *d, const QString &feld, const QString &text)
+{
+    auto *f = d->findChild<QLineEdit *>(feld);
+    Q_ASSERT_X(f, "DialogFahrer::tippen", qPrintable(feld));
+    f->setText(text);
+}
+
+} // namespace archiv::test
