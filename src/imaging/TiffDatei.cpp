@@ -247,3 +247,121 @@ int TiffDatei::seitenzahl(const QByteArray &daten, const QString &name)
 }
 
 } // namespace archiv::imaging
+
+namespace archiv::imaging {
+
+namespace {
+
+void g4Felder(TIFF *t, uint32_t breite, uint32_t hoehe, int dpiX, int dpiY, int nummer, int gesamt)
+{
+    TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, breite);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, hoehe);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(1));
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(t, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, hoehe);
+    TIFFSetField(t, TIFFTAG_XRESOLUTION, float(dpiX));
+    TIFFSetField(t, TIFFTAG_YRESOLUTION, float(dpiY));
+    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(t, TIFFTAG_PAGENUMBER, uint16_t(nummer), uint16_t(gesamt));
+    TIFFSetField(t, TIFFTAG_T6OPTIONS, 0);
+}
+
+} // namespace
+
+bool TiffDatei::istTiff(const QByteArray &kopf)
+{
+    return kopf.startsWith(QByteArray("II*\0", 4)) || kopf.startsWith(QByteArray("MM\0*", 4)) ||
+           kopf.startsWith(QByteArray("II+\0", 4)) || kopf.startsWith(QByteArray("MM\0+", 4));
+}
+
+QByteArray TiffDatei::schreibenKodiert(const QList<KodierteSeite> &seiten)
+{
+    QByteArray daten;
+    Puffer p{&daten, 0, {}};
+    {
+        TiffZeiger t = oeffnen(p, "w", QStringLiteral("TIFF"));
+        for (int i = 0; i < seiten.size(); ++i) {
+            const KodierteSeite &s = seiten.at(i);
+            g4Felder(t.get(), uint32_t(s.breite), uint32_t(s.hoehe), s.dpiX, s.dpiY, i, int(seiten.size()));
+            QByteArray roh = s.g4;
+            if (TIFFWriteRawStrip(t.get(), 0, roh.data(), tmsize_t(roh.size())) < 0 || !TIFFWriteDirectory(t.get()))
+                fehlschlag(QStringLiteral("TIFF"), p, QStringLiteral("Seite %1 lässt sich nicht schreiben").arg(i + 1));
+        }
+    }
+    return daten;
+}
+
+KodierteSeite TiffDatei::kodieren(const Seite &seite)
+{
+    const QByteArray tiff = schreibenG4({seite});
+    QByteArray kopie = tiff;
+    Puffer p{&kopie, 0, {}};
+    TiffZeiger t = oeffnen(p, "rm", QStringLiteral("TIFF"));
+    const tmsize_t groesse = tmsize_t(TIFFGetStrileByteCount(t.get(), 0));
+    KodierteSeite k{QByteArray(qsizetype(groesse), Qt::Uninitialized), seite.breite(), seite.hoehe(), seite.dpiX(), seite.dpiY()};
+    if (TIFFReadRawStrip(t.get(), 0, k.g4.data(), groesse) != groesse)
+        fehlschlag(QStringLiteral("TIFF"), p, QStringLiteral("G4-Daten lassen sich nicht lesen"));
+    return k;
+}
+
+Seite TiffDatei::dekodieren(const KodierteSeite &seite)
+{
+    const QList<Seite> s = lesen(schreibenKodiert({seite}), QStringLiteral("Seite"));
+    if (s.size() != 1)
+        throw BildFehler("Seite: G4-Daten sind beschädigt");
+    return s.first();
+}
+
+QList<KodierteSeite> TiffDatei::lesenKodiert(const QByteArray &daten, const QString &name, int erste, int anzahl)
+{
+    QByteArray kopie = daten;
+    Puffer p{&kopie, 0, {}};
+    TiffZeiger t = oeffnen(p, "rm", name);
+    QList<KodierteSeite> seiten;
+    int nummer = 0;
+    do {
+        if (nummer >= erste && (anzahl < 0 || seiten.size() < anzahl)) {
+            uint32_t breite = 0, hoehe = 0;
+            uint16_t kompression = 0, fuellung = FILLORDER_MSB2LSB, photometrisch = PHOTOMETRIC_MINISWHITE, einheit = RESUNIT_INCH;
+            uint32_t t6 = 0;
+            float xres = 0, yres = 0;
+            TIFFGetField(t.get(), TIFFTAG_IMAGEWIDTH, &breite);
+            TIFFGetField(t.get(), TIFFTAG_IMAGELENGTH, &hoehe);
+            TIFFGetFieldDefaulted(t.get(), TIFFTAG_COMPRESSION, &kompression);
+            TIFFGetFieldDefaulted(t.get(), TIFFTAG_FILLORDER, &fuellung);
+            TIFFGetFieldDefaulted(t.get(), TIFFTAG_RESOLUTIONUNIT, &einheit);
+            TIFFGetField(t.get(), TIFFTAG_T6OPTIONS, &t6);
+            const bool hatPhotometrie = TIFFGetField(t.get(), TIFFTAG_PHOTOMETRIC, &photometrisch);
+            TIFFGetField(t.get(), TIFFTAG_XRESOLUTION, &xres);
+            TIFFGetField(t.get(), TIFFTAG_YRESOLUTION, &yres);
+            const bool direkt = kompression == COMPRESSION_CCITTFAX4 && fuellung == FILLORDER_MSB2LSB && !TIFFIsTiled(t.get()) &&
+                                TIFFNumberOfStrips(t.get()) == 1 && (!hatPhotometrie || photometrisch == PHOTOMETRIC_MINISWHITE) &&
+                                t6 == 0 && breite > 0 && hoehe > 0 && breite <= 100000 && hoehe <= 100000;
+            if (direkt) {
+                const tmsize_t groesse = tmsize_t(TIFFGetStrileByteCount(t.get(), 0));
+                KodierteSeite k{QByteArray(qsizetype(groesse), Qt::Uninitialized), int(breite), int(hoehe), dpiAus(xres, einheit),
+                                dpiAus(yres, einheit)};
+                if (groesse <= 0 || TIFFReadRawStrip(t.get(), 0, k.g4.data(), groesse) != groesse)
+                    fehlschlag(name, p, QStringLiteral("Seite %1 ist beschädigt").arg(nummer + 1));
+                if (k.dpiX <= 0)
+                    k.dpiX = 300;
+                if (k.dpiY <= 0)
+                    k.dpiY = k.dpiX;
+                seiten.append(k);
+            } else {
+                seiten.append(kodieren(seiteLesen(t.get(), p, name, nummer)));
+            }
+        }
+        ++nummer;
+    } while ((anzahl < 0 || seiten.size() < anzahl) && TIFFReadDirectory(t.get()));
+    if (!p.fehler.isEmpty())
+        fehlschlag(name, p, QStringLiteral("nach Seite %1 beschädigt").arg(nummer));
+    return seiten;
+}
+
+} // namespace archiv::imaging

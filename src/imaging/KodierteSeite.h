@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace archiv::imaging {
+
+// A bilevel page kept compact: its CCITT Group 4 data (MSB first, 1 = black)
+// with size and resolution. Files carry this data unchanged, so loading a
+// G4 TIFF, keeping it in a page list and writing it as TIFF or PDF never
+// re-encodes a page.
+struct KodierteSeite
+{
+    QByteArray g4;
+    int breite = 0;
+    int hoehe = 0;
+    int dpiX = 300;
+    int dpiY = 300;
+
+    bool istLeer() const { return breite <= 0 || hoehe <= 0; }
+};
+
+} // namespace archiv::imaging

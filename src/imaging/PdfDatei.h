@@ -1,0 +1,23 @@
+#pragma once
+
+#include "imaging/KodierteSeite.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace archiv::imaging {
+
+// PDF files of bilevel pages. Written with QPDF: one CCITT G4 image per page,
+// the data taken over unchanged, the page size from the page's resolution.
+// Read back losslessly where a page is one G4 image; any other page is
+// rasterised with Poppler at the resolution of its images, or 300 dpi.
+class PdfDatei
+{
+public:
+    static QByteArray schreiben(const QList<KodierteSeite> &seiten);
+    static QList<KodierteSeite> lesen(const QByteArray &daten, const QString &name, int erste = 0, int anzahl = -1);
+    static bool istPdf(const QByteArray &kopf);
+};
+
+} // namespace archiv::imaging
