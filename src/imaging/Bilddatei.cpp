@@ -29,6 +29,16 @@ QList<KodierteSeite> Bilddatei::lesen(const QString &pfad, int erste, int anzahl
     QFile datei(pfad);
     if (!datei.open(QIODevice::ReadOnly))
         throw BildFehler(QStringLiteral("%1: lässt sich nicht öffnen (%2)").arg(pfad, datei.errorString()).toStdString());
+    // Mapped, not copied: the pages take their own copies of what they need.
+    if (datei.size() > 0) {
+        if (uchar *abbild = datei.map(0, datei.size())) {
+            const QByteArray daten = QByteArray::fromRawData(reinterpret_cast<const char *>(abbild), qsizetype(datei.size()));
+            QList<KodierteSeite> seiten = lesen(daten, pfad, erste, anzahl);
+            for (KodierteSeite &s : seiten)
+                s.g4.detach();
+            return seiten;
+        }
+    }
     return lesen(datei.readAll(), pfad, erste, anzahl);
 }
 
@@ -47,6 +57,10 @@ QByteArray Bilddatei::kodieren(const QList<KodierteSeite> &seiten, int format)
 
 void Bilddatei::schreiben(const QString &pfad, const QList<KodierteSeite> &seiten, int format)
 {
+    if (format == Pdf) {
+        PdfDatei::schreiben(pfad, seiten);
+        return;
+    }
     const QByteArray daten = kodieren(seiten, format);
     QSaveFile datei(pfad);
     if (!datei.open(QIODevice::WriteOnly) || datei.write(daten) != daten.size() || !datei.commit())

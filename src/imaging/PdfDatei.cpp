@@ -4,6 +4,7 @@
 #include "imaging/TiffDatei.h"
 
 #include <qpdf/Buffer.hh>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -11,6 +12,9 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <poppler-qt6.h>
+
+#include <QFile>
+#include <QHash>
 
 #include <cmath>
 #include <optional>
@@ -84,37 +88,105 @@ bool PdfDatei::istPdf(const QByteArray &kopf)
     return kopf.left(1024).contains("%PDF-");
 }
 
+namespace {
+
+// Hands the pages' G4 data to the writer when it writes them, without a
+// copy of the whole document in between.
+class G4Daten : public QPDFObjectHandle::StreamDataProvider
+{
+public:
+    void hinzufuegen(QPDFObjGen og, const QByteArray &daten) { m_daten.insert({og.getObj(), og.getGen()}, daten); }
+    void provideStreamData(QPDFObjGen const &og, Pipeline *pipeline) override
+    {
+        const QByteArray d = m_daten.value({og.getObj(), og.getGen()});
+        pipeline->write(reinterpret_cast<const unsigned char *>(d.constData()), size_t(d.size()));
+        pipeline->finish();
+    }
+
+private:
+    QHash<std::pair<int, int>, QByteArray> m_daten;
+};
+
+void aufbauen(QPDF &pdf, const QList<KodierteSeite> &seiten)
+{
+    auto daten = std::make_shared<G4Daten>();
+    {
+        QPDFPageDocumentHelper dokument(pdf);
+        for (const KodierteSeite &s : seiten) {
+            const double b = s.breite * 72.0 / s.dpiX;
+            const double h = s.hoehe * 72.0 / s.dpiY;
+            // Dictionaries are built directly: parsing text for every page
+            // costs more than the page data itself.
+            QPDFObjectHandle bild = QPDFObjectHandle::newStream(&pdf);
+            QPDFObjectHandle bildDict = QPDFObjectHandle::newDictionary();
+            bildDict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+            bildDict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+            bildDict.replaceKey("/ColorSpace", QPDFObjectHandle::newName("/DeviceGray"));
+            bildDict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(1));
+            bildDict.replaceKey("/Width", QPDFObjectHandle::newInteger(s.breite));
+            bildDict.replaceKey("/Height", QPDFObjectHandle::newInteger(s.hoehe));
+            bild.replaceDict(bildDict);
+            QPDFObjectHandle parms = QPDFObjectHandle::newDictionary();
+            parms.replaceKey("/K", QPDFObjectHandle::newInteger(-1));
+            parms.replaceKey("/Columns", QPDFObjectHandle::newInteger(s.breite));
+            parms.replaceKey("/Rows", QPDFObjectHandle::newInteger(s.hoehe));
+            bild = pdf.makeIndirectObject(bild);
+            daten->hinzufuegen(bild.getObjGen(), s.g4);
+            bild.replaceStreamData(daten, QPDFObjectHandle::newName("/CCITTFaxDecode"), parms);
+            const std::string inhalt = "q " + punkte(b) + " 0 0 " + punkte(h) + " 0 0 cm /Im0 Do Q\n";
+            QPDFObjectHandle xobjekte = QPDFObjectHandle::newDictionary();
+            xobjekte.replaceKey("/Im0", bild);
+            QPDFObjectHandle ressourcen = QPDFObjectHandle::newDictionary();
+            ressourcen.replaceKey("/XObject", xobjekte);
+            QPDFObjectHandle seite = QPDFObjectHandle::newDictionary();
+            seite.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+            seite.replaceKey("/MediaBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(0, 0, b, h)));
+            seite.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, inhalt));
+            seite.replaceKey("/Resources", ressourcen);
+            dokument.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(seite)), false);
+        }
+    }
+}
+
+void einstellen(QPDFWriter &w)
+{
+    // The G4 data stays as it is; the content streams are a few bytes.
+    w.setDecodeLevel(qpdf_dl_none);
+    w.setCompressStreams(false);
+}
+
+} // namespace
+
+void PdfDatei::schreiben(const QString &pfad, const QList<KodierteSeite> &seiten)
+{
+    const QString neu = pfad + QStringLiteral(".neu");
+    try {
+        QPDF pdf;
+        pdf.emptyPDF();
+        aufbauen(pdf, seiten);
+        QPDFWriter w(pdf, QFile::encodeName(neu).constData());
+        einstellen(w);
+        w.write();
+    } catch (const std::exception &e) {
+        QFile::remove(neu);
+        fehler(pfad, QString::fromUtf8(e.what()));
+    }
+    QFile::remove(pfad);
+    if (!QFile::rename(neu, pfad)) {
+        QFile::remove(neu);
+        fehler(pfad, QStringLiteral("lässt sich nicht schreiben"));
+    }
+}
+
 QByteArray PdfDatei::schreiben(const QList<KodierteSeite> &seiten)
 {
     try {
         QPDF pdf;
         pdf.emptyPDF();
-        QPDFPageDocumentHelper dokument(pdf);
-        for (const KodierteSeite &s : seiten) {
-            const double b = s.breite * 72.0 / s.dpiX;
-            const double h = s.hoehe * 72.0 / s.dpiY;
-            QPDFObjectHandle bild = QPDFObjectHandle::newStream(&pdf);
-            bild.replaceDict(QPDFObjectHandle::parse("<< /Type /XObject /Subtype /Image /ColorSpace /DeviceGray /BitsPerComponent 1 "
-                                                     "/Width " + std::to_string(s.breite) + " /Height " + std::to_string(s.hoehe) + " >>"));
-            QPDFObjectHandle parms = QPDFObjectHandle::parse("<< /K -1 /Columns " + std::to_string(s.breite) +
-                                                             " /Rows " + std::to_string(s.hoehe) + " >>");
-            bild.replaceStreamData(std::string(s.g4.constData(), size_t(s.g4.size())), QPDFObjectHandle::newName("/CCITTFaxDecode"), parms);
-            const std::string inhalt = "q " + punkte(b) + " 0 0 " + punkte(h) + " 0 0 cm /Im0 Do Q\n";
-            QPDFObjectHandle inhaltStrom = QPDFObjectHandle::newStream(&pdf, inhalt);
-            QPDFObjectHandle ressourcen = QPDFObjectHandle::newDictionary();
-            QPDFObjectHandle xobjekte = QPDFObjectHandle::newDictionary();
-            xobjekte.replaceKey("/Im0", bild);
-            ressourcen.replaceKey("/XObject", xobjekte);
-            QPDFObjectHandle seite = QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 " + punkte(b) + " " + punkte(h) + "] >>");
-            seite.replaceKey("/Contents", inhaltStrom);
-            seite.replaceKey("/Resources", ressourcen);
-            dokument.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(seite)), false);
-        }
+        aufbauen(pdf, seiten);
         QPDFWriter w(pdf);
         w.setOutputMemory();
-        w.setStaticID(false);
-        // The G4 data stays as it is; only our small content streams are compressed.
-        w.setDecodeLevel(qpdf_dl_none);
+        einstellen(w);
         w.write();
         std::shared_ptr<Buffer> b = w.getBufferSharedPointer();
         return QByteArray(reinterpret_cast<const char *>(b->getBuffer()), qsizetype(b->getSize()));

@@ -16,6 +16,9 @@ class PdfDatei
 {
 public:
     static QByteArray schreiben(const QList<KodierteSeite> &seiten);
+    // Straight into a file (through a temporary name beside it, renamed when
+    // complete): no copy of the document in memory.
+    static void schreiben(const QString &pfad, const QList<KodierteSeite> &seiten);
     static QList<KodierteSeite> lesen(const QByteArray &daten, const QString &name, int erste = 0, int anzahl = -1);
     static bool istPdf(const QByteArray &kopf);
 };

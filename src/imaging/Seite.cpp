@@ -41,7 +41,9 @@ QImage Seite::bilevel(const QImage &bild)
     if (mono.colorCount() == 2 && qGray(mono.color(0)) < qGray(mono.color(1))) {
         mono.invertPixels();
     }
-    mono.setColorTable(tabelle());
+    // Setting an equal table would still detach a shared image: a full copy.
+    if (mono.colorTable() != tabelle())
+        mono.setColorTable(tabelle());
     return mono;
 }
 
@@ -58,6 +60,15 @@ Seite Seite::leer(int breite, int hoehe, int dpi)
     Seite s;
     s.m_bild = bild;
     s.m_dpiX = s.m_dpiY = dpi;
+    return s;
+}
+
+Seite Seite::ausBilevel(QImage bild, int dpiX, int dpiY)
+{
+    Seite s;
+    s.m_bild = std::move(bild);
+    s.m_dpiX = dpiX > 0 ? dpiX : 300;
+    s.m_dpiY = dpiY > 0 ? dpiY : s.m_dpiX;
     return s;
 }
 

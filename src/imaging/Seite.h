@@ -23,6 +23,8 @@ public:
     explicit Seite(const QImage &bild, int dpiX = 300, int dpiY = 0);
 
     static Seite leer(int breite, int hoehe, int dpi);
+    // Takes a Format_Mono image whose colour table is already white, black.
+    static Seite ausBilevel(QImage bild, int dpiX, int dpiY);
 
     const QImage &bild() const { return m_bild; }
     QImage &bild() { return m_bild; }

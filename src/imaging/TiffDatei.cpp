@@ -135,8 +135,10 @@ Seite seiteLesen(TIFF *t, Puffer &p, const QString &name, int nummer)
     const int dpiY = dpiAus(yres, einheit);
 
     if (bps == 1 && spp == 1 && (photometrisch == PHOTOMETRIC_MINISWHITE || photometrisch == PHOTOMETRIC_MINISBLACK)) {
-        Seite s = Seite::leer(int(breite), int(hoehe), dpiX > 0 ? dpiX : 300);
-        QImage &bild = s.bild();
+        QImage bild(int(breite), int(hoehe), QImage::Format_Mono);
+        if (bild.isNull())
+            fehlschlag(name, p, QStringLiteral("Seite %1 ist zu groß").arg(nummer + 1));
+        bild.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
         const bool umkehren = photometrisch == PHOTOMETRIC_MINISBLACK;
         const tmsize_t zeilenBytes = TIFFScanlineSize(t);
         if (TIFFIsTiled(t)) {
@@ -145,16 +147,33 @@ Seite seiteLesen(TIFF *t, Puffer &p, const QString &name, int nummer)
                 fehlschlag(name, p, QStringLiteral("Seite %1 lässt sich nicht lesen").arg(nummer + 1));
             return Seite(rgba, dpiX, dpiY);
         }
-        for (uint32_t y = 0; y < hoehe; ++y) {
-            uchar *zeile = bild.scanLine(int(y));
-            if (TIFFReadScanline(t, zeile, y, 0) < 0)
-                fehlschlag(name, p, QStringLiteral("Seite %1, Zeile %2 ist beschädigt").arg(nummer + 1).arg(y + 1));
-            if (umkehren)
-                for (tmsize_t i = 0; i < zeilenBytes; ++i)
-                    zeile[i] = uchar(~zeile[i]);
+        // Whole strips in one call: far cheaper than a call per row.
+        const tmsize_t stripGroesse = TIFFStripSize(t);
+        uint32_t zeilenProStrip = hoehe;
+        TIFFGetFieldDefaulted(t, TIFFTAG_ROWSPERSTRIP, &zeilenProStrip);
+        zeilenProStrip = qMax<uint32_t>(1, qMin(zeilenProStrip, hoehe));
+        // One buffer per thread, reused: a fresh megabyte per page costs
+        // more in page faults than the decoding itself.
+        static thread_local QByteArray puffer;
+        if (puffer.size() < stripGroesse)
+            puffer.resize(qsizetype(stripGroesse));
+        const tstrile_t strips = TIFFNumberOfStrips(t);
+        for (tstrile_t strip = 0; strip < strips; ++strip) {
+            const uint32_t y0 = strip * zeilenProStrip;
+            if (y0 >= hoehe)
+                break;
+            const uint32_t zeilen = qMin(zeilenProStrip, hoehe - y0);
+            if (TIFFReadEncodedStrip(t, strip, puffer.data(), tmsize_t(zeilen) * zeilenBytes) < 0)
+                fehlschlag(name, p, QStringLiteral("Seite %1, Streifen %2 ist beschädigt").arg(nummer + 1).arg(strip + 1));
+            for (uint32_t z = 0; z < zeilen; ++z) {
+                uchar *zeile = bild.scanLine(int(y0 + z));
+                std::memcpy(zeile, puffer.constData() + qsizetype(z) * zeilenBytes, size_t(zeilenBytes));
+                if (umkehren)
+                    for (tmsize_t i = 0; i < zeilenBytes; ++i)
+                        zeile[i] = uchar(~zeile[i]);
+            }
         }
-        Seite fertig(bild, dpiX, dpiY);
-        return fertig;
+        return Seite::ausBilevel(std::move(bild), dpiX, dpiY);
     }
     QImage rgba(int(breite), int(hoehe), QImage::Format_RGBA8888);
     if (rgba.isNull())

@@ -5,7 +5,9 @@
 #include "imaging/Seitenliste.h"
 #include "imaging/TiffDatei.h"
 
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -271,6 +273,26 @@ private Q_SLOTS:
         QCOMPARE(qGray(bild.pixel(int(50 * f), int(25 * f))), 0);
         QCOMPARE(qGray(bild.pixel(int(1200 * f), int(25 * f))), 255);
         QCOMPARE(qGray(bild.pixel(bild.width() - 3, bild.height() - 3)), 255);
+    }
+
+    void vorschauUndZwischenablage()
+    {
+        // A one-pixel line must stay visible in a thumbnail a tenth the size.
+        Seite s = Seite::leer(1000, 1400, 300);
+        for (int x = 100; x < 900; ++x)
+            s.bild().setPixel(x, 700, 1);
+        const QImage klein = vorschau(s, QSize(100, 140));
+        QCOMPARE(klein.size(), QSize(100, 140));
+        int dunkelste = 255;
+        for (int y = 65; y < 75; ++y)
+            dunkelste = qMin(dunkelste, qGray(klein.pixel(50, y)));
+        QVERIFY2(dunkelste < 240, qPrintable(QString::number(dunkelste)));
+
+        inZwischenablage(s);
+        const QImage ablage = QGuiApplication::clipboard()->image();
+        QCOMPARE(ablage.size(), s.bild().size());
+        QCOMPARE(qGray(ablage.pixel(500, 700)), 0);
+        QCOMPARE(qGray(ablage.pixel(500, 701)), 255);
     }
 
     void speicherBleibtKleinBeiLangenDokumenten()
