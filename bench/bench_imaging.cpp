@@ -6,6 +6,7 @@
 #include "imaging/Seitenbearbeitung.h"
 #include "imaging/Seitenliste.h"
 #include "imaging/TiffDatei.h"
+#include "Testseiten.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -25,22 +26,6 @@ namespace {
 
 QTextStream aus(stdout);
 
-Seite seite(int nr)
-{
-    // Words of solid strokes: about 60-80 KB of G4 a page, like scanned A4 text.
-    Seite s = Seite::leer(2480, 3508, 300);
-    QRandomGenerator z{quint32(nr)};
-    for (int zeile = 300; zeile < 3200; zeile += 60)
-        for (int x = 200; x < 2200;) {
-            const int wort = 40 + int(z.bounded(160));
-            for (int strich = x; strich < x + wort; strich += 9)
-                for (int y = zeile + int(z.bounded(6)); y < zeile + 28; ++y)
-                    for (int dx = 0; dx < 4; ++dx)
-                        s.bild().setPixel(qMin(2479, strich + dx), y, 1);
-            x += wort + 25;
-        }
-    return s;
-}
 
 double sekunden(QElapsedTimer &uhr)
 {
@@ -69,7 +54,7 @@ int main(int argc, char *argv[])
     const int n = 200;
     QList<Seite> seiten;
     for (int i = 0; i < 20; ++i)
-        seiten << seite(i);
+        seiten << archiv::bench::textseite(i);
     QList<Seite> alle;
     for (int i = 0; i < n; ++i)
         alle << seiten.at(i % 20);
@@ -180,7 +165,7 @@ int main(int argc, char *argv[])
         << "; pdftoppm -r 300 -mono: " << (pdftoppm > 0 ? 5 / pdftoppm : 0) << " pages/s" << Qt::endl;
 
     // EAN-13 on an A4 300 dpi page at each rotation, beside zbarimg.
-    Seite etikett = seite(99);
+    Seite etikett = archiv::bench::textseite(99);
     const QImage code = ean13Bild(QStringLiteral("220010047117"), 340, 90);
     for (int y = 0; y < code.height(); ++y)
         for (int x = 0; x < code.width(); ++x)

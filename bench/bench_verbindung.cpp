@@ -1,6 +1,7 @@
 // Round trips, opening and saving a Beleg, and blob throughput against a
 // real archivd on loopback; blob downloads beside curl on the same blob.
 #include "imaging/TiffDatei.h"
+#include "Testseiten.h"
 #include "server/Verbindung.h"
 #include "support/ArchivServer.h"
 
@@ -31,25 +32,6 @@ double perzentil(QList<double> w, double p)
 {
     std::sort(w.begin(), w.end());
     return w.isEmpty() ? 0 : w.at(qMin(w.size() - 1, qsizetype(w.size() * p)));
-}
-
-imaging::Seite seite(int nr)
-{
-    // A4 at 300 dpi with text-like marks: about what a scanner delivers.
-    imaging::Seite s = imaging::Seite::leer(2480, 3508, 300);
-    QRandomGenerator z{quint32(nr)};
-    // Words of solid strokes: G4 then gives about 60 KB a page, as scanned
-    // A4 text pages do.
-    for (int zeile = 300; zeile < 3200; zeile += 60)
-        for (int x = 200; x < 2200;) {
-            const int wort = 40 + int(z.bounded(160));
-            for (int strich = x; strich < x + wort; strich += 9)
-                for (int y = zeile + int(z.bounded(6)); y < zeile + 28; ++y)
-                    for (int dx = 0; dx < 4; ++dx)
-                        s.bild().setPixel(qMin(2479, strich + dx), y, 1);
-            x += wort + 25;
-        }
-    return s;
 }
 
 } // namespace
@@ -88,7 +70,7 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     QList<imaging::Seite> seiten;
     for (int i = 0; i < 20; ++i)
-        seiten << seite(i);
+        seiten << archiv::bench::textseite(i);
     const QString datei = dir.filePath(QStringLiteral("dok.tif"));
     imaging::TiffDatei::schreibenG4(datei, seiten);
     const qint64 dateiGroesse = QFile(datei).size();

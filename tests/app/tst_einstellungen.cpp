@@ -6,6 +6,7 @@
 #include "support/ArchivServer.h"
 #include "support/DialogFahrer.h"
 #include "support/MeldungsRecorder.h"
+#include "support/Testumgebung.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
@@ -46,18 +47,12 @@ class TestEinstellungen : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setOrganizationName(QStringLiteral("Archiv"));
-        QCoreApplication::setApplicationName(QStringLiteral("Archiv"));
+        test::einstellungenAbschirmen();
         m_server = std::make_unique<test::ArchivServer>(test::ArchivServer::Inhalt::Demo, 20);
         QVERIFY2(m_server->starten(), qPrintable(m_server->fehler()));
     }
 
-    void init()
-    {
-        QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Archiv"), QStringLiteral("Archiv")).clear();
-        global::zuruecksetzen();
-    }
+    void init() { test::zuruecksetzen(); }
 
     void werteBleibenWieGetippt_data()
     {
@@ -225,10 +220,7 @@ private Q_SLOTS:
 
     void wwsServerNichtErreichbar()
     {
-        QTcpServer frei;
-        QVERIFY(frei.listen(QHostAddress::LocalHost));
-        const QString port = QString::number(frei.serverPort());
-        frei.close();
+        const QString port = test::freierPort();
         setzeEinstellung(QStringLiteral("Server"), QStringLiteral("wwsip"), QStringLiteral("127.0.0.1"));
         setzeEinstellung(QStringLiteral("Server"), QStringLiteral("wwsport"), port);
         test::MeldungsRecorder meldungen;

@@ -6,6 +6,7 @@
 #include "support/ArchivServer.h"
 #include "support/DialogFahrer.h"
 #include "support/MeldungsRecorder.h"
+#include "support/Testumgebung.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -36,28 +37,15 @@ class TestStart : public QObject
         app::setzeEinstellung(QStringLiteral("Server"), QStringLiteral("wwsport"), wwsport);
     }
 
-    static QString freierPort()
-    {
-        QTcpServer frei;
-        frei.listen(QHostAddress::LocalHost);
-        return QString::number(frei.serverPort());
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setOrganizationName(QStringLiteral("Archiv"));
-        QCoreApplication::setApplicationName(QStringLiteral("Archiv"));
+        test::einstellungenAbschirmen();
         m_server = std::make_unique<test::ArchivServer>(test::ArchivServer::Inhalt::Demo, 20);
         QVERIFY2(m_server->starten(), qPrintable(m_server->fehler()));
     }
 
-    void init()
-    {
-        QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Archiv"), QStringLiteral("Archiv")).clear();
-        global::zuruecksetzen();
-    }
+    void init() { test::zuruecksetzen(); }
 
     void ohneEinstellungenZweiVersucheDannEnde()
     {
@@ -76,7 +64,7 @@ private Q_SLOTS:
 
     void imDialogGespeichertGiltErstBeimNaechstenStart()
     {
-        serverEinstellen(freierPort(), QString::number(m_server->port()));
+        serverEinstellen(test::freierPort(), QString::number(m_server->port()));
         const QString richtig = QString::number(m_server->port());
         DialogFahrer fahrer;
         for (int i = 0; i < 2; ++i)

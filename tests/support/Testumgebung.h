@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+namespace archiv::test {
+
+// Settings of the tests go to Qt's test location, never to the user's own.
+void einstellungenAbschirmen();
+// Empties the settings and puts the program-wide state back to its start.
+void zuruecksetzen();
+// A loopback port nobody listens on (for refused connections).
+QString freierPort();
+
+} // namespace archiv::test
