@@ -61,9 +61,9 @@ bool PostgresCluster::starten()
         return false;
     }
     QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7777));
-    if (::getuid() == 0 && ::chown(QFile::encodeName(m_dir.path()).constData(), 101, 104) != 0) {
-        // The postgres user's ids differ on this machine: let the tool find them.
-        QProcess::execute(QStringLiteral("chown"), {QStringLiteral("postgres:postgres"), m_dir.path()});
+    if (::getuid() == 0 && QProcess::execute(QStringLiteral("chown"), {QStringLiteral("postgres:postgres"), m_dir.path()}) != 0) {
+        m_fehler = QStringLiteral("chown postgres: %1").arg(m_dir.path());
+        return false;
     }
     QString ausgabe;
     if (ausfuehren(m_bin + QStringLiteral("/initdb"), {"-D", m_dir.filePath("daten"), "--auth=trust", "-U", "postgres", "-E", "UTF8",
