@@ -47,6 +47,10 @@ public:
     virtual void setzeNaechsteId(const QString &tabelle, qint64 n) = 0;
     virtual bool pruefeIntegritaet(QString *bericht) = 0;
 
+    // SQL for the whole-number value of a text column: NULL unless the text
+    // is digits only (document numbers like "10023/1" are no numbers).
+    virtual QString ganzzahl(const QString &spalte) const = 0;
+
 protected:
     friend class Transaktion;
     Datenbank();

@@ -67,11 +67,22 @@ Migration ersteVersion()
     }};
 }
 
+// The search compares index values without regard to case, and finds the
+// Belege that refer to a number.
+Migration suchIndizes()
+{
+    return {2, {
+        "CREATE INDEX ar_extind_wert_klein ON ar_extind (firma, eigenschaft, lower(wert))",
+        "CREATE INDEX ar_extind_firma_wert ON ar_extind (firma, wert)",
+        "CREATE INDEX ar_belartindex_eigenschaft ON ar_belartindex (belart, eigenschaft)",
+    }};
+}
+
 } // namespace
 
 const QList<Migration> &migrationen()
 {
-    static const QList<Migration> alle{ersteVersion()};
+    static const QList<Migration> alle{ersteVersion(), suchIndizes()};
     return alle;
 }
 

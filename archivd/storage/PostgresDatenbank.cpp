@@ -69,3 +69,12 @@ bool PostgresDatenbank::pruefeIntegritaet(QString *bericht)
 }
 
 } // namespace archiv::archivd
+
+namespace archiv::archivd {
+
+QString PostgresDatenbank::ganzzahl(const QString &spalte) const
+{
+    return QStringLiteral("(CASE WHEN %1 ~ '^[0-9]{1,18}$' THEN CAST(%1 AS BIGINT) END)").arg(spalte);
+}
+
+} // namespace archiv::archivd

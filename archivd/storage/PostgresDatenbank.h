@@ -17,6 +17,7 @@ public:
     QString beschreibung() const override;
     void setzeNaechsteId(const QString &tabelle, qint64 n) override;
     bool pruefeIntegritaet(QString *bericht) override;
+    QString ganzzahl(const QString &spalte) const override;
 
 protected:
     QSqlDatabase neueVerbindung(const QString &name) override;

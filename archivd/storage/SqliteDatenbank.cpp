@@ -62,3 +62,12 @@ bool SqliteDatenbank::pruefeIntegritaet(QString *bericht)
 }
 
 } // namespace archiv::archivd
+
+namespace archiv::archivd {
+
+QString SqliteDatenbank::ganzzahl(const QString &spalte) const
+{
+    return QStringLiteral("(CASE WHEN %1 <> '' AND %1 NOT GLOB '*[^0-9]*' AND length(%1) < 19 THEN CAST(%1 AS INTEGER) END)").arg(spalte);
+}
+
+} // namespace archiv::archivd

@@ -15,6 +15,7 @@ public:
     QString beschreibung() const override { return m_pfad; }
     void setzeNaechsteId(const QString &tabelle, qint64 n) override;
     bool pruefeIntegritaet(QString *bericht) override;
+    QString ganzzahl(const QString &spalte) const override;
 
 protected:
     QSqlDatabase neueVerbindung(const QString &name) override;

@@ -1,0 +1,53 @@
+#include "storage/abfragen/Argumente.h"
+
+#include "Fehler.h"
+
+#include <QDate>
+
+namespace archiv::archivd {
+
+qint64 zahlArg(const QStringList &args, int i, const char *was)
+{
+    bool ok = false;
+    const qint64 n = args.value(i).trimmed().toLongLong(&ok);
+    if (!ok)
+        throw AnfrageFehler::ungueltig(QStringLiteral("%1: \"%2\" ist keine Zahl").arg(QLatin1String(was), args.value(i)));
+    return n;
+}
+
+QVariant firmaArg(const QStringList &args, int i)
+{
+    return zahlArg(args, i, "Firma");
+}
+
+QString datumArg(const QStringList &args, int i, const char *was)
+{
+    const QString t = args.value(i).trimmed();
+    if (t.isEmpty())
+        return {};
+    if (!QDate::fromString(t, QStringLiteral("yyyy-MM-dd")).isValid())
+        throw AnfrageFehler::ungueltig(QStringLiteral("%1: \"%2\" ist kein Datum (YYYY-MM-DD)").arg(QLatin1String(was), t));
+    return t;
+}
+
+QString likeMuster(const QString &text)
+{
+    QString m;
+    m.reserve(text.size() + 4);
+    for (const QChar c : text) {
+        if (c == u'%' || c == u'_' || c == u'\\')
+            m += u'\\';
+        m += c == u'*' ? QChar(u'%') : c;
+    }
+    return m;
+}
+
+QString platzhalter(qsizetype n)
+{
+    QStringList p;
+    for (qsizetype i = 0; i < n; ++i)
+        p << QStringLiteral("?");
+    return p.join(QStringLiteral(", "));
+}
+
+} // namespace archiv::archivd

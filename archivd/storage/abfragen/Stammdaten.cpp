@@ -1,0 +1,137 @@
+#include "Fehler.h"
+#include "Registry.h"
+#include "storage/Datenbank.h"
+#include "storage/abfragen/Abfragen.h"
+#include "storage/abfragen/Argumente.h"
+
+namespace archiv::archivd {
+
+namespace {
+
+protokoll::Zeilen alsText(const QList<SqlZeile> &zeilen)
+{
+    protokoll::Zeilen ergebnis;
+    ergebnis.reserve(zeilen.size());
+    for (const SqlZeile &z : zeilen) {
+        QStringList zeile;
+        zeile.reserve(z.size());
+        for (const QVariant &v : z)
+            zeile << (v.isNull() ? QString() : v.toString());
+        ergebnis.append(zeile);
+    }
+    return ergebnis;
+}
+
+// Key and name of one master-data class of a company, by key.
+AbfrageFunktion schluesselUndName(const char *tabelle, const char *schluessel, bool zahl)
+{
+    const QString sql = QStringLiteral("SELECT %1, name FROM %2 WHERE firma = ? ORDER BY %1").arg(QLatin1String(schluessel), QLatin1String(tabelle));
+    Q_UNUSED(zahl);
+    return [sql](Kontext &k, const QStringList &args) { return alsText(k.db.abfragen(sql, {firmaArg(args, 0)})); };
+}
+
+// A short name matches when it starts the customer's short name or name,
+// without regard to case; "*" stands for any characters.
+QString kurzMuster(const QString &text)
+{
+    QString m = likeMuster(text.trimmed());
+    if (!m.endsWith(u'%'))
+        m += u'%';
+    return m;
+}
+
+} // namespace
+
+void registriereStammdaten(Registry &r)
+{
+    r.abfrage({"AR.Belart", "Belart", 1, 1, [](Kontext &k, const QStringList &args) {
+                   return alsText(k.db.abfragen(QStringLiteral("SELECT belart, belart, bezeichnung, COALESCE(vollstaendig, 'N'), "
+                                                               "COALESCE(wws, 'N'), COALESCE(barcode, 'N') FROM ar_belart "
+                                                               "WHERE firma = ? ORDER BY belart"),
+                                                {firmaArg(args, 0)}));
+               }});
+    r.abfrage({"AR.Kundgrp", "Liste", 1, 1, schluesselUndName("ar_kundgrp", "kgrp", false)});
+    r.abfrage({"AR.Lieftyp", "Liste", 1, 1, schluesselUndName("ar_lieftyp", "lieftyp", false)});
+    r.abfrage({"AR.Kassa", "Liste", 1, 1, schluesselUndName("ar_kassa", "kassa", true)});
+    // The type list of the main window may be sent along; departments and
+    // profit centres are listed for the company whatever it holds.
+    r.abfrage({"AR.Abtnr1", "Liste", 1, 2, schluesselUndName("ar_abtnr1", "abtnr", false)});
+    r.abfrage({"AR.Abtnr2", "Liste", 1, 2, schluesselUndName("ar_abtnr2", "abtnr", false)});
+
+    r.abfrage({"AR.Kund", "Liste", 3, 3, [](Kontext &k, const QStringList &args) {
+                   return alsText(k.db.abfragen(
+                       QStringLiteral("SELECT knr, kgrp, name, plz, ort FROM ar_kund WHERE firma = ? "
+                                      "AND (? = '' OR lower(kurzbez) LIKE lower(?) ESCAPE '\\' OR lower(name) LIKE lower(?) ESCAPE '\\') "
+                                      "AND (? = '' OR kgrp = ?) ORDER BY knr"),
+                       {firmaArg(args, 0), args.at(1).trimmed(), kurzMuster(args.at(1)), kurzMuster(args.at(1)), args.at(2), args.at(2)}));
+               }});
+    r.abfrage({"AR.Lief", "Liste", 3, 3, [](Kontext &k, const QStringList &args) {
+                   // Supplier types come joined by single blanks; none = all.
+                   const QStringList typen = args.at(2).split(u' ', Qt::SkipEmptyParts);
+                   QString sql = QStringLiteral("SELECT lnr, lieftyp, name, plz, ort FROM ar_lief WHERE firma = ? "
+                                                "AND (? = '' OR lower(kurzbez) LIKE lower(?) ESCAPE '\\' OR lower(name) LIKE lower(?) ESCAPE '\\')");
+                   QVariantList werte{firmaArg(args, 0), args.at(1).trimmed(), kurzMuster(args.at(1)), kurzMuster(args.at(1))};
+                   if (!typen.isEmpty()) {
+                       sql += QStringLiteral(" AND lieftyp IN (%1)").arg(platzhalter(typen.size()));
+                       for (const QString &t : typen)
+                           werte << t;
+                   }
+                   return alsText(k.db.abfragen(sql + QStringLiteral(" ORDER BY lnr"), werte));
+               }});
+    r.abfrage({"AR.Artikel", "Liste", 3, 3, [](Kontext &k, const QStringList &args) {
+                   return alsText(k.db.abfragen(
+                       QStringLiteral("SELECT artnr, abtnr, bezeichnung FROM ar_artikel WHERE firma = ? AND (? = '' OR abtnr = ?) "
+                                      "AND (? = '' OR lower(kurzbez) LIKE lower(?) ESCAPE '\\' OR lower(bezeichnung) LIKE lower(?) ESCAPE '\\') "
+                                      "ORDER BY artnr"),
+                       {firmaArg(args, 0), args.at(1), args.at(1), args.at(2).trimmed(), kurzMuster(args.at(2)), kurzMuster(args.at(2))}));
+               }});
+    r.abfrage({"AR.Mitarb", "Liste", 2, 2, [](Kontext &k, const QStringList &args) {
+                   const QVariant firma = firmaArg(args, 0);
+                   // "N": the editor's choice list, without counting.
+                   if (args.at(1) == QLatin1String("N"))
+                       return alsText(k.db.abfragen(QStringLiteral("SELECT mitarb, name, '' FROM ar_mitarb WHERE firma = ? ORDER BY mitarb"),
+                                                    {firma}));
+                   const QStringList typen = args.at(1).split(u',', Qt::SkipEmptyParts);
+                   QString zaehlung = QStringLiteral("SELECT COUNT(*) FROM ar_extind x JOIN ar_dokumente d ON d.id = x.iddokumente "
+                                                     "JOIN ar_belart b ON b.id = d.idbelart WHERE x.firma = m.firma AND x.eigenschaft = 3 "
+                                                     "AND x.wert = m.mitarb");
+                   QVariantList werte;
+                   if (!typen.isEmpty()) {
+                       zaehlung += QStringLiteral(" AND b.belart IN (%1)").arg(platzhalter(typen.size()));
+                       for (const QString &t : typen)
+                           werte << t.trimmed();
+                   }
+                   werte << firma;
+                   return alsText(k.db.abfragen(
+                       QStringLiteral("SELECT m.mitarb, m.name, (%1) FROM ar_mitarb m WHERE m.firma = ? ORDER BY m.mitarb").arg(zaehlung), werte));
+               }});
+    r.abfrage({"AR.BelartIndex", "ListeIndexart", 3, 3, [](Kontext &k, const QStringList &args) {
+                   // The union of the selected types' properties, each once, in
+                   // the order of their first appearance. Argument 2 may name
+                   // a company (empty: all); "J" as argument 3 keeps only the
+                   // properties that are shown.
+                   const QStringList typen = args.at(0).split(u',', Qt::SkipEmptyParts);
+                   if (typen.isEmpty())
+                       return protokoll::Zeilen{};
+                   QString sql = QStringLiteral("SELECT eigenschaft, MIN(bezeichnung), MAX(COALESCE(auswahl, 'N')), MAX(COALESCE(suche, 'N')) "
+                                                "FROM ar_belartindex WHERE belart IN (%1)").arg(platzhalter(typen.size()));
+                   QVariantList werte;
+                   for (const QString &t : typen)
+                       werte << t.trimmed();
+                   if (!args.at(1).isEmpty()) {
+                       sql += QStringLiteral(" AND firma = ?");
+                       werte << firmaArg(args, 1);
+                   }
+                   if (args.at(2) == QLatin1String("J"))
+                       sql += QStringLiteral(" AND anzeige = 'J'");
+                   sql += QStringLiteral(" GROUP BY eigenschaft ORDER BY MIN(reihenfolge), eigenschaft");
+                   return alsText(k.db.abfragen(sql, werte));
+               }});
+    r.abfrage({"AR.Extind", "Inhalte", 2, 2, [](Kontext &k, const QStringList &args) {
+                   return alsText(k.db.abfragen(QStringLiteral("SELECT DISTINCT wert FROM ar_extind WHERE firma = ? AND eigenschaft = ? "
+                                                               "AND wert IS NOT NULL AND wert <> '' ORDER BY wert"),
+                                                {firmaArg(args, 0), zahlArg(args, 1, "Eigenschaft")}));
+               }});
+}
+
+} // namespace archiv::archivd

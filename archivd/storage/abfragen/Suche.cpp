@@ -1,0 +1,194 @@
+#include "Fehler.h"
+#include "Registry.h"
+#include "storage/Datenbank.h"
+#include "storage/abfragen/Abfragen.h"
+#include "storage/abfragen/Argumente.h"
+
+#include <QRegularExpression>
+
+namespace archiv::archivd {
+
+namespace {
+
+// Index kinds whose value is a list of keys, each followed by a backquote;
+// they match when the Beleg has any of the keys.
+bool istListe(qint64 code)
+{
+    return code == 3 || code == 16 || code == 17;
+}
+
+struct Bedingung
+{
+    QString sql;
+    QVariantList werte;
+};
+
+// N: numbers joined by ","; "*" a pattern, "a-b" of two numbers a range,
+// anything else exact; blanks around an item do not count.
+Bedingung nummern(const Datenbank &db, const QString &n)
+{
+    static const QRegularExpression bereich(QStringLiteral(R"(^(\d{1,18})\s*-\s*(\d{1,18})$)"));
+    QStringList teile;
+    Bedingung b;
+    for (const QString &roh : n.split(u',')) {
+        const QString item = roh.trimmed();
+        if (item.isEmpty())
+            continue;
+        const auto m = bereich.match(item);
+        if (m.hasMatch()) {
+            teile << QStringLiteral("%1 BETWEEN ? AND ?").arg(db.ganzzahl(QStringLiteral("d.belnr")));
+            b.werte << m.captured(1).toLongLong() << m.captured(2).toLongLong();
+        } else if (item.contains(u'*')) {
+            teile << QStringLiteral("d.belnr LIKE ? ESCAPE '\\'");
+            b.werte << likeMuster(item);
+        } else {
+            teile << QStringLiteral("d.belnr = ?");
+            b.werte << item;
+        }
+    }
+    if (!teile.isEmpty())
+        b.sql = QStringLiteral("(") + teile.join(QStringLiteral(" OR ")) + u')';
+    return b;
+}
+
+// K: entries code + "|" + value joined by ","; every entry must match.
+QList<Bedingung> kriterien(const QString &k)
+{
+    QList<Bedingung> alle;
+    for (const QString &eintrag : k.split(u',', Qt::SkipEmptyParts)) {
+        const qsizetype strich = eintrag.indexOf(u'|');
+        bool ok = false;
+        const qint64 code = strich > 0 ? eintrag.left(strich).trimmed().toLongLong(&ok) : 0;
+        if (!ok)
+            throw AnfrageFehler::ungueltig(QStringLiteral("Kriterium \"%1\" hat nicht die Form Code|Wert").arg(eintrag));
+        const QString wert = eintrag.mid(strich + 1);
+        Bedingung b;
+        if (istListe(code)) {
+            const QStringList schluessel = wert.split(u'`', Qt::SkipEmptyParts);
+            if (schluessel.isEmpty())
+                continue;
+            b.sql = QStringLiteral("d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = d.firma AND x.eigenschaft = ? "
+                                   "AND lower(x.wert) IN (%1))").arg(platzhalter(schluessel.size()));
+            b.werte << code;
+            for (const QString &s : schluessel)
+                b.werte << s.toLower();
+        } else {
+            // A backquote in a free text stands for the comma it replaced.
+            const QString text = QString(wert).replace(u'`', u',');
+            if (text.isEmpty())
+                continue;
+            if (text.contains(u'*')) {
+                b.sql = QStringLiteral("d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = d.firma AND x.eigenschaft = ? "
+                                       "AND lower(x.wert) LIKE ? ESCAPE '\\')");
+                b.werte << code << likeMuster(text.toLower());
+            } else {
+                b.sql = QStringLiteral("d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = d.firma AND x.eigenschaft = ? "
+                                       "AND lower(x.wert) = ?)");
+                b.werte << code << text.toLower();
+            }
+        }
+        alle << b;
+    }
+    return alle;
+}
+
+protokoll::Zeilen suche(Kontext &k, const QStringList &args)
+{
+    const QVariant firma = firmaArg(args, 0);
+    const QString von = datumArg(args, 3, "Datum von");
+    const QString bis = datumArg(args, 4, "Datum bis");
+    const qint64 grenze = zahlArg(args, 6, "Trefferzahl");
+    if (grenze < 0)
+        throw AnfrageFehler::ungueltig(QStringLiteral("Trefferzahl: %1 ist negativ").arg(grenze));
+
+    QStringList wo{QStringLiteral("d.firma = ?")};
+    QVariantList werte{firma};
+    const QStringList typen = args.at(1).split(u',', Qt::SkipEmptyParts);
+    if (!typen.isEmpty()) {
+        wo << QStringLiteral("b.belart IN (%1)").arg(platzhalter(typen.size()));
+        for (const QString &t : typen)
+            werte << t.trimmed();
+    }
+    const Bedingung n = nummern(k.db, args.at(2));
+    if (!n.sql.isEmpty()) {
+        wo << n.sql;
+        werte << n.werte;
+    }
+    if (!von.isEmpty()) {
+        wo << QStringLiteral("d.datum >= ?");
+        werte << von;
+    }
+    if (!bis.isEmpty()) {
+        wo << QStringLiteral("d.datum <= ?");
+        werte << bis;
+    }
+    for (const Bedingung &b : kriterien(args.at(5))) {
+        wo << b.sql;
+        werte << b.werte;
+    }
+    werte << grenze;
+    // Text: the Beleg's WWS text, else the names of its customer or supplier.
+    const QString sql = QStringLiteral(
+        "SELECT d.id, b.belart, d.belnr, d.datum, d.zeit, "
+        "COALESCE(NULLIF(d.text, ''), (SELECT MIN(ku.name) FROM ar_extind x JOIN ar_kund ku ON ku.firma = x.firma "
+        "AND CAST(ku.knr AS TEXT) = x.wert WHERE x.iddokumente = d.id AND x.eigenschaft = 1), "
+        "(SELECT MIN(li.name) FROM ar_extind x JOIN ar_lief li ON li.firma = x.firma AND CAST(li.lnr AS TEXT) = x.wert "
+        "WHERE x.iddokumente = d.id AND x.eigenschaft = 2), ''), "
+        "CASE WHEN d.storno = 'J' THEN 5 ELSE COALESCE(d.picsw, 0) END "
+        "FROM ar_dokumente d JOIN ar_belart b ON b.id = d.idbelart WHERE %1 "
+        "ORDER BY d.datum DESC, d.zeit DESC, d.id DESC LIMIT ?")
+                            .arg(wo.join(QStringLiteral(" AND ")));
+    protokoll::Zeilen zeilen;
+    for (const SqlZeile &z : k.db.abfragen(sql, werte)) {
+        QStringList zeile;
+        for (const QVariant &v : z)
+            zeile << (v.isNull() ? QString() : v.toString());
+        zeilen << zeile;
+    }
+    return zeilen;
+}
+
+// The links of a Beleg: the references it holds (index properties whose
+// definition names a target type) and the Belege that hold a reference to it.
+protokoll::Zeilen verknuepfungen(Kontext &k, const QStringList &args)
+{
+    const QVariant firma = firmaArg(args, 0);
+    const qint64 id = zahlArg(args, 1, "Beleg");
+    const QString sql = QStringLiteral(
+        // References it holds: the target is found by type and number.
+        "SELECT '', x.wert, i.zielbelart, COALESCE((SELECT MIN(z.id) FROM ar_dokumente z JOIN ar_belart zb ON zb.id = z.idbelart "
+        "WHERE z.firma = d.firma AND zb.belart = i.zielbelart AND z.belnr = x.wert), 0), "
+        "(SELECT MIN(z.datum) FROM ar_dokumente z JOIN ar_belart zb ON zb.id = z.idbelart "
+        "WHERE z.firma = d.firma AND zb.belart = i.zielbelart AND z.belnr = x.wert), x.eigenschaft "
+        "FROM ar_dokumente d JOIN ar_belart b ON b.id = d.idbelart "
+        "JOIN ar_extind x ON x.iddokumente = d.id "
+        "JOIN ar_belartindex i ON i.firma = d.firma AND i.belart = b.belart AND i.eigenschaft = x.eigenschaft "
+        "WHERE d.id = ? AND d.firma = ? AND i.zielbelart IS NOT NULL AND i.zielbelart <> '' AND x.wert IS NOT NULL AND x.wert <> '' "
+        "UNION ALL "
+        // Belege that refer to it.
+        "SELECT '', o.belnr, ob.belart, o.id, o.datum, x.eigenschaft "
+        "FROM ar_dokumente d JOIN ar_belart b ON b.id = d.idbelart "
+        "JOIN ar_extind x ON x.firma = d.firma AND x.wert = d.belnr "
+        "JOIN ar_dokumente o ON o.id = x.iddokumente JOIN ar_belart ob ON ob.id = o.idbelart "
+        "JOIN ar_belartindex i ON i.firma = o.firma AND i.belart = ob.belart AND i.eigenschaft = x.eigenschaft "
+        "WHERE d.id = ? AND d.firma = ? AND i.zielbelart = b.belart AND o.id <> d.id "
+        "ORDER BY 6, 3, 2");
+    protokoll::Zeilen zeilen;
+    for (const SqlZeile &z : k.db.abfragen(sql, {id, firma, id, firma})) {
+        QStringList zeile;
+        for (const QVariant &v : z)
+            zeile << (v.isNull() ? QString() : v.toString());
+        zeilen << zeile;
+    }
+    return zeilen;
+}
+
+} // namespace
+
+void registriereSuche(Registry &r)
+{
+    r.abfrage({"AR.Dokumente", "Suche", 7, 7, suche});
+    r.abfrage({"AR.Extind", "GetEigenschVerkn", 2, 2, verknuepfungen});
+}
+
+} // namespace archiv::archivd
