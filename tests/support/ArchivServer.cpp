@@ -66,8 +66,17 @@ ArchivServer::~ArchivServer()
     stoppen();
 }
 
+std::unique_ptr<ArchivServer> ArchivServer::fuer(const QString &dbPfad)
+{
+    auto s = std::unique_ptr<ArchivServer>(new ArchivServer(Inhalt::Leer, 0));
+    s->m_vorhanden = dbPfad;
+    return s;
+}
+
 QString ArchivServer::dbPfad() const
 {
+    if (!m_vorhanden.isEmpty())
+        return m_vorhanden;
     if (!m_url.isEmpty())
         return m_url;
     return m_dir.filePath(QStringLiteral("archiv.sqlite"));

@@ -16,6 +16,8 @@ public:
     enum class Inhalt { Leer, Demo };
 
     explicit ArchivServer(Inhalt inhalt = Inhalt::Leer, int demoBelege = 120);
+    // Serves an archive that exists already (benchmarks on a large archive).
+    static std::unique_ptr<ArchivServer> fuer(const QString &dbPfad);
     ~ArchivServer();
 
     // Serves on a free port; false with a message in fehler().
@@ -37,6 +39,7 @@ public:
 private:
     QTemporaryDir m_dir;
     QString m_url;
+    QString m_vorhanden;
     std::unique_ptr<QProcess> m_prozess;
     int m_port = 0;
     QString m_fehler;

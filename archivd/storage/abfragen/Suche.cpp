@@ -52,7 +52,7 @@ Bedingung nummern(const Datenbank &db, const QString &n)
 }
 
 // K: entries code + "|" + value joined by ","; every entry must match.
-QList<Bedingung> kriterien(const QString &k)
+QList<Bedingung> kriterien(const QVariant &firma, const QString &k)
 {
     QList<Bedingung> alle;
     for (const QString &eintrag : k.split(u',', Qt::SkipEmptyParts)) {
@@ -67,9 +67,9 @@ QList<Bedingung> kriterien(const QString &k)
             const QStringList schluessel = wert.split(u'`', Qt::SkipEmptyParts);
             if (schluessel.isEmpty())
                 continue;
-            b.sql = QStringLiteral("d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = d.firma AND x.eigenschaft = ? "
+            b.sql = QStringLiteral("d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = ? AND x.eigenschaft = ? "
                                    "AND lower(x.wert) IN (%1))").arg(platzhalter(schluessel.size()));
-            b.werte << code;
+            b.werte << firma << code;
             for (const QString &s : schluessel)
                 b.werte << s.toLower();
         } else {
@@ -78,13 +78,13 @@ QList<Bedingung> kriterien(const QString &k)
             if (text.isEmpty())
                 continue;
             if (text.contains(u'*')) {
-                b.sql = QStringLiteral("d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = d.firma AND x.eigenschaft = ? "
+                b.sql = QStringLiteral("d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = ? AND x.eigenschaft = ? "
                                        "AND lower(x.wert) LIKE ? ESCAPE '\\')");
-                b.werte << code << likeMuster(text.toLower());
+                b.werte << firma << code << likeMuster(text.toLower());
             } else {
-                b.sql = QStringLiteral("d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = d.firma AND x.eigenschaft = ? "
+                b.sql = QStringLiteral("d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = ? AND x.eigenschaft = ? "
                                        "AND lower(x.wert) = ?)");
-                b.werte << code << text.toLower();
+                b.werte << firma << code << text.toLower();
             }
         }
         alle << b;
@@ -122,7 +122,7 @@ protokoll::Zeilen suche(Kontext &k, const QStringList &args)
         wo << QStringLiteral("d.datum <= ?");
         werte << bis;
     }
-    for (const Bedingung &b : kriterien(args.at(5))) {
+    for (const Bedingung &b : kriterien(firma, args.at(5))) {
         wo << b.sql;
         werte << b.werte;
     }

@@ -1,0 +1,91 @@
+// The document search on a large archive (archivd demo --belege 1000000):
+// server time of "Suche" beside the same SQL in the sqlite3 shell, and the
+// search of 50 000 hits ("Alle") to the last row on the client.
+#include "server/Verbindung.h"
+#include "support/ArchivServer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTextStream>
+
+#include <algorithm>
+
+using namespace archiv;
+
+namespace {
+
+QTextStream aus(stdout);
+
+double median(QList<double> w)
+{
+    std::sort(w.begin(), w.end());
+    return w.isEmpty() ? 0 : w.at(w.size() / 2);
+}
+
+double suchen(server::Verbindung &v, const QStringList &args, int *treffer)
+{
+    QElapsedTimer uhr;
+    uhr.start();
+    server::ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Suche"));
+    rs.Execute(args);
+    int n = 0;
+    while (rs.Next())
+        n += !rs.GetData(1).isEmpty();
+    rs.Close();
+    *treffer = n;
+    return uhr.nsecsElapsed() / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 2) {
+        aus << "usage: bench_suche ARCHIVE.sqlite" << Qt::endl;
+        return 2;
+    }
+    qputenv("ARCHIVD_BIN", ARCHIVD_PFAD);
+    const QString db = QString::fromLocal8Bit(argv[1]);
+    auto server = test::ArchivServer::fuer(db);
+    if (!server->starten()) {
+        aus << server->fehler() << Qt::endl;
+        return 1;
+    }
+    server::Verbindung v;
+    if (!v.Connect(server->verbindungstext()))
+        return 1;
+
+    // Company, three types, one year, one index value, limit 500.
+    const QStringList eins{"1", "ER,AR,LS", "", "2024-01-01", "2024-12-31", "22|Bar", "500"};
+    QList<double> zeiten;
+    int treffer = 0;
+    for (int i = 0; i < 30; ++i)
+        zeiten << suchen(v, eins, &treffer);
+    aus << "Suche (company, 3 types, one year, one index value, limit 500): median " << median(zeiten) << " ms round trip, "
+        << treffer << " hits" << Qt::endl;
+
+    const QString sql = QStringLiteral(
+        ".timer on\n"
+        "SELECT d.id, b.belart, d.belnr, d.datum, d.zeit, d.text, d.picsw FROM ar_dokumente d JOIN ar_belart b ON b.id = d.idbelart "
+        "WHERE d.firma = 1 AND b.belart IN ('ER','AR','LS') AND d.datum >= '2024-01-01' AND d.datum <= '2024-12-31' "
+        "AND d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = 1 AND x.eigenschaft = 22 AND lower(x.wert) = 'bar') "
+        "ORDER BY d.datum DESC, d.zeit DESC, d.id DESC LIMIT 500;\n");
+    for (int i = 0; i < 3; ++i) {
+        QProcess p;
+        p.start(QStringLiteral("sqlite3"), {db});
+        p.write(sql.toUtf8());
+        p.closeWriteChannel();
+        p.waitForFinished(-1);
+        const QString ausgabe = QString::fromUtf8(p.readAllStandardOutput());
+        aus << "sqlite3 shell, the same SQL: " << ausgabe.section(QStringLiteral("Run Time:"), -1).trimmed() << Qt::endl;
+    }
+
+    const QStringList alle{"1", "", "", "", "", "", "50000"};
+    zeiten.clear();
+    for (int i = 0; i < 5; ++i)
+        zeiten << suchen(v, alle, &treffer);
+    aus << "Alle (limit 50000): median " << median(zeiten) << " ms to the last row on the client, " << treffer << " hits" << Qt::endl;
+    return 0;
+}
