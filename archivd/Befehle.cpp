@@ -3,6 +3,7 @@
 #include "Fehler.h"
 #include "Passwort.h"
 #include "Registry.h"
+#include "Verwaltung.h"
 #include "http/HttpServer.h"
 #include "model/Modell.h"
 #include "storage/Datenbank.h"
@@ -48,6 +49,8 @@ const char *Uebersicht =
     "  demo     Archiv mit Demodaten füllen\n"
     "  user     WWS-Benutzer verwalten (add, passwd, disable)\n"
     "  check    Archiv prüfen (Integrität der Datenbank)\n"
+    "  import   Stammdaten aus einer CSV-Datei übernehmen\n"
+    "  backup   festhalten, welche Belege eine Sicherungs-DVD enthält\n"
     "\n"
     "Jeder Befehl kennt --help.\n";
 
@@ -256,6 +259,10 @@ int befehlAusfuehren(const QStringList &argumente)
             return user(rest);
         if (befehl == QLatin1String("check"))
             return check(rest);
+        if (befehl == QLatin1String("import"))
+            return importieren(rest);
+        if (befehl == QLatin1String("backup"))
+            return sicherungErfassen(rest);
     } catch (const AnfrageFehler &e) {
         err() << "archivd: " << e.meldung() << Qt::endl;
         return 1;

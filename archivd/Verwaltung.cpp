@@ -1,0 +1,201 @@
+#include "Verwaltung.h"
+
+#include "Fehler.h"
+#include "model/Modell.h"
+#include "storage/Datenbank.h"
+#include "storage/ObjektSpeicher.h"
+
+#include <QCommandLineParser>
+#include <QDate>
+#include <QFile>
+#include <QTextStream>
+
+namespace archiv::archivd {
+
+namespace {
+
+QTextStream &aus()
+{
+    static QTextStream s(stdout);
+    return s;
+}
+
+QTextStream &err()
+{
+    static QTextStream s(stderr);
+    return s;
+}
+
+bool auswerten(QCommandLineParser &p, const QStringList &args, const QString &beschreibung)
+{
+    p.setApplicationDescription(beschreibung);
+    p.addHelpOption();
+    p.addOption({QStringLiteral("db"), QStringLiteral("SQLite-Datei oder postgresql://-Adresse (Standard: archiv.sqlite)."),
+                 QStringLiteral("ort"), QStringLiteral("archiv.sqlite")});
+    if (!p.parse(args)) {
+        err() << p.errorText() << Qt::endl;
+        return false;
+    }
+    if (p.isSet(QStringLiteral("help"))) {
+        aus() << p.helpText() << Qt::flush;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QList<QStringList> csvLesen(const QString &text)
+{
+    const qsizetype zeilenende = text.indexOf(u'\n');
+    const QString kopf = text.left(zeilenende < 0 ? text.size() : zeilenende);
+    const QChar trenner = kopf.count(u';') >= kopf.count(u',') && kopf.contains(u';') ? u';' : u',';
+    QList<QStringList> saetze;
+    QStringList satz;
+    QString feld;
+    bool inAnfuehrung = false;
+    bool feldBegonnen = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (inAnfuehrung) {
+            if (c == u'"') {
+                if (i + 1 < text.size() && text.at(i + 1) == u'"') {
+                    feld += u'"';
+                    ++i;
+                } else {
+                    inAnfuehrung = false;
+                }
+            } else {
+                feld += c;
+            }
+        } else if (c == u'"' && feld.isEmpty()) {
+            inAnfuehrung = true;
+            feldBegonnen = true;
+        } else if (c == trenner) {
+            satz << feld;
+            feld.clear();
+            feldBegonnen = true;
+        } else if (c == u'\n' || c == u'\r') {
+            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+                ++i;
+            if (feldBegonnen || !feld.isEmpty() || !satz.isEmpty()) {
+                satz << feld;
+                saetze << satz;
+            }
+            satz.clear();
+            feld.clear();
+            feldBegonnen = false;
+        } else {
+            feld += c;
+            feldBegonnen = true;
+        }
+    }
+    if (inAnfuehrung)
+        throw AnfrageFehler::ungueltig(QStringLiteral("CSV: ein Feld in Anführungszeichen ist nicht geschlossen"));
+    if (feldBegonnen || !feld.isEmpty() || !satz.isEmpty()) {
+        satz << feld;
+        saetze << satz;
+    }
+    return saetze;
+}
+
+int importieren(const QStringList &args)
+{
+    QCommandLineParser p;
+    p.addPositionalArgument(QStringLiteral("klasse"), QStringLiteral("Klasse, z. B. AR.Kund"));
+    p.addPositionalArgument(QStringLiteral("datei"), QStringLiteral("CSV-Datei (UTF-8); die erste Zeile nennt die Eigenschaften"));
+    if (!auswerten(p, args, QStringLiteral("Übernimmt Stammdaten aus einer CSV-Datei: vorhandene Schlüssel werden "
+                                           "aktualisiert, neue angelegt; eine fehlerhafte Zeile bricht ab, ohne etwas zu schreiben.")))
+        return p.isSet(QStringLiteral("help")) ? 0 : 2;
+    const QStringList pos = p.positionalArguments();
+    if (pos.size() != 2) {
+        err() << "archivd import: erwartet KLASSE DATEI" << Qt::endl;
+        return 2;
+    }
+    const Klasse *k = Modell::instanz().klasse(pos.at(0));
+    if (!k || !k->besitzer.isEmpty()) {
+        err() << "archivd import: Klasse \"" << pos.at(0) << "\" gibt es nicht" << Qt::endl;
+        return 2;
+    }
+    QFile datei(pos.at(1));
+    if (!datei.open(QIODevice::ReadOnly)) {
+        err() << "archivd import: " << pos.at(1) << ": " << datei.errorString() << Qt::endl;
+        return 1;
+    }
+    const QList<QStringList> saetze = csvLesen(QString::fromUtf8(datei.readAll()));
+    if (saetze.isEmpty()) {
+        err() << "archivd import: " << pos.at(1) << " ist leer" << Qt::endl;
+        return 1;
+    }
+    auto db = Datenbank::oeffnen(p.value(QStringLiteral("db")));
+    db->migrieren();
+    ObjektSpeicher objekte(*db);
+    const QStringList kopf = saetze.first();
+    int neu = 0, geaendert = 0;
+    Transaktion t(*db);
+    for (int zeile = 1; zeile < saetze.size(); ++zeile) {
+        const QStringList &s = saetze.at(zeile);
+        if (s.size() != kopf.size())
+            throw AnfrageFehler::ungueltig(QStringLiteral("Zeile %1: %2 Felder, die Kopfzeile hat %3").arg(zeile + 1).arg(s.size()).arg(kopf.size()));
+        protokoll::SpeicherAnfrage a;
+        for (int i = 0; i < kopf.size(); ++i)
+            a.props.insert(kopf.at(i).trimmed(), s.at(i));
+        QString id;
+        if (k->hatSchluessel()) {
+            QStringList teile;
+            for (const QString &schluessel : k->schluessel)
+                for (auto it = a.props.cbegin(); it != a.props.cend(); ++it)
+                    if (it.key().compare(schluessel, Qt::CaseInsensitive) == 0)
+                        teile << it.value().trimmed();
+            if (teile.size() == k->schluessel.size() && objekte.zeile(*k, teile.join(QStringLiteral("||")))) {
+                id = teile.join(QStringLiteral("||"));
+                a.version = objekte.laden(*k, id).version;
+            }
+        }
+        try {
+            objekte.speichernInTransaktion(*k, id, a);
+        } catch (const AnfrageFehler &f) {
+            throw AnfrageFehler::ungueltig(QStringLiteral("Zeile %1: %2").arg(zeile + 1).arg(f.meldung()));
+        }
+        ++(id.isEmpty() ? neu : geaendert);
+    }
+    t.bestaetigen();
+    aus() << "archivd import: " << k->name << ": " << neu << " neu, " << geaendert << " aktualisiert" << Qt::endl;
+    return 0;
+}
+
+int sicherungErfassen(const QStringList &args)
+{
+    QCommandLineParser p;
+    p.addPositionalArgument(QStringLiteral("dvd"), QStringLiteral("Kennung der DVD, z. B. DVD-2026-12"));
+    p.addOption({QStringLiteral("datum"), QStringLiteral("Tag der Sicherung (Standard: heute)."), QStringLiteral("YYYY-MM-DD")});
+    if (!auswerten(p, args, QStringLiteral("Hält fest, dass alle noch nicht gesicherten Belege und die seit ihrer letzten "
+                                           "Sicherung geänderten auf der genannten DVD gesichert sind.")))
+        return p.isSet(QStringLiteral("help")) ? 0 : 2;
+    const QStringList pos = p.positionalArguments();
+    if (pos.size() != 1 || pos.first().trimmed().isEmpty()) {
+        err() << "archivd backup: erwartet die Kennung der DVD" << Qt::endl;
+        return 2;
+    }
+    QString datum = QDate::currentDate().toString(Qt::ISODate);
+    if (p.isSet(QStringLiteral("datum"))) {
+        datum = p.value(QStringLiteral("datum"));
+        if (!QDate::fromString(datum, QStringLiteral("yyyy-MM-dd")).isValid()) {
+            err() << "archivd backup: \"" << datum << "\" ist kein Datum (YYYY-MM-DD)" << Qt::endl;
+            return 2;
+        }
+    }
+    auto db = Datenbank::oeffnen(p.value(QStringLiteral("db")));
+    db->migrieren();
+    Transaktion t(*db);
+    const qint64 n = db->ausfuehren(
+        QStringLiteral("INSERT INTO ar_sicherung (version, iddokumente, dvd, datum) "
+                       "SELECT 1, d.id, ?, ? FROM ar_dokumente d WHERE NOT EXISTS (SELECT 1 FROM ar_sicherung s "
+                       "WHERE s.iddokumente = d.id AND (d.aenderung IS NULL OR d.aenderung = '' OR s.datum >= substr(d.aenderung, 1, 10)))"),
+        {pos.first().trimmed(), datum});
+    t.bestaetigen();
+    aus() << "archivd backup: " << n << " Belege auf " << pos.first().trimmed() << " festgehalten" << Qt::endl;
+    return 0;
+}
+
+} // namespace archiv::archivd
