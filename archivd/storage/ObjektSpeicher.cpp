@@ -39,7 +39,7 @@ const ObjektSpeicher::Auswahl &ObjektSpeicher::auswahl(const Klasse &k)
     std::lock_guard lock(auswahlMutex);
     auto it = m_auswahl.find(&k);
     if (it != m_auswahl.end())
-        return *it;
+        return it->second;
     Auswahl a;
     QStringList spalten{QStringLiteral("id"), QStringLiteral("version")};
     for (const Mitglied &m : k.mitglieder) {
@@ -58,7 +58,7 @@ const ObjektSpeicher::Auswahl &ObjektSpeicher::auswahl(const Klasse &k)
         }
     }
     a.spalten = spalten.join(QStringLiteral(", "));
-    return *m_auswahl.insert(&k, a);
+    return m_auswahl.emplace(&k, std::move(a)).first->second;
 }
 
 QString ObjektSpeicher::idAusZeile(const Klasse &k, const QVariantList &zeile)

@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <optional>
+#include <unordered_map>
 
 namespace archiv::archivd {
 
@@ -49,7 +50,8 @@ private:
     void historie(const Klasse &k, qint64 zeile, const QString &member, const QString &blob, qint64 groesse);
 
     Datenbank &m_db;
-    QHash<const Klasse *, Auswahl> m_auswahl;
+    // Node-based: references handed out stay valid while other threads add classes.
+    std::unordered_map<const Klasse *, Auswahl> m_auswahl;
 };
 
 } // namespace archiv::archivd
