@@ -1,6 +1,7 @@
 #include "Befehle.h"
 
 #include "Fehler.h"
+#include "Konsole.h"
 #include "Passwort.h"
 #include "Registry.h"
 #include "Verwaltung.h"
@@ -24,19 +25,6 @@ namespace archiv::archivd {
 
 namespace {
 
-QTextStream &aus()
-{
-    static QTextStream s(stdout);
-    return s;
-}
-
-QTextStream &err()
-{
-    static QTextStream s(stderr);
-    return s;
-}
-
-const QString StandardDb = QStringLiteral("archiv.sqlite");
 
 const char *Uebersicht =
     "Aufruf: archivd BEFEHL [OPTIONEN]\n"
@@ -54,27 +42,6 @@ const char *Uebersicht =
     "\n"
     "Jeder Befehl kennt --help.\n";
 
-void dbOption(QCommandLineParser &p)
-{
-    p.addOption({QStringLiteral("db"), QStringLiteral("SQLite-Datei oder postgresql://-Adresse (Standard: archiv.sqlite)."),
-                 QStringLiteral("ort"), StandardDb});
-}
-
-bool auswerten(QCommandLineParser &p, const QStringList &args, const QString &beschreibung)
-{
-    p.setApplicationDescription(beschreibung);
-    p.addHelpOption();
-    if (!p.parse(args)) {
-        err() << p.errorText() << Qt::endl;
-        return false;
-    }
-    if (p.isSet(QStringLiteral("help"))) {
-        aus() << p.helpText() << Qt::flush;
-        return false;
-    }
-    return true;
-}
-
 std::unique_ptr<Datenbank> oeffnen(const QString &ort)
 {
     auto db = Datenbank::oeffnen(ort);
@@ -85,13 +52,12 @@ std::unique_ptr<Datenbank> oeffnen(const QString &ort)
 int serve(const QStringList &args)
 {
     QCommandLineParser p;
-    dbOption(p);
     p.addOption({QStringLiteral("listen"), QStringLiteral("Adresse und Port (Standard: 127.0.0.1:1972; Port 0 = frei wählen)."),
                  QStringLiteral("adresse:port"), QStringLiteral("127.0.0.1:1972")});
     p.addOption({QStringLiteral("idle-timeout"),
                  QStringLiteral("Sekunden, die eine ruhende Verbindung offen bleibt (Standard: 60); der Client verbindet sich danach neu."),
                  QStringLiteral("sekunden"), QStringLiteral("60")});
-    if (!auswerten(p, args, QStringLiteral("Startet den Archivserver.")))
+    if (!befehlAuswerten(p, args, QStringLiteral("Startet den Archivserver.")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     const QString listen = p.value(QStringLiteral("listen"));
     const qsizetype doppelpunkt = listen.lastIndexOf(u':');
@@ -141,8 +107,7 @@ int serve(const QStringList &args)
 int init(const QStringList &args)
 {
     QCommandLineParser p;
-    dbOption(p);
-    if (!auswerten(p, args, QStringLiteral("Legt ein leeres Archiv an oder bringt sein Schema auf den neuesten Stand.")))
+    if (!befehlAuswerten(p, args, QStringLiteral("Legt ein leeres Archiv an oder bringt sein Schema auf den neuesten Stand.")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     auto db = oeffnen(p.value(QStringLiteral("db")));
     aus() << "archivd: Archiv " << db->beschreibung() << " hat Schema-Version " << db->schemaVersion() << Qt::endl;
@@ -152,8 +117,7 @@ int init(const QStringList &args)
 int check(const QStringList &args)
 {
     QCommandLineParser p;
-    dbOption(p);
-    if (!auswerten(p, args, QStringLiteral("Prüft die Integrität des Archivs.")))
+    if (!befehlAuswerten(p, args, QStringLiteral("Prüft die Integrität des Archivs.")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     auto db = Datenbank::oeffnen(p.value(QStringLiteral("db")));
     QString bericht;
@@ -196,7 +160,6 @@ QString passwortLesen(QCommandLineParser &p)
 int user(const QStringList &args)
 {
     QCommandLineParser p;
-    dbOption(p);
     p.addPositionalArgument(QStringLiteral("aktion"), QStringLiteral("add, passwd oder disable"));
     p.addPositionalArgument(QStringLiteral("firma"), QStringLiteral("Firmennummer"));
     p.addPositionalArgument(QStringLiteral("code"), QStringLiteral("WWS-Personalcode"));
@@ -204,7 +167,7 @@ int user(const QStringList &args)
     p.addOption({QStringLiteral("password"),
                  QStringLiteral("Passwort (add, passwd); ohne diese Option wird eine Zeile von der Standardeingabe gelesen."),
                  QStringLiteral("passwort")});
-    if (!auswerten(p, args, QStringLiteral("Verwaltet die WWS-Benutzer, die speichern dürfen.")))
+    if (!befehlAuswerten(p, args, QStringLiteral("Verwaltet die WWS-Benutzer, die speichern dürfen.")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     const QStringList pos = p.positionalArguments();
     if (pos.size() != 3 || !QStringList{"add", "passwd", "disable"}.contains(pos.at(0))) {

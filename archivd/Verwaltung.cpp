@@ -1,6 +1,7 @@
 #include "Verwaltung.h"
 
 #include "Fehler.h"
+#include "Konsole.h"
 #include "model/Modell.h"
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
@@ -11,39 +12,6 @@
 #include <QTextStream>
 
 namespace archiv::archivd {
-
-namespace {
-
-QTextStream &aus()
-{
-    static QTextStream s(stdout);
-    return s;
-}
-
-QTextStream &err()
-{
-    static QTextStream s(stderr);
-    return s;
-}
-
-bool auswerten(QCommandLineParser &p, const QStringList &args, const QString &beschreibung)
-{
-    p.setApplicationDescription(beschreibung);
-    p.addHelpOption();
-    p.addOption({QStringLiteral("db"), QStringLiteral("SQLite-Datei oder postgresql://-Adresse (Standard: archiv.sqlite)."),
-                 QStringLiteral("ort"), QStringLiteral("archiv.sqlite")});
-    if (!p.parse(args)) {
-        err() << p.errorText() << Qt::endl;
-        return false;
-    }
-    if (p.isSet(QStringLiteral("help"))) {
-        aus() << p.helpText() << Qt::flush;
-        return false;
-    }
-    return true;
-}
-
-} // namespace
 
 QList<QStringList> csvLesen(const QString &text)
 {
@@ -104,7 +72,7 @@ int importieren(const QStringList &args)
     QCommandLineParser p;
     p.addPositionalArgument(QStringLiteral("klasse"), QStringLiteral("Klasse, z. B. AR.Kund"));
     p.addPositionalArgument(QStringLiteral("datei"), QStringLiteral("CSV-Datei (UTF-8); die erste Zeile nennt die Eigenschaften"));
-    if (!auswerten(p, args, QStringLiteral("Übernimmt Stammdaten aus einer CSV-Datei: vorhandene Schlüssel werden "
+    if (!befehlAuswerten(p, args, QStringLiteral("Übernimmt Stammdaten aus einer CSV-Datei: vorhandene Schlüssel werden "
                                            "aktualisiert, neue angelegt; eine fehlerhafte Zeile bricht ab, ohne etwas zu schreiben.")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     const QStringList pos = p.positionalArguments();
@@ -169,7 +137,7 @@ int sicherungErfassen(const QStringList &args)
     QCommandLineParser p;
     p.addPositionalArgument(QStringLiteral("dvd"), QStringLiteral("Kennung der DVD, z. B. DVD-2026-12"));
     p.addOption({QStringLiteral("datum"), QStringLiteral("Tag der Sicherung (Standard: heute)."), QStringLiteral("YYYY-MM-DD")});
-    if (!auswerten(p, args, QStringLiteral("Hält fest, dass alle noch nicht gesicherten Belege und die seit ihrer letzten "
+    if (!befehlAuswerten(p, args, QStringLiteral("Hält fest, dass alle noch nicht gesicherten Belege und die seit ihrer letzten "
                                            "Sicherung geänderten auf der genannten DVD gesichert sind.")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     const QStringList pos = p.positionalArguments();

@@ -6,7 +6,7 @@
 #include "imaging/Seitenbearbeitung.h"
 #include "imaging/Seitenliste.h"
 #include "imaging/TiffDatei.h"
-#include "Testseiten.h"
+#include "BenchHilfen.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

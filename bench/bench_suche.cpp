@@ -2,6 +2,7 @@
 // server time of "Suche" beside the same SQL in the sqlite3 shell, and the
 // search of 50 000 hits ("Alle") to the last row on the client.
 #include "server/Verbindung.h"
+#include "BenchHilfen.h"
 #include "support/ArchivServer.h"
 
 #include <QCoreApplication>
@@ -16,12 +17,6 @@ using namespace archiv;
 namespace {
 
 QTextStream aus(stdout);
-
-double median(QList<double> w)
-{
-    std::sort(w.begin(), w.end());
-    return w.isEmpty() ? 0 : w.at(w.size() / 2);
-}
 
 double suchen(server::Verbindung &v, const QStringList &args, int *treffer)
 {
@@ -63,7 +58,7 @@ int main(int argc, char *argv[])
     int treffer = 0;
     for (int i = 0; i < 30; ++i)
         zeiten << suchen(v, eins, &treffer);
-    aus << "Suche (company, 3 types, one year, one index value, limit 500): median " << median(zeiten) << " ms round trip, "
+    aus << "Suche (company, 3 types, one year, one index value, limit 500): median " << archiv::bench::median(zeiten) << " ms round trip, "
         << treffer << " hits" << Qt::endl;
 
     const QString sql = QStringLiteral(
@@ -86,6 +81,6 @@ int main(int argc, char *argv[])
     zeiten.clear();
     for (int i = 0; i < 5; ++i)
         zeiten << suchen(v, alle, &treffer);
-    aus << "Alle (limit 50000): median " << median(zeiten) << " ms to the last row on the client, " << treffer << " hits" << Qt::endl;
+    aus << "Alle (limit 50000): median " << archiv::bench::median(zeiten) << " ms to the last row on the client, " << treffer << " hits" << Qt::endl;
     return 0;
 }

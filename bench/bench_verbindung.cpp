@@ -1,7 +1,7 @@
 // Round trips, opening and saving a Beleg, and blob throughput against a
 // real archivd on loopback; blob downloads beside curl on the same blob.
 #include "imaging/TiffDatei.h"
-#include "Testseiten.h"
+#include "BenchHilfen.h"
 #include "server/Verbindung.h"
 #include "support/ArchivServer.h"
 
@@ -21,12 +21,6 @@ using namespace archiv;
 namespace {
 
 QTextStream aus(stdout);
-
-double median(QList<double> w)
-{
-    std::sort(w.begin(), w.end());
-    return w.isEmpty() ? 0 : w.at(w.size() / 2);
-}
 
 double perzentil(QList<double> w, double p)
 {
@@ -63,7 +57,7 @@ int main(int argc, char *argv[])
         if (i >= 500) // warm-up
             zeiten << uhr.nsecsElapsed() / 1e6;
     }
-    aus << "small query round trip: median " << median(zeiten) << " ms, p99 " << perzentil(zeiten, 0.99) << " ms over "
+    aus << "small query round trip: median " << archiv::bench::median(zeiten) << " ms, p99 " << perzentil(zeiten, 0.99) << " ms over "
         << zeiten.size() << " calls" << Qt::endl;
 
     // 2. A Beleg with a 20-page document: save new, then open and save again.
@@ -107,8 +101,8 @@ int main(int argc, char *argv[])
         id = d.SYS_Id();
         speichern << uhr.nsecsElapsed() / 1e6;
     }
-    aus << "Beleg with 20-page document (" << dateiGroesse / 1024 << " KiB): open + file to disk median " << median(oeffnen)
-        << " ms; open + save median " << median(speichern) << " ms" << Qt::endl;
+    aus << "Beleg with 20-page document (" << dateiGroesse / 1024 << " KiB): open + file to disk median " << archiv::bench::median(oeffnen)
+        << " ms; open + save median " << archiv::bench::median(speichern) << " ms" << Qt::endl;
 
     // 3. Blob throughput: a 64 MiB blob up and down, and curl on the same blob.
     QByteArray gross(64 * 1024 * 1024, Qt::Uninitialized);
@@ -141,8 +135,8 @@ int main(int argc, char *argv[])
         c.waitForFinished(-1);
         curl << mib / (uhr.nsecsElapsed() / 1e9);
     }
-    aus << "blob 64 MiB: upload median " << median(hoch) << " MB/s, download median " << median(runter)
-        << " MB/s, curl download median " << median(curl) << " MB/s (" << 100.0 * median(runter) / median(curl) << " % of curl)"
+    aus << "blob 64 MiB: upload median " << archiv::bench::median(hoch) << " MB/s, download median " << archiv::bench::median(runter)
+        << " MB/s, curl download median " << archiv::bench::median(curl) << " MB/s (" << 100.0 * archiv::bench::median(runter) / archiv::bench::median(curl) << " % of curl)"
         << Qt::endl;
     return 0;
 }

@@ -2,7 +2,10 @@
 
 #include "imaging/Seite.h"
 
+#include <QList>
 #include <QRandomGenerator>
+
+#include <algorithm>
 
 namespace archiv::bench {
 
@@ -22,6 +25,12 @@ inline imaging::Seite textseite(int nr)
             x += wort + 25;
         }
     return s;
+}
+
+inline double median(QList<double> w)
+{
+    std::sort(w.begin(), w.end());
+    return w.isEmpty() ? 0 : w.at(w.size() / 2);
 }
 
 } // namespace archiv::bench
