@@ -127,6 +127,7 @@ void DemoArchiv::erzeugen()
     }
     belege();
     scans();
+    m_db.optimieren();
 }
 
 void DemoArchiv::firmen()

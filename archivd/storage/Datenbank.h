@@ -51,6 +51,9 @@ public:
     // is digits only (document numbers like "10023/1" are no numbers).
     virtual QString ganzzahl(const QString &spalte) const = 0;
 
+    // Refreshes the planner's statistics (after bulk loads).
+    virtual void optimieren() = 0;
+
 protected:
     friend class Transaktion;
     Datenbank();

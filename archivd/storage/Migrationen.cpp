@@ -78,11 +78,18 @@ Migration suchIndizes()
     }};
 }
 
+// Equality on index values goes through the case-folded index; with the
+// plain one beside it the planner may scan a whole property instead.
+Migration nurGefalteterWertIndex()
+{
+    return {3, {"DROP INDEX ar_extind_wert"}};
+}
+
 } // namespace
 
 const QList<Migration> &migrationen()
 {
-    static const QList<Migration> alle{ersteVersion(), suchIndizes()};
+    static const QList<Migration> alle{ersteVersion(), suchIndizes(), nurGefalteterWertIndex()};
     return alle;
 }
 

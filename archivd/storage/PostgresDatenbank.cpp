@@ -77,4 +77,9 @@ QString PostgresDatenbank::ganzzahl(const QString &spalte) const
     return QStringLiteral("(CASE WHEN %1 ~ '^[0-9]{1,18}$' THEN CAST(%1 AS BIGINT) END)").arg(spalte);
 }
 
+void PostgresDatenbank::optimieren()
+{
+    schemaAnweisung(QStringLiteral("ANALYZE"));
+}
+
 } // namespace archiv::archivd

@@ -70,4 +70,10 @@ QString SqliteDatenbank::ganzzahl(const QString &spalte) const
     return QStringLiteral("(CASE WHEN %1 <> '' AND %1 NOT GLOB '*[^0-9]*' AND length(%1) < 19 THEN CAST(%1 AS INTEGER) END)").arg(spalte);
 }
 
+void SqliteDatenbank::optimieren()
+{
+    schemaAnweisung(QStringLiteral("PRAGMA analysis_limit=1000"));
+    schemaAnweisung(QStringLiteral("ANALYZE"));
+}
+
 } // namespace archiv::archivd

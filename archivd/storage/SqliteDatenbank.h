@@ -16,6 +16,7 @@ public:
     void setzeNaechsteId(const QString &tabelle, qint64 n) override;
     bool pruefeIntegritaet(QString *bericht) override;
     QString ganzzahl(const QString &spalte) const override;
+    void optimieren() override;
 
 protected:
     QSqlDatabase neueVerbindung(const QString &name) override;

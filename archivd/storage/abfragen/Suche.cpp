@@ -51,8 +51,32 @@ Bedingung nummern(const Datenbank &db, const QString &n)
     return b;
 }
 
+// Below this many matching index values a criterion drives the search (the
+// few Belege are fetched by id); above it, every candidate of the date
+// order is checked on its own index entries, so the first hits come fast.
+constexpr int Treibergrenze = 20000;
+
+Bedingung wertBedingung(Datenbank &db, const QVariant &firma, qint64 code, const QString &vergleich, const QVariantList &werte)
+{
+    const qint64 anzahl = db.wert(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM ar_extind WHERE firma = ? AND eigenschaft = ? "
+                                                 "AND lower(wert) %1 LIMIT %2) t").arg(vergleich).arg(Treibergrenze),
+                                  QVariantList{firma, code} + werte)
+                              .toLongLong();
+    Bedingung b;
+    if (anzahl < Treibergrenze) {
+        b.sql = QStringLiteral("d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = ? AND x.eigenschaft = ? AND lower(x.wert) %1)")
+                    .arg(vergleich);
+        b.werte = QVariantList{firma, code} + werte;
+    } else {
+        b.sql = QStringLiteral("EXISTS (SELECT 1 FROM ar_extind x WHERE x.iddokumente = d.id AND x.eigenschaft = ? AND lower(x.wert) %1)")
+                    .arg(vergleich);
+        b.werte = QVariantList{code} + werte;
+    }
+    return b;
+}
+
 // K: entries code + "|" + value joined by ","; every entry must match.
-QList<Bedingung> kriterien(const QVariant &firma, const QString &k)
+QList<Bedingung> kriterien(Datenbank &db, const QVariant &firma, const QString &k)
 {
     QList<Bedingung> alle;
     for (const QString &eintrag : k.split(u',', Qt::SkipEmptyParts)) {
@@ -62,32 +86,28 @@ QList<Bedingung> kriterien(const QVariant &firma, const QString &k)
         if (!ok)
             throw AnfrageFehler::ungueltig(QStringLiteral("Kriterium \"%1\" hat nicht die Form Code|Wert").arg(eintrag));
         const QString wert = eintrag.mid(strich + 1);
-        Bedingung b;
         if (istListe(code)) {
             const QStringList schluessel = wert.split(u'`', Qt::SkipEmptyParts);
             if (schluessel.isEmpty())
                 continue;
-            b.sql = QStringLiteral("d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = ? AND x.eigenschaft = ? "
-                                   "AND lower(x.wert) IN (%1))").arg(platzhalter(schluessel.size()));
-            b.werte << firma << code;
+            QVariantList werte;
             for (const QString &s : schluessel)
-                b.werte << s.toLower();
+                werte << s.toLower();
+            alle << wertBedingung(db, firma, code, QStringLiteral("IN (%1)").arg(platzhalter(schluessel.size())), werte);
         } else {
             // A backquote in a free text stands for the comma it replaced.
             const QString text = QString(wert).replace(u'`', u',');
             if (text.isEmpty())
                 continue;
             if (text.contains(u'*')) {
-                b.sql = QStringLiteral("d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = ? AND x.eigenschaft = ? "
-                                       "AND lower(x.wert) LIKE ? ESCAPE '\\')");
-                b.werte << firma << code << likeMuster(text.toLower());
+                // A pattern cannot use the value index: checked per candidate.
+                alle << Bedingung{QStringLiteral("EXISTS (SELECT 1 FROM ar_extind x WHERE x.iddokumente = d.id AND x.eigenschaft = ? "
+                                                 "AND lower(x.wert) LIKE ? ESCAPE '\\')"),
+                                  {code, likeMuster(text.toLower())}};
             } else {
-                b.sql = QStringLiteral("d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = ? AND x.eigenschaft = ? "
-                                       "AND lower(x.wert) = ?)");
-                b.werte << firma << code << text.toLower();
+                alle << wertBedingung(db, firma, code, QStringLiteral("= ?"), {text.toLower()});
             }
         }
-        alle << b;
     }
     return alle;
 }
@@ -105,9 +125,19 @@ protokoll::Zeilen suche(Kontext &k, const QStringList &args)
     QVariantList werte{firma};
     const QStringList typen = args.at(1).split(u',', Qt::SkipEmptyParts);
     if (!typen.isEmpty()) {
-        wo << QStringLiteral("b.belart IN (%1)").arg(platzhalter(typen.size()));
+        // The types by their row ids; the unary plus keeps the database
+        // walking the date index (newest first) instead of the type index,
+        // so a limit ends the search early.
+        QVariantList codes{firma};
         for (const QString &t : typen)
-            werte << t.trimmed();
+            codes << t.trimmed();
+        const QList<SqlZeile> ids = k.db.abfragen(
+            QStringLiteral("SELECT id FROM ar_belart WHERE firma = ? AND belart IN (%1)").arg(platzhalter(typen.size())), codes);
+        if (ids.isEmpty())
+            return {};
+        wo << QStringLiteral("+d.idbelart IN (%1)").arg(platzhalter(ids.size()));
+        for (const SqlZeile &z : ids)
+            werte << z.at(0).toLongLong();
     }
     const Bedingung n = nummern(k.db, args.at(2));
     if (!n.sql.isEmpty()) {
@@ -122,7 +152,7 @@ protokoll::Zeilen suche(Kontext &k, const QStringList &args)
         wo << QStringLiteral("d.datum <= ?");
         werte << bis;
     }
-    for (const Bedingung &b : kriterien(firma, args.at(5))) {
+    for (const Bedingung &b : kriterien(k.db, firma, args.at(5))) {
         wo << b.sql;
         werte << b.werte;
     }
