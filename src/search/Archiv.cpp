@@ -21,6 +21,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QSignalBlocker>
 #include <QTimer>
 
 namespace archiv::search {
@@ -51,14 +52,18 @@ Archiv::Archiv(QWidget *parent) : QMainWindow(parent)
     m_ende = new QPushButton(QStringLiteral("Beenden"), mitte);
     m_ende->setObjectName(QStringLiteral("BUEnd"));
     g->addWidget(label, 0, 0);
-    g->addWidget(m_firma, 0, 1);
-    g->setColumnStretch(2, 1);
-    g->setRowStretch(1, 1);
+    g->addWidget(m_firma, 0, 1, 1, 2);
+    sucheAnlegen(g);
     auto *knoepfe = new QHBoxLayout;
+    knoepfe->addWidget(m_suchen);
+    knoepfe->addWidget(m_alle);
+    knoepfe->addWidget(m_plus);
+    knoepfe->addWidget(m_loe);
+    knoepfe->addWidget(m_wws);
     knoepfe->addStretch();
     knoepfe->addWidget(m_neu);
     knoepfe->addWidget(m_ende);
-    g->addLayout(knoepfe, 2, 0, 1, 3);
+    g->addLayout(knoepfe, 9, 0, 1, 4);
     setCentralWidget(mitte);
 
     m_status = new QStatusBar(this);
@@ -72,7 +77,8 @@ Archiv::Archiv(QWidget *parent) : QMainWindow(parent)
 
     menueAnlegen();
     connect(m_ende, &QPushButton::clicked, this, &Archiv::beenden);
-    resize(760, 560);
+    connect(m_firma, &QComboBox::currentIndexChanged, this, [this] { app::ereignis([this] { firmaGewaehlt(); }); });
+    resize(980, 620);
 }
 
 Archiv::~Archiv()
@@ -160,12 +166,14 @@ void Archiv::firmenFuellen()
 {
     server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Firma"), QStringLiteral("Liste"));
     rs.Execute();
+    const QSignalBlocker sperre(m_firma);
     m_firma->clear();
     while (rs.Next())
         m_firma->addItem(formatZahl(rs.GetData(1), QStringLiteral("0#")) + QStringLiteral("  ") + rs.GetData(2), rs.GetData(1));
     rs.Close();
     if (m_firma->count() > 0)
         m_firma->setCurrentIndex(0);
+    firmaGewaehlt();
 }
 
 void Archiv::timer1Abgelaufen()

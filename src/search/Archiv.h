@@ -7,8 +7,18 @@ class QPushButton;
 class QStatusBar;
 class QTimer;
 class QAction;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QTabBar;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace archiv::search {
+
+class DatumFeld;
+class Ergebnis;
 
 // The main window. Loading it is the program's start: settings, the archive
 // connection, the company list and the WWS login.
@@ -32,11 +42,28 @@ public:
     // One step of the login countdown (timer1, every 5 seconds).
     void timer1Abgelaufen();
 
+    // The search: the company's types, the rows of the selected types'
+    // index properties and lists, and the request itself.
+    void firmaGewaehlt();
+    void typAuswahlGeaendert();
+    int Suchen(int grenze); // hits written to the result window
+    void busuch();
+    void buplus();
+    void bualle();
+    void buloe();
+    void buwws();
+    Ergebnis *ergebnis();
+    int eigenschaftsZeilen() const { return int(m_zeilen.size()) - 1; } // created rows, without the template
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void menueAnlegen();
+    void sucheAnlegen(QGridLayout *g);
+    void zeileAnlegen(int i);
+    void suchenMit(int grenze, bool plusFrei);
+    void listeFuellen(int code, const QString &firma, const QString &typen);
     void firmenFuellen();
     void beenden();
     void entladen();
@@ -48,6 +75,31 @@ private:
     QTimer *m_timer;
     QAction *m_menueNeu = nullptr;
     bool m_entladen = false;
+
+    struct Zeile
+    {
+        QLabel *bez;
+        QLineEdit *txt;
+        QComboBox *combo;
+        QToolButton *such;
+    };
+    QTreeWidget *m_belart = nullptr;
+    DatumFeld *m_datvon = nullptr;
+    DatumFeld *m_datbis = nullptr;
+    QLineEdit *m_belnr = nullptr;
+    QWidget *m_zeilenFlaeche = nullptr;
+    QList<Zeile> m_zeilen; // 0 is the invisible template
+    QTabBar *m_tab = nullptr;
+    QTreeWidget *m_pers = nullptr;
+    QTreeWidget *m_abt = nullptr;
+    QTreeWidget *m_pc = nullptr;
+    QPushButton *m_suchen = nullptr;
+    QPushButton *m_alle = nullptr;
+    QPushButton *m_plus = nullptr;
+    QPushButton *m_loe = nullptr;
+    QPushButton *m_wws = nullptr;
+    Ergebnis *m_ergebnis = nullptr;
+    bool m_typenSperre = false;
 };
 
 } // namespace archiv::search

@@ -1,0 +1,397 @@
+// The search part of the main window: types, index-property rows, the tab
+// lists and the search buttons.
+#include "search/Archiv.h"
+
+#include "app/Ereignis.h"
+#include "common/Feld.h"
+#include "common/Format.h"
+#include "common/Programmzustand.h"
+#include "common/Twips.h"
+#include "search/DatumFeld.h"
+#include "search/Ergebnis.h"
+#include "search/Suchkriterien.h"
+#include "search/TrefferModell.h"
+#include "server/Verbindung.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTabBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace archiv::search {
+
+using namespace archiv::common;
+
+namespace {
+
+// Property rows keep a pitch of 400 twips.
+constexpr int Zeilenabstand = 400;
+
+QTreeWidget *liste(QWidget *eltern, const char *name, const QStringList &spalten)
+{
+    auto *l = new QTreeWidget(eltern);
+    l->setObjectName(QLatin1String(name));
+    l->setHeaderLabels(spalten);
+    l->setRootIsDecorated(false);
+    l->setUniformRowHeights(true);
+    return l;
+}
+
+QStringList markierteDaten(const QTreeWidget *l)
+{
+    QStringList d;
+    for (int i = 0; i < l->topLevelItemCount(); ++i)
+        if (l->topLevelItem(i)->checkState(0) == Qt::Checked)
+            d << l->topLevelItem(i)->data(0, Qt::UserRole).toString();
+    return d;
+}
+
+// Restores the pointer whatever happens.
+struct Sanduhr
+{
+    Sanduhr() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~Sanduhr() { QApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+void Archiv::sucheAnlegen(QGridLayout *g)
+{
+    QWidget *mitte = centralWidget() ? centralWidget() : m_firma->parentWidget();
+    m_belart = liste(mitte, "Belart", {QStringLiteral("Belegart")});
+    m_belart->setMinimumWidth(220);
+    connect(m_belart, &QTreeWidget::itemChanged, this, [this] {
+        if (!m_typenSperre)
+            app::ereignis([this] { typAuswahlGeaendert(); });
+    });
+    g->addWidget(m_belart, 1, 0, 8, 2);
+
+    auto *datum = new QLabel(QStringLiteral("Datum:"), mitte);
+    datum->setObjectName(QStringLiteral("Label3"));
+    m_datvon = new DatumFeld(mitte);
+    m_datvon->setObjectName(QStringLiteral("Datvon"));
+    auto *bis = new QLabel(QStringLiteral("bis"), mitte);
+    bis->setObjectName(QStringLiteral("Label4"));
+    m_datbis = new DatumFeld(mitte);
+    m_datbis->setObjectName(QStringLiteral("Datbis"));
+    auto *daten = new QHBoxLayout;
+    daten->addWidget(datum);
+    daten->addWidget(m_datvon);
+    daten->addWidget(bis);
+    daten->addWidget(m_datbis);
+    g->addLayout(daten, 1, 2);
+    auto *nr = new QLabel(QStringLiteral("Belegnr.:"), mitte);
+    nr->setObjectName(QStringLiteral("Label2"));
+    m_belnr = new QLineEdit(mitte);
+    m_belnr->setObjectName(QStringLiteral("Belnr"));
+    m_belnr->setToolTip(QStringLiteral("Beleg1,Beleg2,Beleg3,.."));
+    auto *nummern = new QHBoxLayout;
+    nummern->addWidget(nr);
+    nummern->addWidget(m_belnr);
+    g->addLayout(nummern, 2, 2);
+
+    // The rows live on a surface of their own, placed in twips below the
+    // invisible template row 0.
+    auto *scroll = new QScrollArea(mitte);
+    scroll->setWidgetResizable(false);
+    scroll->setFrameShape(QFrame::NoFrame);
+    m_zeilenFlaeche = new QWidget;
+    m_zeilenFlaeche->setObjectName(QStringLiteral("Eigenschaften"));
+    m_zeilenFlaeche->resize(460, 40);
+    scroll->setWidget(m_zeilenFlaeche);
+    g->addWidget(scroll, 3, 2, 6, 1);
+    zeileAnlegen(0);
+
+    m_tab = new QTabBar(mitte);
+    m_tab->setObjectName(QStringLiteral("TabStrip1"));
+    m_tab->addTab(QStringLiteral("Mitarbeiter"));
+    m_tab->addTab(QStringLiteral("Abteilung"));
+    m_tab->addTab(QStringLiteral("Profitcenter"));
+    m_pers = liste(mitte, "LIPers", {QStringLiteral("Mitarbeiter"), QStringLiteral("Beleganzahl")});
+    m_abt = liste(mitte, "LIAbt", {QStringLiteral("Abteilung")});
+    m_pc = liste(mitte, "LIPc", {QStringLiteral("Profitcenter")});
+    g->addWidget(m_tab, 1, 3);
+    for (QTreeWidget *l : {m_pers, m_abt, m_pc}) {
+        g->addWidget(l, 2, 3, 7, 1);
+        l->setMinimumWidth(240);
+        l->hide();
+    }
+    m_tab->hide();
+    connect(m_tab, &QTabBar::currentChanged, this, [this](int i) {
+        const QString titel = m_tab->tabText(i);
+        m_pers->setVisible(titel == QLatin1String("Mitarbeiter"));
+        m_abt->setVisible(titel == QLatin1String("Abteilung"));
+        m_pc->setVisible(titel == QLatin1String("Profitcenter"));
+    });
+
+    const auto knopf = [mitte](const char *name, const QString &text) {
+        auto *k = new QPushButton(text, mitte);
+        k->setObjectName(QLatin1String(name));
+        return k;
+    };
+    m_suchen = knopf("Busuch", QStringLiteral("Suchen"));
+    m_alle = knopf("BUAlle", QStringLiteral("Alle"));
+    m_plus = knopf("BUPlus", QStringLiteral("++"));
+    m_loe = knopf("BULOE", QStringLiteral("Rücksetzen"));
+    m_wws = knopf("BUWWS", QStringLiteral("Alle WWS"));
+    connect(m_suchen, &QPushButton::clicked, this, [this] { app::ereignis([this] { busuch(); }); });
+    connect(m_alle, &QPushButton::clicked, this, [this] { app::ereignis([this] { bualle(); }); });
+    connect(m_plus, &QPushButton::clicked, this, [this] { app::ereignis([this] { buplus(); }); });
+    connect(m_loe, &QPushButton::clicked, this, [this] { app::ereignis([this] { buloe(); }); });
+    connect(m_wws, &QPushButton::clicked, this, [this] { app::ereignis([this] { buwws(); }); });
+}
+
+void Archiv::zeileAnlegen(int i)
+{
+    Zeile z;
+    z.bez = new QLabel(m_zeilenFlaeche);
+    z.bez->setObjectName(QStringLiteral("EigenBez"));
+    z.txt = new QLineEdit(m_zeilenFlaeche);
+    z.txt->setObjectName(QStringLiteral("EigenTxt"));
+    z.combo = new QComboBox(m_zeilenFlaeche);
+    z.combo->setObjectName(QStringLiteral("EigenCombo"));
+    z.such = new QToolButton(m_zeilenFlaeche);
+    z.such->setObjectName(QStringLiteral("EigenSuch"));
+    z.such->setText(QStringLiteral("…"));
+    const int hoehe = twipsZuPixel(Zeilenabstand, logicalDpiY()) - 2;
+    z.bez->setGeometry(0, 0, 150, hoehe);
+    z.txt->setGeometry(155, 0, 250, hoehe);
+    z.combo->setGeometry(155, 0, 250, hoehe);
+    z.such->setGeometry(410, 0, hoehe, hoehe);
+    for (QWidget *w : std::initializer_list<QWidget *>{z.bez, z.txt, z.combo, z.such}) {
+        w->setProperty("index", i);
+        w->hide();
+    }
+    m_zeilen.append(z);
+}
+
+void Archiv::firmaGewaehlt()
+{
+    const QString f = firmaSchluessel();
+    if (f.isEmpty() || !global::Archivverbindung || !global::Archivverbindung->IsConnected())
+        return;
+    server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Belart"), QStringLiteral("Belart"));
+    rs.Execute(QStringList{f});
+    {
+        const QSignalBlocker sperre(m_belart);
+        m_belart->clear();
+        while (rs.Next()) {
+            auto *item = new QTreeWidgetItem(m_belart, {rs.GetData(3)});
+            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+            item->setCheckState(0, Qt::Unchecked);
+            item->setData(0, Qt::UserRole, rs.GetData(1) + u',' + rs.GetData(2) + u',' + rs.GetData(5));
+        }
+    }
+    rs.Close();
+    typAuswahlGeaendert();
+}
+
+void Archiv::typAuswahlGeaendert()
+{
+    QStringList schluessel;
+    for (int i = 0; i < m_belart->topLevelItemCount(); ++i)
+        if (m_belart->topLevelItem(i)->checkState(0) == Qt::Checked)
+            schluessel << Feld(m_belart->topLevelItem(i)->data(0, Qt::UserRole).toString(), QStringLiteral(","), 2);
+    const QString t = schluessel.join(u',');
+    for (int i = 1; i < m_zeilen.size(); ++i)
+        for (QWidget *w : std::initializer_list<QWidget *>{m_zeilen[i].bez, m_zeilen[i].txt, m_zeilen[i].combo, m_zeilen[i].such})
+            w->hide();
+    m_tab->hide();
+    m_pc->hide();
+    m_abt->hide();
+    m_pers->hide();
+    if (schluessel.isEmpty())
+        return;
+
+    const QString f = firmaSchluessel();
+    server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.BelartIndex"), QStringLiteral("ListeIndexart"));
+    rs.Execute(QStringList{t, QString(), QStringLiteral("J")});
+    const double dpi = logicalDpiY();
+    // Row i sits at Y0 + 400 * i twips with Y0 = the template's top - 400,
+    // converted once so that rounding does not add up.
+    const double y0 = pixelZuTwips(m_zeilen[0].txt->y(), dpi) - Zeilenabstand;
+    int i = 0;
+    while (rs.Next()) {
+        const int code = int(zahlWert(rs.GetData(1)));
+        if (code == 3 || code == 16 || code == 17) {
+            m_tab->show();
+            m_pc->hide();
+            m_abt->hide();
+            m_pers->show();
+            m_tab->setCurrentIndex(0);
+            listeFuellen(code, f, t);
+            continue;
+        }
+        if (i >= global::MaxEigenschaften)
+            continue; // no place beyond row 100
+        ++i;
+        if (i >= m_zeilen.size())
+            zeileAnlegen(i);
+        Zeile &z = m_zeilen[i];
+        const int y = twipsZuPixel(y0 + Zeilenabstand * i, dpi);
+        if (rs.GetData(3) == QLatin1String("J")) {
+            z.combo->setEditText(QString());
+            z.combo->move(m_zeilen[0].txt->x(), y);
+            z.combo->show();
+            global::SuchTyp[size_t(i)] = QStringLiteral("C");
+            if (code == 22 || code == 23 || code == 24 || code == 26) {
+                z.combo->clear();
+                server::ErgebnisMenge inhalte = global::Archivverbindung->ResultSet(QStringLiteral("AR.Extind"), QStringLiteral("Inhalte"));
+                inhalte.Execute(QStringList{f, QString::number(code)});
+                z.combo->addItem(QString(), QString());
+                while (inhalte.Next())
+                    z.combo->addItem(inhalte.GetData(1), inhalte.GetData(1));
+                inhalte.Close();
+            } else if (code == 7) {
+                // The cash desk list is not cleared first, as it always was.
+                server::ErgebnisMenge kassen = global::Archivverbindung->ResultSet(QStringLiteral("AR.Kassa"), QStringLiteral("Liste"));
+                kassen.Execute(QStringList{f});
+                while (kassen.Next())
+                    z.combo->addItem(formatAllgemein(kassen.GetData(1)) + QStringLiteral("  ") + kassen.GetData(2), formatAllgemein(kassen.GetData(1)));
+                kassen.Close();
+            }
+            z.combo->setCurrentIndex(-1);
+        } else {
+            z.txt->clear();
+            z.txt->move(m_zeilen[0].txt->x(), y);
+            z.txt->show();
+            global::SuchTyp[size_t(i)] = QStringLiteral("T");
+        }
+        z.bez->setText(rs.GetData(2) + QStringLiteral(" :"));
+        z.bez->move(m_zeilen[0].bez->x(), y);
+        z.bez->show();
+        if (rs.GetData(4) == QLatin1String("J")) {
+            z.such->move(m_zeilen[0].such->x(), y);
+            z.such->show();
+            global::SuchTyp[size_t(i)] = QStringLiteral("S");
+        }
+        global::EigenId[size_t(i)] = code;
+    }
+    rs.Close();
+    m_zeilenFlaeche->resize(m_zeilenFlaeche->width(), twipsZuPixel(y0 + Zeilenabstand * (i + 1), dpi) + 4);
+}
+
+void Archiv::listeFuellen(int code, const QString &firma, const QString &typen)
+{
+    const char *klasse = code == 3 ? "AR.Mitarb" : code == 17 ? "AR.Abtnr1" : "AR.Abtnr2";
+    QTreeWidget *ziel = code == 3 ? m_pers : code == 17 ? m_abt : m_pc;
+    server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QLatin1String(klasse), QStringLiteral("Liste"));
+    rs.Execute(QStringList{firma, typen});
+    ziel->clear();
+    while (rs.Next()) {
+        // Employees: the name under "Mitarbeiter", the count of Belege
+        // (six digits, so that it sorts as text) under "Beleganzahl"; the
+        // key is the row's data.
+        const QStringList spalten = code == 3 ? QStringList{rs.GetData(2), formatZahl(rs.GetData(3), QStringLiteral("00000#"))}
+                                              : QStringList{rs.GetData(1) + QStringLiteral("  ") + rs.GetData(2)};
+        auto *item = new QTreeWidgetItem(ziel, spalten);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(0, Qt::Unchecked);
+        item->setData(0, Qt::UserRole, rs.GetData(1));
+    }
+    rs.Close();
+    if (code == 3)
+        ziel->sortItems(1, Qt::DescendingOrder); // most Belege first
+}
+
+Ergebnis *Archiv::ergebnis()
+{
+    if (!m_ergebnis)
+        m_ergebnis = new Ergebnis(this);
+    return m_ergebnis;
+}
+
+int Archiv::Suchen(int grenze)
+{
+    QStringList typen;
+    for (int i = 0; i < m_belart->topLevelItemCount(); ++i)
+        if (m_belart->topLevelItem(i)->checkState(0) == Qt::Checked)
+            typen << Feld(m_belart->topLevelItem(i)->data(0, Qt::UserRole).toString(), QStringLiteral(","), 1);
+    QList<EigenschaftsZeile> zeilen;
+    for (int i = 1; i < m_zeilen.size(); ++i)
+        zeilen.append({global::SuchTyp[size_t(i)], global::EigenId[size_t(i)], m_zeilen[i].txt->text(), m_zeilen[i].combo->currentData().toString().isEmpty()
+                                                                                                      ? m_zeilen[i].combo->currentText()
+                                                                                                      : m_zeilen[i].combo->currentData().toString()});
+    const ListenAuswahl listen{!m_tab->isHidden(), markierteDaten(m_pc), markierteDaten(m_abt), markierteDaten(m_pers)};
+    const QString k = kriterienString(zeilen, listen);
+
+    Ergebnis *e = ergebnis();
+    e->leeren();
+    server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Suche"));
+    rs.Execute(QStringList{firmaSchluessel(), typen.join(u','), m_belnr->text(), m_datvon->wert(), m_datbis->wert(), k,
+                           QString::number(grenze)});
+    QList<Trefferzeile> treffer;
+    while (rs.Next())
+        treffer << trefferZeile({rs.GetData(1), rs.GetData(2), rs.GetData(3), rs.GetData(4), rs.GetData(5), rs.GetData(6), rs.GetData(7)});
+    rs.Close();
+    const int n = int(treffer.size());
+    e->modell()->setzen(std::move(treffer));
+    return n;
+}
+
+void Archiv::suchenMit(int grenze, bool plusFrei)
+{
+    if (plusFrei)
+        m_plus->setEnabled(true);
+    {
+        Sanduhr sanduhr;
+        global::MaxTreffer = grenze;
+        global::Trefferzahl = Suchen(global::MaxTreffer);
+        m_plus->setText(QStringLiteral("++  ") + QString::number(global::Trefferzahl));
+        if (global::Trefferzahl < global::MaxTreffer)
+            m_plus->setEnabled(false);
+    }
+    ergebnis()->show();
+    ergebnis()->raise();
+}
+
+void Archiv::busuch()
+{
+    suchenMit(500, true);
+}
+
+void Archiv::buplus()
+{
+    suchenMit(global::MaxTreffer + 500, false);
+}
+
+void Archiv::bualle()
+{
+    suchenMit(50000, true);
+}
+
+void Archiv::buloe()
+{
+    {
+        m_typenSperre = true;
+        for (int i = 0; i < m_belart->topLevelItemCount(); ++i)
+            m_belart->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
+        m_typenSperre = false;
+    }
+    typAuswahlGeaendert();
+    m_suchen->setFocus();
+}
+
+void Archiv::buwws()
+{
+    {
+        m_typenSperre = true;
+        for (int i = 0; i < m_belart->topLevelItemCount(); ++i) {
+            QTreeWidgetItem *item = m_belart->topLevelItem(i);
+            if (Feld(item->data(0, Qt::UserRole).toString(), QStringLiteral(","), 3) == QLatin1String("J"))
+                item->setCheckState(0, Qt::Checked);
+        }
+        m_typenSperre = false;
+    }
+    typAuswahlGeaendert();
+    m_suchen->setFocus();
+}
+
+} // namespace archiv::search

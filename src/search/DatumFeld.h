@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDate>
+#include <QLineEdit>
+
+namespace archiv::search {
+
+// A date field that may be empty (the date edit of Qt cannot be): typed as
+// TT.MM.JJJJ, read as "YYYY-MM-DD" or "" when empty or no date.
+class DatumFeld : public QLineEdit
+{
+    Q_OBJECT
+public:
+    explicit DatumFeld(QWidget *parent = nullptr);
+
+    QDate datum() const;
+    QString wert() const; // "YYYY-MM-DD" or ""
+    void setzeDatum(const QDate &datum);
+};
+
+} // namespace archiv::search

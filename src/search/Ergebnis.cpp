@@ -1,0 +1,218 @@
+#include "search/Ergebnis.h"
+
+#include "app/Ereignis.h"
+#include "common/Feld.h"
+#include "common/Format.h"
+#include "common/Meldung.h"
+#include "common/Programmzustand.h"
+#include "common/Texte.h"
+#include "common/Twips.h"
+#include "search/Archiv.h"
+#include "search/TrefferModell.h"
+#include "server/Verbindung.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QSplitter>
+#include <QTimer>
+#include <QTreeView>
+#include <QTreeWidget>
+
+namespace archiv::search {
+
+using namespace archiv::common;
+
+Ergebnis::Ergebnis(QWidget *hauptfenster) : QWidget(nullptr)
+{
+    setObjectName(QStringLiteral("Ergebnis"));
+    setWindowTitle(QStringLiteral("Tessam Archivsystem - Ergebnis"));
+    m_modell = new TrefferModell(this);
+    m_liste = new QTreeView(this);
+    m_liste->setObjectName(QStringLiteral("list"));
+    m_liste->setRootIsDecorated(false);
+    m_liste->setUniformRowHeights(true);
+    m_liste->setModel(m_modell);
+    m_liste->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_liste->setContextMenuPolicy(Qt::CustomContextMenu);
+    const double dpi = logicalDpiX();
+    // Column widths as designed (in twips scaled by 15 at 96 DPI).
+    for (const auto &[spalte, breite] : QList<std::pair<int, int>>{{0, 30}, {1, 120}, {2, 110}, {3, 400}, {4, 30}})
+        m_liste->setColumnWidth(spalte, twipsZuPixel(breite * 15, dpi));
+    m_baum = new QTreeWidget(this);
+    m_baum->setObjectName(QStringLiteral("tree1"));
+    m_baum->setHeaderLabel(QStringLiteral("Verbundene Dokumente"));
+    auto *teiler = new QSplitter(this);
+    teiler->addWidget(m_liste);
+    teiler->addWidget(m_baum);
+    teiler->setStretchFactor(0, 3);
+    teiler->setStretchFactor(1, 2);
+    auto *l = new QHBoxLayout(this);
+    l->setContentsMargins(4, 4, 4, 4);
+    l->addWidget(teiler);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("timer1"));
+    m_timer2 = new QTimer(this);
+    m_timer2->setObjectName(QStringLiteral("Timer2"));
+    for (QTimer *t : {m_timer1, m_timer2}) {
+        t->setInterval(1);
+        t->setSingleShot(true);
+    }
+
+    m_popup = new QMenu(this);
+    m_popup->setObjectName(QStringLiteral("popup1"));
+    auto eintrag = [](QMenu *m, const char *name, const QString &text) {
+        QAction *a = m->addAction(text);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    QAction *dokbe = eintrag(m_popup, "popup1_dokbe", QStringLiteral("Bearbeiten"));
+    QMenu *speich = m_popup->addMenu(QStringLiteral("Speichern als"));
+    speich->menuAction()->setObjectName(QStringLiteral("popup1f_speich"));
+    eintrag(speich, "sptif", QStringLiteral("als TIF"));
+    eintrag(speich, "sppdf", QStringLiteral("als PDF"));
+    eintrag(m_popup, "popup1_mail", QStringLiteral("Senden(Mail)"));
+    eintrag(m_popup, "medrucken", QStringLiteral("Drucken"));
+    eintrag(m_popup, "meinfodvd", QStringLiteral("Info DVD"));
+    eintrag(m_popup, "infoid", QStringLiteral("Info ID"));
+    connect(dokbe, &QAction::triggered, this, [this] {
+        global::Modus = QStringLiteral("bearbeiten");
+        Q_EMIT bearbeiten(global::ErgZeile);
+    });
+
+    // Clicks are handled after the list's own event has returned.
+    connect(m_liste, &QTreeView::clicked, this, [this](const QModelIndex &i) {
+        if (!i.isValid())
+            return;
+        global::ErgZeile = i.row();
+        global::ErgSpalte = i.column() + 1;
+        m_timer2->start();
+    });
+    connect(m_timer2, &QTimer::timeout, this, [this] { app::ereignis([this] { zeileGeklickt(global::ErgZeile, global::ErgSpalte); }); });
+    connect(m_liste, &QTreeView::customContextMenuRequested, this, [this](const QPoint &p) {
+        const QModelIndex i = m_liste->indexAt(p);
+        if (!i.isValid())
+            return;
+        global::ErgZeile = i.row();
+        global::ErgSpalte = i.column() + 1;
+        m_timer1->start();
+    });
+    connect(m_timer1, &QTimer::timeout, this, [this] { zeileRechtsGeklickt(global::ErgZeile, global::ErgSpalte); });
+    connect(m_baum, &QTreeWidget::itemExpanded, this, &Ergebnis::knotenAufZu);
+    connect(m_baum, &QTreeWidget::itemCollapsed, this, &Ergebnis::knotenAufZu);
+    connect(m_baum, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) {
+        app::ereignis([&] { knotenGeklickt(int(m_knoten.indexOf(item)), Qt::LeftButton); });
+    });
+
+    if (hauptfenster)
+        move(hauptfenster->x() + twipsZuPixel(4000, dpi), twipsZuPixel(200, dpi));
+    resize(900, 500);
+}
+
+void Ergebnis::leeren()
+{
+    m_modell->leeren();
+    m_baum->clear();
+    m_knoten.clear();
+}
+
+void Ergebnis::zeileGeklickt(int zeile, int spalte)
+{
+    m_timer2->stop();
+    if (zeile < 0 || zeile >= m_modell->rowCount())
+        return;
+    global::ErgZeile = zeile;
+    global::ErgSpalte = spalte;
+    const QString id = Feld(m_modell->zeile(zeile).daten, QStringLiteral("|"), 1);
+    if (zahlWert(id) == 0)
+        return;
+    baumAufbauen();
+    if (spalte == 5)
+        statusZelleOeffnen(zeile, spalte);
+}
+
+void Ergebnis::baumAufbauen()
+{
+    const int zeile = global::ErgZeile;
+    const QString id = Feld(m_modell->zeile(zeile).daten, QStringLiteral("|"), 1);
+    const QString firma = Archiv::hauptfenster() ? Archiv::hauptfenster()->firmaSchluessel() : QString();
+    m_baum->clear();
+    m_knoten.clear();
+    auto zelle = [&](int c) { return m_modell->index(zeile, c).data().toString(); };
+    global::ErgZelle1 = zelle(0);
+    auto *wurzel = new QTreeWidgetItem(m_baum, {zelle(0) + zelle(1) + QStringLiteral("  ") + zelle(2) + QStringLiteral("     ") + zelle(3)});
+    wurzel->setIcon(0, TrefferModell::statusBild(1));
+    m_knoten << wurzel;
+    global::KnotenDokId = {id};
+    QList<Knoten> knoten;
+    if (!id.isEmpty()) {
+        const auto abfrage = [](const QString &f, const QString &beleg) {
+            server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Extind"), QStringLiteral("GetEigenschVerkn"));
+            rs.Execute(QStringList{f, beleg});
+            protokoll::Zeilen z;
+            while (rs.Next())
+                z << QStringList{rs.GetData(1), rs.GetData(2), rs.GetData(3), rs.GetData(4), rs.GetData(5), rs.GetData(6)};
+            rs.Close();
+            return z;
+        };
+        holeElement(abfrage, firma, zelle(0), zelle(1), id, 0, 2, knoten, global::KnotenDokId);
+    }
+    for (const Knoten &k : knoten) {
+        auto *item = new QTreeWidgetItem(m_knoten.value(k.eltern, wurzel), {k.text});
+        item->setIcon(0, TrefferModell::statusBild(2));
+        m_knoten << item;
+    }
+    m_baum->expandAll();
+    // Expanding by the program is no user's click on the tree.
+    global::BaumKlickSperre = false;
+}
+
+void Ergebnis::statusZelleOeffnen(int zeile, int spalte)
+{
+    if (zeile < 0 || spalte != 5 || m_modell->zeile(zeile).statusMarke == 0)
+        return;
+    const QString daten = m_modell->zeile(zeile).daten;
+    const QString id = Feld(daten, QStringLiteral("|"), 1);
+    if (zahlWert(id) == 0)
+        return;
+    if (Feld(daten, QStringLiteral("|"), 2).isEmpty()) {
+        meldung(HauptTitel, QStringLiteral("Kein Bilddokument vorhanden"), MeldungsSymbol::Information);
+        return;
+    }
+    Q_EMIT oeffnen(id);
+}
+
+void Ergebnis::zeileRechtsGeklickt(int zeile, int spalte)
+{
+    m_timer1->stop();
+    if (zeile < 0 || zeile >= m_modell->rowCount())
+        return;
+    global::ErgZeile = zeile;
+    global::ErgSpalte = spalte;
+    const bool pdf = zahlWert(Feld(m_modell->zeile(zeile).daten, QStringLiteral("|"), 2)) == 2;
+    findChild<QAction *>(QStringLiteral("popup1_dokbe"))->setEnabled(!pdf);
+    if (isVisible())
+        m_popup->popup(QCursor::pos());
+}
+
+void Ergebnis::knotenAufZu()
+{
+    global::BaumKlickSperre = true;
+}
+
+void Ergebnis::knotenGeklickt(int knoten, Qt::MouseButton knopf)
+{
+    if (global::BaumKlickSperre) {
+        global::BaumKlickSperre = false;
+        return;
+    }
+    if (knoten < 0 || knopf != Qt::LeftButton || knoten >= global::KnotenDokId.size() || global::KnotenDokId.at(knoten).isEmpty())
+        return;
+    Q_EMIT oeffnen(global::KnotenDokId.at(knoten));
+}
+
+} // namespace archiv::search

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QWidget>
+
+class QMenu;
+class QTimer;
+class QTreeView;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace archiv::search {
+
+class TrefferModell;
+
+// The result window: the hits of the last search and, beside them, the tree
+// of the Belege linked to the one clicked. Not modal; loaded once.
+class Ergebnis : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Ergebnis(QWidget *hauptfenster);
+
+    TrefferModell *modell() const { return m_modell; }
+    QTreeWidget *baum() const { return m_baum; }
+    void leeren();
+
+    // The handling behind the two one-shot timers, callable by tests.
+    void zeileGeklickt(int zeile, int spalte);   // what Timer2 runs
+    void zeileRechtsGeklickt(int zeile, int spalte); // what timer1 runs (shows popup1)
+    void knotenGeklickt(int knoten, Qt::MouseButton knopf);
+    void knotenAufZu();
+
+    QMenu *popup() const { return m_popup; }
+
+Q_SIGNALS:
+    // The newest document of a Beleg is to be opened / edited / exported /
+    // printed; the windows that do it come with the editor and the export.
+    void oeffnen(const QString &dokId);
+    void bearbeiten(int zeile);
+
+private:
+    void baumAufbauen();
+    void statusZelleOeffnen(int zeile, int spalte);
+
+    TrefferModell *m_modell;
+    QTreeView *m_liste;
+    QTreeWidget *m_baum;
+    QTimer *m_timer1;
+    QTimer *m_timer2;
+    QMenu *m_popup;
+    QList<QTreeWidgetItem *> m_knoten; // by node number
+};
+
+} // namespace archiv::search
