@@ -7,6 +7,7 @@
 #include "common/Format.h"
 #include "common/Programmzustand.h"
 #include "common/Twips.h"
+#include "lookup/Suchdialog.h"
 #include "search/DatumFeld.h"
 #include "search/Ergebnis.h"
 #include "search/Suchkriterien.h"
@@ -169,6 +170,13 @@ void Archiv::zeileAnlegen(int i)
         w->setProperty("index", i);
         w->hide();
     }
+    // Lookup: afterwards the row's field takes SuchWert, picked or not.
+    connect(z.such, &QToolButton::clicked, this, [this, i] {
+        app::ereignis([this, i] {
+            if (lookup::Suchdialog::zeigen(global::EigenId[size_t(i)], firmaSchluessel(), this))
+                m_zeilen[i].txt->setText(global::SuchWert);
+        });
+    });
     m_zeilen.append(z);
 }
 
