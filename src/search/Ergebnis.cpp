@@ -17,6 +17,8 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
 #include <QSplitter>
 #include <QTimer>
 #include <QTreeView>
@@ -25,6 +27,29 @@
 namespace archiv::search {
 
 using namespace archiv::common;
+
+namespace {
+
+// The tree's two pictures: 1 the Beleg clicked, 2 a linked Beleg.
+QIcon baumBild(int art)
+{
+    QPixmap p(14, 14);
+    p.fill(Qt::transparent);
+    QPainter maler(&p);
+    maler.setPen(QColor(80, 80, 80));
+    maler.setBrush(Qt::white);
+    maler.drawRect(2, 1, 9, 12);
+    maler.drawLine(4, 4, 9, 4);
+    maler.drawLine(4, 7, 9, 7);
+    if (art == 2) {
+        maler.setPen(QPen(QColor(40, 110, 200), 2));
+        maler.drawLine(7, 12, 12, 12);
+        maler.drawLine(12, 12, 12, 8);
+    }
+    return QIcon(p);
+}
+
+} // namespace
 
 Ergebnis::Ergebnis(QWidget *hauptfenster) : QWidget(nullptr)
 {
@@ -39,8 +64,9 @@ Ergebnis::Ergebnis(QWidget *hauptfenster) : QWidget(nullptr)
     m_liste->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_liste->setContextMenuPolicy(Qt::CustomContextMenu);
     const double dpi = logicalDpiX();
-    // Column widths as designed (in twips scaled by 15 at 96 DPI).
-    for (const auto &[spalte, breite] : QList<std::pair<int, int>>{{0, 30}, {1, 120}, {2, 110}, {3, 400}, {4, 30}})
+    // Column widths as designed, in pixels at 96 DPI; the date column is a
+    // little wider so that date and time show in full.
+    for (const auto &[spalte, breite] : QList<std::pair<int, int>>{{0, 30}, {1, 120}, {2, 130}, {3, 400}, {4, 30}})
         m_liste->setColumnWidth(spalte, twipsZuPixel(breite * 15, dpi));
     m_baum = new QTreeWidget(this);
     m_baum->setObjectName(QStringLiteral("tree1"));
@@ -50,6 +76,7 @@ Ergebnis::Ergebnis(QWidget *hauptfenster) : QWidget(nullptr)
     teiler->addWidget(m_baum);
     teiler->setStretchFactor(0, 3);
     teiler->setStretchFactor(1, 2);
+    teiler->setSizes({740, 360});
     auto *l = new QHBoxLayout(this);
     l->setContentsMargins(4, 4, 4, 4);
     l->addWidget(teiler);
@@ -110,7 +137,7 @@ Ergebnis::Ergebnis(QWidget *hauptfenster) : QWidget(nullptr)
 
     if (hauptfenster)
         move(hauptfenster->x() + twipsZuPixel(4000, dpi), twipsZuPixel(200, dpi));
-    resize(900, 500);
+    resize(1120, 520);
 }
 
 void Ergebnis::leeren()
@@ -145,7 +172,7 @@ void Ergebnis::baumAufbauen()
     auto zelle = [&](int c) { return m_modell->index(zeile, c).data().toString(); };
     global::ErgZelle1 = zelle(0);
     auto *wurzel = new QTreeWidgetItem(m_baum, {zelle(0) + zelle(1) + QStringLiteral("  ") + zelle(2) + QStringLiteral("     ") + zelle(3)});
-    wurzel->setIcon(0, TrefferModell::statusBild(1));
+    wurzel->setIcon(0, baumBild(1));
     m_knoten << wurzel;
     global::KnotenDokId = {id};
     QList<Knoten> knoten;
@@ -163,7 +190,7 @@ void Ergebnis::baumAufbauen()
     }
     for (const Knoten &k : knoten) {
         auto *item = new QTreeWidgetItem(m_knoten.value(k.eltern, wurzel), {k.text});
-        item->setIcon(0, TrefferModell::statusBild(2));
+        item->setIcon(0, baumBild(2));
         m_knoten << item;
     }
     m_baum->expandAll();
