@@ -3,6 +3,7 @@
 #include "Fehler.h"
 #include "Passwort.h"
 #include "demo/Seitenmaler.h"
+#include "imaging/PdfDatei.h"
 #include "imaging/TiffDatei.h"
 #include "model/Modell.h"
 #include "storage/BlobSpeicher.h"
@@ -210,7 +211,7 @@ void DemoArchiv::benutzer(int firma)
     }
 }
 
-QString DemoArchiv::dokument(const QString &titel, const QString &belnr, int firma, int seitenzahl, int dpi)
+QString DemoArchiv::dokument(const QString &titel, const QString &belnr, int firma, int seitenzahl, int dpi, bool pdf)
 {
     // A4 at the given resolution.
     const int breite = dpi * 827 / 100;
@@ -246,6 +247,12 @@ QString DemoArchiv::dokument(const QString &titel, const QString &belnr, int fir
     static thread_local std::unique_ptr<BlobSpeicher> blobs;
     if (!blobs)
         blobs = std::make_unique<BlobSpeicher>(m_db);
+    if (pdf) {
+        QList<imaging::KodierteSeite> kodiert;
+        for (const imaging::Seite &s : seiten)
+            kodiert << imaging::TiffDatei::kodieren(s);
+        return blobs->ablegenInTransaktion(imaging::PdfDatei::schreiben(kodiert));
+    }
     return blobs->ablegenInTransaktion(imaging::TiffDatei::schreibenG4(seiten));
 }
 
@@ -308,7 +315,9 @@ void DemoArchiv::belege()
         const QString zeit = QStringLiteral("%1:%2:%3").arg(7 + m_zufall.bounded(11), 2, 10, QChar(u'0'))
                                  .arg(m_zufall.bounded(60), 2, 10, QChar(u'0')).arg(m_zufall.bounded(60), 2, 10, QChar(u'0'));
         const int art = int(m_zufall.bounded(100));
-        const QString picsw = art < 8 ? QStringLiteral("0") : QStringLiteral("1");
+        // A few Belege came as PDF files (status 2).
+        const QString picsw = art < 8 ? QStringLiteral("0") : art < 12 ? QStringLiteral("2") : QStringLiteral("1");
+        const bool alsPdf = picsw == QLatin1String("2");
         const QString partner = Nachnamen.at(int(m_zufall.bounded(Nachnamen.size()))) + u' ' +
                                 Firmenwoerter.at(int(m_zufall.bounded(Firmenwoerter.size())));
 
@@ -318,12 +327,14 @@ void DemoArchiv::belege()
                    {"Text", QStringLiteral("%1 %2").arg(QLatin1String(typ->name), partner)},
                    {"storno", m_zufall.bounded(50) == 0 ? "J" : "N"}};
         a.refs = {{"IdBelart", QString::number(firma) + QStringLiteral("||") + QLatin1String(typ->code)}};
-        if (picsw == QLatin1String("1")) {
+        if (picsw != QLatin1String("0")) {
             const int versionen = art > 97 ? 3 : art > 90 ? 2 : 1;
             QList<protokoll::SpeicherAnfrage> doks;
             for (int v = 1; v <= versionen; ++v) {
                 QString blob;
-                if (einzeln || m_dokumentPool.size() < 200) {
+                if (alsPdf) {
+                    blob = dokument(QString::fromUtf8(typ->name).toUpper(), belnr, firma, 1 + int(m_zufall.bounded(2)), 200, true);
+                } else if (einzeln || m_dokumentPool.size() < 200) {
                     const int seiten = m_zufall.bounded(10) == 0 ? 5 + int(m_zufall.bounded(4)) : 1 + int(m_zufall.bounded(3));
                     blob = dokument(QString::fromUtf8(typ->name).toUpper(), belnr, firma, seiten, m_zufall.bounded(10) < 7 ? 200 : 300);
                     if (!einzeln)
@@ -333,7 +344,7 @@ void DemoArchiv::belege()
                 }
                 protokoll::SpeicherAnfrage e;
                 e.props = {{"daterst", datum.addDays(v - 1).toString(Qt::ISODate)},
-                           {"doktext", v == 1 ? QString() : QStringLiteral("Version %1").arg(v)}, {"doktyp", "tif"}};
+                           {"doktext", v == 1 ? QString() : QStringLiteral("Version %1").arg(v)}, {"doktyp", alsPdf ? "pdf" : "tif"}};
                 e.streams = {{"dok", blob}};
                 doks << e;
             }

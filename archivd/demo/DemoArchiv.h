@@ -32,7 +32,7 @@ private:
     void benutzer(int firma);
     void belege();
     void scans();
-    QString dokument(const QString &titel, const QString &belnr, int firma, int seiten, int dpi);
+    QString dokument(const QString &titel, const QString &belnr, int firma, int seiten, int dpi, bool pdf = false);
     QString speichern(const QString &klasse, const QMap<QString, QString> &props, const QMap<QString, QString> &refs = {});
 
     Datenbank &m_db;

@@ -100,12 +100,12 @@ Ergebnis::Ergebnis(QWidget *hauptfenster) : QWidget(nullptr)
     QAction *dokbe = eintrag(m_popup, "popup1_dokbe", QStringLiteral("Bearbeiten"));
     QMenu *speich = m_popup->addMenu(QStringLiteral("Speichern als"));
     speich->menuAction()->setObjectName(QStringLiteral("popup1f_speich"));
-    eintrag(speich, "sptif", QStringLiteral("als TIF"));
-    eintrag(speich, "sppdf", QStringLiteral("als PDF"));
-    eintrag(m_popup, "popup1_mail", QStringLiteral("Senden(Mail)"));
-    eintrag(m_popup, "medrucken", QStringLiteral("Drucken"));
-    eintrag(m_popup, "meinfodvd", QStringLiteral("Info DVD"));
-    eintrag(m_popup, "infoid", QStringLiteral("Info ID"));
+    connect(eintrag(speich, "sptif", QStringLiteral("als TIF")), &QAction::triggered, this, [this] { speichals(QStringLiteral("tif")); });
+    connect(eintrag(speich, "sppdf", QStringLiteral("als PDF")), &QAction::triggered, this, [this] { speichals(QStringLiteral("pdf")); });
+    eintrag(m_popup, "popup1_mail", QStringLiteral("Senden(Mail)")); // no action, as it never had one
+    connect(eintrag(m_popup, "medrucken", QStringLiteral("Drucken")), &QAction::triggered, this, &Ergebnis::drucken);
+    connect(eintrag(m_popup, "meinfodvd", QStringLiteral("Info DVD")), &QAction::triggered, this, &Ergebnis::infoDvd);
+    connect(eintrag(m_popup, "infoid", QStringLiteral("Info ID")), &QAction::triggered, this, [this] { infoId(global::ErgZeile); });
     connect(dokbe, &QAction::triggered, this, [this] {
         global::Modus = QStringLiteral("bearbeiten");
         Q_EMIT bearbeiten(global::ErgZeile);
@@ -224,6 +224,30 @@ void Ergebnis::zeileRechtsGeklickt(int zeile, int spalte)
     findChild<QAction *>(QStringLiteral("popup1_dokbe"))->setEnabled(!pdf);
     if (isVisible())
         m_popup->popup(QCursor::pos());
+}
+
+void Ergebnis::infoId(int zeile)
+{
+    if (zeile < 0 || zeile >= m_modell->rowCount() || m_modell->zeile(zeile).statusMarke == 0)
+        return;
+    const QString id = Feld(m_modell->zeile(zeile).daten, QStringLiteral("|"), 1);
+    if (!id.isEmpty())
+        meldung(HauptTitel, QStringLiteral("Dokumentid = ") + id, MeldungsSymbol::Information);
+}
+
+void Ergebnis::speichals(const QString &format)
+{
+    Q_EMIT exportieren(global::ErgZeile, format);
+}
+
+void Ergebnis::drucken()
+{
+    Q_EMIT druckenAngefordert(global::ErgZeile);
+}
+
+void Ergebnis::infoDvd()
+{
+    Q_EMIT dvdInfoAngefordert(global::ErgZeile);
 }
 
 void Ergebnis::knotenAufZu()

@@ -32,11 +32,21 @@ public:
 
     QMenu *popup() const { return m_popup; }
 
+    // The popup's commands on row ErgZeile. "Info ID" is complete; export,
+    // printing and the DVD window hand over to the windows that do them.
+    void infoId(int zeile);
+    void speichals(const QString &format);
+    void drucken();
+    void infoDvd();
+
 Q_SIGNALS:
     // The newest document of a Beleg is to be opened / edited / exported /
     // printed; the windows that do it come with the editor and the export.
     void oeffnen(const QString &dokId);
     void bearbeiten(int zeile);
+    void exportieren(int zeile, const QString &format);
+    void druckenAngefordert(int zeile);
+    void dvdInfoAngefordert(int zeile);
 
 private:
     void baumAufbauen();

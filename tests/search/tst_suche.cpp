@@ -225,6 +225,24 @@ private Q_SLOTS:
         e->zeileRechtsGeklickt(tif, 2);
         QVERIFY(e->findChild<QAction *>(QStringLiteral("popup1_dokbe"))->isEnabled());
         QCOMPARE(e->windowTitle(), QStringLiteral("Tessam Archivsystem - Ergebnis"));
+
+        // A PDF Beleg cannot be edited here.
+        int pdf = -1;
+        for (int r = 0; r < e->modell()->rowCount() && pdf < 0; ++r)
+            if (e->modell()->zeile(r).statusMarke == 2)
+                pdf = r;
+        QVERIFY(pdf >= 0);
+        e->zeileRechtsGeklickt(pdf, 2);
+        QVERIFY(!e->findChild<QAction *>(QStringLiteral("popup1_dokbe"))->isEnabled());
+        e->zeileRechtsGeklickt(ohne, 2);
+        QVERIFY(e->findChild<QAction *>(QStringLiteral("popup1_dokbe"))->isEnabled());
+
+        // "Info ID" names the object id; a row without picture mark says nothing.
+        test::MeldungsRecorder meldungen;
+        e->infoId(ohne);
+        QVERIFY(meldungen.texte().isEmpty());
+        e->infoId(tif);
+        QCOMPARE(meldungen.texte(), QStringList{QStringLiteral("Dokumentid = ") + e->modell()->zeile(tif).daten.section(u'|', 0, 0)});
     }
 
     void cleanupTestCase()
