@@ -156,6 +156,37 @@ private Q_SLOTS:
         m_archiv->findChild<QLineEdit *>(QStringLiteral("Belnr"))->clear();
     }
 
+    void plusBeiGenauDerGrenze()
+    {
+        // 500 letters of one number range: exactly the limit keeps "++"
+        // usable, one fewer disables it.
+        server::Verbindung v;
+        QVERIFY(v.Connect(m_server->verbindungstext()));
+        for (int n = 1; n <= 500; ++n) {
+            server::Objekt d = v.New(QStringLiteral("AR.Dokumente"));
+            d.set(QStringLiteral("Firma"), QStringLiteral("1"));
+            d.setRef(QStringLiteral("IdBelart"), QStringLiteral("1||KO"));
+            d.set(QStringLiteral("Belnr"), QString::number(900000 + n));
+            d.set(QStringLiteral("Datum"), QStringLiteral("2026-01-05"));
+            d.set(QStringLiteral("picsw"), QStringLiteral("0"));
+            QCOMPARE(d.SYS_Save(), 1);
+        }
+        auto *belnr = m_archiv->findChild<QLineEdit *>(QStringLiteral("Belnr"));
+        belnr->setText(QStringLiteral("900001-900500"));
+        knopf("Busuch")->click();
+        QCOMPARE(global::Trefferzahl, 500);
+        QVERIFY(knopf("BUPlus")->isEnabled());
+        QCOMPARE(knopf("BUPlus")->text(), QStringLiteral("++  500"));
+        knopf("BUPlus")->click();
+        QCOMPARE(global::MaxTreffer, 1000);
+        QVERIFY(!knopf("BUPlus")->isEnabled());
+        belnr->setText(QStringLiteral("900001-900499"));
+        knopf("Busuch")->click();
+        QCOMPARE(global::Trefferzahl, 499);
+        QVERIFY(!knopf("BUPlus")->isEnabled());
+        belnr->clear();
+    }
+
     void wwsTypen()
     {
         knopf("BULOE")->click();
