@@ -231,22 +231,35 @@ void TiffDatei::schreibenG4(const QString &pfad, const QList<Seite> &seiten)
         throw BildFehler(QStringLiteral("%1: lässt sich nicht schreiben (%2)").arg(pfad, datei.errorString()).toStdString());
 }
 
-QList<Seite> TiffDatei::lesen(const QByteArray &daten, const QString &name, int erste, int anzahl)
+namespace {
+
+// Runs lese(t, p, nummer) for the pages erste .. erste + anzahl - 1 (all
+// with anzahl -1); an error anywhere in the file fails the whole read.
+template<typename T, typename F>
+QList<T> seitenweise(const QByteArray &daten, const QString &name, int erste, int anzahl, F lese)
 {
     QByteArray kopie = daten;
     Puffer p{&kopie, 0, {}};
     TiffZeiger t = oeffnen(p, "rm", name);
-    QList<Seite> seiten;
+    QList<T> seiten;
     int nummer = 0;
     do {
         if (nummer >= erste && (anzahl < 0 || seiten.size() < anzahl))
-            seiten.append(seiteLesen(t.get(), p, name, nummer));
+            seiten.append(lese(t.get(), p, nummer));
         ++nummer;
     } while ((anzahl < 0 || seiten.size() < anzahl) && TIFFReadDirectory(t.get()));
     // A file that breaks off after some pages is an error, not a shorter document.
     if (!p.fehler.isEmpty())
         fehlschlag(name, p, QStringLiteral("nach Seite %1 beschädigt").arg(nummer));
     return seiten;
+}
+
+} // namespace
+
+QList<Seite> TiffDatei::lesen(const QByteArray &daten, const QString &name, int erste, int anzahl)
+{
+    return seitenweise<Seite>(daten, name, erste, anzahl,
+                              [&](TIFF *t, Puffer &p, int nummer) { return seiteLesen(t, p, name, nummer); });
 }
 
 QList<Seite> TiffDatei::lesen(const QString &pfad, int erste, int anzahl)
@@ -338,49 +351,37 @@ Seite TiffDatei::dekodieren(const KodierteSeite &seite)
 
 QList<KodierteSeite> TiffDatei::lesenKodiert(const QByteArray &daten, const QString &name, int erste, int anzahl)
 {
-    QByteArray kopie = daten;
-    Puffer p{&kopie, 0, {}};
-    TiffZeiger t = oeffnen(p, "rm", name);
-    QList<KodierteSeite> seiten;
-    int nummer = 0;
-    do {
-        if (nummer >= erste && (anzahl < 0 || seiten.size() < anzahl)) {
-            uint32_t breite = 0, hoehe = 0;
-            uint16_t kompression = 0, fuellung = FILLORDER_MSB2LSB, photometrisch = PHOTOMETRIC_MINISWHITE, einheit = RESUNIT_INCH;
-            uint32_t t6 = 0;
-            float xres = 0, yres = 0;
-            TIFFGetField(t.get(), TIFFTAG_IMAGEWIDTH, &breite);
-            TIFFGetField(t.get(), TIFFTAG_IMAGELENGTH, &hoehe);
-            TIFFGetFieldDefaulted(t.get(), TIFFTAG_COMPRESSION, &kompression);
-            TIFFGetFieldDefaulted(t.get(), TIFFTAG_FILLORDER, &fuellung);
-            TIFFGetFieldDefaulted(t.get(), TIFFTAG_RESOLUTIONUNIT, &einheit);
-            TIFFGetField(t.get(), TIFFTAG_T6OPTIONS, &t6);
-            const bool hatPhotometrie = TIFFGetField(t.get(), TIFFTAG_PHOTOMETRIC, &photometrisch);
-            TIFFGetField(t.get(), TIFFTAG_XRESOLUTION, &xres);
-            TIFFGetField(t.get(), TIFFTAG_YRESOLUTION, &yres);
-            const bool direkt = kompression == COMPRESSION_CCITTFAX4 && fuellung == FILLORDER_MSB2LSB && !TIFFIsTiled(t.get()) &&
-                                TIFFNumberOfStrips(t.get()) == 1 && (!hatPhotometrie || photometrisch == PHOTOMETRIC_MINISWHITE) &&
-                                t6 == 0 && breite > 0 && hoehe > 0 && breite <= 100000 && hoehe <= 100000;
-            if (direkt) {
-                const tmsize_t groesse = tmsize_t(TIFFGetStrileByteCount(t.get(), 0));
-                KodierteSeite k{QByteArray(qsizetype(groesse), Qt::Uninitialized), int(breite), int(hoehe), dpiAus(xres, einheit),
-                                dpiAus(yres, einheit)};
-                if (groesse <= 0 || TIFFReadRawStrip(t.get(), 0, k.g4.data(), groesse) != groesse)
-                    fehlschlag(name, p, QStringLiteral("Seite %1 ist beschädigt").arg(nummer + 1));
-                if (k.dpiX <= 0)
-                    k.dpiX = 300;
-                if (k.dpiY <= 0)
-                    k.dpiY = k.dpiX;
-                seiten.append(k);
-            } else {
-                seiten.append(kodieren(seiteLesen(t.get(), p, name, nummer)));
-            }
+    return seitenweise<KodierteSeite>(daten, name, erste, anzahl, [&](TIFF *t, Puffer &p, int nummer) -> KodierteSeite {
+        uint32_t breite = 0, hoehe = 0;
+        uint16_t kompression = 0, fuellung = FILLORDER_MSB2LSB, photometrisch = PHOTOMETRIC_MINISWHITE, einheit = RESUNIT_INCH;
+        uint32_t t6 = 0;
+        float xres = 0, yres = 0;
+        TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &breite);
+        TIFFGetField(t, TIFFTAG_IMAGELENGTH, &hoehe);
+        TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &kompression);
+        TIFFGetFieldDefaulted(t, TIFFTAG_FILLORDER, &fuellung);
+        TIFFGetFieldDefaulted(t, TIFFTAG_RESOLUTIONUNIT, &einheit);
+        TIFFGetField(t, TIFFTAG_T6OPTIONS, &t6);
+        const bool hatPhotometrie = TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometrisch);
+        TIFFGetField(t, TIFFTAG_XRESOLUTION, &xres);
+        TIFFGetField(t, TIFFTAG_YRESOLUTION, &yres);
+        const bool direkt = kompression == COMPRESSION_CCITTFAX4 && fuellung == FILLORDER_MSB2LSB && !TIFFIsTiled(t) &&
+                            TIFFNumberOfStrips(t) == 1 && (!hatPhotometrie || photometrisch == PHOTOMETRIC_MINISWHITE) &&
+                            t6 == 0 && breite > 0 && hoehe > 0 && breite <= 100000 && hoehe <= 100000;
+        if (direkt) {
+            const tmsize_t groesse = tmsize_t(TIFFGetStrileByteCount(t, 0));
+            KodierteSeite k{QByteArray(qsizetype(groesse), Qt::Uninitialized), int(breite), int(hoehe), dpiAus(xres, einheit),
+                            dpiAus(yres, einheit)};
+            if (groesse <= 0 || TIFFReadRawStrip(t, 0, k.g4.data(), groesse) != groesse)
+                fehlschlag(name, p, QStringLiteral("Seite %1 ist beschädigt").arg(nummer + 1));
+            if (k.dpiX <= 0)
+                k.dpiX = 300;
+            if (k.dpiY <= 0)
+                k.dpiY = k.dpiX;
+            return k;
         }
-        ++nummer;
-    } while ((anzahl < 0 || seiten.size() < anzahl) && TIFFReadDirectory(t.get()));
-    if (!p.fehler.isEmpty())
-        fehlschlag(name, p, QStringLiteral("nach Seite %1 beschädigt").arg(nummer));
-    return seiten;
+        return kodieren(seiteLesen(t, p, name, nummer));
+    });
 }
 
 } // namespace archiv::imaging
