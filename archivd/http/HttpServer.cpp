@@ -161,7 +161,8 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
 
     s.Put(R"(/v1/([^/]+)/blob)", sicher([daten](const httplib::Request &req, httplib::Response &res) {
               namensraum(teil(req, 1));
-              const QByteArray bytes(req.body.data(), qsizetype(req.body.size()));
+              // The request body lives until the answer is sent: no copy.
+              const QByteArray bytes = QByteArray::fromRawData(req.body.data(), qsizetype(req.body.size()));
               const QString id = daten->blobs.ablegen(bytes);
               jsonAntwort(res, {{"blob", id}, {"size", QString::number(bytes.size())}});
           }));

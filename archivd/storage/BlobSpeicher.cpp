@@ -25,7 +25,7 @@ QString BlobSpeicher::ablegen(const QByteArray &daten)
     if (groesse(id))
         return id;
     Transaktion t(m_db);
-    ablegenInTransaktion(daten);
+    einfuegen(id, daten);
     t.bestaetigen();
     return id;
 }
@@ -33,11 +33,16 @@ QString BlobSpeicher::ablegen(const QByteArray &daten)
 QString BlobSpeicher::ablegenInTransaktion(const QByteArray &daten)
 {
     const QString id = blobId(daten);
+    einfuegen(id, daten);
+    return id;
+}
+
+void BlobSpeicher::einfuegen(const QString &id, const QByteArray &daten)
+{
     if (!m_db.wert(QStringLiteral("SELECT size FROM blobs WHERE sha256 = ?"), {id}).isValid()) {
         m_db.ausfuehren(QStringLiteral("INSERT INTO blobs (sha256, size, data, created) VALUES (?, ?, ?, ?)"),
                         {id, qint64(daten.size()), daten, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)});
     }
-    return id;
 }
 
 std::optional<QByteArray> BlobSpeicher::holen(const QString &id)

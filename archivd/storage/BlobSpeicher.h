@@ -27,6 +27,7 @@ public:
     std::optional<qint64> groesse(const QString &id);
 
 private:
+    void einfuegen(const QString &id, const QByteArray &daten);
     Datenbank &m_db;
 };
 
