@@ -1,0 +1,83 @@
+#include "editor/Editorregeln.h"
+
+#include <cmath>
+
+namespace archiv::editor {
+
+Steuerung Zustand(const Editorstand &s)
+{
+    const bool bearbeiten = s.modus == QLatin1String("bearbeiten");
+    Steuerung z;
+    z.speichernAn = bearbeiten && !s.aktBelart.isEmpty() && s.datumGesetzt && !s.belnr.isEmpty();
+    z.seitenansichtSichtbar = s.seiten > 0;
+    z.seitenanzeigeSichtbar = s.seiten >= 2;
+    z.werkzeugeAn = s.seiten > 0;
+    z.loeschenAngeboten = bearbeiten && s.seiten > 0;
+    z.druckenAn = s.seiten > 0;
+    z.kopfAn = bearbeiten;
+    z.neuSichtbar = s.dokId.isEmpty();
+    z.dokumentKnoepfeSichtbar = bearbeiten && s.dokAnz > 0;
+    return z;
+}
+
+std::optional<Editorlayout> layout(double w, double h)
+{
+    Editorlayout l;
+    l.tab1 = {50, 50, w - 150, h - 400};
+    l.knopfLinks = l.tab1.breite - 1300;
+    l.rahmen = {l.tab1.links + 20, l.tab1.oben + 360, l.tab1.breite - 1600, l.tab1.hoehe - 400};
+    l.spinLinks = l.rahmen.breite - 600;
+    l.muellLinks = l.rahmen.breite - 610;
+    // The page view sits 150 + 300 below the frame's top, 600 + 500 shorter.
+    l.image1 = {l.rahmen.links + 50, l.rahmen.oben + 450, l.rahmen.breite - 150, l.rahmen.hoehe - 1100};
+    if (l.tab1.breite <= 0 || l.tab1.hoehe <= 0 || l.rahmen.breite <= 0 || l.rahmen.hoehe <= 0 || l.image1.breite <= 0 ||
+        l.image1.hoehe <= 0 || l.knopfLinks < 0)
+        return std::nullopt;
+    return l;
+}
+
+QList<Vorschauplatz> vorschauLayout(int anzahl, double zoomfaktor, double links0, double oben0, double rahmenBreite)
+{
+    QList<Vorschauplatz> plaetze;
+    const double breite = 2500 * zoomfaktor;
+    const double hoehe = 2500 * zoomfaktor * 1.42;
+    for (int i = 0; i < anzahl; ++i) {
+        Vorschauplatz p;
+        p.bild.breite = breite;
+        p.bild.hoehe = hoehe;
+        if (i == 0) {
+            p.bild.links = links0;
+            p.bild.oben = oben0;
+        } else {
+            const Rechteck &vorher = plaetze.last().bild;
+            const double kandidat = vorher.links + vorher.breite + 100;
+            if (kandidat + breite + 300 > rahmenBreite) {
+                p.bild.links = links0;
+                p.bild.oben = vorher.oben + hoehe + 300;
+            } else {
+                p.bild.links = kandidat;
+                p.bild.oben = vorher.oben;
+            }
+        }
+        p.textLinks = p.bild.links + p.bild.breite / 2 - 250;
+        p.textOben = p.bild.oben + p.bild.hoehe + 50;
+        plaetze.append(p);
+    }
+    return plaetze;
+}
+
+double spinSchritt(double zoomfaktor, int richtung)
+{
+    return richtung == 1 ? zoomfaktor * 1.05 : zoomfaktor / 1.05;
+}
+
+int panPosition(int startPosition, double mausStart, double maus, int minimum, int maximum, double ansicht, double zoomWert,
+                double teiler)
+{
+    const double nenner = ansicht * zoomWert / teiler;
+    if (nenner <= 0)
+        return startPosition;
+    return int(std::lround(startPosition + (mausStart - maus) * (maximum - minimum + 1) / nenner));
+}
+
+} // namespace archiv::editor
