@@ -115,20 +115,37 @@ int dpiAus(float wert, uint16_t einheit)
     return int(einheit == RESUNIT_CENTIMETER ? wert * 2.54f + 0.5f : wert + 0.5f);
 }
 
-Seite seiteLesen(TIFF *t, Puffer &p, const QString &name, int nummer)
+// The fields of the current directory that both readers need.
+struct Seitenkopf
 {
     uint32_t breite = 0, hoehe = 0;
     uint16_t bps = 1, spp = 1, photometrisch = PHOTOMETRIC_MINISWHITE, einheit = RESUNIT_INCH;
+    bool hatPhotometrie = false;
     float xres = 0, yres = 0;
-    TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &breite);
-    TIFFGetField(t, TIFFTAG_IMAGELENGTH, &hoehe);
-    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &bps);
-    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &spp);
-    TIFFGetFieldDefaulted(t, TIFFTAG_RESOLUTIONUNIT, &einheit);
-    if (!TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometrisch))
-        photometrisch = PHOTOMETRIC_MINISWHITE;
-    TIFFGetField(t, TIFFTAG_XRESOLUTION, &xres);
-    TIFFGetField(t, TIFFTAG_YRESOLUTION, &yres);
+};
+
+Seitenkopf kopfLesen(TIFF *t)
+{
+    Seitenkopf k;
+    TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &k.breite);
+    TIFFGetField(t, TIFFTAG_IMAGELENGTH, &k.hoehe);
+    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &k.bps);
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &k.spp);
+    TIFFGetFieldDefaulted(t, TIFFTAG_RESOLUTIONUNIT, &k.einheit);
+    k.hatPhotometrie = TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &k.photometrisch);
+    if (!k.hatPhotometrie)
+        k.photometrisch = PHOTOMETRIC_MINISWHITE;
+    TIFFGetField(t, TIFFTAG_XRESOLUTION, &k.xres);
+    TIFFGetField(t, TIFFTAG_YRESOLUTION, &k.yres);
+    return k;
+}
+
+Seite seiteLesen(TIFF *t, Puffer &p, const QString &name, int nummer)
+{
+    const Seitenkopf k = kopfLesen(t);
+    const uint32_t breite = k.breite, hoehe = k.hoehe;
+    const uint16_t bps = k.bps, spp = k.spp, photometrisch = k.photometrisch, einheit = k.einheit;
+    const float xres = k.xres, yres = k.yres;
     if (breite == 0 || hoehe == 0 || breite > 100000 || hoehe > 100000)
         fehlschlag(name, p, QStringLiteral("Seite %1 hat keine gültige Größe").arg(nummer + 1));
     const int dpiX = dpiAus(xres, einheit);
@@ -352,19 +369,16 @@ Seite TiffDatei::dekodieren(const KodierteSeite &seite)
 QList<KodierteSeite> TiffDatei::lesenKodiert(const QByteArray &daten, const QString &name, int erste, int anzahl)
 {
     return seitenweise<KodierteSeite>(daten, name, erste, anzahl, [&](TIFF *t, Puffer &p, int nummer) -> KodierteSeite {
-        uint32_t breite = 0, hoehe = 0;
-        uint16_t kompression = 0, fuellung = FILLORDER_MSB2LSB, photometrisch = PHOTOMETRIC_MINISWHITE, einheit = RESUNIT_INCH;
+        const Seitenkopf kopf = kopfLesen(t);
+        const uint32_t breite = kopf.breite, hoehe = kopf.hoehe;
+        const uint16_t photometrisch = kopf.photometrisch, einheit = kopf.einheit;
+        const bool hatPhotometrie = kopf.hatPhotometrie;
+        const float xres = kopf.xres, yres = kopf.yres;
+        uint16_t kompression = 0, fuellung = FILLORDER_MSB2LSB;
         uint32_t t6 = 0;
-        float xres = 0, yres = 0;
-        TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &breite);
-        TIFFGetField(t, TIFFTAG_IMAGELENGTH, &hoehe);
         TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &kompression);
         TIFFGetFieldDefaulted(t, TIFFTAG_FILLORDER, &fuellung);
-        TIFFGetFieldDefaulted(t, TIFFTAG_RESOLUTIONUNIT, &einheit);
         TIFFGetField(t, TIFFTAG_T6OPTIONS, &t6);
-        const bool hatPhotometrie = TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometrisch);
-        TIFFGetField(t, TIFFTAG_XRESOLUTION, &xres);
-        TIFFGetField(t, TIFFTAG_YRESOLUTION, &yres);
         const bool direkt = kompression == COMPRESSION_CCITTFAX4 && fuellung == FILLORDER_MSB2LSB && !TIFFIsTiled(t) &&
                             TIFFNumberOfStrips(t) == 1 && (!hatPhotometrie || photometrisch == PHOTOMETRIC_MINISWHITE) &&
                             t6 == 0 && breite > 0 && hoehe > 0 && breite <= 100000 && hoehe <= 100000;
