@@ -217,6 +217,31 @@ private Q_SLOTS:
         QVERIFY(abfrage(QStringLiteral("AR.BelartIndex"), QStringLiteral("ListeIndexart"), {"", "", "J"}).isEmpty());
     }
 
+    void editorAbfragen()
+    {
+        // The editor's rows of one type: nine columns in their order.
+        const protokoll::Zeilen er = abfrage(QStringLiteral("AR.BelartIndex"), QStringLiteral("Liste"), {"ER", "1", ""});
+        QCOMPARE(er.size(), 5);
+        QCOMPARE(er.at(0), QStringList({"ER", "2", "Lieferant", "1", "N", "J", "N", "J", "N"}));
+        QCOMPARE(er.at(2).mid(0, 6), QStringList({"ER", "16", "Profitcenter", "3", "J", "N"}));
+        // Without a company every property comes once, not once per company.
+        QCOMPARE(abfrage(QStringLiteral("AR.BelartIndex"), QStringLiteral("Liste"), {"ER", "", ""}), er);
+        QVERIFY(abfrage(QStringLiteral("AR.BelartIndex"), QStringLiteral("Liste"), {"XX", "", ""}).isEmpty());
+
+        // A Beleg's stored values in the order stored; several rows of one
+        // property stay separate.
+        const QString id = beleg("H", "1", "LS", "300", "2024-04-01", "10:00:00", "1", "", "N", {{1, "10001"}});
+        for (const char *wert : {"erster", "zweiter", "dritter"})
+            anlegen(QStringLiteral("AR.Extind"), {{"Firma", "1"}, {"Eigenschaft", "5"}, {"Wert", wert}}, {{"IDDokumente", id}});
+        QCOMPARE(abfrage(QStringLiteral("AR.Extind"), QStringLiteral("GetEigensch"), {"1", id}),
+                 protokoll::Zeilen({{"1", "10001"}, {"5", "erster"}, {"5", "zweiter"}, {"5", "dritter"}}));
+        QVERIFY(abfrage(QStringLiteral("AR.Extind"), QStringLiteral("GetEigensch"), {"7", id}).isEmpty());
+        // Ids beyond 16 and 32 bits are numbers like any other; text is refused.
+        QVERIFY(abfrage(QStringLiteral("AR.Extind"), QStringLiteral("GetEigensch"), {"1", "4294967297"}).isEmpty());
+        ErgebnisMenge rs = m_v.ResultSet(QStringLiteral("AR.Extind"), QStringLiteral("GetEigensch"));
+        QVERIFY_THROWS_EXCEPTION(server::ServerFehler, rs.Execute(QStringList{"1", "abc"}));
+    }
+
     void stammdaten()
     {
         // Customers: short name or group, short name before group.

@@ -127,6 +127,34 @@ void registriereStammdaten(Registry &r)
                    sql += QStringLiteral(" GROUP BY eigenschaft ORDER BY MIN(reihenfolge), eigenschaft");
                    return alsText(k.db.abfragen(sql, werte));
                }});
+    r.abfrage({"AR.BelartIndex", "Liste", 3, 3, [](Kontext &k, const QStringList &args) {
+                   // The editor's property rows of one type, in their order.
+                   // Argument 2 may name the company; empty takes each
+                   // property once, from the lowest company that defines it.
+                   QString sql = QStringLiteral("SELECT belart, eigenschaft, bezeichnung, reihenfolge, COALESCE(auswahl, 'N'), "
+                                                "COALESCE(suche, 'N'), COALESCE(aendern, 'N'), COALESCE(anzeige, 'N'), COALESCE(neu, 'N'), "
+                                                "firma FROM ar_belartindex i WHERE belart = ?");
+                   QVariantList werte{args.at(0).trimmed()};
+                   if (!args.at(1).isEmpty()) {
+                       sql += QStringLiteral(" AND firma = ?");
+                       werte << firmaArg(args, 1);
+                   } else {
+                       sql += QStringLiteral(" AND firma = (SELECT MIN(firma) FROM ar_belartindex j WHERE j.belart = i.belart "
+                                             "AND j.eigenschaft = i.eigenschaft)");
+                   }
+                   sql += QStringLiteral(" ORDER BY reihenfolge, eigenschaft");
+                   protokoll::Zeilen z = alsText(k.db.abfragen(sql, werte));
+                   for (QStringList &zeile : z)
+                       zeile.removeLast();
+                   return z;
+               }});
+    r.abfrage({"AR.Extind", "GetEigensch", 2, 2, [](Kontext &k, const QStringList &args) {
+                   // In the order stored, so that a text of several values
+                   // comes back as it was entered.
+                   return alsText(k.db.abfragen(QStringLiteral("SELECT eigenschaft, wert FROM ar_extind WHERE firma = ? AND iddokumente = ? "
+                                                               "ORDER BY id"),
+                                                {firmaArg(args, 0), zahlArg(args, 1, "Beleg")}));
+               }});
     r.abfrage({"AR.Extind", "Inhalte", 2, 2, [](Kontext &k, const QStringList &args) {
                    return alsText(k.db.abfragen(QStringLiteral("SELECT DISTINCT wert FROM ar_extind WHERE firma = ? AND eigenschaft = ? "
                                                                "AND wert IS NOT NULL AND wert <> '' ORDER BY wert"),
