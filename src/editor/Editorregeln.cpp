@@ -71,6 +71,13 @@ double spinSchritt(double zoomfaktor, int richtung)
     return richtung == 1 ? zoomfaktor * 1.05 : zoomfaktor / 1.05;
 }
 
+QString ziehSymbol(Ziehzustand zustand, int ueber, int gezogen)
+{
+    if (ueber != gezogen && zustand == Ziehzustand::Bewegen)
+        return QStringLiteral("paperkl.ico");
+    return QStringLiteral("papergr.ico");
+}
+
 int panPosition(int startPosition, double mausStart, double maus, int minimum, int maximum, double ansicht, double zoomWert,
                 double teiler)
 {

@@ -69,6 +69,12 @@ QList<Vorschauplatz> vorschauLayout(int anzahl, double zoomfaktor, double links0
 // The thumbnail size factor after one spin step (1 = up): × or ÷ 1.05, unbounded.
 double spinSchritt(double zoomfaktor, int richtung);
 
+// The drag icon while a thumbnail is dragged over thumbnail "ueber": every
+// notification starts from the big sheet; a move over another thumbnail shows
+// the small one, leaving it the big one again.
+enum class Ziehzustand { Betreten, Bewegen, Verlassen };
+QString ziehSymbol(Ziehzustand zustand, int ueber, int gezogen);
+
 // A pan: the new scroll position for a mouse that moved from start to now
 // in a view of the given extent; the divisor is 4 horizontally, 3 vertically.
 int panPosition(int startPosition, double mausStart, double maus, int minimum, int maximum, double ansicht, double zoomWert,

@@ -26,6 +26,12 @@ struct Einpassung
 };
 Einpassung einpassen(QSizeF seite, QSizeF ansicht, const QString &art, double zoom);
 
+// The page drawn at exactly the given size in grey levels, as a view shows
+// it. Reductions average the black pixels of each box straight from the
+// bilevel data (fast enough to page through long documents); enlargements
+// repeat pixels.
+QImage skaliert(const Seite &seite, QSize groesse);
+
 // A small picture of a page that keeps text readable: grey levels from
 // area averaging instead of dropped pixels.
 QImage vorschau(const Seite &seite, QSize groesse);

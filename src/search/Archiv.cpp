@@ -49,6 +49,7 @@ Archiv::Archiv(QWidget *parent) : QMainWindow(parent)
     m_firma->setMinimumWidth(300);
     m_neu = new QPushButton(QStringLiteral("Neu"), mitte);
     m_neu->setObjectName(QStringLiteral("BUNeu"));
+    connect(m_neu, &QPushButton::clicked, this, [this] { app::ereignis([this] { neuerBeleg(true); }); });
     m_ende = new QPushButton(QStringLiteral("Beenden"), mitte);
     m_ende->setObjectName(QStringLiteral("BUEnd"));
     g->addWidget(label, 0, 0);
@@ -102,6 +103,7 @@ void Archiv::menueAnlegen()
     QMenu *dokument = menuBar()->addMenu(QStringLiteral("Dokument"));
     dokument->setObjectName(QStringLiteral("dokument"));
     m_menueNeu = eintrag(dokument, "neu", QStringLiteral("Neu/Bearbeiten"));
+    connect(m_menueNeu, &QAction::triggered, this, [this] { app::ereignis([this] { neuerBeleg(false); }); });
     eintrag(dokument, "vollst", QStringLiteral("Vollständigkeitstest"));
     eintrag(dokument, "etik", QStringLiteral("Etikettendruck"));
     QAction *ende = eintrag(dokument, "beenden", QStringLiteral("Beenden"));

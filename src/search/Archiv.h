@@ -15,9 +15,12 @@ class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+namespace archiv::app {
+class DatumFeld;
+}
+
 namespace archiv::search {
 
-class DatumFeld;
 class Ergebnis;
 
 // The main window. Loading it is the program's start: settings, the archive
@@ -53,6 +56,13 @@ public:
     void buloe();
     void buwws();
     Ergebnis *ergebnis();
+
+    // The editor: a stored Beleg shown from the result window (its type
+    // "tif", "pdf" or "" when it has no document), edited from a result row,
+    // or a new one (BUNeu sets edit mode, the menu entry keeps the mode).
+    QString belegOeffnen(const QString &dokId);
+    void belegBearbeiten(int zeile);
+    void neuerBeleg(bool bearbeiten);
     int eigenschaftsZeilen() const { return int(m_zeilen.size()) - 1; } // created rows, without the template
 
 protected:
@@ -60,6 +70,7 @@ protected:
 
 private:
     void menueAnlegen();
+    void editorVerbinden(Ergebnis *e);
     void sucheAnlegen(QGridLayout *g);
     void zeileAnlegen(int i);
     void suchenMit(int grenze, bool plusFrei);
@@ -82,10 +93,13 @@ private:
         QLineEdit *txt;
         QComboBox *combo;
         QToolButton *such;
+        // The row's property code; kept here as well, since the editor
+        // fills the program-wide EigenId with its own rows.
+        int code = 0;
     };
     QTreeWidget *m_belart = nullptr;
-    DatumFeld *m_datvon = nullptr;
-    DatumFeld *m_datbis = nullptr;
+    app::DatumFeld *m_datvon = nullptr;
+    app::DatumFeld *m_datbis = nullptr;
     QLineEdit *m_belnr = nullptr;
     QWidget *m_zeilenFlaeche = nullptr;
     QList<Zeile> m_zeilen; // 0 is the invisible template

@@ -8,7 +8,7 @@
 #include "common/Programmzustand.h"
 #include "common/Twips.h"
 #include "lookup/Suchdialog.h"
-#include "search/DatumFeld.h"
+#include "app/DatumFeld.h"
 #include "search/Ergebnis.h"
 #include "search/Suchkriterien.h"
 #include "search/TrefferModell.h"
@@ -76,11 +76,11 @@ void Archiv::sucheAnlegen(QGridLayout *g)
 
     auto *datum = new QLabel(QStringLiteral("Datum:"), mitte);
     datum->setObjectName(QStringLiteral("Label3"));
-    m_datvon = new DatumFeld(mitte);
+    m_datvon = new app::DatumFeld(mitte);
     m_datvon->setObjectName(QStringLiteral("Datvon"));
     auto *bis = new QLabel(QStringLiteral("bis"), mitte);
     bis->setObjectName(QStringLiteral("Label4"));
-    m_datbis = new DatumFeld(mitte);
+    m_datbis = new app::DatumFeld(mitte);
     m_datbis->setObjectName(QStringLiteral("Datbis"));
     auto *daten = new QHBoxLayout;
     daten->addWidget(datum);
@@ -173,7 +173,7 @@ void Archiv::zeileAnlegen(int i)
     // Lookup: afterwards the row's field takes SuchWert, picked or not.
     connect(z.such, &QToolButton::clicked, this, [this, i] {
         app::ereignis([this, i] {
-            if (lookup::Suchdialog::zeigen(global::EigenId[size_t(i)], firmaSchluessel(), this))
+            if (lookup::Suchdialog::zeigen(m_zeilen[i].code, firmaSchluessel(), this))
                 m_zeilen[i].txt->setText(global::SuchWert);
         });
     });
@@ -281,6 +281,7 @@ void Archiv::typAuswahlGeaendert()
             global::SuchTyp[size_t(i)] = QStringLiteral("S");
         }
         global::EigenId[size_t(i)] = code;
+        z.code = code;
     }
     rs.Close();
     m_zeilenFlaeche->resize(m_zeilenFlaeche->width(), twipsZuPixel(y0 + Zeilenabstand * (i + 1), dpi) + 4);
@@ -311,8 +312,10 @@ void Archiv::listeFuellen(int code, const QString &firma, const QString &typen)
 
 Ergebnis *Archiv::ergebnis()
 {
-    if (!m_ergebnis)
+    if (!m_ergebnis) {
         m_ergebnis = new Ergebnis(this);
+        editorVerbinden(m_ergebnis);
+    }
     return m_ergebnis;
 }
 
@@ -324,7 +327,7 @@ int Archiv::Suchen(int grenze)
             typen << Feld(m_belart->topLevelItem(i)->data(0, Qt::UserRole).toString(), QStringLiteral(","), 1);
     QList<EigenschaftsZeile> zeilen;
     for (int i = 1; i < m_zeilen.size(); ++i)
-        zeilen.append({global::SuchTyp[size_t(i)], global::EigenId[size_t(i)], m_zeilen[i].txt->text(), m_zeilen[i].combo->currentData().toString().isEmpty()
+        zeilen.append({global::SuchTyp[size_t(i)], m_zeilen[i].code, m_zeilen[i].txt->text(), m_zeilen[i].combo->currentData().toString().isEmpty()
                                                                                                       ? m_zeilen[i].combo->currentText()
                                                                                                       : m_zeilen[i].combo->currentData().toString()});
     const ListenAuswahl listen{!m_tab->isHidden(), markierteDaten(m_pc), markierteDaten(m_abt), markierteDaten(m_pers)};

@@ -275,6 +275,56 @@ private Q_SLOTS:
         QCOMPARE(qGray(bild.pixel(bild.width() - 3, bild.height() - 3)), 255);
     }
 
+    void skaliertWieBoxMittel_data()
+    {
+        QTest::addColumn<QSize>("quelle");
+        QTest::addColumn<QSize>("ziel");
+        QTest::addColumn<bool>("nullSchwarz");
+        QTest::newRow("A4 300 dpi auf Bildschirm") << QSize(2480, 3508) << QSize(663, 966) << false;
+        QTest::newRow("Breite kein Vielfaches von 8") << QSize(1001, 77) << QSize(333, 20) << false;
+        QTest::newRow("Breite 13, Rest 5 Bits") << QSize(13, 9) << QSize(4, 3) << false;
+        QTest::newRow("Farbtabelle 0 = schwarz") << QSize(203, 101) << QSize(50, 31) << true;
+        QTest::newRow("nur eine Richtung kleiner") << QSize(300, 40) << QSize(100, 40) << false;
+    }
+
+    void skaliertWieBoxMittel()
+    {
+        // Each target pixel is the share of black in the source box that
+        // maps onto it; checked against a plain loop on random noise.
+        QFETCH(QSize, quelle);
+        QFETCH(QSize, ziel);
+        QFETCH(bool, nullSchwarz);
+        QImage b(quelle, QImage::Format_Mono);
+        b.setColorTable(nullSchwarz ? QList<QRgb>{qRgb(0, 0, 0), qRgb(255, 255, 255)} : QList<QRgb>{qRgb(255, 255, 255), qRgb(0, 0, 0)});
+        QRandomGenerator zufall(7);
+        for (int y = 0; y < b.height(); ++y)
+            for (int x = 0; x < b.width(); ++x)
+                b.setPixel(x, y, zufall.bounded(100) < 12 ? 1 : 0);
+        // Padding bits beyond the width must not count.
+        for (int y = 0; y < b.height(); ++y)
+            if (b.width() % 8)
+                b.scanLine(y)[b.width() / 8] |= uchar(0xFF >> (b.width() % 8));
+        const Seite seite = Seite::ausBilevel(b, 300, 300);
+        const QImage k = skaliert(seite, ziel);
+        QCOMPARE(k.size(), ziel);
+        const QImage &q = seite.bild();
+        std::vector<int> schwarz(ziel.width() * ziel.height()), anzahl(ziel.width() * ziel.height());
+        for (int y = 0; y < quelle.height(); ++y)
+            for (int x = 0; x < quelle.width(); ++x) {
+                const int i = int(qint64(y) * ziel.height() / quelle.height()) * ziel.width() + int(qint64(x) * ziel.width() / quelle.width());
+                ++anzahl[i];
+                schwarz[i] += qGray(q.pixel(x, y)) < 128;
+            }
+        for (int i = 0; i < int(schwarz.size()); ++i) {
+            const int erwartet = 255 - qMin(255, 2 * 255 * schwarz[i] / anzahl[i]);
+            QCOMPARE(qGray(k.pixel(i % ziel.width(), i / ziel.width())), erwartet);
+        }
+        // Enlarging repeats pixels.
+        const QImage gross = skaliert(seite, quelle * 2);
+        QCOMPARE(gross.size(), quelle * 2);
+        QCOMPARE(qGray(gross.pixel(2 * 5 + 1, 2 * 3 + 1)), qGray(q.pixel(5, 3)));
+    }
+
     void vorschauUndZwischenablage()
     {
         // A one-pixel line must stay visible in a thumbnail a tenth the size.

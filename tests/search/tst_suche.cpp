@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
@@ -214,6 +215,10 @@ private Q_SLOTS:
         QCOMPARE(global::KnotenDokId.size(), 79);
         // Expanding does not open; the next click does.
         QSignalSpy oeffnen(e, &search::Ergebnis::oeffnen);
+        DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("bild"), [](QDialog *d) { DialogFahrer::klicken(d, QStringLiteral("BUClose")); });
+        m_meldungen.reset();
+        m_meldungen = std::make_unique<test::MeldungsRecorder>();
         e->knotenAufZu();
         e->knotenGeklickt(1, Qt::LeftButton);
         QCOMPARE(oeffnen.count(), 0);
@@ -221,8 +226,11 @@ private Q_SLOTS:
         QCOMPARE(oeffnen.count(), 1);
         e->knotenGeklickt(1, Qt::RightButton);
         QCOMPARE(oeffnen.count(), 1);
+        // The linked Beleg opened in the editor, or it has no document.
+        QVERIFY(fahrer.anzahl(QStringLiteral("bild")) == 1 || m_meldungen->texte() == QStringList{"Kein Bilddokument vorhanden"});
         // No picture mark (no document): the status cell does nothing.
-        m_meldungen.reset(new test::MeldungsRecorder);
+        m_meldungen.reset();
+        m_meldungen = std::make_unique<test::MeldungsRecorder>();
         e->zeileGeklickt(0, 5);
         QCOMPARE(oeffnen.count(), 1);
         QVERIFY(m_meldungen->texte().isEmpty());
@@ -250,8 +258,20 @@ private Q_SLOTS:
         if (storno >= 0)
             QVERIFY(e->modell()->index(storno, 1).data(Qt::FontRole).value<QFont>().strikeOut());
         QSignalSpy oeffnen(e, &search::Ergebnis::oeffnen);
+        // The status cell of a TIF Beleg shows it in the editor, view only.
+        DialogFahrer fahrer;
+        QString modus, belnr;
+        fahrer.bei(QStringLiteral("bild"), [&](QDialog *d) {
+            modus = global::Modus;
+            belnr = d->findChild<QLineEdit *>(QStringLiteral("Belnr"))->text();
+            DialogFahrer::klicken(d, QStringLiteral("BUClose"));
+        });
         e->zeileGeklickt(tif, 5);
         QCOMPARE(oeffnen.count(), 1);
+        QCOMPARE(fahrer.gesehen(), QStringList{"bild"});
+        QCOMPARE(modus, QStringLiteral("click"));
+        QVERIFY(!belnr.isEmpty());
+        QVERIFY2(e->modell()->index(tif, 1).data().toString().endsWith(belnr), qPrintable(belnr));
         QCOMPARE(oeffnen.first().first().toString(), e->modell()->zeile(tif).daten.section(u'|', 0, 0));
         e->zeileRechtsGeklickt(tif, 2);
         QVERIFY(e->findChild<QAction *>(QStringLiteral("popup1_dokbe"))->isEnabled());

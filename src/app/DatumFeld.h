@@ -3,7 +3,7 @@
 #include <QDate>
 #include <QLineEdit>
 
-namespace archiv::search {
+namespace archiv::app {
 
 // A date field that may be empty (the date edit of Qt cannot be): typed as
 // TT.MM.JJJJ, read as "YYYY-MM-DD" or "" when empty or no date.
@@ -18,4 +18,4 @@ public:
     void setzeDatum(const QDate &datum);
 };
 
-} // namespace archiv::search
+} // namespace archiv::app

@@ -1,6 +1,6 @@
-#include "search/DatumFeld.h"
+#include "app/DatumFeld.h"
 
-namespace archiv::search {
+namespace archiv::app {
 
 DatumFeld::DatumFeld(QWidget *parent) : QLineEdit(parent)
 {
@@ -37,4 +37,4 @@ void DatumFeld::setzeDatum(const QDate &datum)
     setText(datum.isValid() ? datum.toString(QStringLiteral("dd.MM.yyyy")) : QString());
 }
 
-} // namespace archiv::search
+} // namespace archiv::app

@@ -1,0 +1,144 @@
+#pragma once
+
+#include "editor/Editorregeln.h"
+
+#include <QDialog>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+class QTabWidget;
+class QTimeEdit;
+class QToolBar;
+class QToolButton;
+
+namespace archiv::app {
+class DatumFeld;
+}
+
+namespace archiv::server {
+class Objekt;
+}
+
+namespace archiv::editor {
+
+class Doksliste;
+class Seitenansicht;
+class Vorschaurahmen;
+
+// The editor window: one Beleg with its header, index properties, stored
+// documents and the pages of the current document. Edit mode (Modus
+// "bearbeiten") creates, changes and saves; any other mode only shows.
+// The company whose Beleg it shows is given by the opener.
+class Bild : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit Bild(QString firma, QWidget *parent = nullptr);
+    ~Bild() override;
+
+    // Opens the editor modally over its owner: for a new Beleg without an
+    // id, else with the Beleg and its pages loaded. Modus is the caller's.
+    static void zeigen(QWidget *besitzer, const QString &firma, const QString &dokId = {});
+
+    // Window load: types, zoom, a new empty Beleg, the stored placement.
+    void laden();
+    // What the window does when it becomes active.
+    void aktivieren();
+    // The control rule, applied to the widgets.
+    void Zustand();
+    void neu();
+    void buNeu();
+
+    // The loader: a Beleg by object id, with or without its first
+    // document's pages.
+    void belegLaden(const QString &dokId, bool mitSeiten);
+    // A row chosen in Doks (index from 0).
+    void dokumentGewaehlt(int zeile);
+
+    // The type selection (Belart_Click) and the lookup button of row i.
+    void Belart_Click();
+    void eigenSuchen(int i);
+    // Row i of the property rows (1 to EigenAnz): the value shown.
+    QString eigenWert(int i) const;
+
+    // The page view.
+    void Zoomen(const QString &art);
+    void scrollWert(int wert);   // Scroll1 changed or dragged
+    void taste(int code);        // key-down in Image1
+    void vorschauDoppelklick(int i);
+    void seiteVerschieben(int von, int auf);
+    void vorschau_refresh();
+    void werkzeug(int nummer);   // toolbar items 1 to 9
+    void tabGewechselt(const QString &schluessel);
+    void layoutAnwenden();
+
+    // BUClose, and the save behind "Ja" to the close question.
+    void schliessen();
+    void speichern();
+
+    Seitenansicht *ansicht() const { return m_image1; }
+    Vorschaurahmen *vorschau() const { return m_fransicht; }
+    QAction *werkzeugAktion(int nummer) const;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void reject() override; // Esc closes as the close box does
+    void resizeEvent(QResizeEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    struct Zeile
+    {
+        QLabel *bez;
+        QLineEdit *txt;
+        QComboBox *combo;
+        QToolButton *such;
+    };
+    void kopfAnlegen();
+    void dokumentAnlegen();
+    void zeileAnlegen(int i);
+    void rahmenAnzeigen(QFrame *rahmen);
+    void seitenLaden(server::Objekt &beleg);
+    void seitenText();
+    void eigenschaftenLaden();
+    void fuelleAuswahl(QComboBox *combo, const QString &klasse, const QStringList &args, bool zweiSpalten);
+    bool nachfrageSpeichern();
+    QRect twips(double links, double oben, double breite, double hoehe) const;
+
+    QString m_firma;
+    bool m_entladen = false;
+    bool m_layoutGueltig = false;
+
+    QTabWidget *m_tab1;
+    QFrame *m_frBeleg;
+    QFrame *m_frDokument;
+    Vorschaurahmen *m_fransicht;
+    QComboBox *m_belart;
+    QLineEdit *m_belnr;
+    app::DatumFeld *m_beldat;
+    QTimeEdit *m_belzeit;
+    QPushButton *m_buSubeleg;
+    QPushButton *m_buNeu;
+    QPushButton *m_buSpeich;
+    QPushButton *m_buClose;
+    QPushButton *m_buScan;
+    QPushButton *m_buScandatabase;
+    QLabel *m_label2;
+    Doksliste *m_doks;
+    QPushButton *m_budoknreinf;
+    QPushButton *m_budoknrloe;
+    QToolBar *m_tool1;
+    QList<QAction *> m_werkzeuge; // items 1 to 9 at 0 to 8
+    Seitenansicht *m_image1;
+    Seitenansicht *m_image2;
+    QScrollBar *m_scroll1;
+    QLabel *m_labseit;
+    QList<Zeile> m_zeilen; // 0 is the designed template row
+};
+
+} // namespace archiv::editor

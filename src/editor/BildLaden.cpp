@@ -1,0 +1,171 @@
+#include "editor/Bild.h"
+
+#include "app/DatumFeld.h"
+#include "common/Format.h"
+#include "common/Meldung.h"
+#include "common/Programmzustand.h"
+#include "common/Texte.h"
+#include "common/TempVerzeichnis.h"
+#include "editor/Doksliste.h"
+#include "editor/Seitenansicht.h"
+#include "server/ServerFehler.h"
+#include "server/Verbindung.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QScopeGuard>
+#include <QScrollBar>
+#include <QTimeEdit>
+
+namespace archiv::editor {
+
+using namespace archiv::common;
+
+namespace {
+
+server::Objekt belegOeffnen(const QString &dokId)
+{
+    server::Objekt beleg = global::Archivverbindung->OpenId(QStringLiteral("AR.Dokumente"), dokId);
+    if (beleg.istLeer())
+        throw server::ServerFehler(404, QStringLiteral("not_found"), QStringLiteral("Den Beleg %1 gibt es im Archiv nicht (mehr).").arg(dokId));
+    return beleg;
+}
+
+// The local page file of a document type; an old one is removed first (a
+// file that cannot be removed is overwritten by the stream).
+void tempdateiSetzen(const QString &doktyp)
+{
+    global::Tempdatei = tempDatei(QStringLiteral("dok.") + (doktyp.isEmpty() ? QStringLiteral("tif") : doktyp));
+    QFile::remove(global::Tempdatei);
+}
+
+} // namespace
+
+void Bild::belegLaden(const QString &dokId, bool mitSeiten)
+{
+    global::DokId = dokId;
+    m_beldat->show();
+    server::Objekt beleg = belegOeffnen(dokId);
+    const auto schliessen = qScopeGuard([&beleg] { beleg.SYS_Close(); });
+
+    server::Sammlung doks = beleg.sammlung(QStringLiteral("Doks"));
+    global::DokAnz = doks.Count();
+    {
+        const QSignalBlocker sperre(m_doks);
+        m_doks->leeren();
+        for (int n = 1; n <= global::DokAnz; ++n) {
+            const server::Objekt d = doks.getat(n);
+            m_doks->hinzufuegen(n, d.get(QStringLiteral("daterst")), d.get(QStringLiteral("doktext")), d.get(QStringLiteral("doktyp")));
+        }
+    }
+    global::AktDok = 1;
+    global::DoksSperre = true;
+    m_belnr->setText(beleg.get(QStringLiteral("Belnr")));
+    global::AktBelart = beleg.ref(QStringLiteral("IDBelart")).get(QStringLiteral("Belart"));
+    m_belart->setCurrentIndex(m_belart->findData(global::AktBelart));
+    {
+        const QSignalBlocker sperre(m_doks);
+        m_doks->setCurrentIndex(global::DokAnz > 0 ? 0 : -1);
+    }
+    global::DoksSperre = false;
+    Belart_Click();
+
+    m_beldat->setzeDatum(QDate::fromString(beleg.get(QStringLiteral("Datum")), Qt::ISODate));
+    m_belzeit->setTime(QTime::fromString(beleg.get(QStringLiteral("zeit")), QStringLiteral("HH:mm:ss")));
+
+    tempdateiSetzen(global::DokAnz > 0 ? doks.getat(global::AktDok).get(QStringLiteral("doktyp")) : QString());
+    if (mitSeiten) {
+        m_image1->leeren();
+        seitenLaden(beleg);
+        seitenText();
+    }
+    eigenschaftenLaden();
+    Zustand();
+}
+
+void Bild::seitenLaden(server::Objekt &beleg)
+{
+    global::SeitenAnz = 0;
+    if (global::AktDok >= 1 && global::AktDok <= global::DokAnz) {
+        server::Datenstrom dok = beleg.sammlung(QStringLiteral("Doks")).getat(global::AktDok).strom(QStringLiteral("dok"));
+        if (!dok.Read(1).isEmpty()) {
+            dok.Rewind();
+            dok.FileWrite(global::Tempdatei);
+            m_image1->seiten().laden(global::Tempdatei);
+            m_image1->seitenGeaendert();
+            global::SeitenAnz = m_image1->seiten().anzahl();
+        }
+    }
+    global::AktSeite = 0;
+    if (global::SeitenAnz > 0) {
+        m_frBeleg->hide();
+        m_frDokument->show();
+        global::AktSeite = 1;
+        {
+            const QSignalBlocker sperre(m_scroll1);
+            m_scroll1->setRange(1, global::SeitenAnz);
+            m_scroll1->setValue(global::AktSeite);
+        }
+        m_image1->waehlen(0);
+        Zustand();
+        Zoomen(global::Zoomtype);
+    }
+}
+
+void Bild::dokumentGewaehlt(int zeile)
+{
+    if (zeile < 0 || zeile + 1 == global::AktDok)
+        return;
+    if (global::Modus == QLatin1String("bearbeiten") && global::Geaendert) {
+        nachfrageSpeichern();
+        global::Geaendert = false;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto zeiger = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    global::AktDok = zeile + 1;
+    server::Objekt beleg = belegOeffnen(global::DokId);
+    const auto schliessen = qScopeGuard([&beleg] { beleg.SYS_Close(); });
+    tempdateiSetzen(beleg.sammlung(QStringLiteral("Doks")).getat(global::AktDok).get(QStringLiteral("doktyp")));
+    m_image1->hide();
+    m_image1->leeren();
+    seitenLaden(beleg);
+    seitenText();
+    m_image1->show();
+    Zustand();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void Bild::eigenschaftenLaden()
+{
+    for (int i = 1; i <= global::EigenAnz; ++i) {
+        const QString &typ = global::EigenTyp[size_t(i)];
+        if (typ == QLatin1String("C"))
+            m_zeilen[i].combo->setEditText(QString());
+        else if (typ == QLatin1String("T") || typ == QLatin1String("S"))
+            m_zeilen[i].txt->clear();
+    }
+    // The free-value choice lists were filled when the rows were built.
+    server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Extind"), QStringLiteral("GetEigensch"));
+    rs.Execute(QStringList{m_firma, global::DokId});
+    while (rs.Next()) {
+        const int id = int(zahlWert(rs.GetData(1)));
+        const QString wert = rs.GetData(2);
+        for (int i = 1; i <= global::EigenAnz; ++i) {
+            if (global::EigenId[size_t(i)] != id)
+                continue;
+            const QString &typ = global::EigenTyp[size_t(i)];
+            // A choice takes the last value; a text collects them all, each
+            // followed by a blank.
+            if (typ == QLatin1String("C"))
+                m_zeilen[i].combo->setEditText(wert);
+            else if (typ == QLatin1String("T"))
+                m_zeilen[i].txt->setText(m_zeilen[i].txt->text() + wert + QLatin1Char(' '));
+        }
+    }
+    rs.Close();
+}
+
+} // namespace archiv::editor

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QComboBox>
+
+namespace archiv::editor {
+
+// The list Doks: one row per stored document of the Beleg, with the columns
+// "Erst.Datum" and "Text", a picture for its type and its version text as
+// row data. The closed box shows both columns of the current row.
+class Doksliste : public QComboBox
+{
+    Q_OBJECT
+public:
+    explicit Doksliste(QWidget *parent = nullptr);
+
+    void leeren();
+    // Number n from 1, date of creation, version text, "tif" or "pdf".
+    void hinzufuegen(int n, const QString &daterst, const QString &doktext, const QString &doktyp);
+    // The row's text as the list builds it: date, line feed, number, text.
+    QString zeilenText(int zeile) const;
+    QString spalte(int zeile, int spalte) const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
+} // namespace archiv::editor

@@ -1,0 +1,152 @@
+#include "editor/Seitenansicht.h"
+
+#include "editor/Editorregeln.h"
+#include "imaging/Seitenbearbeitung.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+namespace archiv::editor {
+
+Seitenansicht::Seitenansicht(QWidget *parent) : QAbstractScrollArea(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    viewport()->setBackgroundRole(QPalette::Dark);
+    viewport()->setAutoFillBackground(true);
+    viewport()->setCursor(Qt::ArrowCursor);
+}
+
+void Seitenansicht::waehlen(int index)
+{
+    m_seiten.setzeAktuell(index);
+    viewport()->update();
+}
+
+void Seitenansicht::leeren()
+{
+    m_seiten.leeren();
+    seitenGeaendert();
+}
+
+void Seitenansicht::seitenGeaendert()
+{
+    m_bild = QImage();
+    m_bildDaten = nullptr;
+    viewport()->update();
+}
+
+void Seitenansicht::zoomen(const QString &art, double zoomWert)
+{
+    if (m_seiten.istLeer() || m_seiten.aktuell() < 0)
+        return;
+    setUpdatesEnabled(false);
+    const imaging::KodierteSeite &k = m_seiten.kodiert(m_seiten.aktuell());
+    const imaging::Einpassung e = imaging::einpassen(QSizeF(k.breite, k.hoehe), viewport()->size(), art, zoomWert);
+    if (e.gueltig)
+        m_ziel = e.ziel.toSize().expandedTo({1, 1});
+    m_zoomWert = zoomWert;
+    bereicheSetzen();
+    setUpdatesEnabled(true);
+    viewport()->update();
+}
+
+void Seitenansicht::bereicheSetzen()
+{
+    const QSize v = viewport()->size();
+    horizontalScrollBar()->setRange(0, qMax(0, m_ziel.width() - v.width()));
+    horizontalScrollBar()->setPageStep(v.width());
+    verticalScrollBar()->setRange(0, qMax(0, m_ziel.height() - v.height()));
+    verticalScrollBar()->setPageStep(v.height());
+    verticalScrollBar()->setSingleStep(qMax(1, v.height() / 20));
+    horizontalScrollBar()->setSingleStep(qMax(1, v.width() / 20));
+}
+
+const QImage &Seitenansicht::angezeigt()
+{
+    const imaging::KodierteSeite &k = m_seiten.kodiert(m_seiten.aktuell());
+    if (m_bild.isNull() || m_bildDaten != k.g4.constData() || m_bildGroesse != m_ziel) {
+        m_bild = imaging::skaliert(m_seiten.seite(m_seiten.aktuell()), m_ziel);
+        m_bildDaten = k.g4.constData();
+        m_bildGroesse = m_ziel;
+    }
+    return m_bild;
+}
+
+void Seitenansicht::paintEvent(QPaintEvent *)
+{
+    if (m_seiten.istLeer() || m_seiten.aktuell() < 0 || m_ziel.isEmpty())
+        return;
+    QPainter p(viewport());
+    const QImage &bild = angezeigt();
+    p.drawImage(QPoint(-horizontalScrollBar()->value(), -verticalScrollBar()->value()), bild);
+}
+
+void Seitenansicht::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    bereicheSetzen();
+}
+
+void Seitenansicht::keyPressEvent(QKeyEvent *event)
+{
+    // The handlers test the classic key codes of cursor left and right.
+    switch (event->key()) {
+    case Qt::Key_Left:
+        Q_EMIT taste(37);
+        return;
+    case Qt::Key_Right:
+        Q_EMIT taste(39);
+        return;
+    default:
+        Q_EMIT taste(event->key());
+        QAbstractScrollArea::keyPressEvent(event);
+    }
+}
+
+void Seitenansicht::panBeginn(QPointF punkt)
+{
+    viewport()->setCursor(Qt::SizeAllCursor);
+    m_mausStart = punkt;
+    m_scrollStartH = horizontalScrollBar()->value();
+    m_scrollStartV = verticalScrollBar()->value();
+}
+
+void Seitenansicht::panBewegung(QPointF punkt)
+{
+    // The pointer shape is the only pan state.
+    if (viewport()->cursor().shape() != Qt::SizeAllCursor)
+        return;
+    QScrollBar *h = horizontalScrollBar();
+    QScrollBar *v = verticalScrollBar();
+    h->setValue(panPosition(m_scrollStartH, m_mausStart.x(), punkt.x(), h->minimum(), h->maximum(), width(), m_zoomWert, 4));
+    v->setValue(panPosition(m_scrollStartV, m_mausStart.y(), punkt.y(), v->minimum(), v->maximum(), height(), m_zoomWert, 3));
+}
+
+void Seitenansicht::panEnde()
+{
+    viewport()->setCursor(Qt::ArrowCursor);
+}
+
+void Seitenansicht::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        panBeginn(event->position());
+    setFocus(Qt::MouseFocusReason);
+}
+
+void Seitenansicht::mouseMoveEvent(QMouseEvent *event)
+{
+    panBewegung(event->position());
+}
+
+void Seitenansicht::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        panEnde();
+}
+
+} // namespace archiv::editor

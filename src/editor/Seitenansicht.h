@@ -1,0 +1,70 @@
+#pragma once
+
+#include "imaging/Seitenliste.h"
+
+#include <QAbstractScrollArea>
+#include <QImage>
+
+namespace archiv::editor {
+
+// The page view Image1: holds the pages of the current document and shows
+// the current one in a destination size set by Zoomen, with scroll bars when
+// it is larger than the view. The left mouse button grabs and pans the page.
+class Seitenansicht : public QAbstractScrollArea
+{
+    Q_OBJECT
+public:
+    explicit Seitenansicht(QWidget *parent = nullptr);
+
+    imaging::Seitenliste &seiten() { return m_seiten; }
+    const imaging::Seitenliste &seiten() const { return m_seiten; }
+
+    // Makes list item index the current one and shows it.
+    void waehlen(int index);
+    // Releases every page.
+    void leeren();
+    // After the list was changed from outside (pages moved, deleted, turned).
+    void seitenGeaendert();
+
+    // Fits the current page by kind "B" (width) or "H" (height) times the
+    // zoom value; any other kind keeps the size. Repaints once.
+    void zoomen(const QString &art, double zoomWert);
+    QSize zielGroesse() const { return m_ziel; }
+
+    // Panning as the mouse does it (also for tests): begin at a point, move,
+    // end. Moves only while the move pointer is set.
+    void panBeginn(QPointF punkt);
+    void panBewegung(QPointF punkt);
+    void panEnde();
+
+Q_SIGNALS:
+    // Key-down in the view, as the key code the handlers test (37 cursor
+    // left, 39 cursor right, others as Qt gives them).
+    void taste(int code);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    void bereicheSetzen();
+    const QImage &angezeigt();
+
+    imaging::Seitenliste m_seiten;
+    QSize m_ziel;
+    // The scaled current page, kept while page and size stay the same.
+    QImage m_bild;
+    const char *m_bildDaten = nullptr;
+    QSize m_bildGroesse;
+
+    QPointF m_mausStart;
+    int m_scrollStartH = 0;
+    int m_scrollStartV = 0;
+    double m_zoomWert = 1.0;
+};
+
+} // namespace archiv::editor

@@ -1,0 +1,69 @@
+#include "search/Archiv.h"
+
+#include "app/Ereignis.h"
+#include "common/Feld.h"
+#include "common/Format.h"
+#include "common/Meldung.h"
+#include "common/Programmzustand.h"
+#include "common/Texte.h"
+#include "editor/Bild.h"
+#include "search/Ergebnis.h"
+#include "search/TrefferModell.h"
+#include "server/Verbindung.h"
+
+#include <QApplication>
+#include <QScopeGuard>
+
+namespace archiv::search {
+
+using namespace archiv::common;
+
+void Archiv::editorVerbinden(Ergebnis *e)
+{
+    connect(e, &Ergebnis::oeffnen, this, [this](const QString &id) { app::ereignis([&] { belegOeffnen(id); }); });
+    connect(e, &Ergebnis::bearbeiten, this, [this](int zeile) { app::ereignis([&] { belegBearbeiten(zeile); }); });
+}
+
+QString Archiv::belegOeffnen(const QString &dokId)
+{
+    if (zahlWert(dokId) == 0)
+        return {};
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto zeiger = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    server::Objekt d = global::Archivverbindung->OpenId(QStringLiteral("AR.Dokumente"), dokId);
+    const int picsw = int(zahlWert(d.get(QStringLiteral("picsw"))));
+    const QString typ = d.istLeer() || picsw == 0 ? QString() : picsw == 2 ? QStringLiteral("pdf") : QStringLiteral("tif");
+    d.SYS_Close();
+    if (typ.isEmpty()) {
+        meldung(HauptTitel, QStringLiteral("Kein Bilddokument vorhanden"), MeldungsSymbol::Information);
+        return typ;
+    }
+    if (typ == QLatin1String("tif")) {
+        global::Modus = QStringLiteral("click");
+        zeiger.dismiss();
+        QApplication::restoreOverrideCursor();
+        editor::Bild::zeigen(this, firmaSchluessel(), dokId);
+    }
+    // PDF documents go to the workstation's viewer.
+    return typ;
+}
+
+void Archiv::belegBearbeiten(int zeile)
+{
+    if (zeile < 0 || !m_ergebnis || zeile >= m_ergebnis->modell()->rowCount())
+        return;
+    const QString id = Feld(m_ergebnis->modell()->zeile(zeile).daten, QStringLiteral("|"), 1);
+    if (zahlWert(id) == 0)
+        return;
+    editor::Bild::zeigen(this, firmaSchluessel(), id);
+}
+
+void Archiv::neuerBeleg(bool bearbeiten)
+{
+    if (bearbeiten)
+        global::Modus = QStringLiteral("bearbeiten");
+    editor::Bild::zeigen(this, firmaSchluessel());
+}
+
+} // namespace archiv::search
