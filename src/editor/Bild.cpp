@@ -360,6 +360,7 @@ void Bild::layoutAnwenden()
         f->setGeometry(twips(l->rahmen.links, l->rahmen.oben, l->rahmen.breite, l->rahmen.hoehe));
         f->raise();
     }
+    m_fransicht->anordnen();
     // Image1 lies inside FRDokument; its place is computed from the frame's.
     const QRect bild = twips(l->image1.links - l->rahmen.links, l->image1.oben - l->rahmen.oben, l->image1.breite, l->image1.hoehe);
     m_image1->setGeometry(bild);

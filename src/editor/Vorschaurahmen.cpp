@@ -224,6 +224,11 @@ void Vorschaurahmen::platzieren()
 void Vorschaurahmen::resizeEvent(QResizeEvent *event)
 {
     QFrame::resizeEvent(event);
+    anordnen();
+}
+
+void Vorschaurahmen::anordnen()
+{
     const double dpi = logicalDpiX();
     // Spin1 and the bin keep to the right edge; the strip uses the rest.
     const int spinLinks = width() - twipsZuPixel(600, dpi);

@@ -69,6 +69,10 @@ public:
     QLabel *text(int i) const { return m_texte.value(i); }
     int elemente() const { return int(m_bilder.size()); } // created, shown or not
 
+    // Spin1 and the bin to the right edge; the strip takes the rest. Runs on
+    // every resize, also while the frame is hidden.
+    void anordnen();
+
 Q_SIGNALS:
     void doppelklick(int index);
     void abgelegt(int von, int auf);

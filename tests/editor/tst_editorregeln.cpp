@@ -1,3 +1,4 @@
+#include "editor/Editorbilder.h"
 #include "editor/Editorregeln.h"
 
 #include <QTest>
@@ -101,7 +102,29 @@ private Q_SLOTS:
         QCOMPARE(panPosition(50, 400, 500, 0, 999, 3000, 1.0, 3), -50);
         QCOMPARE(panPosition(7, 1, 2, 0, 999, 0, 1.0, 4), 7);
     }
+
+    void ziehsymbol_data()
+    {
+        QTest::addColumn<int>("zustand");
+        QTest::addColumn<int>("ueber");
+        QTest::addColumn<QString>("symbol");
+        // Dragging thumbnail 1.
+        QTest::newRow("über einem anderen") << int(Ziehzustand::Bewegen) << 2 << "paperkl.ico";
+        QTest::newRow("einen anderen verlassen") << int(Ziehzustand::Verlassen) << 2 << "papergr.ico";
+        QTest::newRow("einen anderen betreten") << int(Ziehzustand::Betreten) << 2 << "papergr.ico";
+        QTest::newRow("über sich selbst") << int(Ziehzustand::Bewegen) << 1 << "papergr.ico";
+    }
+
+    void ziehsymbol()
+    {
+        QFETCH(int, zustand);
+        QFETCH(int, ueber);
+        QFETCH(QString, symbol);
+        QCOMPARE(ziehSymbol(Ziehzustand(zustand), ueber, 1), symbol);
+        // The pictures are built in, wherever the program starts.
+        QVERIFY(!bildDatei(symbol).isNull());
+    }
 };
 
-QTEST_GUILESS_MAIN(TestEditorregeln)
+QTEST_MAIN(TestEditorregeln)
 #include "tst_editorregeln.moc"
