@@ -85,9 +85,14 @@ Bild::Bild(QString firma, QWidget *parent) : QDialog(parent), m_firma(std::move(
     m_buSpeich = knopf("BUSpeich", QStringLiteral("Speichern"), this);
     m_buScan = knopf("BUScan", QStringLiteral("Scannen"), this);
     m_buScandatabase = knopf("BUScandatabase", QStringLiteral("Scan Dokumente"), this);
+    // The column is narrow (its left edge is fixed by the layout); a
+    // slightly smaller font lets "Scan Dokumente" fit.
+    QFont klein = font();
+    klein.setPointSizeF(klein.pointSizeF() * 0.9);
     double oben = 500;
     for (QPushButton *k : {m_buClose, m_buSpeich, m_buScan, m_buScandatabase}) {
-        k->setGeometry(twips(0, oben, 1300, 400));
+        k->setFont(klein);
+        k->setGeometry(twips(0, oben, 1400, 400));
         oben += 500;
     }
     connect(m_buClose, &QPushButton::clicked, this, [this] { app::ereignis([this] { schliessen(); }); });
@@ -154,15 +159,15 @@ void Bild::dokumentAnlegen()
 {
     m_label2 = new QLabel(QStringLiteral("Dokumentversion:"), m_frDokument);
     m_label2->setObjectName(QStringLiteral("Label2"));
-    m_label2->setGeometry(twips(50, 90, 1300, 300));
+    m_label2->setGeometry(twips(50, 90, 1650, 300));
     m_doks = new Doksliste(m_frDokument);
-    m_doks->setGeometry(twips(1350, 40, 3300, 340));
+    m_doks->setGeometry(twips(1700, 40, 3000, 340));
     connect(m_doks, &QComboBox::currentIndexChanged, this, [this](int zeile) {
         if (!global::DoksSperre)
             app::ereignis([&] { dokumentGewaehlt(zeile); });
     });
-    m_budoknreinf->setGeometry(twips(4750, 30, 900, 360));
-    m_budoknrloe->setGeometry(twips(5700, 30, 900, 360));
+    m_budoknreinf->setGeometry(twips(4800, 30, 900, 360));
+    m_budoknrloe->setGeometry(twips(5750, 30, 900, 360));
 
     m_tool1 = new QToolBar(m_frDokument);
     m_tool1->setObjectName(QStringLiteral("Tool1"));

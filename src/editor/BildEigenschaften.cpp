@@ -35,6 +35,9 @@ bool freierWert(int id)
 
 void hintergrund(QWidget *w, bool gelb)
 {
+    // A choice list colours its field only, not the list that drops down.
+    if (auto *c = qobject_cast<QComboBox *>(w); c && c->lineEdit())
+        w = c->lineEdit();
     QPalette p = w->palette();
     p.setColor(QPalette::Base, gelb ? QColor(0xFF, 0xFF, 0x00) : QColor(0xFF, 0xFF, 0xFF));
     w->setPalette(p);

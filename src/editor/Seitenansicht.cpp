@@ -49,6 +49,7 @@ void Seitenansicht::zoomen(const QString &art, double zoomWert)
     if (e.gueltig)
         m_ziel = e.ziel.toSize().expandedTo({1, 1});
     m_zoomWert = zoomWert;
+    m_art = art;
     bereicheSetzen();
     setUpdatesEnabled(true);
     viewport()->update();
@@ -88,7 +89,11 @@ void Seitenansicht::paintEvent(QPaintEvent *)
 void Seitenansicht::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    bereicheSetzen();
+    // A size that arrives late (a window shown after loading) keeps the fit.
+    if (!m_art.isEmpty() && !m_seiten.istLeer())
+        zoomen(m_art, m_zoomWert);
+    else
+        bereicheSetzen();
 }
 
 void Seitenansicht::keyPressEvent(QKeyEvent *event)

@@ -65,6 +65,7 @@ private:
     int m_scrollStartH = 0;
     int m_scrollStartV = 0;
     double m_zoomWert = 1.0;
+    QString m_art; // the last fit, applied again when the view's size changes
 };
 
 } // namespace archiv::editor

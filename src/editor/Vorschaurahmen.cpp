@@ -135,6 +135,9 @@ Vorschaurahmen::Vorschaurahmen(QWidget *parent) : QFrame(parent)
     m_flaeche->setWidgetResizable(false);
     m_leinwand = new QWidget;
     m_flaeche->setWidget(m_leinwand);
+    // The tab page shows through around the thumbnails.
+    m_flaeche->viewport()->setAutoFillBackground(false);
+    m_leinwand->setAutoFillBackground(false);
     element(0);
     m_bilder.first()->hide();
     m_texte.first()->hide();
