@@ -53,7 +53,6 @@ Bild::Bild(QString firma, QWidget *parent) : QDialog(parent), m_firma(std::move(
 {
     setObjectName(QStringLiteral("bild"));
     setWindowTitle(QStringLiteral("Dokumentansicht"));
-    setModal(true);
     setSizeGripEnabled(true);
 
     m_tab1 = new QTabWidget(this);

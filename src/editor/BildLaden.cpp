@@ -8,6 +8,7 @@
 #include "common/TempVerzeichnis.h"
 #include "editor/Doksliste.h"
 #include "editor/Seitenansicht.h"
+#include "imaging/Seite.h"
 #include "server/ServerFehler.h"
 #include "server/Verbindung.h"
 
@@ -93,7 +94,15 @@ void Bild::seitenLaden(server::Objekt &beleg)
         if (!dok.Read(1).isEmpty()) {
             dok.Rewind();
             dok.FileWrite(global::Tempdatei);
-            m_image1->seiten().laden(global::Tempdatei);
+            try {
+                m_image1->seiten().laden(global::Tempdatei);
+            } catch (const imaging::BildFehler &e) {
+                // The Beleg stays usable (header, properties, other
+                // documents); the stored file is left as it is.
+                m_image1->seiten().leeren();
+                meldung(HauptTitel, QStringLiteral("Das Dokument kann nicht angezeigt werden.\n") + QString::fromUtf8(e.what()),
+                        MeldungsSymbol::Ausruf);
+            }
             m_image1->seitenGeaendert();
             global::SeitenAnz = m_image1->seiten().anzahl();
         }
