@@ -277,6 +277,23 @@ private Q_SLOTS:
         QVERIFY(e->findChild<QAction *>(QStringLiteral("popup1_dokbe"))->isEnabled());
         QCOMPARE(e->windowTitle(), QStringLiteral("Tessam Archivsystem - Ergebnis"));
 
+        // "Bearbeiten" opens the same Beleg in edit mode, pages loaded.
+        bool speichernDa = false;
+        int seiten = 0;
+        fahrer.bei(QStringLiteral("bild"), [&](QDialog *d) {
+            modus = global::Modus;
+            belnr = d->findChild<QLineEdit *>(QStringLiteral("Belnr"))->text();
+            speichernDa = !d->findChild<QPushButton *>(QStringLiteral("BUSpeich"))->isHidden();
+            seiten = global::SeitenAnz;
+            DialogFahrer::klicken(d, QStringLiteral("BUClose"));
+        });
+        e->findChild<QAction *>(QStringLiteral("popup1_dokbe"))->trigger();
+        QCOMPARE(fahrer.gesehen(), QStringList({"bild", "bild"}));
+        QCOMPARE(modus, QStringLiteral("bearbeiten"));
+        QVERIFY(speichernDa);
+        QVERIFY(seiten > 0);
+        QVERIFY2(e->modell()->index(tif, 1).data().toString().endsWith(belnr), qPrintable(belnr));
+
         // A PDF Beleg cannot be edited here.
         int pdf = -1;
         for (int r = 0; r < e->modell()->rowCount() && pdf < 0; ++r)
