@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -100,7 +101,8 @@ private Q_SLOTS:
         m_v = std::make_shared<server::Verbindung>();
         QVERIFY(m_v->Connect(m_server->verbindungstext()));
         Belegbau bau(*m_v);
-        const QString pdfPfad = QDir::temp().filePath(QStringLiteral("tst_bild_%1.pdf").arg(QCoreApplication::applicationPid()));
+        QTemporaryDir dir;
+        const QString pdfPfad = dir.filePath(QStringLiteral("ein.pdf"));
         imaging::Bilddatei::schreiben(pdfPfad, imaging::Bilddatei::lesen(Belegbau::tiff(1), QStringLiteral("s.tif")), imaging::Pdf);
         QFile pdf(pdfPfad);
         QVERIFY(pdf.open(QIODevice::ReadOnly));

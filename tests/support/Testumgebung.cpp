@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTcpServer>
+#include <QTemporaryDir>
 
 namespace archiv::test {
 
@@ -14,6 +15,10 @@ void einstellungenAbschirmen()
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setOrganizationName(QStringLiteral("Archiv"));
     QCoreApplication::setApplicationName(QStringLiteral("Archiv"));
+    // Each test program gets settings of its own: CTest runs programs side
+    // by side, and one that empties its settings must not empty another's.
+    static QTemporaryDir eigene;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, eigene.path());
 }
 
 void zuruecksetzen()
