@@ -120,6 +120,8 @@ void Bild::seitenLaden(server::Objekt &beleg)
         m_image1->waehlen(0);
         Zustand();
         Zoomen(global::Zoomtype);
+        // The arrow keys page at once, without a click into the page first.
+        m_image1->setFocus(Qt::OtherFocusReason);
     }
 }
 
