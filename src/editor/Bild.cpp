@@ -186,9 +186,10 @@ void Bild::dokumentAnlegen()
     m_image1 = new Seitenansicht(m_frDokument);
     m_image1->setObjectName(QStringLiteral("Image1"));
     connect(m_image1, &Seitenansicht::taste, this, [this](int code) { app::ereignis([&] { taste(code); }); });
-    m_image2 = new Seitenansicht(this);
-    m_image2->setObjectName(QStringLiteral("Image2"));
-    m_image2->hide();
+    // The hidden work view of scanning and barcode reading.
+    auto *image2 = new Seitenansicht(this);
+    image2->setObjectName(QStringLiteral("Image2"));
+    image2->hide();
 
     m_scroll1 = new QScrollBar(Qt::Horizontal, m_frDokument);
     m_scroll1->setObjectName(QStringLiteral("Scroll1"));
@@ -214,7 +215,6 @@ void Bild::laden()
     werkzeugAktion(5)->setChecked(global::Zoomtype == QLatin1String("B"));
     werkzeugAktion(6)->setChecked(global::Zoomtype == QLatin1String("H"));
     global::ZoomWert = 1;
-    m_frDokument->show();
 
     {
         const QSignalBlocker sperre(m_belart);
@@ -353,7 +353,6 @@ void Bild::layoutAnwenden()
     // Too small or minimised: everything keeps its last valid size.
     if (!l || isMinimized())
         return;
-    m_layoutGueltig = true;
     m_tab1->setGeometry(twips(l->tab1.links, l->tab1.oben, l->tab1.breite, l->tab1.hoehe));
     for (QPushButton *k : {m_buClose, m_buSpeich, m_buScan, m_buScandatabase}) {
         k->move(twipsZuPixel(l->knopfLinks, dpi), k->y());
@@ -441,12 +440,9 @@ void Bild::seiteVerschieben(int von, int auf)
         return;
     // The moved page is the thumbnail's copy, as the strip was built.
     const imaging::KodierteSeite seite = m_fransicht->bild(von)->seite();
-    m_image2->seiten().leeren();
-    m_image2->seiten().einfuegen(0, seite);
     imaging::Seitenliste &liste = m_image1->seiten();
     liste.loeschen(von);
-    liste.einfuegen(auf, m_image2->seiten().kodiert(0));
-    m_image2->leeren();
+    liste.einfuegen(auf, seite);
     m_image1->seitenGeaendert();
     Zustand();
     vorschau_refresh();

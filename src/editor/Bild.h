@@ -112,7 +112,6 @@ private:
 
     QString m_firma;
     bool m_entladen = false;
-    bool m_layoutGueltig = false;
 
     QTabWidget *m_tab1;
     QFrame *m_frBeleg;
@@ -135,7 +134,6 @@ private:
     QToolBar *m_tool1;
     QList<QAction *> m_werkzeuge; // items 1 to 9 at 0 to 8
     Seitenansicht *m_image1;
-    Seitenansicht *m_image2;
     QScrollBar *m_scroll1;
     QLabel *m_labseit;
     QList<Zeile> m_zeilen; // 0 is the designed template row

@@ -155,7 +155,7 @@ void Bild::eigenschaftenLaden()
         const QString &typ = global::EigenTyp[size_t(i)];
         if (typ == QLatin1String("C"))
             m_zeilen[i].combo->setEditText(QString());
-        else if (typ == QLatin1String("T") || typ == QLatin1String("S"))
+        else if (typ == QLatin1String("T"))
             m_zeilen[i].txt->clear();
     }
     // The free-value choice lists were filled when the rows were built.

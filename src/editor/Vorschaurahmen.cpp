@@ -95,26 +95,19 @@ void Vorschaubild::mouseDoubleClickEvent(QMouseEvent *event)
 void Vorschaubild::dragEnterEvent(QDragEnterEvent *event)
 {
     const int von = gezogenerIndex(event->mimeData());
-    if (von < 0)
-        return;
-    m_ziehSymbol = editor::ziehSymbol(Ziehzustand::Betreten, m_index, von);
-    event->accept();
+    if (von >= 0)
+        event->accept(); // the icon stays the big sheet until a move
 }
 
 void Vorschaubild::dragMoveEvent(QDragMoveEvent *event)
 {
     const int von = gezogenerIndex(event->mimeData());
-    m_ziehSymbol = editor::ziehSymbol(Ziehzustand::Bewegen, m_index, von);
-    // Accepting shows the small sheet (the move cursor), refusing the big one.
-    if (von >= 0 && von != m_index)
+    // The drag shows the small sheet while accepted (the move cursor) and
+    // the big one while refused.
+    if (von >= 0 && ziehSymbol(Ziehzustand::Bewegen, m_index, von) == QLatin1String("paperkl.ico"))
         event->acceptProposedAction();
     else
         event->ignore();
-}
-
-void Vorschaubild::dragLeaveEvent(QDragLeaveEvent *)
-{
-    m_ziehSymbol = editor::ziehSymbol(Ziehzustand::Verlassen, m_index, -1);
 }
 
 void Vorschaubild::dropEvent(QDropEvent *event)

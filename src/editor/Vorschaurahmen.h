@@ -26,9 +26,6 @@ public:
     // Scales the kept picture into the current box and repaints once.
     void einpassen();
 
-    // The drag icon shown while a thumbnail is dragged over this one.
-    QString ziehSymbol() const { return m_ziehSymbol; }
-
 Q_SIGNALS:
     void doppelklick(int index);
     void abgelegt(int von, int auf);
@@ -39,7 +36,6 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
-    void dragLeaveEvent(QDragLeaveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
@@ -47,7 +43,6 @@ private:
     imaging::KodierteSeite m_seite;
     QImage m_grau; // a mid-size grey copy; spin steps scale from it
     QPoint m_druckPunkt;
-    QString m_ziehSymbol = QStringLiteral("papergr.ico");
 };
 
 // The preview frame Fransicht: the thumbnail strip, Spin1 and the waste bin.
