@@ -8,6 +8,7 @@
 #include "imaging/TiffDatei.h"
 
 #include <QDrag>
+#include <QHash>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollArea>
@@ -44,13 +45,12 @@ Vorschaubild::Vorschaubild(int index, QWidget *parent) : QLabel(parent), m_index
     setAcceptDrops(true);
 }
 
-void Vorschaubild::setzeSeite(const imaging::KodierteSeite &seite)
+void Vorschaubild::setzeSeite(const imaging::KodierteSeite &seite, const QImage &grau)
 {
     m_seite = seite;
     // Large enough for bigger boxes after a few spin steps; the page itself
     // stays in m_seite for the page move.
-    const imaging::Seite s = imaging::TiffDatei::dekodieren(seite);
-    m_grau = imaging::vorschau(s, QSize(480, 680));
+    m_grau = grau.isNull() ? imaging::vorschau(imaging::TiffDatei::dekodieren(seite), QSize(480, 680)) : grau;
 }
 
 void Vorschaubild::einpassen()
@@ -179,11 +179,17 @@ void Vorschaurahmen::aufbauen(const imaging::Seitenliste &seiten)
         m_bilder.at(i)->hide();
         m_texte.at(i)->hide();
     }
+    // A page the strip showed before (same encoded data, wherever it stands
+    // now) keeps its picture; only new or changed pages are decoded again.
+    QHash<const char *, QImage> bekannt;
+    for (int i = 0; i < m_anzahl; ++i)
+        bekannt.insert(m_bilder.at(i)->seite().g4.constData(), m_bilder.at(i)->grau());
     m_anzahl = seiten.anzahl();
     if (m_anzahl > 0)
         element(m_anzahl - 1);
     for (int i = 0; i < m_anzahl; ++i) {
-        m_bilder.at(i)->setzeSeite(seiten.kodiert(i));
+        const imaging::KodierteSeite &k = seiten.kodiert(i);
+        m_bilder.at(i)->setzeSeite(k, bekannt.value(k.g4.constData()));
         m_texte.at(i)->setText(QStringLiteral("Seite ") + QString::number(i + 1));
     }
     platzieren();

@@ -21,8 +21,11 @@ public:
     Vorschaubild(int index, QWidget *parent);
     int index() const { return m_index; }
 
-    void setzeSeite(const imaging::KodierteSeite &seite);
+    // With grau given (the picture of the same page from before) the page is
+    // not decoded again.
+    void setzeSeite(const imaging::KodierteSeite &seite, const QImage &grau = {});
     const imaging::KodierteSeite &seite() const { return m_seite; }
+    const QImage &grau() const { return m_grau; }
     // Scales the kept picture into the current box and repaints once.
     void einpassen();
 
