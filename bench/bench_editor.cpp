@@ -123,5 +123,18 @@ int main(int argc, char *argv[])
         leiste << uhr.nsecsElapsed() / 1e6;
     }
     aus << "thumbnail strip of 50 pages: median " << bench::median(leiste) << " ms" << Qt::endl;
+
+    std::unique_ptr<editor::Bild> b;
+    oeffnen(fuenfzig, &b);
+    b->tabGewechselt(QStringLiteral("vorschau"));
+    QList<double> verschieben;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer uhr;
+        uhr.start();
+        b->seiteVerschieben(0, 30);
+        QCoreApplication::processEvents();
+        verschieben << uhr.nsecsElapsed() / 1e6;
+    }
+    aus << "moving a page in the 50-page strip (list and strip rebuilt): median " << bench::median(verschieben) << " ms" << Qt::endl;
     return 0;
 }
