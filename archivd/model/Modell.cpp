@@ -12,6 +12,7 @@ Mitglied ref(const char *n, const char *ziel) { return {QString::fromUtf8(n), Mi
 Mitglied sammlung(const char *n, const char *ziel) { return {QString::fromUtf8(n), MitgliedArt::Sammlung, Typ::Text, QString::fromUtf8(ziel), false}; }
 Mitglied strom(const char *n) { return {QString::fromUtf8(n), MitgliedArt::Strom, Typ::Text, {}, false}; }
 Mitglied geschuetzt(Mitglied m) { m.geschuetzt = true; return m; }
+Mitglied gefaltet(Mitglied m) { m.gefaltet = true; return m; }
 
 // Master data of the merchandise-management system: keyed by company and number.
 Klasse stamm(const char *name, const char *tabelle, const char *schluessel, Typ schluesselTyp, QList<Mitglied> weitere)
@@ -48,7 +49,7 @@ Modell::Modell()
         {Archiv, "AR.Dokuments", "ar_dokuments", {},
          {datum("daterst"), text("doktext"), text("doktyp"), strom("dok")}, "AR.Dokumente"},
         {Archiv, "AR.Extind", "ar_extind", {},
-         {zahl("Firma"), zahl("Eigenschaft"), ref("IDDokumente", "AR.Dokumente"), text("Wert")}, {}},
+         {zahl("Firma"), zahl("Eigenschaft"), ref("IDDokumente", "AR.Dokumente"), gefaltet(text("Wert"))}, {}},
         {Archiv, "AR.Scandat", "ar_scandat", {},
          {strom("dok"), zahl("seite"), text("dokument"), ref("IDDokumente", "AR.Dokumente"), datum("Datum")}, {}},
         {Archiv, "AR.Sicherung", "ar_sicherung", {},

@@ -16,8 +16,12 @@ struct Mitglied
     Typ typ = Typ::Text;
     QString ziel;            // class of a reference or of a collection's elements
     bool geschuetzt = false; // never sent to or taken from a client
+    // A case-folded copy is kept beside the value (column spalte() +
+    // "_gefaltet") for searches that ignore case on every database.
+    bool gefaltet = false;
 
     QString spalte() const { return name.toLower(); }
+    QString gefalteteSpalte() const { return spalte() + QStringLiteral("_gefaltet"); }
 };
 
 struct Klasse

@@ -163,6 +163,8 @@ void Datenbank::migrieren()
                 throw AnfrageFehler::speicher(QStringLiteral("Migration %1: %2").arg(m.nummer).arg(f.meldung()));
             }
         }
+        if (m.daten)
+            m.daten(*this);
         ausfuehren(QStringLiteral("INSERT INTO schema_version (version) VALUES (?)"), {m.nummer});
     }
     t.bestaetigen();

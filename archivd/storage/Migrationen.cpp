@@ -1,5 +1,8 @@
 #include "storage/Migrationen.h"
 
+#include "common/Faltung.h"
+#include "storage/Datenbank.h"
+
 namespace archiv::archivd {
 
 namespace {
@@ -85,11 +88,40 @@ Migration nurGefalteterWertIndex()
     return {3, {"DROP INDEX ar_extind_wert"}};
 }
 
+// SQLite's lower() folds ASCII only, so "Überweisung" was never found by
+// "überweisung": index values get a folded copy, computed by the server
+// with one function on every database.
+Migration gefalteteWerte()
+{
+    return {4, {"ALTER TABLE ar_extind ADD COLUMN wert_gefaltet TEXT"}, [](Datenbank &db) {
+                qint64 letzte = 0;
+                for (;;) {
+                    const QList<SqlZeile> zeilen = db.abfragen(
+                        QStringLiteral("SELECT id, wert FROM ar_extind WHERE id > ? AND wert IS NOT NULL ORDER BY id LIMIT 5000"), {letzte});
+                    if (zeilen.isEmpty())
+                        break;
+                    for (const SqlZeile &z : zeilen)
+                        db.ausfuehren(QStringLiteral("UPDATE ar_extind SET wert_gefaltet = ? WHERE id = ?"),
+                                      {common::gefaltet(z.at(1).toString()), z.at(0)});
+                    letzte = zeilen.last().at(0).toLongLong();
+                }
+            }};
+}
+
+Migration gefalteterWertIndex()
+{
+    return {5, {
+        "CREATE INDEX ar_extind_wert_gefaltet ON ar_extind (firma, eigenschaft, wert_gefaltet)",
+        "DROP INDEX ar_extind_wert_klein",
+    }};
+}
+
 } // namespace
 
 const QList<Migration> &migrationen()
 {
-    static const QList<Migration> alle{ersteVersion(), suchIndizes(), nurGefalteterWertIndex()};
+    static const QList<Migration> alle{ersteVersion(), suchIndizes(), nurGefalteterWertIndex(), gefalteteWerte(),
+                                       gefalteterWertIndex()};
     return alle;
 }
 

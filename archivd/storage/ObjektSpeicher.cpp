@@ -1,6 +1,7 @@
 #include "storage/ObjektSpeicher.h"
 
 #include "Fehler.h"
+#include "common/Faltung.h"
 #include "storage/Datenbank.h"
 
 #include <QDate>
@@ -246,6 +247,10 @@ qint64 ObjektSpeicher::schreiben(const Klasse &k, std::optional<qint64> z, const
             throw AnfrageFehler::ungueltig(QStringLiteral("%1.%2 ist Teil der Id und kann nicht geändert werden").arg(k.name, m->name));
         spalten << m->spalte();
         werte << v;
+        if (m->gefaltet) {
+            spalten << m->gefalteteSpalte();
+            werte << (v.isNull() ? v : QVariant(common::gefaltet(v.toString())));
+        }
     }
     for (auto it = a.refs.cbegin(); it != a.refs.cend(); ++it) {
         const Mitglied *m = k.mitglied(it.key());

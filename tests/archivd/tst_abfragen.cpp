@@ -113,6 +113,10 @@ private Q_SLOTS:
         beleg("E", "7", "KA", "5", "2025-06-01", "12:00:00", "1", "andere Firma", "N", {{7, "2"}});
         beleg("F", "1", "ER", "102", "2024-03-01", "07:00:00", "1", "Rechnung F", "N", {{8, "999"}, {16, "0101"}, {3, "MA02"}});
         beleg("G", "1", "ER", "102", "2024-03-01", "07:00:00", "1", "gleiche Zeit, spaeter angelegt", "N", {});
+        // Values with capital umlauts and ß, in company 7.
+        beleg("U", "7", "LS", "900", "2020-05-04", "10:00:00", "1", "", "N", {{5, "Überweisung"}});
+        beleg("S", "7", "LS", "901", "2020-05-03", "10:00:00", "1", "", "N", {{5, "Straße"}, {3, "MÜ01"}});
+        beleg("V", "7", "LS", "902", "2020-05-02", "10:00:00", "1", "", "N", {{5, "Außenlager"}});
     }
 
     void suche_data()
@@ -139,7 +143,32 @@ private Q_SLOTS:
         QTest::newRow("a value and a list") << a("", "", "", "", "2|70001,16|0101`") << QStringList{"A"};
         QTest::newRow("limit") << a("", "", "", "", "", "2") << QStringList{"G", "F"};
         QTest::newRow("limit 0") << a("", "", "", "", "", "0") << QStringList{};
-        QTest::newRow("other company") << QStringList{"7", "", "", "", "", "", "500"} << QStringList{"E"};
+        QTest::newRow("other company") << QStringList{"7", "", "", "", "", "", "500"} << QStringList{"E", "U", "S", "V"};
+    }
+
+    // Values are compared without regard to case by one folding on every
+    // database, umlauts and ß included.
+    void sucheOhneGrossKlein_data()
+    {
+        QTest::addColumn<QString>("kriterium");
+        QTest::addColumn<QStringList>("erwartet");
+        QTest::newRow("as stored") << "5|Überweisung" << QStringList{"U"};
+        QTest::newRow("lower case") << "5|überweisung" << QStringList{"U"};
+        QTest::newRow("upper case") << "5|ÜBERWEISUNG" << QStringList{"U"};
+        QTest::newRow("pattern with capital umlaut") << "5|Übe*" << QStringList{"U"};
+        QTest::newRow("pattern with lower umlaut") << "5|übe*" << QStringList{"U"};
+        QTest::newRow("ß typed as SS") << "5|STRASSE" << QStringList{"S"};
+        QTest::newRow("ß typed as ß") << "5|straße" << QStringList{"S"};
+        QTest::newRow("ß in a pattern") << "5|*SSE" << QStringList{"S"};
+        QTest::newRow("ß in the middle") << "5|AUSSENLAGER" << QStringList{"V"};
+        QTest::newRow("list key with umlaut") << "3|mü01`" << QStringList{"S"};
+        QTest::newRow("another text") << "5|Überweisungen" << QStringList{};
+    }
+    void sucheOhneGrossKlein()
+    {
+        QFETCH(QString, kriterium);
+        QFETCH(QStringList, erwartet);
+        QCOMPARE(treffer({"7", "LS", "", "", "", kriterium, "500"}), erwartet);
     }
     void suche()
     {

@@ -1,5 +1,6 @@
 #include "Fehler.h"
 #include "Registry.h"
+#include "common/Faltung.h"
 #include "storage/Datenbank.h"
 #include "storage/abfragen/Abfragen.h"
 #include "storage/abfragen/Argumente.h"
@@ -59,16 +60,16 @@ constexpr int Treibergrenze = 20000;
 Bedingung wertBedingung(Datenbank &db, const QVariant &firma, qint64 code, const QString &vergleich, const QVariantList &werte)
 {
     const qint64 anzahl = db.wert(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM ar_extind WHERE firma = ? AND eigenschaft = ? "
-                                                 "AND lower(wert) %1 LIMIT %2) t").arg(vergleich).arg(Treibergrenze),
+                                                 "AND wert_gefaltet %1 LIMIT %2) t").arg(vergleich).arg(Treibergrenze),
                                   QVariantList{firma, code} + werte)
                               .toLongLong();
     Bedingung b;
     if (anzahl < Treibergrenze) {
-        b.sql = QStringLiteral("d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = ? AND x.eigenschaft = ? AND lower(x.wert) %1)")
+        b.sql = QStringLiteral("d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = ? AND x.eigenschaft = ? AND x.wert_gefaltet %1)")
                     .arg(vergleich);
         b.werte = QVariantList{firma, code} + werte;
     } else {
-        b.sql = QStringLiteral("EXISTS (SELECT 1 FROM ar_extind x WHERE x.iddokumente = d.id AND x.eigenschaft = ? AND lower(x.wert) %1)")
+        b.sql = QStringLiteral("EXISTS (SELECT 1 FROM ar_extind x WHERE x.iddokumente = d.id AND x.eigenschaft = ? AND x.wert_gefaltet %1)")
                     .arg(vergleich);
         b.werte = QVariantList{code} + werte;
     }
@@ -92,7 +93,7 @@ QList<Bedingung> kriterien(Datenbank &db, const QVariant &firma, const QString &
                 continue;
             QVariantList werte;
             for (const QString &s : schluessel)
-                werte << s.toLower();
+                werte << common::gefaltet(s);
             alle << wertBedingung(db, firma, code, QStringLiteral("IN (%1)").arg(platzhalter(schluessel.size())), werte);
         } else {
             // A backquote in a free text stands for the comma it replaced.
@@ -102,10 +103,10 @@ QList<Bedingung> kriterien(Datenbank &db, const QVariant &firma, const QString &
             if (text.contains(u'*')) {
                 // A pattern cannot use the value index: checked per candidate.
                 alle << Bedingung{QStringLiteral("EXISTS (SELECT 1 FROM ar_extind x WHERE x.iddokumente = d.id AND x.eigenschaft = ? "
-                                                 "AND lower(x.wert) LIKE ? ESCAPE '\\')"),
-                                  {code, likeMuster(text.toLower())}};
+                                                 "AND x.wert_gefaltet LIKE ? ESCAPE '\\')"),
+                                  {code, likeMuster(common::gefaltet(text))}};
             } else {
-                alle << wertBedingung(db, firma, code, QStringLiteral("= ?"), {text.toLower()});
+                alle << wertBedingung(db, firma, code, QStringLiteral("= ?"), {common::gefaltet(text)});
             }
         }
     }
