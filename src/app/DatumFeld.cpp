@@ -1,5 +1,8 @@
 #include "app/DatumFeld.h"
 
+#include "common/Meldung.h"
+#include "common/Texte.h"
+
 namespace archiv::app {
 
 DatumFeld::DatumFeld(QWidget *parent) : QLineEdit(parent)
@@ -30,6 +33,16 @@ QString DatumFeld::wert() const
 {
     const QDate d = datum();
     return d.isValid() ? d.toString(Qt::ISODate) : QString();
+}
+
+bool DatumFeld::pruefen()
+{
+    if (text().trimmed().isEmpty() || datum().isValid())
+        return true;
+    common::meldung(common::HauptTitel, QStringLiteral("Ungültiges Datum: ") + text().trimmed(), common::MeldungsSymbol::Ausruf);
+    setFocus(Qt::OtherFocusReason);
+    selectAll();
+    return false;
 }
 
 void DatumFeld::setzeDatum(const QDate &datum)

@@ -16,6 +16,11 @@ public:
     QDate datum() const;
     QString wert() const; // "YYYY-MM-DD" or ""
     void setzeDatum(const QDate &datum);
+
+    // True when the field is empty or holds a date. Otherwise the user is
+    // told "Ungültiges Datum: …" and the focus stays in the field, so that a
+    // search or save never runs as if the date had not been typed.
+    bool pruefen();
 };
 
 } // namespace archiv::app

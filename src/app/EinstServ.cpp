@@ -1,6 +1,8 @@
 #include "app/EinstServ.h"
 
 #include "app/Einstellungen.h"
+#include "common/Meldung.h"
+#include "common/Texte.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -62,9 +64,27 @@ EinstServ::EinstServ(QWidget *parent) : QDialog(parent)
     connect(schliessen, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+bool portGueltig(const QString &port)
+{
+    bool ok = false;
+    const int n = port.toInt(&ok);
+    return port.isEmpty() || (ok && n >= 1 && n <= 65535 && port == port.trimmed());
+}
+
 void EinstServ::speichern()
 {
-    // No trimming, no validation: what was typed is what is stored.
+    // Stored as typed, but a port that no connection could use is refused
+    // before it is stored (it would end the program at the next start).
+    for (QLineEdit *port : {m_wwsport, m_arport}) {
+        if (!portGueltig(port->text())) {
+            common::meldung(common::HauptTitel,
+                            QStringLiteral("Ungültiger Port: %1\nEin Port ist eine Zahl von 1 bis 65535.").arg(port->text()),
+                            common::MeldungsSymbol::Ausruf);
+            port->setFocus(Qt::OtherFocusReason);
+            port->selectAll();
+            return;
+        }
+    }
     const QString s = QStringLiteral("Server");
     setzeEinstellung(s, QStringLiteral("wwsip"), m_wwsip->text());
     setzeEinstellung(s, QStringLiteral("wwsport"), m_wwsport->text());

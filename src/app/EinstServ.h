@@ -7,7 +7,7 @@ class QLineEdit;
 namespace archiv::app {
 
 // The server settings dialog: addresses and ports of the WWS and archive
-// servers, stored exactly as typed.
+// servers, stored exactly as typed once the ports are valid.
 class EinstServ : public QDialog
 {
     Q_OBJECT
@@ -22,6 +22,9 @@ private:
     QLineEdit *m_arip;
     QLineEdit *m_arport;
 };
+
+// An empty port (not configured) or a number from 1 to 65535.
+bool portGueltig(const QString &port);
 
 // Shows the dialog modally and unloads it.
 void einstservZeigen(QWidget *besitzer);

@@ -187,7 +187,8 @@ void Bild::eigenSuchen(int i)
 {
     if (i < 1 || i >= m_zeilen.size())
         return;
-    // The field takes SuchWert afterwards, whether a row was picked or not.
+    // The field takes SuchWert only when a row was picked; closing the
+    // lookup leaves what was typed.
     if (lookup::Suchdialog::zeigen(global::EigenId[size_t(i)], m_firma, this))
         m_zeilen[i].txt->setText(global::SuchWert);
 }

@@ -196,8 +196,7 @@ bool Suchdialog::zeigen(int eigenId, const QString &firma, QWidget *besitzer)
     else
         return false;
     Suchdialog d(art, firma, besitzer);
-    d.exec();
-    return true;
+    return d.exec() == QDialog::Accepted;
 }
 
 } // namespace archiv::lookup

@@ -24,7 +24,8 @@ public:
     QTreeWidget *liste() const { return m_liste; }
 
     // Opens the lookup for an index kind (1 customer, 2 supplier, 18
-    // article) modally; false for other kinds.
+    // article) modally. True only when a row was picked (SuchWert then holds
+    // its key); false when closed without a pick, and for other kinds.
     static bool zeigen(int eigenId, const QString &firma, QWidget *besitzer);
 
 private:

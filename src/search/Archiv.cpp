@@ -128,20 +128,24 @@ QString Archiv::firmaSchluessel() const
 bool Archiv::laden()
 {
     move(twipsZuPixel(100, logicalDpiX()), twipsZuPixel(100, logicalDpiY()));
-    const QString arip = app::einstellung(QStringLiteral("Server"), QStringLiteral("arip"));
-    const QString arport = app::einstellung(QStringLiteral("Server"), QStringLiteral("arport"));
+    const auto adresse = [] {
+        return std::pair{app::einstellung(QStringLiteral("Server"), QStringLiteral("arip")),
+                         app::einstellung(QStringLiteral("Server"), QStringLiteral("arport"))};
+    };
     global::ScannerDa = true;
     m_neu->setVisible(global::ScannerDa);
     m_menueNeu->setVisible(global::ScannerDa);
-    // Built once: what the dialog stores now counts from the next start on.
-    global::Verbindungstext = server::Verbindungsadresse::bauen(arip, arport, QStringLiteral("TSARCHIV"));
 
-    if (arip.isEmpty() || arport.isEmpty()) {
+    if (const auto [arip, arport] = adresse(); arip.isEmpty() || arport.isEmpty()) {
         hide();
         app::einstservZeigen(this);
         show();
     }
     for (int versuch = 1; versuch <= 2; ++versuch) {
+        // Built before every attempt: an address corrected in the dialog
+        // counts at once.
+        const auto [arip, arport] = adresse();
+        global::Verbindungstext = server::Verbindungsadresse::bauen(arip, arport, QStringLiteral("TSARCHIV"));
         global::Archivverbindung = std::make_shared<server::Verbindung>();
         if (global::Archivverbindung->Connect(global::Verbindungstext) && global::Archivverbindung->IsConnected())
             break;

@@ -170,7 +170,7 @@ void Archiv::zeileAnlegen(int i)
         w->setProperty("index", i);
         w->hide();
     }
-    // Lookup: afterwards the row's field takes SuchWert, picked or not.
+    // Lookup: the row's field takes SuchWert when a row was picked.
     connect(z.such, &QToolButton::clicked, this, [this, i] {
         app::ereignis([this, i] {
             if (lookup::Suchdialog::zeigen(m_zeilen[i].code, firmaSchluessel(), this))
@@ -245,12 +245,14 @@ void Archiv::typAuswahlGeaendert()
         Zeile &z = m_zeilen[i];
         const int y = twipsZuPixel(y0 + Zeilenabstand * i, dpi);
         if (rs.GetData(3) == QLatin1String("J")) {
+            // Every list is filled afresh: the row may have shown another
+            // property before.
+            z.combo->clear();
             z.combo->setEditText(QString());
             z.combo->move(m_zeilen[0].txt->x(), y);
             z.combo->show();
             global::SuchTyp[size_t(i)] = QStringLiteral("C");
             if (code == 22 || code == 23 || code == 24 || code == 26) {
-                z.combo->clear();
                 server::ErgebnisMenge inhalte = global::Archivverbindung->ResultSet(QStringLiteral("AR.Extind"), QStringLiteral("Inhalte"));
                 inhalte.Execute(QStringList{f, QString::number(code)});
                 z.combo->addItem(QString(), QString());
@@ -258,7 +260,6 @@ void Archiv::typAuswahlGeaendert()
                     z.combo->addItem(inhalte.GetData(1), inhalte.GetData(1));
                 inhalte.Close();
             } else if (code == 7) {
-                // The cash desk list is not cleared first, as it always was.
                 server::ErgebnisMenge kassen = global::Archivverbindung->ResultSet(QStringLiteral("AR.Kassa"), QStringLiteral("Liste"));
                 kassen.Execute(QStringList{f});
                 while (kassen.Next())
@@ -326,8 +327,11 @@ int Archiv::Suchen(int grenze)
         if (m_belart->topLevelItem(i)->checkState(0) == Qt::Checked)
             typen << Feld(m_belart->topLevelItem(i)->data(0, Qt::UserRole).toString(), QStringLiteral(","), 1);
     QList<EigenschaftsZeile> zeilen;
+    // Only the rows the current type selection shows: a value left in a
+    // hidden row would narrow the search with nothing on screen to say so.
     for (int i = 1; i < m_zeilen.size(); ++i)
-        zeilen.append({global::SuchTyp[size_t(i)], m_zeilen[i].code, m_zeilen[i].txt->text(), m_zeilen[i].combo->currentData().toString().isEmpty()
+        if (!m_zeilen[i].bez->isHidden())
+            zeilen.append({global::SuchTyp[size_t(i)], m_zeilen[i].code, m_zeilen[i].txt->text(), m_zeilen[i].combo->currentData().toString().isEmpty()
                                                                                                       ? m_zeilen[i].combo->currentText()
                                                                                                       : m_zeilen[i].combo->currentData().toString()});
     const ListenAuswahl listen{!m_tab->isHidden(), markierteDaten(m_pc), markierteDaten(m_abt), markierteDaten(m_pers)};
@@ -349,6 +353,8 @@ int Archiv::Suchen(int grenze)
 
 void Archiv::suchenMit(int grenze, bool plusFrei)
 {
+    if (!m_datvon->pruefen() || !m_datbis->pruefen())
+        return;
     if (plusFrei)
         m_plus->setEnabled(true);
     {

@@ -87,24 +87,59 @@ private Q_SLOTS:
             QCOMPARE(d.findChild<QLineEdit *>(QStringLiteral("arip"))->text(), QStringLiteral("alt"));
             QCOMPARE(d.windowTitle(), QStringLiteral("Archivserver Einstellungen Server"));
             DialogFahrer::tippen(&d, QStringLiteral("arip"), QStringLiteral(" 10.0.0.5 "));
-            DialogFahrer::tippen(&d, QStringLiteral("arport"), QStringLiteral("port"));
+            DialogFahrer::tippen(&d, QStringLiteral("arport"), QStringLiteral("1972"));
             DialogFahrer::klicken(&d, QStringLiteral("BUClose"));
         }
         QCOMPARE(einstellung(QStringLiteral("Server"), QStringLiteral("arip")), QStringLiteral("alt"));
         {
             EinstServ d;
             DialogFahrer::tippen(&d, QStringLiteral("arip"), QStringLiteral(" 10.0.0.5 "));
-            DialogFahrer::tippen(&d, QStringLiteral("arport"), QStringLiteral("port"));
+            DialogFahrer::tippen(&d, QStringLiteral("arport"), QStringLiteral("1972"));
             DialogFahrer::tippen(&d, QStringLiteral("wwsip"), QString());
             DialogFahrer::klicken(&d, QStringLiteral("BUSpeich"));
             QCOMPARE(d.result(), int(QDialog::Accepted));
         }
         QCOMPARE(einstellung(QStringLiteral("Server"), QStringLiteral("arip")), QStringLiteral(" 10.0.0.5 "));
-        QCOMPARE(einstellung(QStringLiteral("Server"), QStringLiteral("arport")), QStringLiteral("port"));
+        QCOMPARE(einstellung(QStringLiteral("Server"), QStringLiteral("arport")), QStringLiteral("1972"));
         // Saved empty: present, but empty.
         QSettings s(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Archiv"), QStringLiteral("Archiv"));
         QVERIFY(s.contains(QStringLiteral("Server/wwsip")));
         QCOMPARE(einstellung(QStringLiteral("Server"), QStringLiteral("wwsip"), QStringLiteral("vorgabe")), QString());
+    }
+
+    void einstservPruefPort_data()
+    {
+        QTest::addColumn<QString>("feld");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<bool>("gespeichert");
+        QTest::newRow("letters before digits") << "arport" << "abc99999" << false;
+        QTest::newRow("zero") << "arport" << "0" << false;
+        QTest::newRow("above 65535") << "arport" << "65536" << false;
+        QTest::newRow("negative") << "wwsport" << "-1" << false;
+        QTest::newRow("blank before") << "wwsport" << " 80" << false;
+        QTest::newRow("lowest") << "arport" << "1" << true;
+        QTest::newRow("highest") << "wwsport" << "65535" << true;
+        QTest::newRow("empty is not configured") << "arport" << "" << true;
+    }
+    void einstservPruefPort()
+    {
+        QFETCH(QString, feld);
+        QFETCH(QString, port);
+        QFETCH(bool, gespeichert);
+        setzeEinstellung(QStringLiteral("Server"), feld, QStringLiteral("1972"));
+        test::MeldungsRecorder meldungen;
+        EinstServ d;
+        d.show();
+        DialogFahrer::tippen(&d, feld, port);
+        DialogFahrer::klicken(&d, QStringLiteral("BUSpeich"));
+        QCOMPARE(einstellung(QStringLiteral("Server"), feld), gespeichert ? port : QStringLiteral("1972"));
+        QCOMPARE(d.isVisible(), !gespeichert);
+        QCOMPARE(meldungen.texte().size(), gespeichert ? 0 : 1);
+        if (!gespeichert) {
+            QVERIFY(meldungen.texte().first().startsWith(QStringLiteral("Ungültiger Port: ") + port));
+            QCOMPARE(meldungen.meldungen().first().symbol, common::MeldungsSymbol::Ausruf);
+            QCOMPARE(d.focusWidget(), d.findChild<QLineEdit *>(feld));
+        }
     }
 
     void einstagZoomtyp_data()

@@ -585,16 +585,34 @@ private Q_SLOTS:
         QCOMPARE(b->eigenWert(7), QStringLiteral("Bar Karte "));
     }
 
-    void suchknopfUebernimmtSuchWert()
+    void suchknopfUebernimmtNurGewaehltes()
     {
         auto b = oeffnen(QStringLiteral("bearbeiten"));
         typWaehlen(b.get(), QStringLiteral("ER"));
-        global::SuchWert = QStringLiteral("17");
+        auto *feld = zeile<QLineEdit>(b.get(), "EigenTxt", 1);
+        QTest::keyClicks(feld, QStringLiteral("70017"));
+        // A value from an earlier lookup must not land in the field when
+        // the lookup is closed without a pick.
+        global::SuchWert = QStringLiteral("10001");
         DialogFahrer fahrer;
         fahrer.bei(QStringLiteral("SuLief"), [](QDialog *d) { DialogFahrer::klicken(d, QStringLiteral("BUClose")); });
-        zeile<QToolButton>(b.get(), "EigenSuch", 1)->click();
+        QTest::mouseClick(zeile<QToolButton>(b.get(), "EigenSuch", 1), Qt::LeftButton);
         QCOMPARE(fahrer.gesehen().join(u','), QStringLiteral("SuLief"));
-        QCOMPARE(zeile<QLineEdit>(b.get(), "EigenTxt", 1)->text(), QStringLiteral("17"));
+        QCOMPARE(feld->text(), QStringLiteral("70017"));
+
+        // A picked row's key does.
+        fahrer.bei(QStringLiteral("SuLief"), [](QDialog *d) {
+            DialogFahrer::tippen(d, QStringLiteral("PLkbez"), QStringLiteral("*"));
+            DialogFahrer::klicken(d, QStringLiteral("Busuch"));
+            auto *liste = d->findChild<QTreeWidget *>(QStringLiteral("liste"));
+            QVERIFY(liste->topLevelItemCount() > 0);
+            liste->setCurrentItem(liste->topLevelItem(0));
+            QTest::keyClick(liste, Qt::Key_Return);
+        });
+        QTest::mouseClick(zeile<QToolButton>(b.get(), "EigenSuch", 1), Qt::LeftButton);
+        QVERIFY(!global::SuchWert.isEmpty());
+        QVERIFY(global::SuchWert != QLatin1String("10001"));
+        QCOMPARE(feld->text(), global::SuchWert);
     }
 
     void nummernauswahlLaedtDenBeleg()

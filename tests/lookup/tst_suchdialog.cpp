@@ -72,7 +72,9 @@ private Q_SLOTS:
         global::SuchWert = QStringLiteral("17");
         DialogFahrer fahrer;
         fahrer.bei(QStringLiteral("SuKund"), [](QDialog *d) { DialogFahrer::klicken(d, QStringLiteral("BUClose")); });
-        QVERIFY(Suchdialog::zeigen(1, QStringLiteral("1"), nullptr));
+        // Closed without a pick: no value for the field.
+        QVERIFY(!Suchdialog::zeigen(1, QStringLiteral("1"), nullptr));
+        QCOMPARE(fahrer.gesehen(), QStringList{"SuKund"});
         QCOMPARE(global::SuchWert, QStringLiteral("17"));
         QVERIFY(!Suchdialog::zeigen(5, QStringLiteral("1"), nullptr));
     }

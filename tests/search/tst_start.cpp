@@ -62,19 +62,23 @@ private Q_SLOTS:
         QVERIFY(meldungen.texte().isEmpty()); // the program ends without a message
     }
 
-    void imDialogGespeichertGiltErstBeimNaechstenStart()
+    void imDialogKorrigierteAdresseGiltSofort()
     {
         serverEinstellen(test::freierPort(), QString::number(m_server->port()));
         const QString richtig = QString::number(m_server->port());
+        test::MeldungsRecorder meldungen;
         DialogFahrer fahrer;
-        for (int i = 0; i < 2; ++i)
-            fahrer.bei(QStringLiteral("einstserv"), [richtig](QDialog *d) {
-                DialogFahrer::tippen(d, QStringLiteral("arport"), richtig);
-                DialogFahrer::klicken(d, QStringLiteral("BUSpeich"));
-            });
+        fahrer.bei(QStringLiteral("einstserv"), [richtig](QDialog *d) {
+            DialogFahrer::tippen(d, QStringLiteral("arport"), richtig);
+            DialogFahrer::klicken(d, QStringLiteral("BUSpeich"));
+        });
+        fahrer.bei(QStringLiteral("anmeld"), [](QDialog *d) { DialogFahrer::klicken(d, QStringLiteral("BUClose")); });
         search::Archiv archiv;
-        QVERIFY(!archiv.laden());
-        QCOMPARE(fahrer.anzahl(QStringLiteral("einstserv")), 2);
+        // The second attempt uses the port typed after the first one failed.
+        QVERIFY(archiv.laden());
+        QCOMPARE(fahrer.gesehen(), QStringList({"einstserv", "anmeld"}));
+        QVERIFY(global::Archivverbindung->IsConnected());
+        QCOMPARE(global::Verbindungstext, QStringLiteral("cn_iptcp:127.0.0.1[%1]:TSARCHIV").arg(richtig));
         QCOMPARE(app::einstellung(QStringLiteral("Server"), QStringLiteral("arport")), richtig);
     }
 

@@ -59,18 +59,36 @@ void DialogFahrer::pruefen()
     d->reject();
 }
 
+namespace {
+
+// A control that is not there fails the running test with its name and
+// closes the dialog, so that the modal loop ends instead of waiting forever.
+template<typename T>
+T *steuerelement(QDialog *d, const QString &name)
+{
+    auto *s = d->findChild<T *>(name);
+    if (!s) {
+        QTest::qFail(qPrintable(QStringLiteral("Dialog %1 hat kein Steuerelement %2").arg(d->objectName(), name)), __FILE__, __LINE__);
+        d->reject();
+    }
+    return s;
+}
+
+} // namespace
+
 void DialogFahrer::klicken(QDialog *d, const QString &knopf)
 {
-    auto *k = d->findChild<QAbstractButton *>(knopf);
-    Q_ASSERT_X(k, "DialogFahrer::klicken", qPrintable(knopf));
-    k->click();
+    if (auto *k = steuerelement<QAbstractButton>(d, knopf))
+        QTest::mouseClick(k, Qt::LeftButton);
 }
 
 void DialogFahrer::tippen(QDialog *d, const QString &feld, const QString &text)
 {
-    auto *f = d->findChild<QLineEdit *>(feld);
-    Q_ASSERT_X(f, "DialogFahrer::tippen", qPrintable(feld));
-    f->setText(text);
+    if (auto *f = steuerelement<QLineEdit>(d, feld)) {
+        f->selectAll();
+        f->del();
+        QTest::keyClicks(f, text);
+    }
 }
 
 } // namespace archiv::test
