@@ -63,6 +63,12 @@ Bild::Bild(QString firma, QWidget *parent) : QDialog(parent), m_firma(std::move(
     }
     connect(m_tab1, &QTabWidget::currentChanged, this,
             [this](int i) { app::ereignis([&] { tabGewechselt(m_tab1->tabBar()->tabData(i).toString()); }); });
+    // A click on the tab already selected counts as a change too: after a
+    // double-click on a thumbnail, one click brings "Vorschau" back.
+    connect(m_tab1->tabBar(), &QTabBar::tabBarClicked, this, [this](int i) {
+        if (i >= 0 && i == m_tab1->currentIndex())
+            app::ereignis([&] { tabGewechselt(m_tab1->tabBar()->tabData(i).toString()); });
+    });
 
     m_frBeleg = new QFrame(this);
     m_frBeleg->setObjectName(QStringLiteral("FRBeleg"));
@@ -363,7 +369,7 @@ void Bild::layoutAnwenden()
         f->setGeometry(twips(l->rahmen.links, l->rahmen.oben, l->rahmen.breite, l->rahmen.hoehe));
         f->raise();
     }
-    m_fransicht->anordnen();
+    m_fransicht->anordnen(l->spinLinks, l->muellLinks);
     // Image1 lies inside FRDokument; its place is computed from the frame's.
     const QRect bild = twips(l->image1.links - l->rahmen.links, l->image1.oben - l->rahmen.oben, l->image1.breite, l->image1.hoehe);
     m_image1->setGeometry(bild);
@@ -404,9 +410,9 @@ void Bild::scrollWert(int wert)
 
 void Bild::taste(int code)
 {
-    if (code == 37 && global::AktSeite > 1)
+    if (code == Qt::Key_Left && global::AktSeite > 1)
         --global::AktSeite;
-    else if (code == 39 && global::AktSeite < global::SeitenAnz)
+    else if (code == Qt::Key_Right && global::AktSeite < global::SeitenAnz)
         ++global::AktSeite;
     else
         return;
@@ -551,7 +557,7 @@ void Bild::zeigen(QWidget *besitzer, const QString &firma, const QString &dokId)
     if (!dokId.isEmpty()) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto zeiger = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        b.belegLaden(dokId, true);
+        b.belegLaden(dokId, true, Dokumentwahl::Neuestes);
     }
     b.exec();
 }

@@ -56,7 +56,11 @@ public:
 
     // The loader: a Beleg by object id, with or without its first
     // document's pages.
-    void belegLaden(const QString &dokId, bool mitSeiten);
+    // Which stored document the loader shows: the first (the number pick
+    // list and the Beleg search) or the newest (opening from the result
+    // window, so that a corrected re-scan is what the user sees first).
+    enum class Dokumentwahl { Erstes, Neuestes };
+    void belegLaden(const QString &dokId, bool mitSeiten, Dokumentwahl wahl = Dokumentwahl::Erstes);
     // A row chosen in Doks (index from 0).
     void dokumentGewaehlt(int zeile);
 

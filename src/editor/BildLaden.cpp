@@ -44,7 +44,7 @@ void tempdateiSetzen(const QString &doktyp)
 
 } // namespace
 
-void Bild::belegLaden(const QString &dokId, bool mitSeiten)
+void Bild::belegLaden(const QString &dokId, bool mitSeiten, Dokumentwahl wahl)
 {
     global::DokId = dokId;
     m_beldat->show();
@@ -61,14 +61,14 @@ void Bild::belegLaden(const QString &dokId, bool mitSeiten)
             m_doks->hinzufuegen(n, d.get(QStringLiteral("daterst")), d.get(QStringLiteral("doktext")), d.get(QStringLiteral("doktyp")));
         }
     }
-    global::AktDok = 1;
+    global::AktDok = wahl == Dokumentwahl::Neuestes && global::DokAnz > 0 ? global::DokAnz : 1;
     global::DoksSperre = true;
     m_belnr->setText(beleg.get(QStringLiteral("Belnr")));
     global::AktBelart = beleg.ref(QStringLiteral("IDBelart")).get(QStringLiteral("Belart"));
     m_belart->setCurrentIndex(m_belart->findData(global::AktBelart));
     {
         const QSignalBlocker sperre(m_doks);
-        m_doks->setCurrentIndex(global::DokAnz > 0 ? 0 : -1);
+        m_doks->setCurrentIndex(global::DokAnz > 0 ? global::AktDok - 1 : -1);
     }
     global::DoksSperre = false;
     Belart_Click();
@@ -133,10 +133,12 @@ void Bild::dokumentGewaehlt(int zeile)
         nachfrageSpeichern();
         global::Geaendert = false;
     }
+    // The new row counts before pending events run: the window's
+    // reactivation after the question selects AktDok's row again.
+    global::AktDok = zeile + 1;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto zeiger = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    global::AktDok = zeile + 1;
     server::Objekt beleg = belegOeffnen(global::DokId);
     const auto schliessen = qScopeGuard([&beleg] { beleg.SYS_Close(); });
     tempdateiSetzen(beleg.sammlung(QStringLiteral("Doks")).getat(global::AktDok).get(QStringLiteral("doktyp")));

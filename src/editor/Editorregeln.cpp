@@ -1,5 +1,7 @@
 #include "editor/Editorregeln.h"
 
+#include <algorithm>
+
 #include <cmath>
 
 namespace archiv::editor {
@@ -68,7 +70,7 @@ QList<Vorschauplatz> vorschauLayout(int anzahl, double zoomfaktor, double links0
 
 double spinSchritt(double zoomfaktor, int richtung)
 {
-    return richtung == 1 ? zoomfaktor * 1.05 : zoomfaktor / 1.05;
+    return std::clamp(richtung == 1 ? zoomfaktor * 1.05 : zoomfaktor / 1.05, MinZoomfaktor, MaxZoomfaktor);
 }
 
 QString ziehSymbol(Ziehzustand zustand, int ueber, int gezogen)

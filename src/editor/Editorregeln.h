@@ -66,7 +66,11 @@ struct Vorschauplatz
 // designed place.
 QList<Vorschauplatz> vorschauLayout(int anzahl, double zoomfaktor, double links0, double oben0, double rahmenBreite);
 
-// The thumbnail size factor after one spin step (1 = up): × or ÷ 1.05, unbounded.
+// The thumbnail size factor after one spin step (1 = up): × or ÷ 1.05,
+// kept between the bounds (a held arrow would otherwise grow each thumbnail
+// picture to hundreds of megabytes).
+inline constexpr double MinZoomfaktor = 0.2;
+inline constexpr double MaxZoomfaktor = 5.0;
 double spinSchritt(double zoomfaktor, int richtung);
 
 // The drag icon while a thumbnail is dragged over thumbnail "ueber": every

@@ -98,18 +98,10 @@ void Seitenansicht::resizeEvent(QResizeEvent *event)
 
 void Seitenansicht::keyPressEvent(QKeyEvent *event)
 {
-    // The handlers test the classic key codes of cursor left and right.
-    switch (event->key()) {
-    case Qt::Key_Left:
-        Q_EMIT taste(37);
-        return;
-    case Qt::Key_Right:
-        Q_EMIT taste(39);
-        return;
-    default:
-        Q_EMIT taste(event->key());
+    Q_EMIT taste(event->key());
+    // Cursor left and right page; they do not scroll the page sideways.
+    if (event->key() != Qt::Key_Left && event->key() != Qt::Key_Right)
         QAbstractScrollArea::keyPressEvent(event);
-    }
 }
 
 void Seitenansicht::panBeginn(QPointF punkt)

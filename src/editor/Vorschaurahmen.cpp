@@ -223,21 +223,14 @@ void Vorschaurahmen::platzieren()
     m_leinwand->resize(rechts + twipsZuPixel(300, dpi), unten + twipsZuPixel(300, dpi));
 }
 
-void Vorschaurahmen::resizeEvent(QResizeEvent *event)
-{
-    QFrame::resizeEvent(event);
-    anordnen();
-}
-
-void Vorschaurahmen::anordnen()
+void Vorschaurahmen::anordnen(double spinLinks, double muellLinks)
 {
     const double dpi = logicalDpiX();
     // Spin1 and the bin keep to the right edge; the strip uses the rest.
-    const int spinLinks = width() - twipsZuPixel(600, dpi);
-    const int muellLinks = width() - twipsZuPixel(610, dpi);
-    m_spin->move(spinLinks, twipsZuPixel(200, dpi));
-    m_muell->move(muellLinks, height() - m_muell->height() - twipsZuPixel(200, dpi));
-    m_flaeche->setGeometry(0, 0, qMax(0, muellLinks - twipsZuPixel(60, dpi)), height());
+    const int muell = twipsZuPixel(muellLinks, dpi);
+    m_spin->move(twipsZuPixel(spinLinks, dpi), twipsZuPixel(200, dpi));
+    m_muell->move(muell, height() - m_muell->height() - twipsZuPixel(200, dpi));
+    m_flaeche->setGeometry(0, 0, qMax(0, muell - twipsZuPixel(60, dpi)), height());
     m_spin->raise();
     m_muell->raise();
 }

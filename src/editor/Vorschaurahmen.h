@@ -67,16 +67,14 @@ public:
     QLabel *text(int i) const { return m_texte.value(i); }
     int elemente() const { return int(m_bilder.size()); } // created, shown or not
 
-    // Spin1 and the bin to the right edge; the strip takes the rest. Runs on
-    // every resize, also while the frame is hidden.
-    void anordnen();
+    // Spin1 and the bin at the window layout's places (twips from the
+    // frame's left edge); the strip takes the rest. The editor runs it on
+    // every layout, also while the frame is hidden.
+    void anordnen(double spinLinks, double muellLinks);
 
 Q_SIGNALS:
     void doppelklick(int index);
     void abgelegt(int von, int auf);
-
-protected:
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void element(int i);

@@ -20,7 +20,7 @@ using namespace archiv::common;
 
 void Archiv::editorVerbinden(Ergebnis *e)
 {
-    connect(e, &Ergebnis::oeffnen, this, [this](const QString &id) { app::ereignis([&] { belegOeffnen(id); }); });
+    connect(e, &Ergebnis::oeffnen, this, [this](const QString &id) { app::ereignis([this, id] { belegOeffnen(id); }); });
     connect(e, &Ergebnis::bearbeiten, this, [this](int zeile) { app::ereignis([&] { belegBearbeiten(zeile); }); });
 }
 

@@ -71,6 +71,13 @@ Ergebnis::Ergebnis(QWidget *hauptfenster) : QWidget(nullptr)
     m_baum = new QTreeWidget(this);
     m_baum->setObjectName(QStringLiteral("tree1"));
     m_baum->setHeaderLabel(QStringLiteral("Verbundene Dokumente"));
+    // Long chains of links run to the right: the column grows with its
+    // nodes and the tree scrolls sideways.
+    m_baum->header()->setStretchLastSection(false);
+    m_baum->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    m_baum->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_baum->viewport()->installEventFilter(this);
+    m_liste->viewport()->installEventFilter(this);
     auto *teiler = new QSplitter(this);
     teiler->addWidget(m_liste);
     teiler->addWidget(m_baum);
@@ -118,6 +125,13 @@ Ergebnis::Ergebnis(QWidget *hauptfenster) : QWidget(nullptr)
         global::ErgZeile = i.row();
         global::ErgSpalte = i.column() + 1;
         m_timer2->start();
+    });
+    // Moving through the list with the keys shows the tree as a click does.
+    connect(m_liste->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &i) {
+        if (!i.isValid() || m_listeMaus || zahlWert(Feld(m_modell->zeile(i.row()).daten, QStringLiteral("|"), 1)) == 0)
+            return;
+        global::ErgZeile = i.row();
+        app::ereignis([this] { baumAufbauen(); });
     });
     connect(m_timer2, &QTimer::timeout, this, [this] { app::ereignis([this] { zeileGeklickt(global::ErgZeile, global::ErgSpalte); }); });
     connect(m_liste, &QTreeView::customContextMenuRequested, this, [this](const QPoint &p) {
@@ -255,6 +269,23 @@ void Ergebnis::knotenAufZu()
     global::BaumKlickSperre = true;
 }
 
+bool Ergebnis::eventFilter(QObject *objekt, QEvent *ereignis)
+{
+    const QEvent::Type art = ereignis->type();
+    if (objekt == m_baum->viewport() && art == QEvent::MouseButtonPress) {
+        // A new press is a new click: only the click that belongs to an
+        // expansion is swallowed. Qt expands on the press at the branch
+        // arrow without any click, and on a double-click after its click.
+        global::BaumKlickSperre = false;
+    } else if (objekt == m_liste->viewport()) {
+        if (art == QEvent::MouseButtonPress || art == QEvent::MouseButtonDblClick)
+            m_listeMaus = true;
+        else if (art == QEvent::MouseButtonRelease)
+            m_listeMaus = false;
+    }
+    return QWidget::eventFilter(objekt, ereignis);
+}
+
 void Ergebnis::knotenGeklickt(int knoten, Qt::MouseButton knopf)
 {
     if (global::BaumKlickSperre) {
@@ -263,7 +294,8 @@ void Ergebnis::knotenGeklickt(int knoten, Qt::MouseButton knopf)
     }
     if (knoten < 0 || knopf != Qt::LeftButton || knoten >= global::KnotenDokId.size() || global::KnotenDokId.at(knoten).isEmpty())
         return;
-    Q_EMIT oeffnen(global::KnotenDokId.at(knoten));
+    // A copy: opening lets events run, which may rebuild the tree.
+    Q_EMIT oeffnen(QString(global::KnotenDokId.at(knoten)));
 }
 
 } // namespace archiv::search

@@ -31,6 +31,7 @@ public:
     void knotenAufZu();
 
     QMenu *popup() const { return m_popup; }
+    QTreeView *liste() const { return m_liste; }
 
     // The popup's commands on row ErgZeile. "Info ID" is complete; export,
     // printing and the DVD window hand over to the windows that do them.
@@ -48,6 +49,9 @@ Q_SIGNALS:
     void druckenAngefordert(int zeile);
     void dvdInfoAngefordert(int zeile);
 
+protected:
+    bool eventFilter(QObject *objekt, QEvent *ereignis) override;
+
 private:
     void baumAufbauen();
     void statusZelleOeffnen(int zeile, int spalte);
@@ -59,6 +63,7 @@ private:
     QTimer *m_timer2;
     QMenu *m_popup;
     QList<QTreeWidgetItem *> m_knoten; // by node number
+    bool m_listeMaus = false; // a mouse button is down on the result list
 };
 
 } // namespace archiv::search

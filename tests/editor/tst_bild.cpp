@@ -4,6 +4,7 @@
 #include "common/Twips.h"
 #include "editor/Bild.h"
 #include "editor/Doksliste.h"
+#include "editor/Editorregeln.h"
 #include "editor/Seitenansicht.h"
 #include "editor/Vorschaurahmen.h"
 #include "imaging/Bilddatei.h"
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -424,6 +426,83 @@ private Q_SLOTS:
         QCOMPARE(imaging::TiffDatei::dekodieren(b->vorschau()->bild(auf)->seite()), b->ansicht()->seiten().seite(auf));
     }
 
+    void nurPfeiltastenBlaettern_data()
+    {
+        QTest::addColumn<int>("taste");
+        QTest::addColumn<int>("seite");
+        QTest::newRow("cursor left") << int(Qt::Key_Left) << 2;
+        QTest::newRow("cursor right") << int(Qt::Key_Right) << 4;
+        // Their old numeric key codes are other keys in Qt.
+        QTest::newRow("percent sign (0x25)") << int(Qt::Key_Percent) << 3;
+        QTest::newRow("apostrophe (0x27)") << int(Qt::Key_Apostrophe) << 3;
+        QTest::newRow("cursor down") << int(Qt::Key_Down) << 3;
+    }
+    void nurPfeiltastenBlaettern()
+    {
+        QFETCH(int, taste);
+        QFETCH(int, seite);
+        auto b = oeffnen(QString(), m_fuenf);
+        teil<QScrollBar>(b.get(), "Scroll1")->setValue(3);
+        QTest::keyClick(teil<editor::Seitenansicht>(b.get(), "Image1"), Qt::Key(taste));
+        QCOMPARE(global::AktSeite, seite);
+        QCOMPARE(gezeigteSeite(b.get()), seite);
+    }
+
+    void klickAufDenGewaehltenTab()
+    {
+        auto b = oeffnen(QString(), m_fuenf);
+        auto *tab = teil<QTabWidget>(b.get(), "Tab1");
+        QTabBar *leiste = tab->tabBar();
+        QTest::mouseClick(leiste, Qt::LeftButton, {}, leiste->tabRect(2).center());
+        editor::Vorschaurahmen *v = b->vorschau();
+        QVERIFY(!v->isHidden());
+        QTest::mouseDClick(v->bild(3), Qt::LeftButton);
+        QVERIFY(v->isHidden());
+        QCOMPARE(tab->currentIndex(), 2);
+        // One click on "Vorschau", already the current tab, shows the strip again.
+        QTest::mouseClick(leiste, Qt::LeftButton, {}, leiste->tabRect(2).center());
+        QVERIFY(!v->isHidden());
+        QVERIFY(teil<QFrame>(b.get(), "FRDokument")->isHidden());
+        QCOMPARE(gezeigteSeite(b.get()), 4);
+        // And a click on "Beleg" changes as before.
+        QTest::mouseClick(leiste, Qt::LeftButton, {}, leiste->tabRect(1).center());
+        QVERIFY(v->isHidden());
+        QVERIFY(!teil<QFrame>(b.get(), "FRBeleg")->isHidden());
+    }
+
+    void dokumentWechselUnterAktivierung()
+    {
+        auto b = oeffnen(QStringLiteral("bearbeiten"), m_drei);
+        auto *doks = teil<editor::Doksliste>(b.get(), "Doks");
+        global::Geaendert = true;
+        // The question's box closes and the editor becomes active again
+        // before the other document is loaded.
+        const common::MeldungsAnzeige vorher = common::setzeMeldungsAnzeige([&](const common::MeldungsAnfrage &) {
+            QCoreApplication::postEvent(b.get(), new QEvent(QEvent::WindowActivate));
+            return common::Antwort::Nein;
+        });
+        doks->setFocus();
+        QTest::keyClick(doks, Qt::Key_Down);
+        common::setzeMeldungsAnzeige(vorher);
+        QCoreApplication::processEvents();
+        QCOMPARE(global::AktDok, 2);
+        QCOMPARE(doks->currentIndex(), 1);
+        QCOMPARE(global::SeitenAnz, 2);
+    }
+
+    void spinHatGrenzen()
+    {
+        auto b = oeffnen(QString(), m_zwei);
+        QTest::mouseClick(teil<QTabWidget>(b.get(), "Tab1")->tabBar(), Qt::LeftButton, {},
+                          teil<QTabWidget>(b.get(), "Tab1")->tabBar()->tabRect(2).center());
+        auto *auf = b->findChild<QToolButton *>(QStringLiteral("Spin1Auf"));
+        for (int i = 0; i < 80; ++i)
+            QTest::mouseClick(auf, Qt::LeftButton);
+        QCOMPARE(global::Zoomfaktor, editor::MaxZoomfaktor);
+        QCOMPARE(b->vorschau()->bild(0)->width(), twipsZuPixel(2500 * editor::MaxZoomfaktor, b->logicalDpiX()));
+        global::Zoomfaktor = 1;
+    }
+
     void layoutInTwips()
     {
         auto b = oeffnen(QString(), m_eine);
@@ -442,7 +521,9 @@ private Q_SLOTS:
                  QRect(px(120, 860, 0, 0).topLeft(), px(0, 0, 10100, 7100).size()));
         for (const char *knopf : {"BUClose", "BUSpeich", "BUScan", "BUScandatabase"})
             QCOMPARE(teil<QPushButton>(b.get(), knopf)->x(), twipsZuPixel(10550, dpi));
-        QCOMPARE(teil<QWidget>(b.get(), "Spin1")->x(), twipsZuPixel(10250, dpi) - twipsZuPixel(600, dpi));
+        // Spin1 and the bin where the window's layout rule puts them.
+        QCOMPARE(teil<QWidget>(b.get(), "Spin1")->x(), twipsZuPixel(10250 - 600, dpi));
+        QCOMPARE(teil<QWidget>(b.get(), "PicMuell")->x(), twipsZuPixel(10250 - 610, dpi));
         QVERIFY(teil<QFrame>(b.get(), "FRBeleg")->frameShape() == QFrame::NoFrame);
 
         // Too small: the last valid sizes stay.
@@ -458,10 +539,10 @@ private Q_SLOTS:
             auto b = oeffnen(QStringLiteral("bearbeiten"));
             b->resize(900, 700);
             global::Geaendert = true;
-            m_meldungen->antworte(common::Antwort::Ja);
-            b->schliessen();
+            m_meldungen->antworte(common::Antwort::Nein);
+            QTest::mouseClick(teil<QPushButton>(b.get(), "BUClose"), Qt::LeftButton);
             QCOMPARE(m_meldungen->texte(), QStringList{"Dokument wurde verändert speichern ?"});
-            QVERIFY(!global::Geaendert);
+            QVERIFY(!global::Geaendert); // No drops the changes
             QVERIFY(b->isHidden());
             const QStringList teile = app::einstellung(QStringLiteral("Bild"), QStringLiteral("size")).split(u'|');
             QCOMPARE(teile.size(), 4);

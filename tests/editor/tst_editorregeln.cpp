@@ -87,11 +87,15 @@ private Q_SLOTS:
         z = spinSchritt(z, 1);
         QCOMPARE(vorschauLayout(1, z, 0, 0, 8000).first().bild.breite, 2756.25);
         QCOMPARE(spinSchritt(spinSchritt(z, 0), -1), z / 1.05 / 1.05);
-        // No lower bound.
-        double klein = 1;
-        for (int i = 0; i < 200; ++i)
+        // Held arrows stop at the bounds, in both directions.
+        double klein = 1, gross = 1;
+        for (int i = 0; i < 200; ++i) {
             klein = spinSchritt(klein, 0);
-        QVERIFY(klein > 0 && klein < 0.0001);
+            gross = spinSchritt(gross, 1);
+        }
+        QCOMPARE(klein, MinZoomfaktor);
+        QCOMPARE(gross, MaxZoomfaktor);
+        QCOMPARE(spinSchritt(MaxZoomfaktor, 0), MaxZoomfaktor / 1.05);
     }
 
     void schwenken()
