@@ -135,4 +135,20 @@ void Seitenliste::speichern(const QString &pfad, int format) const
     Bilddatei::schreiben(pfad, format == EinseitigesTiff ? alle().mid(0, 1) : alle(), format);
 }
 
+qint64 Seitenliste::kodierteBytes() const
+{
+    qint64 summe = 0;
+    for (const Eintrag &e : m_seiten)
+        summe += e.seite.g4.size();
+    return summe;
+}
+
+qint64 Seitenliste::dekodierteBytes() const
+{
+    qint64 summe = 0;
+    for (const auto &[nummer, seite] : m_cache)
+        summe += seite.bild().sizeInBytes();
+    return summe;
+}
+
 } // namespace archiv::imaging

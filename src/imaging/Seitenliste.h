@@ -40,6 +40,12 @@ public:
     // The whole list in one file; format 29 (multi-page TIFF G4), 26 (TIFF) or 149 (PDF).
     void speichern(const QString &pfad, int format) const;
 
+    // What the list holds in memory: the encoded pages, and the pages kept
+    // decoded in the cache (their count and image bytes).
+    qint64 kodierteBytes() const;
+    int dekodierteSeiten() const { return int(m_cache.size()); }
+    qint64 dekodierteBytes() const;
+
 private:
     struct Eintrag
     {

@@ -3,6 +3,7 @@
 #include "app/EinstServ.h"
 #include "app/Einstellungen.h"
 #include "common/Programmzustand.h"
+#include "server/Verbindung.h"
 #include "support/ArchivServer.h"
 #include "support/DialogFahrer.h"
 #include "support/MeldungsRecorder.h"
@@ -50,6 +51,15 @@ private Q_SLOTS:
         test::einstellungenAbschirmen();
         m_server = std::make_unique<test::ArchivServer>(test::ArchivServer::Inhalt::Demo, 20);
         QVERIFY2(m_server->starten(), qPrintable(m_server->fehler()));
+        // An active user for whom no password was ever stored.
+        server::Verbindung wws;
+        QVERIFY(wws.Connect(m_server->verbindungstext(QStringLiteral("TESSAM"))));
+        server::Objekt u = wws.New(QStringLiteral("TS.ParPersEdv"));
+        u.set(QStringLiteral("Firma"), QStringLiteral("1"));
+        u.set(QStringLiteral("Pcode"), QStringLiteral("OP"));
+        u.set(QStringLiteral("pname"), QStringLiteral("Ohne,Passwort"));
+        u.set(QStringLiteral("aktiv"), QStringLiteral("J"));
+        QCOMPARE(u.SYS_Save(), 1);
     }
 
     void init() { test::zuruecksetzen(); }
@@ -221,6 +231,10 @@ private Q_SLOTS:
                                                        << int(common::MeldungsSymbol::Information);
         QTest::newRow("same code, other company") << "7" << "MM" << "geheim" << "Passwort/User falsch"
                                                   << int(common::MeldungsSymbol::Information);
+        QTest::newRow("no stored password, empty typed") << "1" << "OP" << "" << "Passwort/User falsch"
+                                                        << int(common::MeldungsSymbol::Information);
+        QTest::newRow("no stored password, any typed") << "1" << "OP" << "beliebig" << "Passwort/User falsch"
+                                                      << int(common::MeldungsSymbol::Information);
         QTest::newRow("no such user") << "1" << "XY" << "geheim" << "Anmeldung nicht möglich" << int(common::MeldungsSymbol::Ausruf);
         QTest::newRow("code of another company") << "7" << "EK" << "erika" << "Anmeldung nicht möglich"
                                                  << int(common::MeldungsSymbol::Ausruf);

@@ -126,22 +126,36 @@ private Q_SLOTS:
         QCOMPARE(tempDatei(QStringLiteral("dok.tif")), dir + QStringLiteral("/dok.tif"));
     }
 
+    void tempVerzeichnisMeidetFremdes_data()
+    {
+        QTest::addColumn<int>("modus");
+        QTest::newRow("0777 open to all") << 0777;
+        QTest::newRow("0770 group may write") << 0770;
+        QTest::newRow("0750 group may read") << 0750;
+        QTest::newRow("0707 others may write") << 0707;
+        QTest::newRow("0705 others may read") << 0705;
+        QTest::newRow("0701 others may enter") << 0701;
+    }
     void tempVerzeichnisMeidetFremdes()
     {
-        // A predictable name that someone else prepared (here: open to all)
-        // is not used.
+        // A directory of the predictable name that others can read, write or
+        // enter is not used.
+        QFETCH(int, modus);
         QTemporaryDir wurzel;
         const QString erwartet = wurzel.path() + QStringLiteral("/archiv-%1").arg(::getuid());
         QVERIFY(QDir().mkpath(erwartet));
-        QFile::setPermissions(erwartet, QFileDevice::Permissions(0x7777));
+        QCOMPARE(::chmod(QFile::encodeName(erwartet).constData(), mode_t(modus)), 0);
         const QString dir = privatesVerzeichnisAnlegen(wurzel.path());
         QVERIFY(dir != erwartet);
         QVERIFY(dir.startsWith(erwartet + u'-'));
         struct stat st {};
         QCOMPARE(::lstat(QFile::encodeName(dir).constData(), &st), 0);
         QCOMPARE(int(st.st_mode & 0777), 0700);
-        // A symbolic link in its place is not followed either.
-        QTemporaryDir zweite;
+    }
+
+    void tempVerzeichnisFolgtKeinemLink()
+    {
+        QTemporaryDir wurzel, zweite;
         QVERIFY(QFile::link(wurzel.path(), zweite.path() + QStringLiteral("/archiv-%1").arg(::getuid())));
         QVERIFY(privatesVerzeichnisAnlegen(zweite.path()) != zweite.path() + QStringLiteral("/archiv-%1").arg(::getuid()));
     }

@@ -251,6 +251,15 @@ private Q_SLOTS:
         QCOMPARE(u.call(QStringLiteral("PasswortPruefen"), {QStringLiteral("geheim")}), QStringLiteral("1"));
         QCOMPARE(u.call(QStringLiteral("PasswortPruefen"), {QStringLiteral("geheim ")}), QStringLiteral("0"));
         QCOMPARE(u.call(QStringLiteral("PasswortPruefen"), {QStringLiteral("Geheim")}), QStringLiteral("0"));
+        // A user without a stored password matches no typed text.
+        Objekt ohne = wws.New(QStringLiteral("TS.ParPersEdv"));
+        ohne.set(QStringLiteral("Firma"), QStringLiteral("1"));
+        ohne.set(QStringLiteral("Pcode"), QStringLiteral("OHNE"));
+        ohne.set(QStringLiteral("aktiv"), QStringLiteral("J"));
+        QCOMPARE(ohne.SYS_Save(), 1);
+        Objekt ohneGelesen = wws.OpenId(QStringLiteral("TS.ParPersEdv"), QStringLiteral("1||OHNE"));
+        for (const QString &versuch : {QString(), QStringLiteral("x"), QStringLiteral("geheim")})
+            QCOMPARE(ohneGelesen.call(QStringLiteral("PasswortPruefen"), {versuch}), QStringLiteral("0"));
         // Same code, other company, other user.
         Objekt nord = wws.OpenId(QStringLiteral("TS.ParPersEdv"), QStringLiteral("7||MM"));
         QCOMPARE(nord.call(QStringLiteral("PasswortPruefen"), {QStringLiteral("geheim")}), QStringLiteral("0"));
