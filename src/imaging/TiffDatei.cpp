@@ -60,7 +60,16 @@ toff_t suchenCb(thandle_t h, toff_t off, int woher)
 
 int schliessenCb(thandle_t) { return 0; }
 toff_t groesseCb(thandle_t h) { return toff_t(static_cast<Puffer *>(h)->daten->size()); }
-int abbildenCb(thandle_t, void **, toff_t *) { return 0; }
+// Reading maps the whole byte array: libtiff then reads strips and tiles in
+// place, and uncompressed tiles (refused on the unmapped path with "Invalid
+// tile byte count") are read as they are.
+int abbildenCb(thandle_t h, void **basis, toff_t *groesse)
+{
+    auto *p = static_cast<Puffer *>(h);
+    *basis = const_cast<char *>(p->daten->constData());
+    *groesse = toff_t(p->daten->size());
+    return 1;
+}
 void freigebenCb(thandle_t, void *, toff_t) {}
 
 int fehlerCb(TIFF *, void *user, const char *modul, const char *format, va_list args)
@@ -251,23 +260,29 @@ void TiffDatei::schreibenG4(const QString &pfad, const QList<Seite> &seiten)
 namespace {
 
 // Runs lese(t, p, nummer) for the pages erste .. erste + anzahl - 1 (all
-// with anzahl -1); an error anywhere in the file fails the whole read.
+// with anzahl -1). libtiff reports some errors it recovers from (a tag with
+// an impossible value, say) and goes on: a page that decodes is kept. What
+// does fail is a page that cannot be decoded (lese throws) and a next page
+// whose directory cannot be read: a file that breaks off after some pages
+// is an error, not a shorter document.
 template<typename T, typename F>
 QList<T> seitenweise(const QByteArray &daten, const QString &name, int erste, int anzahl, F lese)
 {
     QByteArray kopie = daten;
     Puffer p{&kopie, 0, {}};
-    TiffZeiger t = oeffnen(p, "rm", name);
+    TiffZeiger t = oeffnen(p, "r", name);
     QList<T> seiten;
     int nummer = 0;
-    do {
+    bool weiter = true;
+    while (weiter) {
         if (nummer >= erste && (anzahl < 0 || seiten.size() < anzahl))
             seiten.append(lese(t.get(), p, nummer));
         ++nummer;
-    } while ((anzahl < 0 || seiten.size() < anzahl) && TIFFReadDirectory(t.get()));
-    // A file that breaks off after some pages is an error, not a shorter document.
-    if (!p.fehler.isEmpty())
-        fehlschlag(name, p, QStringLiteral("nach Seite %1 beschädigt").arg(nummer));
+        p.fehler.clear();
+        weiter = (anzahl < 0 || seiten.size() < anzahl) && TIFFReadDirectory(t.get());
+        if (!weiter && !p.fehler.isEmpty())
+            fehlschlag(name, p, QStringLiteral("nach Seite %1 beschädigt").arg(nummer));
+    }
     return seiten;
 }
 
@@ -291,7 +306,7 @@ int TiffDatei::seitenzahl(const QByteArray &daten, const QString &name)
 {
     QByteArray kopie = daten;
     Puffer p{&kopie, 0, {}};
-    TiffZeiger t = oeffnen(p, "rm", name);
+    TiffZeiger t = oeffnen(p, "r", name);
     return int(TIFFNumberOfDirectories(t.get()));
 }
 
@@ -350,7 +365,7 @@ KodierteSeite TiffDatei::kodieren(const Seite &seite)
     const QByteArray tiff = schreibenG4({seite});
     QByteArray kopie = tiff;
     Puffer p{&kopie, 0, {}};
-    TiffZeiger t = oeffnen(p, "rm", QStringLiteral("TIFF"));
+    TiffZeiger t = oeffnen(p, "r", QStringLiteral("TIFF"));
     const tmsize_t groesse = tmsize_t(TIFFGetStrileByteCount(t.get(), 0));
     KodierteSeite k{QByteArray(qsizetype(groesse), Qt::Uninitialized), seite.breite(), seite.hoehe(), seite.dpiX(), seite.dpiY()};
     if (TIFFReadRawStrip(t.get(), 0, k.g4.data(), groesse) != groesse)

@@ -1,5 +1,6 @@
 #include "imaging/TiffDatei.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -23,6 +24,31 @@ Seite musterSeite(int breite, int hoehe, int dpi, quint32 seed)
                 s.bild().setPixel(x + dx, y + dy, 1);
     }
     return s;
+}
+
+// A sample file made by tests/data/imaging/erzeugen.py.
+QByteArray probe(const char *name)
+{
+    QFile f(qEnvironmentVariable("ARCHIV_TESTDATA") + QStringLiteral("/imaging/") + QLatin1String(name));
+    if (!f.open(QIODevice::ReadOnly))
+        qFatal("sample file %s missing", name);
+    return f.readAll();
+}
+
+// The black bars the sample script draws: rows 8 b + 2 to 8 b + 5 of bar b.
+int balken(const Seite &s)
+{
+    int n = 0;
+    for (int b = 0; 8 * b + 5 < s.hoehe(); ++b) {
+        bool voll = true;
+        for (int y = 8 * b + 2; y < 8 * b + 6 && voll; ++y)
+            for (int x = 0; x < s.breite() && voll; ++x)
+                voll = s.bild().pixelIndex(x, y) == 1;
+        if (!voll)
+            break;
+        ++n;
+    }
+    return n;
 }
 
 } // namespace
@@ -83,6 +109,30 @@ private Q_SLOTS:
         } catch (const BildFehler &e) {
             QVERIFY2(QString::fromUtf8(e.what()).startsWith(QStringLiteral("kaputt.tif: ")), e.what());
         }
+    }
+
+    void gekachelteEinBitSeite()
+    {
+        // tiffcp -t: 1 bit, uncompressed, tiles of 64 × 64 over 200 × 120.
+        const QList<Seite> s = TiffDatei::lesen(probe("kacheln_1bit.tif"), QStringLiteral("kacheln_1bit.tif"));
+        QCOMPARE(s.size(), 1);
+        QCOMPARE(s.first().breite(), 200);
+        QCOMPARE(s.first().hoehe(), 120);
+        QCOMPARE(balken(s.first()), 1);
+        QCOMPARE(s.first().bild().pixelIndex(199, 119), 0);
+        // Kept as a page of the archive: encoded as G4.
+        const QList<KodierteSeite> k = TiffDatei::lesenKodiert(probe("kacheln_1bit.tif"), QStringLiteral("k.tif"));
+        QCOMPARE(TiffDatei::dekodieren(k.first()), s.first());
+    }
+
+    void behebbarerFehlerBehaeltDieSeiten()
+    {
+        // libtiff reports an error for page 2's orientation tag and reads on.
+        const QList<Seite> s = TiffDatei::lesen(probe("ausrichtung_falsch.tif"), QStringLiteral("ausrichtung_falsch.tif"));
+        QCOMPARE(s.size(), 2);
+        QCOMPARE(balken(s.at(0)), 1);
+        QCOMPARE(balken(s.at(1)), 2);
+        QCOMPARE(TiffDatei::lesenKodiert(probe("ausrichtung_falsch.tif"), QStringLiteral("a.tif")).size(), 2);
     }
 
     void fehlendeDateiNenntIhrenNamen()
