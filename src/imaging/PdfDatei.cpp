@@ -13,9 +13,11 @@
 
 #include <poppler-qt6.h>
 
+#include <QDateTime>
 #include <QFile>
 #include <QHash>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -195,16 +197,68 @@ QByteArray PdfDatei::schreiben(const QList<KodierteSeite> &seiten)
     }
 }
 
+namespace {
+
+// A rasterised page is held as 32-bit pixels while it is drawn: beyond this
+// many pixels the page is drawn at a lower resolution, and a page that would
+// need less than MinDpi for that is refused.
+constexpr double MaxPixel = 60e6;
+constexpr double MaxKante = 20000;
+constexpr double ZielDpi = 300;
+constexpr double MinDpi = 50;
+// A page that takes longer than this to draw is given up.
+constexpr qint64 MaxRenderMs = 20000;
+
+bool abbrechen(const QVariant &frist)
+{
+    return QDateTime::currentMSecsSinceEpoch() > frist.toLongLong();
+}
+
+KodierteSeite rastern(Poppler::Document &doc, int nummer, const QString &name)
+{
+    std::unique_ptr<Poppler::Page> seite(doc.page(nummer));
+    if (!seite)
+        fehler(name, QStringLiteral("Seite %1 fehlt").arg(nummer + 1));
+    const QSizeF punkte = seite->pageSizeF();
+    if (punkte.width() <= 0 || punkte.height() <= 0)
+        fehler(name, QStringLiteral("Seite %1 hat keine gültige Größe").arg(nummer + 1));
+    const double zoll = punkte.width() * punkte.height() / (72.0 * 72.0);
+    // Whole dots per inch, rounded down: the file records the resolution
+    // as a whole number and the page stays within the bound.
+    const double dpi =
+        std::floor(std::min({ZielDpi, std::sqrt(MaxPixel / zoll), MaxKante * 72.0 / punkte.width(), MaxKante * 72.0 / punkte.height()}));
+    if (dpi < MinDpi)
+        fehler(name, QStringLiteral("Seite %1 ist zu groß zum Darstellen (%2 × %3 cm)")
+                         .arg(nummer + 1)
+                         .arg(qRound(punkte.width() / 72.0 * 2.54))
+                         .arg(qRound(punkte.height() / 72.0 * 2.54)));
+    const qint64 frist = QDateTime::currentMSecsSinceEpoch() + MaxRenderMs;
+    const QImage bild = seite->renderToImage(dpi, dpi, -1, -1, -1, -1, Poppler::Page::Rotate0, nullptr, nullptr, abbrechen, QVariant(frist));
+    if (QDateTime::currentMSecsSinceEpoch() > frist)
+        fehler(name, QStringLiteral("Seite %1 braucht zu lange zum Darstellen").arg(nummer + 1));
+    if (bild.isNull())
+        fehler(name, QStringLiteral("Seite %1 lässt sich nicht darstellen").arg(nummer + 1));
+    return TiffDatei::kodieren(Seite(bild, int(dpi), int(dpi)));
+}
+
+} // namespace
+
 QList<KodierteSeite> PdfDatei::lesen(const QByteArray &daten, const QString &name, int erste, int anzahl)
 {
     QList<KodierteSeite> seiten;
     QList<int> zuRastern; // positions in seiten
     QList<int> seitenNummern;
+    // The lossless path needs QPDF; a file QPDF cannot open (a damaged
+    // cross-reference table, an encryption dictionary it does not know) may
+    // still be one Poppler draws, so only what neither reads is refused.
+    QString qpdfFehler;
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
         pdf.processMemoryFile(name.toLocal8Bit().constData(), daten.constData(), size_t(daten.size()));
         std::vector<QPDFPageObjectHelper> alle = QPDFPageDocumentHelper(pdf).getAllPages();
+        if (alle.empty())
+            qpdfFehler = QStringLiteral("enthält keine Seite");
         for (int i = erste; i < int(alle.size()) && (anzahl < 0 || seiten.size() < anzahl); ++i) {
             std::optional<KodierteSeite> g4 = g4Bild(alle[size_t(i)]);
             seiten.append(g4 ? *g4 : KodierteSeite{});
@@ -213,29 +267,32 @@ QList<KodierteSeite> PdfDatei::lesen(const QByteArray &daten, const QString &nam
                 seitenNummern << i;
             }
         }
-        if (seiten.isEmpty() && erste >= int(alle.size()) && !alle.empty())
-            return seiten;
-        if (alle.empty())
-            fehler(name, QStringLiteral("enthält keine Seite"));
-    } catch (const BildFehler &) {
-        throw;
     } catch (const std::exception &e) {
-        fehler(name, QStringLiteral("keine lesbare PDF-Datei (%1)").arg(QString::fromUtf8(e.what())));
+        qpdfFehler = QString::fromUtf8(e.what());
     }
-    if (zuRastern.isEmpty())
+    if (!qpdfFehler.isEmpty()) {
+        seiten.clear();
+        zuRastern.clear();
+        seitenNummern.clear();
+    }
+    if (qpdfFehler.isEmpty() && zuRastern.isEmpty())
         return seiten;
+
     std::unique_ptr<Poppler::Document> doc = Poppler::Document::loadFromData(daten);
-    if (!doc || doc->isLocked())
+    if (!doc || doc->isLocked() || (!qpdfFehler.isEmpty() && doc->numPages() <= 0)) {
+        if (!qpdfFehler.isEmpty())
+            fehler(name, QStringLiteral("keine lesbare PDF-Datei (%1)").arg(qpdfFehler));
         fehler(name, QStringLiteral("lässt sich nicht darstellen"));
-    for (int j = 0; j < zuRastern.size(); ++j) {
-        std::unique_ptr<Poppler::Page> seite = doc->page(seitenNummern.at(j));
-        if (!seite)
-            fehler(name, QStringLiteral("Seite %1 fehlt").arg(seitenNummern.at(j) + 1));
-        const QImage bild = seite->renderToImage(300, 300);
-        if (bild.isNull())
-            fehler(name, QStringLiteral("Seite %1 lässt sich nicht darstellen").arg(seitenNummern.at(j) + 1));
-        seiten[zuRastern.at(j)] = TiffDatei::kodieren(Seite(bild, 300, 300));
     }
+    if (!qpdfFehler.isEmpty()) {
+        for (int i = erste; i < doc->numPages() && (anzahl < 0 || seiten.size() < anzahl); ++i) {
+            zuRastern << int(seiten.size());
+            seitenNummern << i;
+            seiten.append(KodierteSeite{});
+        }
+    }
+    for (int j = 0; j < zuRastern.size(); ++j)
+        seiten[zuRastern.at(j)] = rastern(*doc, seitenNummern.at(j), name);
     return seiten;
 }
 

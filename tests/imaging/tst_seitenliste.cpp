@@ -216,6 +216,55 @@ private Q_SLOTS:
         QCOMPARE(s.bild().pixelIndex(900, 900), 0);
     }
 
+    void pdfDasNurPopplerLiest()
+    {
+        // QPDF refuses the file's encryption dictionary; Poppler draws it.
+        QFile f(qEnvironmentVariable("ARCHIV_TESTDATA") + QStringLiteral("/imaging/verschluesselung_kaputt.pdf"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<KodierteSeite> seiten = Bilddatei::lesen(f.readAll(), QStringLiteral("verschluesselung_kaputt.pdf"));
+        QCOMPARE(seiten.size(), 1);
+        const Seite s = TiffDatei::dekodieren(seiten.first());
+        // 200 × 200 pt at 300 dpi, a black square from 20 to 120 pt.
+        QVERIFY(qAbs(s.breite() - 833) <= 1);
+        QCOMPARE(s.bild().pixelIndex(300, 500), 1);
+        QCOMPARE(s.bild().pixelIndex(700, 100), 0);
+    }
+
+    void riesigeSeiteWirdAbgelehnt()
+    {
+        // 200 × 200 inches: refused with the page named, before any drawing.
+        QFile f(qEnvironmentVariable("ARCHIV_TESTDATA") + QStringLiteral("/imaging/riesenseite.pdf"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        try {
+            Bilddatei::lesen(f.readAll(), QStringLiteral("riesenseite.pdf"));
+            QFAIL("a page of 200 × 200 inches was drawn");
+        } catch (const BildFehler &e) {
+            const QString text = QString::fromUtf8(e.what());
+            QVERIFY2(text.startsWith(QStringLiteral("riesenseite.pdf: Seite 1 ist zu groß")), e.what());
+        }
+    }
+
+    void grosseSeiteMitWenigerAufloesung()
+    {
+        // A0 at 300 dpi would be 139 million pixels: drawn at a resolution
+        // that keeps it within the bound, still readable.
+        const QString pfad = m_dir.filePath(QStringLiteral("a0.pdf"));
+        {
+            QPdfWriter w(pfad);
+            w.setPageSize(QPageSize(QPageSize::A0));
+            w.setResolution(72);
+            QPainter p(&w);
+            p.fillRect(QRect(100, 100, 400, 300), Qt::black);
+        }
+        const QList<KodierteSeite> seiten = Bilddatei::lesen(pfad);
+        QCOMPARE(seiten.size(), 1);
+        const KodierteSeite &k = seiten.first();
+        QVERIFY2(k.dpiX >= 50 && k.dpiX < 300, qPrintable(QString::number(k.dpiX)));
+        QVERIFY(double(k.breite) * k.hoehe <= 60e6);
+        const Seite s = TiffDatei::dekodieren(k);
+        QCOMPARE(s.bild().pixelIndex(300 * k.dpiX / 72, 250 * k.dpiX / 72), 1);
+    }
+
     void seiteFuerSeiteSpeichern()
     {
         const QString tif = m_dir.filePath(QStringLiteral("einzeln.tif"));
