@@ -82,27 +82,40 @@ QImage halbiert(const QImage &bild)
     return h;
 }
 
-QStringList suchenIn(const QImage &seite)
+QStringList suchenIn(const ZXing::ImageView &bild, ZXing::Binarizer binarisierer)
 {
     QStringList texte;
-    const std::vector<uint8_t> lum = helligkeit(seite);
-    const ZXing::ImageView bild(lum.data(), seite.width(), seite.height(), ZXing::ImageFormat::Lum);
     // Debian's ZXing-C++ 1.4.0 aborts on ordinary A4 pages in its downscaled
-    // pass ("lineCount() == 1"); scanned pages are bilevel and large enough
-    // without it, and the plain cast binariser fits them.
+    // pass ("lineCount() == 1"); scanned pages are large enough without it.
     ZXing::DecodeHints hinweise;
     hinweise.setFormats(ZXing::BarcodeFormat::EAN13 | ZXing::BarcodeFormat::Code128 | ZXing::BarcodeFormat::Code39 |
                         ZXing::BarcodeFormat::ITF)
         .setTryDownscale(false)
         .setTryRotate(true)
         .setTryHarder(true)
-        .setBinarizer(ZXing::Binarizer::BoolCast)
+        .setBinarizer(binarisierer)
         .setMaxNumberOfSymbols(16);
     for (const ZXing::Result &r : ZXing::ReadBarcodes(bild, hinweise))
         if (r.isValid())
             texte << QString::fromStdString(r.text());
     texte.removeDuplicates();
     return texte;
+}
+
+// A bilevel page: the plain cast binariser fits it.
+QStringList suchenIn(const QImage &seite)
+{
+    const std::vector<uint8_t> lum = helligkeit(seite);
+    return suchenIn(ZXing::ImageView(lum.data(), seite.width(), seite.height(), ZXing::ImageFormat::Lum), ZXing::Binarizer::BoolCast);
+}
+
+// Grey or colour as the scanner delivered it: the reader's own local
+// binariser sees bars that any one threshold for the whole page loses.
+QStringList suchenInGrau(const QImage &vorlage)
+{
+    const QImage grau = vorlage.format() == QImage::Format_Grayscale8 ? vorlage : vorlage.convertToFormat(QImage::Format_Grayscale8);
+    return suchenIn(ZXing::ImageView(grau.constBits(), grau.width(), grau.height(), ZXing::ImageFormat::Lum, int(grau.bytesPerLine())),
+                    ZXing::Binarizer::LocalAverage);
 }
 
 } // namespace
@@ -113,7 +126,10 @@ int BarcodeLeser::suchen()
     m_gewaehlt = 0;
     if (m_seite.istLeer())
         return 0;
-    m_texte = suchenIn(m_seite.bild());
+    if (!m_seite.vorlage().isNull())
+        m_texte = suchenInGrau(m_seite.vorlage());
+    if (m_texte.isEmpty())
+        m_texte = suchenIn(m_seite.bild());
     // Fine scans (above about 400 dpi) are searched once more at half size,
     // our own reduction instead of the reader's.
     if (m_texte.isEmpty() && qMin(m_seite.breite(), m_seite.hoehe()) > 3400)

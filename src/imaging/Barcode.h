@@ -13,8 +13,9 @@ namespace archiv::imaging {
 QString EAN13Pruefziffer(const QString &code, bool nurZiffer);
 
 // Reads 1D barcodes (EAN-13, Code 128, Code 39, Interleaved 2 of 5) from a
-// bilevel page, at any of the four rotations: take a page, search, then
-// select result i (from 1) and read its text, in the order found.
+// page, at any of the four rotations: take a page, search, then select
+// result i (from 1) and read its text, in the order found. A page that still
+// carries the grey picture it arrived as is read from that picture first.
 class BarcodeLeser
 {
 public:

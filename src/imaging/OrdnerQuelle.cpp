@@ -23,14 +23,22 @@ int OrdnerQuelle::erfassen(const Scaneinstellungen &, const ProSeite &proSeite)
         return Dateifehler;
     }
     for (const QString &name : dateien) {
+        // A picture file arrives as it is (grey, colour), as a scanner would
+        // deliver it; TIFF and PDF pages as their files hold them, decoded
+        // one at a time.
+        const QString pfad = ordner.filePath(name);
+        QImage bild;
         QList<KodierteSeite> seiten;
         try {
-            seiten = Bilddatei::lesen(ordner.filePath(name));
+            if (!name.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) || !bild.load(pfad))
+                seiten = Bilddatei::lesen(pfad);
         } catch (const BildFehler &e) {
             // The file stays where it is for someone to look at.
             m_fehler = QString::fromUtf8(e.what());
             return Dateifehler;
         }
+        if (!bild.isNull())
+            proSeite(Seite(bild, bild.dotsPerMeterX() > 0 ? int(bild.dotsPerMeterX() * 0.0254 + 0.5) : 300));
         for (const KodierteSeite &s : seiten)
             proSeite(TiffDatei::dekodieren(s));
         QString ziel = ordner.filePath(QStringLiteral("uebernommen/") + name);
