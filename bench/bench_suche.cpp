@@ -68,7 +68,7 @@ int main(int argc, char *argv[])
         "SELECT d.id, b.belart, d.belnr, d.datum, d.zeit, d.text, d.picsw FROM ar_dokumente d JOIN ar_belart b ON b.id = d.idbelart "
         "WHERE d.firma = 1 AND +d.idbelart IN (SELECT id FROM ar_belart WHERE firma = 1 AND belart IN ('ER','AR','LS')) "
         "AND d.datum >= '2024-01-01' AND d.datum <= '2024-12-31' "
-        "AND EXISTS (SELECT 1 FROM ar_extind x WHERE x.iddokumente = d.id AND x.eigenschaft = 22 AND lower(x.wert) = 'bar') "
+        "AND EXISTS (SELECT 1 FROM ar_extind x WHERE x.iddokumente = d.id AND x.eigenschaft = 22 AND x.wert_gefaltet = 'bar') "
         "ORDER BY d.datum DESC, d.zeit DESC, d.id DESC LIMIT 500;\n");
     for (int i = 0; i < 3; ++i) {
         QProcess p;
