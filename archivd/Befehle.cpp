@@ -55,8 +55,8 @@ int serve(const QStringList &args)
     p.addOption({QStringLiteral("listen"), QStringLiteral("Adresse und Port (Standard: 127.0.0.1:1972; Port 0 = frei wählen)."),
                  QStringLiteral("adresse:port"), QStringLiteral("127.0.0.1:1972")});
     p.addOption({QStringLiteral("idle-timeout"),
-                 QStringLiteral("Sekunden, die eine ruhende Verbindung offen bleibt (Standard: 60); der Client verbindet sich danach neu."),
-                 QStringLiteral("sekunden"), QStringLiteral("60")});
+                 QStringLiteral("Sekunden, die eine ruhende Verbindung offen bleibt (Standard: 5); der Client verbindet sich danach neu."),
+                 QStringLiteral("sekunden"), QString::number(HttpServer::Leerlauf)});
     if (!befehlAuswerten(p, args, QStringLiteral("Startet den Archivserver.")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     const QString listen = p.value(QStringLiteral("listen"));

@@ -2,6 +2,10 @@
 
 #include "Fehler.h"
 
+#include <QScopeGuard>
+
+#include <semaphore>
+
 #include <sodium.h>
 
 namespace archiv::archivd {
@@ -31,6 +35,11 @@ QString passwortHash(const QString &passwort)
 bool passwortPasst(const QString &hash, const QString &passwort)
 {
     sodiumBereit();
+    // Each check takes 64 MiB and a core for a moment: a few at a time,
+    // the others wait their turn.
+    static std::counting_semaphore<> plaetze(MaxPasswortPruefungen);
+    plaetze.acquire();
+    const auto frei = qScopeGuard([] { plaetze.release(); });
     if (hash.isEmpty())
         return false;
     const QByteArray h = hash.toLatin1();

@@ -8,10 +8,14 @@
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
 
+#include <QDebug>
 #include <QJsonDocument>
 #include <QJsonParseError>
 
 #include <httplib.h>
+
+#include <algorithm>
+#include <string>
 
 namespace archiv::archivd {
 
@@ -77,6 +81,34 @@ const Klasse &klasse(const QString &ns, const QString &name)
     return *k;
 }
 
+// The request line and headers, strictly: one body length and only as a
+// plain Content-Length, no control characters in the path, at most one
+// byte range, and a body no larger than its route takes.
+void kopfPruefen(const httplib::Request &req)
+{
+    for (const char c : req.path)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            throw AnfrageFehler::ungueltig(QStringLiteral("Der Pfad enthält ein Steuerzeichen"));
+    if (req.has_header("Transfer-Encoding"))
+        throw AnfrageFehler::ungueltig(QStringLiteral("Transfer-Encoding wird nicht angenommen; der Inhalt braucht eine Content-Length"));
+    const size_t laengen = req.get_header_value_count("Content-Length");
+    if (laengen > 1)
+        throw AnfrageFehler::ungueltig(QStringLiteral("Content-Length ist mehrfach angegeben"));
+    qint64 laenge = 0;
+    if (laengen == 1) {
+        const std::string wert = req.get_header_value("Content-Length");
+        if (wert.empty() || wert.size() > 18 || !std::all_of(wert.begin(), wert.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            throw AnfrageFehler::ungueltig(QStringLiteral("Content-Length \"%1\" ist keine Länge").arg(QString::fromStdString(wert)));
+        laenge = std::stoll(wert);
+    }
+    if (req.get_header_value("Range").find(',') != std::string::npos)
+        throw AnfrageFehler::ungueltig(QStringLiteral("Es wird höchstens ein Bereich (Range) beantwortet"));
+    const bool blob = req.method == "PUT" && req.path.size() >= 5 && req.path.compare(req.path.size() - 5, 5, "/blob") == 0;
+    const qint64 grenze = blob ? HttpServer::MaxBlob : HttpServer::MaxJson;
+    if (laenge > grenze)
+        throw AnfrageFehler::zuGross(QStringLiteral("Anfrage zu groß: %1 Bytes, höchstens %2").arg(laenge).arg(grenze));
+}
+
 // Runs a handler and turns every failure into the error form of the protocol.
 template<typename F>
 httplib::Server::Handler sicher(F f)
@@ -89,7 +121,9 @@ httplib::Server::Handler sicher(F f)
         } catch (const protokoll::FormFehler &e) {
             fehlerAntwort(res, 400, QStringLiteral("bad_request"), QString::fromStdString(e.what()));
         } catch (const std::exception &e) {
-            fehlerAntwort(res, 500, QStringLiteral("internal"), QString::fromStdString(e.what()));
+            qCritical().noquote() << "archivd: interner Fehler bei" << QString::fromStdString(req.method) << QString::fromStdString(req.path)
+                                  << ":" << e.what();
+            fehlerAntwort(res, 500, QStringLiteral("internal"), QStringLiteral("Interner Fehler des Archivservers"));
         }
     };
 }
@@ -100,13 +134,23 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
 {
     auto &s = d->server;
     Daten *daten = d.get();
-    s.new_task_queue = [] { return new httplib::ThreadPool(64); };
+    s.new_task_queue = [] { return new httplib::ThreadPool(Arbeiter); };
     s.set_keep_alive_max_count(1000000);
-    s.set_keep_alive_timeout(60);
-    s.set_read_timeout(120);
-    s.set_write_timeout(120);
+    s.set_keep_alive_timeout(Leerlauf);
+    s.set_read_timeout(Lesefrist);
+    s.set_write_timeout(Lesefrist);
     s.set_payload_max_length(size_t(MaxBlob));
     s.set_tcp_nodelay(true);
+    // Runs on the headers, before any body is read.
+    s.set_pre_routing_handler([](const httplib::Request &req, httplib::Response &res) {
+        try {
+            kopfPruefen(req);
+            return httplib::Server::HandlerResponse::Unhandled;
+        } catch (const AnfrageFehler &e) {
+            fehlerAntwort(res, e.status(), e.code(), e.meldung());
+            return httplib::Server::HandlerResponse::Handled;
+        }
+    });
 
     s.Get(R"(/v1/([^/]+)/ping)", sicher([](const httplib::Request &req, httplib::Response &res) {
               const QString ns = teil(req, 1);

@@ -28,8 +28,18 @@ public:
     // Seconds an idle keep-alive connection stays open (it holds a worker).
     void setzeLeerlauf(int sekunden);
 
-    static constexpr qint64 MaxJson = 64LL * 1024 * 1024;
+    // Bodies above these are refused from their Content-Length, before
+    // anything of them is read.
+    static constexpr qint64 MaxJson = 8LL * 1024 * 1024;
     static constexpr qint64 MaxBlob = 2LL * 1024 * 1024 * 1024;
+    // Workers: each open connection holds one while it is read or idles.
+    static constexpr int Arbeiter = 256;
+    // Seconds an idle keep-alive connection stays open; the client opens a
+    // new one transparently after that.
+    static constexpr int Leerlauf = 5;
+    // Seconds a connection may go without sending anything while a request
+    // is read (and without taking anything while the answer is written).
+    static constexpr int Lesefrist = 10;
 
 private:
     struct Daten;

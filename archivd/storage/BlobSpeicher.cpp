@@ -10,7 +10,8 @@ namespace archiv::archivd {
 
 bool BlobSpeicher::istBlobId(const QString &id)
 {
-    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
+    // Anchored as a whole: "$" alone would also take a trailing line feed.
+    static const QRegularExpression hex(QRegularExpression::anchoredPattern(QStringLiteral("[0-9a-f]{64}")));
     return hex.match(id).hasMatch();
 }
 

@@ -6,24 +6,33 @@
 #include "storage/SqliteDatenbank.h"
 
 #include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLoggingCategory>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
 #include <atomic>
+#include <unordered_map>
 #include <sstream>
 
 namespace archiv::archivd {
 
 struct Datenbank::Slot
 {
+    struct Vorbereitet
+    {
+        std::unique_ptr<QSqlQuery> abfrage;
+        quint64 zuletzt = 0;
+    };
     QString name;
     QSqlDatabase db;
-    QHash<QString, QSqlQuery *> abfragen;
+    std::unordered_map<QString, Vorbereitet> abfragen;
+    quint64 uhr = 0;
 
     ~Slot()
     {
-        qDeleteAll(abfragen);
         abfragen.clear();
         db.close();
         db = QSqlDatabase();
@@ -54,9 +63,10 @@ Datenbank::Slot &Datenbank::slot()
         auto neu = std::make_unique<Slot>();
         neu->name = QStringLiteral("archivd-%1").arg(++zaehler);
         neu->db = neueVerbindung(neu->name);
-        if (!neu->db.open())
-            throw AnfrageFehler::speicher(QStringLiteral("Datenbank %1 lässt sich nicht öffnen: %2")
-                                              .arg(beschreibung(), neu->db.lastError().text()));
+        if (!neu->db.open()) {
+            qCritical().noquote() << "archivd: Datenbank" << beschreibung() << "lässt sich nicht öffnen:" << neu->db.lastError().text();
+            throw AnfrageFehler::speicher(QStringLiteral("Die Datenbank lässt sich nicht öffnen"));
+        }
         einrichten(neu->db);
         s = std::move(neu);
     }
@@ -68,24 +78,20 @@ QSqlDatabase &Datenbank::verbindung()
     return slot().db;
 }
 
-QSqlQuery &Datenbank::vorbereitet(const QString &sql)
-{
-    Slot &s = slot();
-    auto it = s.abfragen.find(sql);
-    if (it != s.abfragen.end())
-        return **it;
-    auto *q = new QSqlQuery(s.db);
-    q->setForwardOnly(true);
-    if (!q->prepare(dialekt(sql))) {
-        const QString fehler = q->lastError().text();
-        delete q;
-        throw AnfrageFehler::speicher(QStringLiteral("SQL-Fehler: %1").arg(fehler));
-    }
-    s.abfragen.insert(sql, q);
-    return *q;
-}
-
 namespace {
+
+// The database's own words stay in the server's log; the client learns that
+// the database refused, and which kind of refusal it was.
+[[noreturn]] void datenbankFehler(const QSqlError &fehler, const QString &sql)
+{
+    qCritical().noquote() << "archivd: SQL-Fehler:" << fehler.text() << "bei:" << sql.left(400);
+    const QString text = fehler.databaseText().toLower() + fehler.driverText().toLower();
+    if (text.contains(QLatin1String("foreign key")))
+        throw AnfrageFehler::konflikt(QStringLiteral("Das Objekt wird noch von anderen Daten verwendet"));
+    if (text.contains(QLatin1String("unique")) || text.contains(QLatin1String("duplicate key")))
+        throw AnfrageFehler::konflikt(QStringLiteral("Ein Objekt mit diesem Schlüssel gibt es schon"));
+    throw AnfrageFehler::speicher(QStringLiteral("Die Datenbank konnte die Anfrage nicht ausführen"));
+}
 
 // Binds and runs a prepared statement; the caller finishes it.
 QSqlQuery &starten(QSqlQuery &q, const QVariantList &werte)
@@ -93,14 +99,48 @@ QSqlQuery &starten(QSqlQuery &q, const QVariantList &werte)
     for (int i = 0; i < werte.size(); ++i)
         q.bindValue(i, werte.at(i));
     if (!q.exec()) {
-        const QString fehler = q.lastError().text();
+        const QSqlError fehler = q.lastError();
         q.finish();
-        throw AnfrageFehler::speicher(QStringLiteral("SQL-Fehler: %1").arg(fehler));
+        datenbankFehler(fehler, q.lastQuery());
     }
     return q;
 }
 
 } // namespace
+
+QSqlQuery &Datenbank::vorbereitet(const QString &sql)
+{
+    Slot &s = slot();
+    auto it = s.abfragen.find(sql);
+    if (it != s.abfragen.end()) {
+        it->second.zuletzt = ++s.uhr;
+        return *it->second.abfrage;
+    }
+    if (s.abfragen.size() >= size_t(MaxVorbereitet)) {
+        auto aeltestes = s.abfragen.begin();
+        for (auto i = s.abfragen.begin(); i != s.abfragen.end(); ++i)
+            if (i->second.zuletzt < aeltestes->second.zuletzt)
+                aeltestes = i;
+        s.abfragen.erase(aeltestes);
+    }
+    auto q = std::make_unique<QSqlQuery>(s.db);
+    q->setForwardOnly(true);
+    if (!q->prepare(dialekt(sql)))
+        datenbankFehler(q->lastError(), sql);
+    QSqlQuery &ergebnis = *q;
+    s.abfragen.emplace(sql, Slot::Vorbereitet{std::move(q), ++s.uhr});
+    return ergebnis;
+}
+
+int Datenbank::vorbereiteteAnzahl()
+{
+    return int(slot().abfragen.size());
+}
+
+QString Datenbank::liste(const QVariantList &werte)
+{
+    return QString::fromUtf8(QJsonDocument(QJsonArray::fromVariantList(werte)).toJson(QJsonDocument::Compact));
+}
 
 QList<SqlZeile> Datenbank::abfragen(const QString &sql, const QVariantList &werte)
 {
@@ -191,8 +231,10 @@ Transaktion::~Transaktion()
 
 void Transaktion::bestaetigen()
 {
-    if (!m_db.verbindung().commit())
-        throw AnfrageFehler::speicher(QStringLiteral("Commit fehlgeschlagen: %1").arg(m_db.verbindung().lastError().text()));
+    if (!m_db.verbindung().commit()) {
+        qCritical().noquote() << "archivd: Commit fehlgeschlagen:" << m_db.verbindung().lastError().text();
+        throw AnfrageFehler::speicher(QStringLiteral("Die Änderung ließ sich nicht speichern"));
+    }
     m_offen = false;
     if (m_sperre.owns_lock())
         m_sperre.unlock();

@@ -33,10 +33,21 @@ public:
     virtual QString beschreibung() const = 0;
 
     // Runs a statement; "%ID%", "%BLOB%" and "%BIGINT%" are replaced by the
-    // database's own types. Throws AnfrageFehler on failure.
+    // database's own types. A list goes in as one bound value: "x IN
+    // (%TEXTLISTE%)" or "(%ZAHLLISTE%)" with liste(...) bound in its place,
+    // so that lists of any length share one statement. Throws AnfrageFehler
+    // on failure; the database's own words go to the log, not the caller.
     QList<SqlZeile> abfragen(const QString &sql, const QVariantList &werte = {});
     qint64 ausfuehren(const QString &sql, const QVariantList &werte = {}); // rows changed
     QVariant wert(const QString &sql, const QVariantList &werte = {});      // first column of first row
+
+    // The value bound for %TEXTLISTE% or %ZAHLLISTE%.
+    static QString liste(const QVariantList &werte);
+
+    // Prepared statements kept per thread; at most MaxVorbereitet, the
+    // least recently used goes first.
+    static constexpr int MaxVorbereitet = 64;
+    int vorbereiteteAnzahl();
 
     void migrieren();
     int schemaVersion();

@@ -434,7 +434,9 @@ void ObjektSpeicher::loeschen(const Klasse &k, const QString &id)
     try {
         m_db.ausfuehren(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(k.tabelle), {*z});
     } catch (const AnfrageFehler &f) {
-        throw AnfrageFehler::konflikt(QStringLiteral("%1 \"%2\" wird noch verwendet: %3").arg(k.name, id, f.meldung()));
+        if (f.status() != 409)
+            throw;
+        throw AnfrageFehler::konflikt(QStringLiteral("%1 \"%2\" wird noch verwendet").arg(k.name, id));
     }
     t.bestaetigen();
 }

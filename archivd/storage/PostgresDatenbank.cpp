@@ -45,7 +45,9 @@ QString PostgresDatenbank::dialekt(QString sql) const
 {
     return sql.replace(QLatin1String("%ID%"), QLatin1String("BIGSERIAL PRIMARY KEY"))
         .replace(QLatin1String("%BLOB%"), QLatin1String("BYTEA"))
-        .replace(QLatin1String("%BIGINT%"), QLatin1String("BIGINT"));
+        .replace(QLatin1String("%BIGINT%"), QLatin1String("BIGINT"))
+        .replace(QLatin1String("%TEXTLISTE%"), QLatin1String("SELECT json_array_elements_text(CAST(? AS json))"))
+        .replace(QLatin1String("%ZAHLLISTE%"), QLatin1String("SELECT CAST(json_array_elements_text(CAST(? AS json)) AS BIGINT)"));
 }
 
 void PostgresDatenbank::beginnen(QSqlDatabase &db)

@@ -31,7 +31,9 @@ QString SqliteDatenbank::dialekt(QString sql) const
 {
     return sql.replace(QLatin1String("%ID%"), QLatin1String("INTEGER PRIMARY KEY AUTOINCREMENT"))
         .replace(QLatin1String("%BLOB%"), QLatin1String("BLOB"))
-        .replace(QLatin1String("%BIGINT%"), QLatin1String("INTEGER"));
+        .replace(QLatin1String("%BIGINT%"), QLatin1String("INTEGER"))
+        .replace(QLatin1String("%TEXTLISTE%"), QLatin1String("SELECT value FROM json_each(?)"))
+        .replace(QLatin1String("%ZAHLLISTE%"), QLatin1String("SELECT CAST(value AS INTEGER) FROM json_each(?)"));
 }
 
 void SqliteDatenbank::beginnen(QSqlDatabase &db)

@@ -3,6 +3,7 @@
 #include "support/PostgresCluster.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QRegularExpression>
 
 namespace archiv::test {
@@ -120,6 +121,19 @@ void ArchivServer::stoppen()
         m_prozess->kill();
         m_prozess->waitForFinished();
     }
+}
+
+qint64 ArchivServer::rssKiB() const
+{
+    if (!m_prozess || m_prozess->state() == QProcess::NotRunning)
+        return 0;
+    QFile status(QStringLiteral("/proc/%1/status").arg(m_prozess->processId()));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &zeile : status.readAll().split('\n'))
+        if (zeile.startsWith("VmRSS:"))
+            return zeile.mid(6).trimmed().split(' ').first().toLongLong();
+    return 0;
 }
 
 void ArchivServer::abschiessen()

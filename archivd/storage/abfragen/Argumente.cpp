@@ -30,6 +30,20 @@ QString datumArg(const QStringList &args, int i, const char *was)
     return t;
 }
 
+QStringList listenArg(const QString &wert, QChar trenner, const char *was, int hoechstens)
+{
+    QStringList liste;
+    for (const QString &teil : wert.split(trenner, Qt::SkipEmptyParts)) {
+        const QString t = teil.trimmed();
+        if (t.isEmpty())
+            continue;
+        if (liste.size() >= hoechstens)
+            throw AnfrageFehler::ungueltig(QStringLiteral("%1: höchstens %2 Einträge").arg(QLatin1String(was)).arg(hoechstens));
+        liste << t;
+    }
+    return liste;
+}
+
 QString likeMuster(const QString &text)
 {
     QString m;
@@ -40,14 +54,6 @@ QString likeMuster(const QString &text)
         m += c == u'*' ? QChar(u'%') : c;
     }
     return m;
-}
-
-QString platzhalter(qsizetype n)
-{
-    QStringList p;
-    for (qsizetype i = 0; i < n; ++i)
-        p << QStringLiteral("?");
-    return p.join(QStringLiteral(", "));
 }
 
 } // namespace archiv::archivd

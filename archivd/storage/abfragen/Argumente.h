@@ -12,8 +12,13 @@ QVariant firmaArg(const QStringList &args, int i);
 qint64 zahlArg(const QStringList &args, int i, const char *was);
 QString datumArg(const QStringList &args, int i, const char *was); // "" or YYYY-MM-DD
 
+// A list argument split at its separator, blanks around entries removed,
+// empty entries skipped; more than `hoechstens` entries are refused (400)
+// with the argument named.
+inline constexpr int MaxListe = 1000;
+QStringList listenArg(const QString &wert, QChar trenner, const char *was, int hoechstens = MaxListe);
+
 // "*" to "%" for LIKE, with %, _ and \ escaped (ESCAPE '\').
 QString likeMuster(const QString &text);
-QString platzhalter(qsizetype n); // "?, ?, ?"
 
 } // namespace archiv::archivd

@@ -67,16 +67,13 @@ void registriereStammdaten(Registry &r)
                }});
     r.abfrage({"AR.Lief", "Liste", 3, 3, [](Kontext &k, const QStringList &args) {
                    // Supplier types come joined by single blanks; none = all.
-                   const QStringList typen = args.at(2).split(u' ', Qt::SkipEmptyParts);
-                   QString sql = QStringLiteral("SELECT lnr, lieftyp, name, plz, ort FROM ar_lief WHERE firma = ? "
-                                                "AND (? = '' OR lower(kurzbez) LIKE lower(?) ESCAPE '\\' OR lower(name) LIKE lower(?) ESCAPE '\\')");
-                   QVariantList werte{firmaArg(args, 0), args.at(1).trimmed(), kurzMuster(args.at(1)), kurzMuster(args.at(1))};
-                   if (!typen.isEmpty()) {
-                       sql += QStringLiteral(" AND lieftyp IN (%1)").arg(platzhalter(typen.size()));
-                       for (const QString &t : typen)
-                           werte << t;
-                   }
-                   return alsText(k.db.abfragen(sql + QStringLiteral(" ORDER BY lnr"), werte));
+                   const QStringList typen = listenArg(args.at(2), u' ', "Lieferantentypen");
+                   return alsText(k.db.abfragen(
+                       QStringLiteral("SELECT lnr, lieftyp, name, plz, ort FROM ar_lief WHERE firma = ? "
+                                      "AND (? = '' OR lower(kurzbez) LIKE lower(?) ESCAPE '\\' OR lower(name) LIKE lower(?) ESCAPE '\\') "
+                                      "AND (? = 0 OR lieftyp IN (%TEXTLISTE%)) ORDER BY lnr"),
+                       {firmaArg(args, 0), args.at(1).trimmed(), kurzMuster(args.at(1)), kurzMuster(args.at(1)), typen.size(),
+                        Datenbank::liste(QVariant(typen).toList())}));
                }});
     r.abfrage({"AR.Artikel", "Liste", 3, 3, [](Kontext &k, const QStringList &args) {
                    return alsText(k.db.abfragen(
@@ -91,41 +88,29 @@ void registriereStammdaten(Registry &r)
                    if (args.at(1) == QLatin1String("N"))
                        return alsText(k.db.abfragen(QStringLiteral("SELECT mitarb, name, '' FROM ar_mitarb WHERE firma = ? ORDER BY mitarb"),
                                                     {firma}));
-                   const QStringList typen = args.at(1).split(u',', Qt::SkipEmptyParts);
-                   QString zaehlung = QStringLiteral("SELECT COUNT(*) FROM ar_extind x JOIN ar_dokumente d ON d.id = x.iddokumente "
-                                                     "JOIN ar_belart b ON b.id = d.idbelart WHERE x.firma = m.firma AND x.eigenschaft = 3 "
-                                                     "AND x.wert = m.mitarb");
-                   QVariantList werte;
-                   if (!typen.isEmpty()) {
-                       zaehlung += QStringLiteral(" AND b.belart IN (%1)").arg(platzhalter(typen.size()));
-                       for (const QString &t : typen)
-                           werte << t.trimmed();
-                   }
-                   werte << firma;
+                   const QStringList typen = listenArg(args.at(1), u',', "Belegarten");
                    return alsText(k.db.abfragen(
-                       QStringLiteral("SELECT m.mitarb, m.name, (%1) FROM ar_mitarb m WHERE m.firma = ? ORDER BY m.mitarb").arg(zaehlung), werte));
+                       QStringLiteral("SELECT m.mitarb, m.name, (SELECT COUNT(*) FROM ar_extind x JOIN ar_dokumente d ON d.id = x.iddokumente "
+                                      "JOIN ar_belart b ON b.id = d.idbelart WHERE x.firma = m.firma AND x.eigenschaft = 3 "
+                                      "AND x.wert = m.mitarb AND (? = 0 OR b.belart IN (%TEXTLISTE%))) "
+                                      "FROM ar_mitarb m WHERE m.firma = ? ORDER BY m.mitarb"),
+                       {typen.size(), Datenbank::liste(QVariant(typen).toList()), firma}));
                }});
     r.abfrage({"AR.BelartIndex", "ListeIndexart", 3, 3, [](Kontext &k, const QStringList &args) {
                    // The union of the selected types' properties, each once, in
                    // the order of their first appearance. Argument 2 may name
                    // a company (empty: all); "J" as argument 3 keeps only the
                    // properties that are shown.
-                   const QStringList typen = args.at(0).split(u',', Qt::SkipEmptyParts);
+                   const QStringList typen = listenArg(args.at(0), u',', "Belegarten");
                    if (typen.isEmpty())
                        return protokoll::Zeilen{};
-                   QString sql = QStringLiteral("SELECT eigenschaft, MIN(bezeichnung), MAX(COALESCE(auswahl, 'N')), MAX(COALESCE(suche, 'N')) "
-                                                "FROM ar_belartindex WHERE belart IN (%1)").arg(platzhalter(typen.size()));
-                   QVariantList werte;
-                   for (const QString &t : typen)
-                       werte << t.trimmed();
-                   if (!args.at(1).isEmpty()) {
-                       sql += QStringLiteral(" AND firma = ?");
-                       werte << firmaArg(args, 1);
-                   }
-                   if (args.at(2) == QLatin1String("J"))
-                       sql += QStringLiteral(" AND anzeige = 'J'");
-                   sql += QStringLiteral(" GROUP BY eigenschaft ORDER BY MIN(reihenfolge), eigenschaft");
-                   return alsText(k.db.abfragen(sql, werte));
+                   return alsText(k.db.abfragen(
+                       QStringLiteral("SELECT eigenschaft, MIN(bezeichnung), MAX(COALESCE(auswahl, 'N')), MAX(COALESCE(suche, 'N')) "
+                                      "FROM ar_belartindex WHERE belart IN (%TEXTLISTE%) AND (? < 0 OR firma = ?) "
+                                      "AND (? <> 'J' OR anzeige = 'J') "
+                                      "GROUP BY eigenschaft ORDER BY MIN(reihenfolge), eigenschaft"),
+                       {Datenbank::liste(QVariant(typen).toList()), args.at(1).isEmpty() ? QVariant(-1) : firmaArg(args, 1),
+                        args.at(1).isEmpty() ? QVariant(-1) : firmaArg(args, 1), args.at(2)}));
                }});
     r.abfrage({"AR.BelartIndex", "Liste", 3, 3, [](Kontext &k, const QStringList &args) {
                    // The editor's property rows of one type, in their order.

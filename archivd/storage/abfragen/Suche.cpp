@@ -25,16 +25,18 @@ struct Bedingung
 };
 
 // N: numbers joined by ","; "*" a pattern, "a-b" of two numbers a range,
-// anything else exact; blanks around an item do not count.
+// anything else exact; blanks around an item do not count. The exact
+// numbers go to the database as one list; ranges and patterns each add a
+// condition, so there may be only a few of them.
+constexpr int MaxMusterUndBereiche = 50;
+
 Bedingung nummern(const Datenbank &db, const QString &n)
 {
     static const QRegularExpression bereich(QStringLiteral(R"(^(\d{1,18})\s*-\s*(\d{1,18})$)"));
     QStringList teile;
+    QVariantList exakt;
     Bedingung b;
-    for (const QString &roh : n.split(u',')) {
-        const QString item = roh.trimmed();
-        if (item.isEmpty())
-            continue;
+    for (const QString &item : listenArg(n, u',', "Belegnummern")) {
         const auto m = bereich.match(item);
         if (m.hasMatch()) {
             teile << QStringLiteral("%1 BETWEEN ? AND ?").arg(db.ganzzahl(QStringLiteral("d.belnr")));
@@ -43,9 +45,15 @@ Bedingung nummern(const Datenbank &db, const QString &n)
             teile << QStringLiteral("d.belnr LIKE ? ESCAPE '\\'");
             b.werte << likeMuster(item);
         } else {
-            teile << QStringLiteral("d.belnr = ?");
-            b.werte << item;
+            exakt << item;
         }
+        if (teile.size() > MaxMusterUndBereiche)
+            throw AnfrageFehler::ungueltig(
+                QStringLiteral("Belegnummern: höchstens %1 Bereiche und Muster").arg(MaxMusterUndBereiche));
+    }
+    if (!exakt.isEmpty()) {
+        teile.prepend(QStringLiteral("d.belnr IN (%TEXTLISTE%)"));
+        b.werte.prepend(Datenbank::liste(exakt));
     }
     if (!teile.isEmpty())
         b.sql = QStringLiteral("(") + teile.join(QStringLiteral(" OR ")) + u')';
@@ -77,10 +85,13 @@ Bedingung wertBedingung(Datenbank &db, const QVariant &firma, qint64 code, const
 }
 
 // K: entries code + "|" + value joined by ","; every entry must match.
+// The main window has at most 100 rows and three lists.
+constexpr int MaxKriterien = 200;
+
 QList<Bedingung> kriterien(Datenbank &db, const QVariant &firma, const QString &k)
 {
     QList<Bedingung> alle;
-    for (const QString &eintrag : k.split(u',', Qt::SkipEmptyParts)) {
+    for (const QString &eintrag : listenArg(k, u',', "Kriterien", MaxKriterien)) {
         const qsizetype strich = eintrag.indexOf(u'|');
         bool ok = false;
         const qint64 code = strich > 0 ? eintrag.left(strich).trimmed().toLongLong(&ok) : 0;
@@ -88,13 +99,12 @@ QList<Bedingung> kriterien(Datenbank &db, const QVariant &firma, const QString &
             throw AnfrageFehler::ungueltig(QStringLiteral("Kriterium \"%1\" hat nicht die Form Code|Wert").arg(eintrag));
         const QString wert = eintrag.mid(strich + 1);
         if (istListe(code)) {
-            const QStringList schluessel = wert.split(u'`', Qt::SkipEmptyParts);
-            if (schluessel.isEmpty())
-                continue;
             QVariantList werte;
-            for (const QString &s : schluessel)
+            for (const QString &s : listenArg(wert, u'`', "Schlüssel eines Kriteriums"))
                 werte << common::gefaltet(s);
-            alle << wertBedingung(db, firma, code, QStringLiteral("IN (%1)").arg(platzhalter(schluessel.size())), werte);
+            if (werte.isEmpty())
+                continue;
+            alle << wertBedingung(db, firma, code, QStringLiteral("IN (%TEXTLISTE%)"), {Datenbank::liste(werte)});
         } else {
             // A backquote in a free text stands for the comma it replaced.
             const QString text = QString(wert).replace(u'`', u',');
@@ -124,21 +134,20 @@ protokoll::Zeilen suche(Kontext &k, const QStringList &args)
 
     QStringList wo{QStringLiteral("d.firma = ?")};
     QVariantList werte{firma};
-    const QStringList typen = args.at(1).split(u',', Qt::SkipEmptyParts);
+    const QStringList typen = listenArg(args.at(1), u',', "Belegarten");
     if (!typen.isEmpty()) {
         // The types by their row ids; the unary plus keeps the database
         // walking the date index (newest first) instead of the type index,
         // so a limit ends the search early.
-        QVariantList codes{firma};
-        for (const QString &t : typen)
-            codes << t.trimmed();
-        const QList<SqlZeile> ids = k.db.abfragen(
-            QStringLiteral("SELECT id FROM ar_belart WHERE firma = ? AND belart IN (%1)").arg(platzhalter(typen.size())), codes);
+        const QList<SqlZeile> ids = k.db.abfragen(QStringLiteral("SELECT id FROM ar_belart WHERE firma = ? AND belart IN (%TEXTLISTE%)"),
+                                                  {firma, Datenbank::liste(QVariant(typen).toList())});
         if (ids.isEmpty())
             return {};
-        wo << QStringLiteral("+d.idbelart IN (%1)").arg(platzhalter(ids.size()));
+        QVariantList idListe;
         for (const SqlZeile &z : ids)
-            werte << z.at(0).toLongLong();
+            idListe << z.at(0).toLongLong();
+        wo << QStringLiteral("+d.idbelart IN (%ZAHLLISTE%)");
+        werte << Datenbank::liste(idListe);
     }
     const Bedingung n = nummern(k.db, args.at(2));
     if (!n.sql.isEmpty()) {

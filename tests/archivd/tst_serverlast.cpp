@@ -1,0 +1,246 @@
+#include "Registry.h"
+#include "server/ServerFehler.h"
+#include "server/Verbindung.h"
+#include "storage/BlobSpeicher.h"
+#include "storage/Datenbank.h"
+#include "storage/ObjektSpeicher.h"
+#include "support/ArchivServer.h"
+#include "support/PostgresCluster.h"
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTcpSocket>
+#include <QTest>
+
+using namespace archiv;
+using archiv::test::ArchivServer;
+
+namespace {
+
+// One raw HTTP exchange: what the server answers on the status line, or
+// "" when it answers nothing within the time.
+QByteArray roh(int port, const QByteArray &anfrage, int zeitMs = 5000)
+{
+    QTcpSocket s;
+    s.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
+    if (!s.waitForConnected(2000))
+        return "keine Verbindung";
+    s.write(anfrage);
+    s.waitForBytesWritten(2000);
+    QByteArray antwort;
+    QElapsedTimer uhr;
+    uhr.start();
+    while (!antwort.contains("\r\n") && uhr.elapsed() < zeitMs && s.state() == QAbstractSocket::ConnectedState)
+        if (s.waitForReadyRead(100))
+            antwort += s.readAll();
+    antwort += s.readAll();
+    return antwort.left(antwort.indexOf("\r\n"));
+}
+
+} // namespace
+
+// The server under what a working day and a careless or hostile client
+// bring: lists of any length, odd HTTP, large bodies.
+class TestServerlast : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<ArchivServer> m_server;
+    server::Verbindung m_v;
+
+    void anlegen(const QString &klasse, const QMap<QString, QString> &props, const QMap<QString, QString> &refs = {})
+    {
+        server::Objekt o = m_v.New(klasse);
+        for (auto it = props.cbegin(); it != props.cend(); ++it)
+            o.set(it.key(), it.value());
+        for (auto it = refs.cbegin(); it != refs.cend(); ++it)
+            o.setRef(it.key(), it.value());
+        QCOMPARE(o.SYS_Save(), 1);
+    }
+
+    static QString liste(int n, const QString &vorsatz, const QString &trenner)
+    {
+        QStringList l;
+        for (int i = 0; i < n; ++i)
+            l << vorsatz + QString::number(i);
+        return l.join(trenner);
+    }
+
+    // The query forms that take lists, with a list of n entries in the
+    // place where the client sends one.
+    static QList<std::tuple<QString, QString, QStringList>> abfragen(int n)
+    {
+        return {
+            {"AR.Dokumente", "Suche", {"1", liste(n, "T", ","), "", "", "", "", "500"}},
+            {"AR.Dokumente", "Suche", {"1", "", liste(n, "", ","), "", "", "", "500"}},
+            {"AR.Dokumente", "Suche", {"1", "ER", "", "", "", "3|" + liste(n, "M", "`"), "500"}},
+            {"AR.Lief", "Liste", {"1", "", liste(n, "L", " ")}},
+            {"AR.Mitarb", "Liste", {"1", liste(n, "T", ",")}},
+            {"AR.BelartIndex", "ListeIndexart", {liste(n, "T", ","), "1", "J"}},
+        };
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (ArchivServer::postgresGewuenscht() && !test::PostgresCluster::installiert())
+            QSKIP("PostgreSQL is not installed");
+        m_server = std::make_unique<ArchivServer>(ArchivServer::Inhalt::Leer);
+        QVERIFY2(m_server->starten(), qPrintable(m_server->fehler()));
+        QVERIFY(m_v.Connect(m_server->verbindungstext()));
+        anlegen(QStringLiteral("AR.Firma"), {{"Firma", "1"}, {"Name", "Firma 1"}});
+        anlegen(QStringLiteral("AR.Belart"), {{"Firma", "1"}, {"Belart", "ER"}, {"Bezeichnung", "Eingangsrechnung"}});
+        anlegen(QStringLiteral("AR.Dokumente"), {{"Firma", "1"}, {"Belnr", "7"}, {"Datum", "2026-01-02"}}, {{"IdBelart", "1||ER"}});
+    }
+
+    void listenLaengen_data()
+    {
+        QTest::addColumn<int>("laenge");
+        QTest::addColumn<bool>("angenommen");
+        QTest::newRow("1") << 1 << true;
+        QTest::newRow("2") << 2 << true;
+        QTest::newRow("500") << 500 << true;
+        QTest::newRow("1000") << 1000 << true;
+        QTest::newRow("1001") << 1001 << false;
+    }
+    void listenLaengen()
+    {
+        QFETCH(int, laenge);
+        QFETCH(bool, angenommen);
+        for (const auto &[klasse, name, args] : abfragen(laenge)) {
+            server::ErgebnisMenge rs = m_v.ResultSet(klasse, name);
+            try {
+                rs.Execute(args);
+                QVERIFY2(angenommen, qPrintable(klasse + u' ' + name));
+            } catch (const server::ServerFehler &e) {
+                QVERIFY2(!angenommen, qPrintable(klasse + u' ' + name + u' ' + e.meldung()));
+                QCOMPARE(e.status(), 400);
+                QVERIFY2(e.meldung().contains(QStringLiteral("höchstens 1000 Einträge")), qPrintable(e.meldung()));
+            }
+            rs.Close();
+        }
+    }
+
+    void vieleKriterienUndBereiche()
+    {
+        // Beyond what the window can send: refused with a reason, not a
+        // database error and not a minute of work.
+        QStringList kriterien;
+        for (int i = 0; i < 989; ++i)
+            kriterien << QStringLiteral("5|wert%1").arg(i);
+        server::ErgebnisMenge rs = m_v.ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Suche"));
+        try {
+            rs.Execute(QStringList{"1", "", "", "", "", kriterien.join(u','), "500"});
+            QFAIL("989 criteria were searched");
+        } catch (const server::ServerFehler &e) {
+            QCOMPARE(e.status(), 400);
+            QVERIFY2(e.meldung().startsWith(QStringLiteral("Kriterien:")), qPrintable(e.meldung()));
+        }
+        try {
+            rs.Execute(QStringList{"1", "", liste(60, "1-", ","), "", "", "", "500"});
+            QFAIL("60 ranges were searched");
+        } catch (const server::ServerFehler &e) {
+            QCOMPARE(e.status(), 400);
+            QVERIFY2(e.meldung().startsWith(QStringLiteral("Belegnummern:")), qPrintable(e.meldung()));
+        }
+        // 1000 exact numbers are one list.
+        rs.Execute(QStringList{"1", "", liste(999, "", ",") + QStringLiteral(",7"), "", "", "", "500"});
+        QVERIFY(rs.Next());
+        QCOMPARE(rs.GetData(3), QStringLiteral("7"));
+    }
+
+    void anweisungenBleibenBegrenzt()
+    {
+        // The same database in this process: every query form once, then
+        // 2 000 searches with lists of every length add no statement.
+        auto db = archivd::Datenbank::oeffnen(m_server->dbPfad());
+        archivd::ObjektSpeicher objekte(*db);
+        archivd::BlobSpeicher blobs(*db);
+        archivd::Kontext k{*db, objekte, blobs};
+        const archivd::Registry &r = archivd::Registry::standard();
+        const auto laufen = [&](int n) {
+            for (const auto &[klasse, name, args] : abfragen(n))
+                r.findeAbfrage(klasse, name, int(args.size())).ausfuehren(k, args);
+        };
+        laufen(1);
+        laufen(3);
+        const int formen = db->vorbereiteteAnzahl();
+        QVERIFY(formen > 0);
+        QRandomGenerator z(7);
+        for (int i = 0; i < 2000 / 6; ++i)
+            laufen(1 + int(z.bounded(1000)));
+        QCOMPARE(db->vorbereiteteAnzahl(), formen);
+        QVERIFY(formen <= archivd::Datenbank::MaxVorbereitet);
+    }
+
+    void fehlerOhneInterna()
+    {
+        // The type is still used by a Beleg: a conflict in plain words.
+        try {
+            m_v.OpenId(QStringLiteral("AR.Belart"), QStringLiteral("1||ER")).SYS_DeleteId(QStringLiteral("1||ER"));
+            QFAIL("a type in use was deleted");
+        } catch (const server::ServerFehler &e) {
+            QCOMPARE(e.status(), 409);
+            for (const char *intern : {"SQL", "FOREIGN", "constraint", "sqlite", "postgres"})
+                QVERIFY2(!e.meldung().contains(QLatin1String(intern), Qt::CaseInsensitive), qPrintable(e.meldung()));
+        }
+    }
+
+    void strengesHttp_data()
+    {
+        QTest::addColumn<QByteArray>("anfrage");
+        QTest::addColumn<QByteArray>("status");
+        const QByteArray json = R"({"class":"AR.Firma","query":"Liste","args":[]})";
+        const QByteArray post = "POST /v1/TSARCHIV/query HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n";
+        QTest::newRow("length and chunked") << post + "Content-Length: " + QByteArray::number(json.size()) +
+                                                   "\r\nTransfer-Encoding: chunked\r\n\r\n" + json
+                                            << QByteArray("HTTP/1.1 400");
+        QTest::newRow("length twice") << post + "Content-Length: " + QByteArray::number(json.size()) + "\r\nContent-Length: " +
+                                             QByteArray::number(json.size()) + "\r\n\r\n" + json
+                                      << QByteArray("HTTP/1.1 400");
+        QTest::newRow("negative length") << post + "Content-Length: -1\r\n\r\n" + json << QByteArray("HTTP/1.1 400");
+        QTest::newRow("unknown transfer coding") << post + "Transfer-Encoding: gzip\r\n\r\n" << QByteArray("HTTP/1.1 400");
+        QTest::newRow("blob id with a line feed") << QByteArray("GET /v1/TSARCHIV/blob/" + QByteArray(64, 'a') + "%0a HTTP/1.1\r\nHost: x\r\n\r\n")
+                                                  << QByteArray("HTTP/1.1 400");
+        QTest::newRow("NUL in an object id") << QByteArray("GET /v1/TSARCHIV/object/AR.Firma/1%00 HTTP/1.1\r\nHost: x\r\n\r\n")
+                                             << QByteArray("HTTP/1.1 400");
+        QTest::newRow("JSON body of 100 MB") << post + "Content-Length: 100000000\r\n\r\n" + json << QByteArray("HTTP/1.1 413");
+        QTest::newRow("two byte ranges") << QByteArray("GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\nRange: bytes=0-1,5-9\r\n\r\n")
+                                         << QByteArray("HTTP/1.1 400");
+    }
+    void strengesHttp()
+    {
+        QFETCH(QByteArray, anfrage);
+        QFETCH(QByteArray, status);
+        QCOMPARE(roh(m_server->port(), anfrage).left(status.size()), status);
+        // And the server goes on answering.
+        QCOMPARE(roh(m_server->port(), "GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\n\r\n"), QByteArray("HTTP/1.1 200 OK"));
+    }
+
+    void grosserKoerperWirdNichtGelesen()
+    {
+        // Headers of a 100 MB JSON body and 20 MB of it: refused from its
+        // length, the server's memory does not grow by the body.
+        const qint64 vorher = m_server->rssKiB();
+        QTcpSocket s;
+        s.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_server->port()));
+        QVERIFY(s.waitForConnected(2000));
+        s.write("POST /v1/TSARCHIV/query HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nContent-Length: 100000000\r\n\r\n");
+        const QByteArray block(1024 * 1024, ' ');
+        for (int i = 0; i < 20 && s.state() == QAbstractSocket::ConnectedState; ++i) {
+            s.write(block);
+            s.waitForBytesWritten(1000);
+        }
+        QByteArray antwort;
+        QElapsedTimer uhr;
+        uhr.start();
+        while (!antwort.contains("\r\n") && uhr.elapsed() < 5000)
+            if (s.waitForReadyRead(100) || s.bytesAvailable())
+                antwort += s.readAll();
+        QVERIFY2(antwort.startsWith("HTTP/1.1 413"), antwort.left(80).constData());
+        QVERIFY2(m_server->rssKiB() - vorher < 50 * 1024, qPrintable(QStringLiteral("%1 → %2 KiB").arg(vorher).arg(m_server->rssKiB())));
+    }
+
+};
+
+QTEST_GUILESS_MAIN(TestServerlast)
+#include "tst_serverlast.moc"
