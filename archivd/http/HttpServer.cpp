@@ -8,9 +8,11 @@
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
 
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QTemporaryFile>
 
 #include <httplib.h>
 
@@ -203,23 +205,54 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
                  jsonAntwort(res, QJsonObject{});
              }));
 
-    s.Put(R"(/v1/([^/]+)/blob)", sicher([daten](const httplib::Request &req, httplib::Response &res) {
-              namensraum(teil(req, 1));
-              // The request body lives until the answer is sent: no copy.
-              const QByteArray bytes = QByteArray::fromRawData(req.body.data(), qsizetype(req.body.size()));
-              const QString id = daten->blobs.ablegen(bytes);
-              jsonAntwort(res, {{"blob", id}, {"size", QString::number(bytes.size())}});
-          }));
+    // An upload goes to a temporary file while it is hashed, then into the
+    // store a part at a time: never whole in memory.
+    s.Put(R"(/v1/([^/]+)/blob)", [daten](const httplib::Request &req, httplib::Response &res, const httplib::ContentReader &leser) {
+        sicher([daten, &leser](const httplib::Request &req, httplib::Response &res) {
+            namensraum(teil(req, 1));
+            QTemporaryFile datei;
+            if (!datei.open())
+                throw AnfrageFehler::speicher(QStringLiteral("Kein Platz für eine temporäre Datei"));
+            QCryptographicHash hash(QCryptographicHash::Sha256);
+            qint64 laenge = 0;
+            bool geschrieben = true;
+            leser([&](const char *d, size_t n) {
+                laenge += qint64(n);
+                hash.addData(QByteArrayView(d, qsizetype(n)));
+                geschrieben = geschrieben && datei.write(d, qint64(n)) == qint64(n) && laenge <= MaxBlob;
+                return geschrieben;
+            });
+            if (!geschrieben)
+                throw AnfrageFehler::speicher(QStringLiteral("Die Datei ließ sich nicht annehmen (Platte voll?)"));
+            if (!datei.seek(0))
+                throw AnfrageFehler::speicher(QStringLiteral("Die empfangene Datei lässt sich nicht lesen"));
+            const QString id = QString::fromLatin1(hash.result().toHex());
+            daten->blobs.ablegen(id, datei, laenge);
+            jsonAntwort(res, {{"blob", id}, {"size", QString::number(laenge)}});
+        })(req, res);
+    });
 
+    // Sent a part at a time as the connection takes it.
     s.Get(R"(/v1/([^/]+)/blob/([^/]+))", sicher([daten](const httplib::Request &req, httplib::Response &res) {
               namensraum(teil(req, 1));
               const QString id = teil(req, 2);
               if (!BlobSpeicher::istBlobId(id))
                   throw AnfrageFehler::ungueltig(QStringLiteral("\"%1\" ist keine Blob-Id (64 Hexadezimalziffern)").arg(id));
-              const auto bytes = daten->blobs.holen(id);
-              if (!bytes)
+              const auto groesse = daten->blobs.groesse(id);
+              if (!groesse)
                   throw AnfrageFehler::unbekannt(QStringLiteral("unknown_blob"), QStringLiteral("Blob \"%1\" gibt es nicht").arg(id));
-              res.set_content(bytes->constData(), size_t(bytes->size()), protokoll::BlobTyp);
+              res.set_content_provider(size_t(*groesse), protokoll::BlobTyp,
+                                       [daten, id](size_t von, size_t anzahl, httplib::DataSink &ziel) {
+                                           // The headers are out: a failure now can only end the connection.
+                                           try {
+                                               return daten->blobs.lesen(id, qint64(von), qint64(anzahl), [&ziel](const QByteArray &teil) {
+                                                   return ziel.write(teil.constData(), size_t(teil.size()));
+                                               });
+                                           } catch (const std::exception &e) {
+                                               qCritical().noquote() << "archivd: Blob" << id << "lässt sich nicht senden:" << e.what();
+                                               return false;
+                                           }
+                                       });
           }));
 
     s.set_error_handler([](const httplib::Request &req, httplib::Response &res) {

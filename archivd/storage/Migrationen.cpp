@@ -116,12 +116,24 @@ Migration gefalteterWertIndex()
     }};
 }
 
+// Document files in parts of a megabyte: a file is received, stored and sent
+// a part at a time. Blobs of the old form keep their bytes in blobs.data
+// (teile NULL).
+Migration blobTeile()
+{
+    return {6, {
+        "ALTER TABLE blobs ADD COLUMN teile %BIGINT%",
+        "CREATE TABLE blob_teile (sha256 TEXT NOT NULL REFERENCES blobs(sha256), nr %BIGINT% NOT NULL, data %BLOB% NOT NULL, "
+        "PRIMARY KEY (sha256, nr))",
+    }};
+}
+
 } // namespace
 
 const QList<Migration> &migrationen()
 {
     static const QList<Migration> alle{ersteVersion(), suchIndizes(), nurGefalteterWertIndex(), gefalteteWerte(),
-                                       gefalteterWertIndex()};
+                                       gefalteterWertIndex(), blobTeile()};
     return alle;
 }
 

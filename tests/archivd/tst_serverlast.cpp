@@ -7,6 +7,7 @@
 #include "support/ArchivServer.h"
 #include "support/PostgresCluster.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTcpSocket>
@@ -240,6 +241,69 @@ private Q_SLOTS:
         QVERIFY2(m_server->rssKiB() - vorher < 50 * 1024, qPrintable(QStringLiteral("%1 → %2 KiB").arg(vorher).arg(m_server->rssKiB())));
     }
 
+
+    void grosseDateiGehtInTeilen()
+    {
+        // 200 MB up and back: the server never holds the file whole.
+        constexpr qint64 groesse = 200LL * 1024 * 1024;
+        const qint64 vorher = m_server->rssKiB(true);
+        QTcpSocket s;
+        s.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_server->port()));
+        QVERIFY(s.waitForConnected(2000));
+        s.write("PUT /v1/TSARCHIV/blob HTTP/1.1\r\nHost: x\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+                QByteArray::number(groesse) + "\r\n\r\n");
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        QByteArray block(1024 * 1024, Qt::Uninitialized);
+        for (qint64 i = 0; i < groesse / block.size(); ++i) {
+            for (int j = 0; j < block.size(); j += 4096)
+                block[j] = char(i + j / 4096);
+            hash.addData(block);
+            s.write(block);
+            while (s.bytesToWrite() > 4 * block.size())
+                s.waitForBytesWritten(1000);
+        }
+        while (s.bytesToWrite() > 0 && s.waitForBytesWritten(5000)) {
+        }
+        QByteArray antwort;
+        QElapsedTimer uhr;
+        uhr.start();
+        while (!antwort.contains("\r\n\r\n{") && uhr.elapsed() < 60000)
+            if (s.waitForReadyRead(200))
+                antwort += s.readAll();
+        while (!antwort.endsWith('}') && s.waitForReadyRead(2000))
+            antwort += s.readAll();
+        const QString id = QString::fromLatin1(hash.result().toHex());
+        QVERIFY2(antwort.startsWith("HTTP/1.1 200"), antwort.left(200).constData());
+        QVERIFY2(antwort.contains(id.toLatin1()), antwort.constData());
+        QVERIFY2(m_server->rssKiB(true) - vorher < 50 * 1024,
+                 qPrintable(QStringLiteral("peak %1 → %2 KiB").arg(vorher).arg(m_server->rssKiB(true))));
+
+        // Back again, whole and as one byte range.
+        QTcpSocket holen;
+        holen.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_server->port()));
+        QVERIFY(holen.waitForConnected(2000));
+        holen.write("GET /v1/TSARCHIV/blob/" + id.toLatin1() + " HTTP/1.1\r\nHost: x\r\n\r\n");
+        QByteArray kopf;
+        while (!kopf.contains("\r\n\r\n") && holen.waitForReadyRead(5000))
+            kopf += holen.readAll();
+        QVERIFY2(kopf.startsWith("HTTP/1.1 200"), kopf.left(100).constData());
+        QCryptographicHash wieder(QCryptographicHash::Sha256);
+        QByteArray rest = kopf.mid(kopf.indexOf("\r\n\r\n") + 4);
+        qint64 empfangen = rest.size();
+        wieder.addData(rest);
+        while (empfangen < groesse && (holen.bytesAvailable() || holen.waitForReadyRead(5000))) {
+            const QByteArray teil = holen.read(qMin<qint64>(holen.bytesAvailable(), groesse - empfangen));
+            empfangen += teil.size();
+            wieder.addData(teil);
+        }
+        QCOMPARE(empfangen, groesse);
+        QCOMPARE(QString::fromLatin1(wieder.result().toHex()), id);
+        QVERIFY2(m_server->rssKiB(true) - vorher < 50 * 1024,
+                 qPrintable(QStringLiteral("peak %1 → %2 KiB").arg(vorher).arg(m_server->rssKiB(true))));
+        const QByteArray bereich = roh(m_server->port(), "GET /v1/TSARCHIV/blob/" + id.toLatin1() +
+                                                             " HTTP/1.1\r\nHost: x\r\nRange: bytes=1048570-1048580\r\n\r\n");
+        QCOMPARE(bereich, QByteArray("HTTP/1.1 206 Partial Content"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestServerlast)

@@ -123,7 +123,7 @@ void ArchivServer::stoppen()
     }
 }
 
-qint64 ArchivServer::rssKiB() const
+qint64 ArchivServer::rssKiB(bool hoechststand) const
 {
     if (!m_prozess || m_prozess->state() == QProcess::NotRunning)
         return 0;
@@ -131,7 +131,7 @@ qint64 ArchivServer::rssKiB() const
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray &zeile : status.readAll().split('\n'))
-        if (zeile.startsWith("VmRSS:"))
+        if (zeile.startsWith(hoechststand ? "VmHWM:" : "VmRSS:"))
             return zeile.mid(6).trimmed().split(' ').first().toLongLong();
     return 0;
 }

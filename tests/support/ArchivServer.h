@@ -25,8 +25,9 @@ public:
     void stoppen();             // SIGTERM and wait
     void abschiessen();         // SIGKILL, no chance to clean up
     int port() const { return m_port; }
-    // Resident memory of the server process in KiB (0 when not running).
-    qint64 rssKiB() const;
+    // Resident memory of the server process in KiB, now and at its highest
+    // so far (0 when not running).
+    qint64 rssKiB(bool hoechststand = false) const;
     QString verbindungstext(const QString &ns = QStringLiteral("TSARCHIV")) const;
     QString dbPfad() const; // file path, or postgresql:// URL
     bool aufPostgres() const { return !m_url.isEmpty(); }
