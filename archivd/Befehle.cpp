@@ -16,6 +16,7 @@
 #include <QTextStream>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <thread>
 
 #include <pthread.h>
@@ -78,6 +79,14 @@ int serve(const QStringList &args)
     sigaddset(&signale, SIGINT);
     sigaddset(&signale, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signale, nullptr);
+
+    // Every workstation keeps a connection open: take as many descriptors
+    // as the system allows this process.
+    rlimit grenze{};
+    if (getrlimit(RLIMIT_NOFILE, &grenze) == 0 && grenze.rlim_cur < grenze.rlim_max) {
+        grenze.rlim_cur = grenze.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &grenze);
+    }
 
     auto db = oeffnen(p.value(QStringLiteral("db")));
     HttpServer server(*db, Registry::standard());

@@ -17,6 +17,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 namespace archiv::archivd {
@@ -111,12 +112,17 @@ void kopfPruefen(const httplib::Request &req)
         throw AnfrageFehler::zuGross(QStringLiteral("Anfrage zu groß: %1 Bytes, höchstens %2").arg(laenge).arg(grenze));
 }
 
-// Runs a handler and turns every failure into the error form of the protocol.
+// Runs a handler with a database connection of the pool and turns every
+// failure into the error form of the protocol.
+// Without a database (nullptr) the handler takes its connection itself.
 template<typename F>
-httplib::Server::Handler sicher(F f)
+httplib::Server::Handler sicher(Datenbank *db, F f)
 {
-    return [f](const httplib::Request &req, httplib::Response &res) {
+    return [db, f](const httplib::Request &req, httplib::Response &res) {
         try {
+            std::optional<Datenbank::Ausleihe> verbindung;
+            if (db)
+                verbindung.emplace(*db);
             f(req, res);
         } catch (const AnfrageFehler &e) {
             fehlerAntwort(res, e.status(), e.code(), e.meldung());
@@ -154,13 +160,13 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
         }
     });
 
-    s.Get(R"(/v1/([^/]+)/ping)", sicher([](const httplib::Request &req, httplib::Response &res) {
+    s.Get(R"(/v1/([^/]+)/ping)", sicher(nullptr, [](const httplib::Request &req, httplib::Response &res) {
               const QString ns = teil(req, 1);
               namensraum(ns);
               jsonAntwort(res, {{"namespace", ns}, {"version", QLatin1String(protokoll::Version)}});
           }));
 
-    s.Post(R"(/v1/([^/]+)/query)", sicher([daten](const httplib::Request &req, httplib::Response &res) {
+    s.Post(R"(/v1/([^/]+)/query)", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
                const QString ns = teil(req, 1);
                const auto a = protokoll::AbfrageAnfrage::fromJson(jsonKoerper(req));
                klasse(ns, a.klasse);
@@ -169,7 +175,7 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
                jsonAntwort(res, protokoll::zeilenJson(e.ausfuehren(k, a.args)));
            }));
 
-    s.Post(R"(/v1/([^/]+)/call)", sicher([daten](const httplib::Request &req, httplib::Response &res) {
+    s.Post(R"(/v1/([^/]+)/call)", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
                const QString ns = teil(req, 1);
                const auto a = protokoll::AufrufAnfrage::fromJson(jsonKoerper(req));
                klasse(ns, a.klasse);
@@ -180,26 +186,26 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
                jsonAntwort(res, e.ausfuehren(k, a.args, a.id).toJson());
            }));
 
-    s.Get(R"(/v1/([^/]+)/object/([^/]+)/(.+))", sicher([daten](const httplib::Request &req, httplib::Response &res) {
+    s.Get(R"(/v1/([^/]+)/object/([^/]+)/(.+))", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
               const Klasse &k = klasse(teil(req, 1), teil(req, 2));
               if (!k.besitzer.isEmpty())
                   throw AnfrageFehler::ungueltig(QStringLiteral("%1 wird mit seinem %2 gelesen").arg(k.name, k.besitzer));
               jsonAntwort(res, daten->objekte.laden(k, teil(req, 3)).toJson());
           }));
 
-    s.Post(R"(/v1/([^/]+)/object/([^/]+))", sicher([daten](const httplib::Request &req, httplib::Response &res) {
+    s.Post(R"(/v1/([^/]+)/object/([^/]+))", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
                const Klasse &k = klasse(teil(req, 1), teil(req, 2));
                const auto a = protokoll::SpeicherAnfrage::fromJson(jsonKoerper(req));
                jsonAntwort(res, daten->objekte.speichern(k, QString(), a).toJson());
            }));
 
-    s.Put(R"(/v1/([^/]+)/object/([^/]+)/(.+))", sicher([daten](const httplib::Request &req, httplib::Response &res) {
+    s.Put(R"(/v1/([^/]+)/object/([^/]+)/(.+))", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
               const Klasse &k = klasse(teil(req, 1), teil(req, 2));
               const auto a = protokoll::SpeicherAnfrage::fromJson(jsonKoerper(req));
               jsonAntwort(res, daten->objekte.speichern(k, teil(req, 3), a).toJson());
           }));
 
-    s.Delete(R"(/v1/([^/]+)/object/([^/]+)/(.+))", sicher([daten](const httplib::Request &req, httplib::Response &res) {
+    s.Delete(R"(/v1/([^/]+)/object/([^/]+)/(.+))", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
                  const Klasse &k = klasse(teil(req, 1), teil(req, 2));
                  daten->objekte.loeschen(k, teil(req, 3));
                  jsonAntwort(res, QJsonObject{});
@@ -208,7 +214,7 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
     // An upload goes to a temporary file while it is hashed, then into the
     // store a part at a time: never whole in memory.
     s.Put(R"(/v1/([^/]+)/blob)", [daten](const httplib::Request &req, httplib::Response &res, const httplib::ContentReader &leser) {
-        sicher([daten, &leser](const httplib::Request &req, httplib::Response &res) {
+        sicher(nullptr, [daten, &leser](const httplib::Request &req, httplib::Response &res) {
             namensraum(teil(req, 1));
             QTemporaryFile datei;
             if (!datei.open())
@@ -227,13 +233,15 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
             if (!datei.seek(0))
                 throw AnfrageFehler::speicher(QStringLiteral("Die empfangene Datei lässt sich nicht lesen"));
             const QString id = QString::fromLatin1(hash.result().toHex());
+            // A connection only for storing, not while a slow client sends.
+            Datenbank::Ausleihe verbindung(daten->db);
             daten->blobs.ablegen(id, datei, laenge);
             jsonAntwort(res, {{"blob", id}, {"size", QString::number(laenge)}});
         })(req, res);
     });
 
     // Sent a part at a time as the connection takes it.
-    s.Get(R"(/v1/([^/]+)/blob/([^/]+))", sicher([daten](const httplib::Request &req, httplib::Response &res) {
+    s.Get(R"(/v1/([^/]+)/blob/([^/]+))", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
               namensraum(teil(req, 1));
               const QString id = teil(req, 2);
               if (!BlobSpeicher::istBlobId(id))
@@ -245,6 +253,7 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
                                        [daten, id](size_t von, size_t anzahl, httplib::DataSink &ziel) {
                                            // The headers are out: a failure now can only end the connection.
                                            try {
+                                               Datenbank::Ausleihe verbindung(daten->db);
                                                return daten->blobs.lesen(id, qint64(von), qint64(anzahl), [&ziel](const QByteArray &teil) {
                                                    return ziel.write(teil.constData(), size_t(teil.size()));
                                                });

@@ -32,8 +32,9 @@ public:
     // anything of them is read.
     static constexpr qint64 MaxJson = 8LL * 1024 * 1024;
     static constexpr qint64 MaxBlob = 2LL * 1024 * 1024 * 1024;
-    // Workers: each open connection holds one while it is read or idles.
-    static constexpr int Arbeiter = 256;
+    // Workers: each open connection holds one while it is read or idles;
+    // they share the database's pool of connections.
+    static constexpr int Arbeiter = 1024;
     // Seconds an idle keep-alive connection stays open; the client opens a
     // new one transparently after that.
     static constexpr int Leerlauf = 5;

@@ -54,23 +54,76 @@ std::unique_ptr<Datenbank> Datenbank::oeffnen(const QString &ort)
 Datenbank::Datenbank() = default;
 Datenbank::~Datenbank() = default;
 
+namespace {
+
+// The connection this thread has borrowed, with the database it belongs to.
+thread_local std::pair<const Datenbank *, Datenbank::Slot *> t_geliehen{nullptr, nullptr};
+
+} // namespace
+
+std::unique_ptr<Datenbank::Slot> Datenbank::neuerSlot()
+{
+    static std::atomic<int> zaehler{0};
+    auto neu = std::make_unique<Slot>();
+    neu->name = QStringLiteral("archivd-%1").arg(++zaehler);
+    neu->db = neueVerbindung(neu->name);
+    if (!neu->db.open()) {
+        qCritical().noquote() << "archivd: Datenbank" << beschreibung() << "lässt sich nicht öffnen:" << neu->db.lastError().text();
+        throw AnfrageFehler::speicher(QStringLiteral("Die Datenbank lässt sich nicht öffnen"));
+    }
+    einrichten(neu->db);
+    return neu;
+}
+
 Datenbank::Slot &Datenbank::slot()
 {
+    if (t_geliehen.first == this)
+        return *t_geliehen.second;
     std::lock_guard lock(m_slotsMutex);
     auto &s = m_slots[std::this_thread::get_id()];
-    if (!s) {
-        static std::atomic<int> zaehler{0};
-        auto neu = std::make_unique<Slot>();
-        neu->name = QStringLiteral("archivd-%1").arg(++zaehler);
-        neu->db = neueVerbindung(neu->name);
-        if (!neu->db.open()) {
-            qCritical().noquote() << "archivd: Datenbank" << beschreibung() << "lässt sich nicht öffnen:" << neu->db.lastError().text();
-            throw AnfrageFehler::speicher(QStringLiteral("Die Datenbank lässt sich nicht öffnen"));
-        }
-        einrichten(neu->db);
-        s = std::move(neu);
-    }
+    if (!s)
+        s = neuerSlot();
     return *s;
+}
+
+Datenbank::Ausleihe::Ausleihe(Datenbank &db)
+{
+    if (t_geliehen.first == &db)
+        return;
+    std::unique_ptr<Slot> slot;
+    {
+        std::unique_lock lock(db.m_poolMutex);
+        db.m_poolFrei.wait(lock, [&db] { return !db.m_pool.empty() || db.m_poolErzeugt < MaxVerbindungen; });
+        if (!db.m_pool.empty()) {
+            slot = std::move(db.m_pool.back());
+            db.m_pool.pop_back();
+        } else {
+            ++db.m_poolErzeugt;
+        }
+    }
+    if (!slot) {
+        try {
+            slot = db.neuerSlot();
+        } catch (...) {
+            std::lock_guard lock(db.m_poolMutex);
+            --db.m_poolErzeugt;
+            db.m_poolFrei.notify_one();
+            throw;
+        }
+    }
+    t_geliehen = {&db, slot.release()};
+    m_db = &db;
+}
+
+Datenbank::Ausleihe::~Ausleihe()
+{
+    if (!m_db)
+        return;
+    std::unique_ptr<Slot> slot(t_geliehen.second);
+    t_geliehen = {nullptr, nullptr};
+    std::lock_guard lock(m_db->m_poolMutex);
+    m_db->m_pool.push_back(std::move(slot));
+    m_db->m_poolFrei.notify_one();
 }
 
 QSqlDatabase &Datenbank::verbindung()

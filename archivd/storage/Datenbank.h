@@ -5,10 +5,12 @@
 #include <QString>
 #include <QVariant>
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 class QSqlQuery;
 
@@ -44,10 +46,27 @@ public:
     // The value bound for %TEXTLISTE% or %ZAHLLISTE%.
     static QString liste(const QVariantList &werte);
 
-    // Prepared statements kept per thread; at most MaxVorbereitet, the
+    // Prepared statements kept per connection; at most MaxVorbereitet, the
     // least recently used goes first.
     static constexpr int MaxVorbereitet = 64;
     int vorbereiteteAnzahl();
+
+    // A connection of the pool for one request: the server's many workers
+    // share at most MaxVerbindungen database connections, a worker waiting
+    // while all are lent. Without one a thread uses a connection of its own
+    // (the administration commands, the demo generator).
+    static constexpr int MaxVerbindungen = 32;
+    class Ausleihe
+    {
+    public:
+        explicit Ausleihe(Datenbank &db);
+        ~Ausleihe();
+        Ausleihe(const Ausleihe &) = delete;
+        Ausleihe &operator=(const Ausleihe &) = delete;
+
+    private:
+        Datenbank *m_db = nullptr; // null when this thread had one already
+    };
 
     void migrieren();
     int schemaVersion();
@@ -78,13 +97,20 @@ protected:
     QSqlDatabase &verbindung();
     void schemaAnweisung(const QString &sql);
 
+public:
+    struct Slot; // one connection with its prepared statements
+
 private:
-    struct Slot;
     Slot &slot();
+    std::unique_ptr<Slot> neuerSlot();
     QSqlQuery &vorbereitet(const QString &sql);
 
     std::mutex m_slotsMutex;
     std::unordered_map<std::thread::id, std::unique_ptr<Slot>> m_slots;
+    std::mutex m_poolMutex;
+    std::condition_variable m_poolFrei;
+    std::vector<std::unique_ptr<Slot>> m_pool; // free connections
+    int m_poolErzeugt = 0;
 };
 
 // A write transaction that rolls back unless committed.

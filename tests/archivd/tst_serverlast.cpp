@@ -242,6 +242,43 @@ private Q_SLOTS:
     }
 
 
+    void ruhendeVerbindungenHaltenNiemandenAuf()
+    {
+        // 300 workstations connected and silent: another is answered at once.
+        QList<std::shared_ptr<QTcpSocket>> ruhend;
+        for (int i = 0; i < 300; ++i) {
+            auto s = std::make_shared<QTcpSocket>();
+            s->connectToHost(QStringLiteral("127.0.0.1"), quint16(m_server->port()));
+            QVERIFY(s->waitForConnected(2000));
+            ruhend << s;
+        }
+        QElapsedTimer uhr;
+        uhr.start();
+        QCOMPARE(roh(m_server->port(), "GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\n\r\n", 1000), QByteArray("HTTP/1.1 200 OK"));
+        QVERIFY2(uhr.elapsed() < 1000, qPrintable(QString::number(uhr.elapsed())));
+        server::ErgebnisMenge rs = m_v.ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Suche"));
+        rs.Execute(QStringList{"1", "ER", "", "", "", "", "500"});
+        QVERIFY(rs.Next());
+        QVERIFY2(uhr.elapsed() < 1000, qPrintable(QString::number(uhr.elapsed())));
+    }
+
+    void langsamerKopfWirdGeschlossen()
+    {
+        // A header trickled in: the connection is closed after the read
+        // deadline instead of holding its worker for good.
+        QTcpSocket s;
+        s.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_server->port()));
+        QVERIFY(s.waitForConnected(2000));
+        s.write("GET /v1/TSARCHIV/pi");
+        s.waitForBytesWritten(1000);
+        QElapsedTimer uhr;
+        uhr.start();
+        while (s.state() == QAbstractSocket::ConnectedState && uhr.elapsed() < 30000)
+            s.waitForDisconnected(500);
+        QCOMPARE(s.state(), QAbstractSocket::UnconnectedState);
+        QVERIFY2(uhr.elapsed() < 20000, qPrintable(QString::number(uhr.elapsed())));
+    }
+
     void grosseDateiGehtInTeilen()
     {
         // 200 MB up and back: the server never holds the file whole.
