@@ -20,6 +20,8 @@
 #include <optional>
 #include <string>
 
+#include <sys/socket.h>
+
 namespace archiv::archivd {
 
 using protokoll::FehlerDaten;
@@ -31,6 +33,7 @@ struct HttpServer::Daten
     ObjektSpeicher objekte;
     BlobSpeicher blobs;
     httplib::Server server;
+    int lauschSocket = -1;
 
     Daten(Datenbank &d, const Registry &r) : db(d), registry(r), objekte(d), blobs(d) {}
     Kontext kontext() { return {db, objekte, blobs}; }
@@ -149,6 +152,13 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
     s.set_write_timeout(Lesefrist);
     s.set_payload_max_length(size_t(MaxBlob));
     s.set_tcp_nodelay(true);
+    // The listening socket, to give it a backlog for a morning's logins
+    // (the library listens with a backlog of five).
+    s.set_socket_options([daten](socket_t sock) {
+        int ja = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &ja, sizeof ja);
+        daten->lauschSocket = sock;
+    });
     // Runs on the headers, before any body is read.
     s.set_pre_routing_handler([](const httplib::Request &req, httplib::Response &res) {
         try {
@@ -285,9 +295,10 @@ HttpServer::~HttpServer()
 int HttpServer::binden(const QString &host, int port)
 {
     const std::string h = host.toStdString();
-    if (port == 0)
-        return d->server.bind_to_any_port(h);
-    return d->server.bind_to_port(h, port) ? port : -1;
+    const int gebunden = port == 0 ? d->server.bind_to_any_port(h) : d->server.bind_to_port(h, port) ? port : -1;
+    if (gebunden >= 0 && d->lauschSocket >= 0)
+        ::listen(d->lauschSocket, SOMAXCONN);
+    return gebunden;
 }
 
 void HttpServer::laufen()
