@@ -3,6 +3,7 @@
 #include "app/DatumFeld.h"
 #include "app/Einstellungen.h"
 #include "app/Ereignis.h"
+#include "common/Kennungen.h"
 #include "common/Format.h"
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
@@ -36,11 +37,9 @@ using namespace archiv::common;
 
 namespace {
 
-const QString Bearbeiten = QStringLiteral("bearbeiten");
-
 bool imBearbeitungsmodus()
 {
-    return global::Modus == Bearbeiten;
+    return global::Modus == modus::Bearbeiten;
 }
 
 // The window's designed size in twips, before a stored placement.

@@ -1,6 +1,7 @@
 #include "editor/Bild.h"
 
 #include "app/Ereignis.h"
+#include "common/Kennungen.h"
 #include "common/Format.h"
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
@@ -27,11 +28,6 @@ namespace {
 // Row 0 (the template) sits at this top; row i lies 400 twips × i below.
 constexpr double ZeileOben0 = 1150;
 constexpr double Zeilenabstand = 400;
-
-bool freierWert(int id)
-{
-    return id == 22 || id == 23 || id == 24 || id == 26;
-}
 
 void hintergrund(QWidget *w, bool gelb)
 {
@@ -98,7 +94,7 @@ void Bild::Belart_Click()
         for (QWidget *w : std::initializer_list<QWidget *>{z.bez, z.txt, z.combo, z.such})
             w->hide();
 
-    const bool bearbeiten = global::Modus == QLatin1String("bearbeiten");
+    const bool bearbeiten = global::Modus == modus::Bearbeiten;
     const bool gespeichert = zahlWert(global::DokId) > 0;
     const Zeile vorlage = m_zeilen.first(); // a copy: rows are appended below
     server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.BelartIndex"), QStringLiteral("Liste"));
@@ -122,12 +118,12 @@ void Bild::Belart_Click()
                 z.combo->show();
                 z.combo->setEnabled(aenderbar);
                 hintergrund(z.combo, aenderbar);
-                global::EigenTyp[size_t(i)] = QStringLiteral("C");
-                if (id == 7)
+                global::EigenTyp[size_t(i)] = zeilenart::Auswahl;
+                if (id == eigenschaft::Kasse)
                     fuelleAuswahl(z.combo, QStringLiteral("AR.Kassa"), {m_firma}, true);
-                else if (id == 3)
+                else if (id == eigenschaft::Mitarbeiter)
                     fuelleAuswahl(z.combo, QStringLiteral("AR.Mitarb"), {m_firma, QStringLiteral("N")}, true);
-                else if (freierWert(id))
+                else if (istFreierWert(id))
                     fuelleAuswahl(z.combo, QStringLiteral("AR.Extind"), {m_firma, QString::number(id)}, false);
             }
         } else if (ja(8)) {
@@ -136,7 +132,7 @@ void Bild::Belart_Click()
             z.txt->show();
             z.txt->setEnabled(aenderbar);
             hintergrund(z.txt, aenderbar);
-            global::EigenTyp[size_t(i)] = QStringLiteral("T");
+            global::EigenTyp[size_t(i)] = zeilenart::Text;
         }
         if (!ja(8))
             continue; // takes a row number, shows nothing
@@ -198,9 +194,9 @@ QString Bild::eigenWert(int i) const
     if (i < 1 || i >= m_zeilen.size())
         return {};
     const QString &typ = global::EigenTyp[size_t(i)];
-    if (typ == QLatin1String("C"))
+    if (typ == zeilenart::Auswahl)
         return m_zeilen[i].combo->currentText();
-    if (typ == QLatin1String("T"))
+    if (typ == zeilenart::Text)
         return m_zeilen[i].txt->text();
     return {};
 }

@@ -1,6 +1,7 @@
 #include "editor/Bild.h"
 
 #include "app/DatumFeld.h"
+#include "common/Kennungen.h"
 #include "common/Format.h"
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
@@ -129,7 +130,7 @@ void Bild::dokumentGewaehlt(int zeile)
 {
     if (zeile < 0 || zeile + 1 == global::AktDok)
         return;
-    if (global::Modus == QLatin1String("bearbeiten") && global::Geaendert) {
+    if (global::Modus == modus::Bearbeiten && global::Geaendert) {
         nachfrageSpeichern();
         global::Geaendert = false;
     }
@@ -155,9 +156,9 @@ void Bild::eigenschaftenLaden()
 {
     for (int i = 1; i <= global::EigenAnz; ++i) {
         const QString &typ = global::EigenTyp[size_t(i)];
-        if (typ == QLatin1String("C"))
+        if (typ == zeilenart::Auswahl)
             m_zeilen[i].combo->setEditText(QString());
-        else if (typ == QLatin1String("T"))
+        else if (typ == zeilenart::Text)
             m_zeilen[i].txt->clear();
     }
     // The free-value choice lists were filled when the rows were built.
@@ -172,9 +173,9 @@ void Bild::eigenschaftenLaden()
             const QString &typ = global::EigenTyp[size_t(i)];
             // A choice takes the last value; a text collects them all, each
             // followed by a blank.
-            if (typ == QLatin1String("C"))
+            if (typ == zeilenart::Auswahl)
                 m_zeilen[i].combo->setEditText(wert);
-            else if (typ == QLatin1String("T"))
+            else if (typ == zeilenart::Text)
                 m_zeilen[i].txt->setText(m_zeilen[i].txt->text() + wert + QLatin1Char(' '));
         }
     }

@@ -1,4 +1,5 @@
 #include "editor/Editorregeln.h"
+#include "common/Kennungen.h"
 
 #include <algorithm>
 
@@ -8,7 +9,7 @@ namespace archiv::editor {
 
 Steuerung Zustand(const Editorstand &s)
 {
-    const bool bearbeiten = s.modus == QLatin1String("bearbeiten");
+    const bool bearbeiten = s.modus == common::modus::Bearbeiten;
     Steuerung z;
     z.speichernAn = bearbeiten && !s.aktBelart.isEmpty() && s.datumGesetzt && !s.belnr.isEmpty();
     z.seitenansichtSichtbar = s.seiten > 0;

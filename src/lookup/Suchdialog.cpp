@@ -1,6 +1,7 @@
 #include "lookup/Suchdialog.h"
 
 #include "app/Ereignis.h"
+#include "common/Kennungen.h"
 #include "common/Format.h"
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
@@ -187,11 +188,11 @@ void Suchdialog::waehlen()
 bool Suchdialog::zeigen(int eigenId, const QString &firma, QWidget *besitzer)
 {
     Art art;
-    if (eigenId == 1)
+    if (eigenId == common::eigenschaft::Kunde)
         art = Art::Kunde;
-    else if (eigenId == 2)
+    else if (eigenId == common::eigenschaft::Lieferant)
         art = Art::Lieferant;
-    else if (eigenId == 18)
+    else if (eigenId == common::eigenschaft::Artikel)
         art = Art::Artikel;
     else
         return false;

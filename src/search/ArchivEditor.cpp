@@ -1,6 +1,7 @@
 #include "search/Archiv.h"
 
 #include "app/Ereignis.h"
+#include "common/Kennungen.h"
 #include "common/Feld.h"
 #include "common/Format.h"
 #include "common/Meldung.h"
@@ -33,14 +34,14 @@ QString Archiv::belegOeffnen(const QString &dokId)
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     server::Objekt d = global::Archivverbindung->OpenId(QStringLiteral("AR.Dokumente"), dokId);
     const int picsw = int(zahlWert(d.get(QStringLiteral("picsw"))));
-    const QString typ = d.istLeer() || picsw == 0 ? QString() : picsw == 2 ? QStringLiteral("pdf") : QStringLiteral("tif");
+    const QString typ = d.istLeer() || picsw == bildstatus::Keins ? QString() : picsw == bildstatus::Pdf ? QStringLiteral("pdf") : QStringLiteral("tif");
     d.SYS_Close();
     if (typ.isEmpty()) {
         meldung(HauptTitel, QStringLiteral("Kein Bilddokument vorhanden"), MeldungsSymbol::Information);
         return typ;
     }
     if (typ == QLatin1String("tif")) {
-        global::Modus = QStringLiteral("click");
+        global::Modus = modus::Klick;
         zeiger.dismiss();
         QApplication::restoreOverrideCursor();
         editor::Bild::zeigen(this, firmaSchluessel(), dokId);
@@ -62,7 +63,7 @@ void Archiv::belegBearbeiten(int zeile)
 void Archiv::neuerBeleg(bool bearbeiten)
 {
     if (bearbeiten)
-        global::Modus = QStringLiteral("bearbeiten");
+        global::Modus = modus::Bearbeiten;
     editor::Bild::zeigen(this, firmaSchluessel());
 }
 

@@ -3,6 +3,7 @@
 #include "search/Archiv.h"
 
 #include "app/Ereignis.h"
+#include "common/Kennungen.h"
 #include "common/Feld.h"
 #include "common/Format.h"
 #include "common/Programmzustand.h"
@@ -228,7 +229,7 @@ void Archiv::typAuswahlGeaendert()
     int i = 0;
     while (rs.Next()) {
         const int code = int(zahlWert(rs.GetData(1)));
-        if (code == 3 || code == 16 || code == 17) {
+        if (istSchluesselliste(code)) {
             m_tab->show();
             m_pc->hide();
             m_abt->hide();
@@ -251,15 +252,15 @@ void Archiv::typAuswahlGeaendert()
             z.combo->setEditText(QString());
             z.combo->move(m_zeilen[0].txt->x(), y);
             z.combo->show();
-            global::SuchTyp[size_t(i)] = QStringLiteral("C");
-            if (code == 22 || code == 23 || code == 24 || code == 26) {
+            global::SuchTyp[size_t(i)] = zeilenart::Auswahl;
+            if (istFreierWert(code)) {
                 server::ErgebnisMenge inhalte = global::Archivverbindung->ResultSet(QStringLiteral("AR.Extind"), QStringLiteral("Inhalte"));
                 inhalte.Execute(QStringList{f, QString::number(code)});
                 z.combo->addItem(QString(), QString());
                 while (inhalte.Next())
                     z.combo->addItem(inhalte.GetData(1), inhalte.GetData(1));
                 inhalte.Close();
-            } else if (code == 7) {
+            } else if (code == eigenschaft::Kasse) {
                 server::ErgebnisMenge kassen = global::Archivverbindung->ResultSet(QStringLiteral("AR.Kassa"), QStringLiteral("Liste"));
                 kassen.Execute(QStringList{f});
                 while (kassen.Next())
@@ -271,7 +272,7 @@ void Archiv::typAuswahlGeaendert()
             z.txt->clear();
             z.txt->move(m_zeilen[0].txt->x(), y);
             z.txt->show();
-            global::SuchTyp[size_t(i)] = QStringLiteral("T");
+            global::SuchTyp[size_t(i)] = zeilenart::Text;
         }
         z.bez->setText(rs.GetData(2) + QStringLiteral(" :"));
         z.bez->move(m_zeilen[0].bez->x(), y);
@@ -279,7 +280,7 @@ void Archiv::typAuswahlGeaendert()
         if (rs.GetData(4) == QLatin1String("J")) {
             z.such->move(m_zeilen[0].such->x(), y);
             z.such->show();
-            global::SuchTyp[size_t(i)] = QStringLiteral("S");
+            global::SuchTyp[size_t(i)] = zeilenart::Suche;
         }
         global::EigenId[size_t(i)] = code;
         z.code = code;
@@ -290,8 +291,8 @@ void Archiv::typAuswahlGeaendert()
 
 void Archiv::listeFuellen(int code, const QString &firma, const QString &typen)
 {
-    const char *klasse = code == 3 ? "AR.Mitarb" : code == 17 ? "AR.Abtnr1" : "AR.Abtnr2";
-    QTreeWidget *ziel = code == 3 ? m_pers : code == 17 ? m_abt : m_pc;
+    const char *klasse = code == eigenschaft::Mitarbeiter ? "AR.Mitarb" : code == eigenschaft::Abteilung ? "AR.Abtnr1" : "AR.Abtnr2";
+    QTreeWidget *ziel = code == eigenschaft::Mitarbeiter ? m_pers : code == eigenschaft::Abteilung ? m_abt : m_pc;
     server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QLatin1String(klasse), QStringLiteral("Liste"));
     rs.Execute(QStringList{firma, typen});
     ziel->clear();
@@ -299,7 +300,7 @@ void Archiv::listeFuellen(int code, const QString &firma, const QString &typen)
         // Employees: the name under "Mitarbeiter", the count of Belege
         // (six digits, so that it sorts as text) under "Beleganzahl"; the
         // key is the row's data.
-        const QStringList spalten = code == 3 ? QStringList{rs.GetData(2), formatZahl(rs.GetData(3), QStringLiteral("00000#"))}
+        const QStringList spalten = code == eigenschaft::Mitarbeiter ? QStringList{rs.GetData(2), formatZahl(rs.GetData(3), QStringLiteral("00000#"))}
                                               : QStringList{rs.GetData(1) + QStringLiteral("  ") + rs.GetData(2)};
         auto *item = new QTreeWidgetItem(ziel, spalten);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
@@ -307,7 +308,7 @@ void Archiv::listeFuellen(int code, const QString &firma, const QString &typen)
         item->setData(0, Qt::UserRole, rs.GetData(1));
     }
     rs.Close();
-    if (code == 3)
+    if (code == eigenschaft::Mitarbeiter)
         ziel->sortItems(1, Qt::DescendingOrder); // most Belege first
 }
 

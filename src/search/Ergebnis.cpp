@@ -1,6 +1,7 @@
 #include "search/Ergebnis.h"
 
 #include "app/Ereignis.h"
+#include "common/Kennungen.h"
 #include "common/Feld.h"
 #include "common/Format.h"
 #include "common/Meldung.h"
@@ -114,7 +115,7 @@ Ergebnis::Ergebnis(QWidget *hauptfenster) : QWidget(nullptr)
     connect(eintrag(m_popup, "meinfodvd", QStringLiteral("Info DVD")), &QAction::triggered, this, &Ergebnis::infoDvd);
     connect(eintrag(m_popup, "infoid", QStringLiteral("Info ID")), &QAction::triggered, this, [this] { infoId(global::ErgZeile); });
     connect(dokbe, &QAction::triggered, this, [this] {
-        global::Modus = QStringLiteral("bearbeiten");
+        global::Modus = modus::Bearbeiten;
         Q_EMIT bearbeiten(global::ErgZeile);
     });
 
@@ -234,7 +235,7 @@ void Ergebnis::zeileRechtsGeklickt(int zeile, int spalte)
         return;
     global::ErgZeile = zeile;
     global::ErgSpalte = spalte;
-    const bool pdf = zahlWert(Feld(m_modell->zeile(zeile).daten, QStringLiteral("|"), 2)) == 2;
+    const bool pdf = zahlWert(Feld(m_modell->zeile(zeile).daten, QStringLiteral("|"), 2)) == bildstatus::Pdf;
     findChild<QAction *>(QStringLiteral("popup1_dokbe"))->setEnabled(!pdf);
     if (isVisible())
         m_popup->popup(QCursor::pos());

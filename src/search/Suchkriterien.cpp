@@ -1,5 +1,6 @@
 #include "search/Suchkriterien.h"
 
+#include "common/Kennungen.h"
 #include "common/Format.h"
 
 namespace archiv::search {
@@ -10,8 +11,8 @@ QString kriterienString(const QList<EigenschaftsZeile> &zeilen, const ListenAusw
 {
     QStringList eintraege;
     for (const EigenschaftsZeile &z : zeilen) {
-        QString wert = z.suchTyp == QLatin1String("C") ? z.comboText
-                     : (z.suchTyp == QLatin1String("T") || z.suchTyp == QLatin1String("S")) ? z.text
+        QString wert = z.suchTyp == zeilenart::Auswahl ? z.comboText
+                     : (z.suchTyp == zeilenart::Text || z.suchTyp == zeilenart::Suche) ? z.text
                                                                                              : QString();
         wert.replace(u',', u'`');
         if (!wert.isEmpty())
@@ -40,9 +41,9 @@ Trefferzeile trefferZeile(const QStringList &s)
     z.text = spalte(2) + u'\n' + spalte(3) + u'\n' + formatDatum(spalte(4)) + u' ' + formatAllgemein(spalte(5)) + u'\n' + spalte(6);
     z.daten = formatAllgemein(spalte(1)) + u'|' + formatAllgemein(spalte(7));
     const int status = int(zahlWert(spalte(7)));
-    if (status > 0 && status < 6)
+    if (hatStatusMarke(status))
         z.statusMarke = status;
-    z.durchgestrichen = status == 5;
+    z.durchgestrichen = status == bildstatus::Storniert;
     return z;
 }
 

@@ -1,4 +1,5 @@
 #include "search/TrefferModell.h"
+#include "common/Kennungen.h"
 
 #include <QFont>
 #include <QPainter>
@@ -96,7 +97,7 @@ QIcon TrefferModell::statusBild(int marke)
     maler.setBrush(farben.value(marke, Qt::gray));
     maler.setPen(Qt::NoPen);
     maler.drawRoundedRect(1, 1, 12, 12, 2, 2);
-    if (marke == 5) {
+    if (marke == common::bildstatus::Storniert) {
         maler.setPen(QPen(Qt::white, 2));
         maler.drawLine(3, 3, 11, 11);
         maler.drawLine(11, 3, 3, 11);
@@ -106,7 +107,7 @@ QIcon TrefferModell::statusBild(int marke)
         f.setPixelSize(9);
         f.setBold(true);
         maler.setFont(f);
-        maler.drawText(QRect(0, 0, 14, 14), Qt::AlignCenter, marke == 1 ? QStringLiteral("T") : marke == 2 ? QStringLiteral("P") : QString::number(marke));
+        maler.drawText(QRect(0, 0, 14, 14), Qt::AlignCenter, marke == common::bildstatus::Tif ? QStringLiteral("T") : marke == common::bildstatus::Pdf ? QStringLiteral("P") : QString::number(marke));
     }
     return QIcon(p);
 }

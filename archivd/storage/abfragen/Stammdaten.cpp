@@ -1,5 +1,6 @@
 #include "Fehler.h"
 #include "Registry.h"
+#include "common/Kennungen.h"
 #include "storage/Datenbank.h"
 #include "storage/abfragen/Abfragen.h"
 #include "storage/abfragen/Argumente.h"
@@ -91,10 +92,10 @@ void registriereStammdaten(Registry &r)
                    const QStringList typen = listenArg(args.at(1), u',', "Belegarten");
                    return alsText(k.db.abfragen(
                        QStringLiteral("SELECT m.mitarb, m.name, (SELECT COUNT(*) FROM ar_extind x JOIN ar_dokumente d ON d.id = x.iddokumente "
-                                      "JOIN ar_belart b ON b.id = d.idbelart WHERE x.firma = m.firma AND x.eigenschaft = 3 "
+                                      "JOIN ar_belart b ON b.id = d.idbelart WHERE x.firma = m.firma AND x.eigenschaft = ? "
                                       "AND x.wert = m.mitarb AND (? = 0 OR b.belart IN (%TEXTLISTE%))) "
                                       "FROM ar_mitarb m WHERE m.firma = ? ORDER BY m.mitarb"),
-                       {typen.size(), Datenbank::liste(QVariant(typen).toList()), firma}));
+                       {common::eigenschaft::Mitarbeiter, typen.size(), Datenbank::liste(QVariant(typen).toList()), firma}));
                }});
     r.abfrage({"AR.BelartIndex", "ListeIndexart", 3, 3, [](Kontext &k, const QStringList &args) {
                    // The union of the selected types' properties, each once, in

@@ -1,5 +1,6 @@
 #include "Fehler.h"
 #include "Registry.h"
+#include "common/Kennungen.h"
 #include "common/Faltung.h"
 #include "storage/Datenbank.h"
 #include "storage/abfragen/Abfragen.h"
@@ -10,13 +11,6 @@
 namespace archiv::archivd {
 
 namespace {
-
-// Index kinds whose value is a list of keys, each followed by a backquote;
-// they match when the Beleg has any of the keys.
-bool istListe(qint64 code)
-{
-    return code == 3 || code == 16 || code == 17;
-}
 
 struct Bedingung
 {
@@ -98,7 +92,8 @@ QList<Bedingung> kriterien(Datenbank &db, const QVariant &firma, const QString &
         if (!ok)
             throw AnfrageFehler::ungueltig(QStringLiteral("Kriterium \"%1\" hat nicht die Form Code|Wert").arg(eintrag));
         const QString wert = eintrag.mid(strich + 1);
-        if (istListe(code)) {
+        // A list of keys matches when the Beleg has any of them.
+        if (common::istSchluesselliste(int(code))) {
             QVariantList werte;
             for (const QString &s : listenArg(wert, u'`', "Schlüssel eines Kriteriums"))
                 werte << common::gefaltet(s);
@@ -171,13 +166,14 @@ protokoll::Zeilen suche(Kontext &k, const QStringList &args)
     const QString sql = QStringLiteral(
         "SELECT d.id, b.belart, d.belnr, d.datum, d.zeit, "
         "COALESCE(NULLIF(d.text, ''), (SELECT MIN(ku.name) FROM ar_extind x JOIN ar_kund ku ON ku.firma = x.firma "
-        "AND CAST(ku.knr AS TEXT) = x.wert WHERE x.iddokumente = d.id AND x.eigenschaft = 1), "
+        "AND CAST(ku.knr AS TEXT) = x.wert WHERE x.iddokumente = d.id AND x.eigenschaft = %3), "
         "(SELECT MIN(li.name) FROM ar_extind x JOIN ar_lief li ON li.firma = x.firma AND CAST(li.lnr AS TEXT) = x.wert "
-        "WHERE x.iddokumente = d.id AND x.eigenschaft = 2), ''), "
-        "CASE WHEN d.storno = 'J' THEN 5 ELSE COALESCE(d.picsw, 0) END "
+        "WHERE x.iddokumente = d.id AND x.eigenschaft = %4), ''), "
+        "CASE WHEN d.storno = 'J' THEN %2 ELSE COALESCE(d.picsw, 0) END "
         "FROM ar_dokumente d JOIN ar_belart b ON b.id = d.idbelart WHERE %1 "
         "ORDER BY d.datum DESC, d.zeit DESC, d.id DESC LIMIT ?")
-                            .arg(wo.join(QStringLiteral(" AND ")));
+                            .arg(wo.join(QStringLiteral(" AND ")), QString::number(common::bildstatus::Storniert),
+                                 QString::number(common::eigenschaft::Kunde), QString::number(common::eigenschaft::Lieferant));
     protokoll::Zeilen zeilen;
     for (const SqlZeile &z : k.db.abfragen(sql, werte)) {
         QStringList zeile;

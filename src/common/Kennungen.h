@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QLatin1String>
+
+// The domain's codes as the archive stores them and client and server
+// exchange them, by name. The values are the wire values; never change one.
+namespace archiv::common {
+
+// Index-property codes (Eigenschaft of AR.BelartIndex and AR.Extind).
+namespace eigenschaft {
+inline constexpr int Kunde = 1;
+inline constexpr int Lieferant = 2;
+inline constexpr int Mitarbeiter = 3;
+inline constexpr int Kasse = 7;
+inline constexpr int Profitcenter = 16;
+inline constexpr int Abteilung = 17;
+inline constexpr int Artikel = 18;
+// Free values: whatever a company types, offered again as a choice list.
+inline constexpr int FreierWert1 = 22;
+inline constexpr int FreierWert2 = 23;
+inline constexpr int FreierWert3 = 24;
+inline constexpr int FreierWert4 = 26;
+} // namespace eigenschaft
+
+constexpr bool istFreierWert(int code)
+{
+    return code == eigenschaft::FreierWert1 || code == eigenschaft::FreierWert2 || code == eigenschaft::FreierWert3 ||
+           code == eigenschaft::FreierWert4;
+}
+
+// Properties whose value is a list of keys (each followed by a backquote in
+// a search), chosen in the main window's tab lists rather than in a row.
+constexpr bool istSchluesselliste(int code)
+{
+    return code == eigenschaft::Mitarbeiter || code == eigenschaft::Profitcenter || code == eigenschaft::Abteilung;
+}
+
+// Properties whose row offers a choice list the program fills.
+constexpr bool hatAuswahlliste(int code)
+{
+    return istFreierWert(code) || code == eigenschaft::Kasse;
+}
+
+// Properties with a lookup dialog (customers, suppliers, articles).
+constexpr bool hatSuchdialog(int code)
+{
+    return code == eigenschaft::Kunde || code == eigenschaft::Lieferant || code == eigenschaft::Artikel;
+}
+
+// Kinds of a property row (SuchTyp, EigenTyp).
+namespace zeilenart {
+inline constexpr QLatin1String Auswahl("C"); // a choice list
+inline constexpr QLatin1String Text("T");    // a text field
+inline constexpr QLatin1String Suche("S");   // a text field with a lookup button
+} // namespace zeilenart
+
+// The picture state of a Beleg: picsw of AR.Dokumente, and the status column
+// of the search, which shows a cancelled Beleg as Storniert.
+namespace bildstatus {
+inline constexpr int Keins = 0;
+inline constexpr int Tif = 1;
+inline constexpr int Pdf = 2;
+inline constexpr int Storniert = 5;
+} // namespace bildstatus
+
+// A status with a mark in the result list (1 to 5; 0 and anything else none).
+constexpr bool hatStatusMarke(int status)
+{
+    return status > bildstatus::Keins && status <= bildstatus::Storniert;
+}
+
+// Modes of the editor (Modus) and of the scan intake window (Startmodus).
+namespace modus {
+inline constexpr QLatin1String Bearbeiten("bearbeiten"); // edit mode
+inline constexpr QLatin1String Klick("click");           // view mode, opened from the result window
+inline constexpr QLatin1String Archiv("archiv");         // scan intake opened by the editor
+} // namespace modus
+
+} // namespace archiv::common
