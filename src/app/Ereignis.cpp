@@ -5,8 +5,6 @@
 #include "common/Texte.h"
 #include "server/ServerFehler.h"
 
-#include <QApplication>
-
 namespace archiv::app {
 
 using namespace archiv::common;
@@ -17,12 +15,8 @@ bool ereignis(const std::function<void()> &handler)
         handler();
         return true;
     } catch (const server::ServerFehler &e) {
-        while (QApplication::overrideCursor())
-            QApplication::restoreOverrideCursor();
         meldung(HauptTitel, e.meldung(), MeldungsSymbol::Kritisch);
     } catch (const std::exception &e) {
-        while (QApplication::overrideCursor())
-            QApplication::restoreOverrideCursor();
         meldung(HauptTitel, QString::fromUtf8(e.what()), MeldungsSymbol::Kritisch);
     }
     return false;

@@ -3,6 +3,7 @@
 #include "app/DatumFeld.h"
 #include "app/Einstellungen.h"
 #include "app/Ereignis.h"
+#include "app/Sanduhr.h"
 #include "common/Kennungen.h"
 #include "common/Format.h"
 #include "common/Meldung.h"
@@ -23,7 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -253,9 +254,8 @@ void Bild::laden()
 
 void Bild::aktivieren()
 {
-    global::DoksSperre = true;
+    const QScopedValueRollback sperre(global::DoksSperre, true);
     m_doks->setCurrentIndex(global::AktDok - 1);
-    global::DoksSperre = false;
 }
 
 bool Bild::event(QEvent *e)
@@ -397,8 +397,7 @@ void Bild::scrollWert(int wert)
     global::AktSeite = wert;
     if (wert == 0)
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto zeiger = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    const app::Sanduhr sanduhr;
     seitenText();
     // The label is painted before the possibly slow page.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -457,8 +456,7 @@ void Bild::seiteVerschieben(int von, int auf)
 void Bild::vorschau_refresh()
 {
     const int aktuell = qMax(0, m_image1->seiten().aktuell());
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto zeiger = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    const app::Sanduhr sanduhr;
     m_fransicht->aufbauen(m_image1->seiten());
     m_image1->waehlen(aktuell);
     Zoomen(global::Zoomtype);
@@ -493,9 +491,8 @@ void Bild::werkzeug(int nummer)
     }
     case 8:
         if (m_image1->seiten().aktuell() >= 0) {
-            QApplication::setOverrideCursor(Qt::WaitCursor);
+            const app::Sanduhr sanduhr;
             imaging::inZwischenablage(m_image1->seiten().seite(m_image1->seiten().aktuell()));
-            QApplication::restoreOverrideCursor();
         }
         break;
     case 9:
@@ -554,8 +551,7 @@ void Bild::zeigen(QWidget *besitzer, const QString &firma, const QString &dokId)
     Bild b(firma, besitzer);
     b.laden();
     if (!dokId.isEmpty()) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const auto zeiger = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        const app::Sanduhr sanduhr;
         b.belegLaden(dokId, true, Dokumentwahl::Neuestes);
     }
     b.exec();

@@ -11,6 +11,7 @@
 #include "server/Verbindung.h"
 
 #include <QComboBox>
+#include <QScopedValueRollback>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -84,9 +85,8 @@ void Bild::Belart_Click()
     const QString schluessel = m_belart->currentData().toString();
     if (schluessel != global::AktBelart && !global::DokId.isEmpty()) {
         meldung(HauptTitel, QStringLiteral("Kann nicht geändert werden"), MeldungsSymbol::Information);
-        global::DoksSperre = true;
+        const QScopedValueRollback sperre(global::DoksSperre, true);
         m_belart->setCurrentIndex(m_belart->findData(global::AktBelart));
-        global::DoksSperre = false;
         return;
     }
     global::AktBelart = schluessel;

@@ -1,5 +1,6 @@
 #include "editor/Bild.h"
 
+#include "app/Sanduhr.h"
 #include "app/DatumFeld.h"
 #include "common/Kennungen.h"
 #include "common/Format.h"
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTimeEdit>
 
@@ -63,15 +65,15 @@ void Bild::belegLaden(const QString &dokId, bool mitSeiten, Dokumentwahl wahl)
         }
     }
     global::AktDok = wahl == Dokumentwahl::Neuestes && global::DokAnz > 0 ? global::DokAnz : 1;
-    global::DoksSperre = true;
-    m_belnr->setText(beleg.get(QStringLiteral("Belnr")));
-    global::AktBelart = beleg.ref(QStringLiteral("IDBelart")).get(QStringLiteral("Belart"));
-    m_belart->setCurrentIndex(m_belart->findData(global::AktBelart));
     {
-        const QSignalBlocker sperre(m_doks);
+        // The type list and Doks change here without their handlers.
+        const QScopedValueRollback sperre(global::DoksSperre, true);
+        m_belnr->setText(beleg.get(QStringLiteral("Belnr")));
+        global::AktBelart = beleg.ref(QStringLiteral("IDBelart")).get(QStringLiteral("Belart"));
+        m_belart->setCurrentIndex(m_belart->findData(global::AktBelart));
+        const QSignalBlocker blocker(m_doks);
         m_doks->setCurrentIndex(global::DokAnz > 0 ? global::AktDok - 1 : -1);
     }
-    global::DoksSperre = false;
     Belart_Click();
 
     m_beldat->setzeDatum(QDate::fromString(beleg.get(QStringLiteral("Datum")), Qt::ISODate));
@@ -137,8 +139,7 @@ void Bild::dokumentGewaehlt(int zeile)
     // The new row counts before pending events run: the window's
     // reactivation after the question selects AktDok's row again.
     global::AktDok = zeile + 1;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto zeiger = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    const app::Sanduhr sanduhr;
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     server::Objekt beleg = belegOeffnen(global::DokId);
     const auto schliessen = qScopeGuard([&beleg] { beleg.SYS_Close(); });

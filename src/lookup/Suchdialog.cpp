@@ -1,5 +1,6 @@
 #include "lookup/Suchdialog.h"
 
+#include "app/Sanduhr.h"
 #include "app/Ereignis.h"
 #include "common/Kennungen.h"
 #include "common/Format.h"
@@ -132,8 +133,7 @@ void Suchdialog::suchen()
                 MeldungsSymbol::Information);
         return;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto zurueck = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    const app::Sanduhr sanduhr;
     QStringList args{m_firma};
     QString klasse;
     int spalten = 5;

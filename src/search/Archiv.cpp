@@ -10,6 +10,7 @@
 #include "common/Programmzustand.h"
 #include "common/Texte.h"
 #include "common/Twips.h"
+#include "search/Ergebnis.h"
 #include "server/Verbindung.h"
 #include "server/Verbindungstext.h"
 
@@ -28,15 +29,8 @@ namespace archiv::search {
 
 using namespace archiv::common;
 
-namespace {
-
-Archiv *g_hauptfenster = nullptr;
-
-} // namespace
-
 Archiv::Archiv(QWidget *parent) : QMainWindow(parent)
 {
-    g_hauptfenster = this;
     setObjectName(QStringLiteral("archiv"));
     setWindowTitle(HauptTitel);
 
@@ -84,13 +78,8 @@ Archiv::Archiv(QWidget *parent) : QMainWindow(parent)
 
 Archiv::~Archiv()
 {
-    if (g_hauptfenster == this)
-        g_hauptfenster = nullptr;
-}
-
-Archiv *Archiv::hauptfenster()
-{
-    return g_hauptfenster;
+    // The result window is a window of its own, not a child.
+    delete m_ergebnis;
 }
 
 void Archiv::menueAnlegen()

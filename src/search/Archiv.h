@@ -32,10 +32,6 @@ public:
     explicit Archiv(QWidget *parent = nullptr);
     ~Archiv() override;
 
-    // The main window of the running program (other windows read the
-    // selected company from it).
-    static Archiv *hauptfenster();
-
     // The start-up; false when no archive server could be reached, and the
     // program then ends without a message.
     bool laden();

@@ -1,5 +1,6 @@
 #include "search/Archiv.h"
 
+#include "app/Sanduhr.h"
 #include "app/Ereignis.h"
 #include "common/Kennungen.h"
 #include "common/Feld.h"
@@ -29,8 +30,7 @@ QString Archiv::belegOeffnen(const QString &dokId)
 {
     if (zahlWert(dokId) == 0)
         return {};
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    auto zeiger = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    app::Sanduhr sanduhr;
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     server::Objekt d = global::Archivverbindung->OpenId(QStringLiteral("AR.Dokumente"), dokId);
     const int picsw = int(zahlWert(d.get(QStringLiteral("picsw"))));
@@ -42,8 +42,7 @@ QString Archiv::belegOeffnen(const QString &dokId)
     }
     if (typ == QLatin1String("tif")) {
         global::Modus = modus::Klick;
-        zeiger.dismiss();
-        QApplication::restoreOverrideCursor();
+        sanduhr.aufheben();
         editor::Bild::zeigen(this, firmaSchluessel(), dokId);
     }
     // PDF documents go to the workstation's viewer.

@@ -2,6 +2,7 @@
 // lists and the search buttons.
 #include "search/Archiv.h"
 
+#include "app/Sanduhr.h"
 #include "app/Ereignis.h"
 #include "common/Kennungen.h"
 #include "common/Feld.h"
@@ -21,7 +22,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScrollArea>
 #include <QTabBar>
 #include <QToolButton>
@@ -54,13 +57,6 @@ QStringList markierteDaten(const QTreeWidget *l)
             d << l->topLevelItem(i)->data(0, Qt::UserRole).toString();
     return d;
 }
-
-// Restores the pointer whatever happens.
-struct Sanduhr
-{
-    Sanduhr() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~Sanduhr() { QApplication::restoreOverrideCursor(); }
-};
 
 } // namespace
 
@@ -315,7 +311,7 @@ void Archiv::listeFuellen(int code, const QString &firma, const QString &typen)
 Ergebnis *Archiv::ergebnis()
 {
     if (!m_ergebnis) {
-        m_ergebnis = new Ergebnis(this);
+        m_ergebnis = new Ergebnis(this, [fenster = QPointer<Archiv>(this)] { return fenster ? fenster->firmaSchluessel() : QString(); });
         editorVerbinden(m_ergebnis);
     }
     return m_ergebnis;
@@ -359,7 +355,7 @@ void Archiv::suchenMit(int grenze, bool plusFrei)
     if (plusFrei)
         m_plus->setEnabled(true);
     {
-        Sanduhr sanduhr;
+        app::Sanduhr sanduhr;
         global::MaxTreffer = grenze;
         global::Trefferzahl = Suchen(global::MaxTreffer);
         m_plus->setText(QStringLiteral("++  ") + QString::number(global::Trefferzahl));
@@ -388,10 +384,9 @@ void Archiv::bualle()
 void Archiv::buloe()
 {
     {
-        m_typenSperre = true;
+        const QScopedValueRollback sperre(m_typenSperre, true);
         for (int i = 0; i < m_belart->topLevelItemCount(); ++i)
             m_belart->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
-        m_typenSperre = false;
     }
     typAuswahlGeaendert();
     m_suchen->setFocus();
@@ -400,13 +395,12 @@ void Archiv::buloe()
 void Archiv::buwws()
 {
     {
-        m_typenSperre = true;
+        const QScopedValueRollback sperre(m_typenSperre, true);
         for (int i = 0; i < m_belart->topLevelItemCount(); ++i) {
             QTreeWidgetItem *item = m_belart->topLevelItem(i);
             if (Feld(item->data(0, Qt::UserRole).toString(), QStringLiteral(","), 3) == QLatin1String("J"))
                 item->setCheckState(0, Qt::Checked);
         }
-        m_typenSperre = false;
     }
     typAuswahlGeaendert();
     m_suchen->setFocus();

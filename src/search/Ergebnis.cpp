@@ -8,7 +8,6 @@
 #include "common/Programmzustand.h"
 #include "common/Texte.h"
 #include "common/Twips.h"
-#include "search/Archiv.h"
 #include "search/TrefferModell.h"
 #include "server/Verbindung.h"
 
@@ -52,7 +51,7 @@ QIcon baumBild(int art)
 
 } // namespace
 
-Ergebnis::Ergebnis(QWidget *hauptfenster) : QWidget(nullptr)
+Ergebnis::Ergebnis(QWidget *hauptfenster, std::function<QString()> firma) : QWidget(nullptr), m_firma(std::move(firma))
 {
     setObjectName(QStringLiteral("Ergebnis"));
     setWindowTitle(QStringLiteral("Tessam Archivsystem - Ergebnis"));
@@ -181,7 +180,7 @@ void Ergebnis::baumAufbauen()
 {
     const int zeile = global::ErgZeile;
     const QString id = Feld(m_modell->zeile(zeile).daten, QStringLiteral("|"), 1);
-    const QString firma = Archiv::hauptfenster() ? Archiv::hauptfenster()->firmaSchluessel() : QString();
+    const QString firma = m_firma ? m_firma() : QString();
     m_baum->clear();
     m_knoten.clear();
     auto zelle = [&](int c) { return m_modell->index(zeile, c).data().toString(); };

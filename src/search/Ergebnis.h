@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class QMenu;
 class QTimer;
 class QTreeView;
@@ -18,7 +20,9 @@ class Ergebnis : public QWidget
 {
     Q_OBJECT
 public:
-    explicit Ergebnis(QWidget *hauptfenster);
+    // firma gives the company key selected in the main window when the
+    // tree of linked Belege is built.
+    Ergebnis(QWidget *hauptfenster, std::function<QString()> firma);
 
     TrefferModell *modell() const { return m_modell; }
     QTreeWidget *baum() const { return m_baum; }
@@ -63,6 +67,7 @@ private:
     QTimer *m_timer2;
     QMenu *m_popup;
     QList<QTreeWidgetItem *> m_knoten; // by node number
+    std::function<QString()> m_firma;
     bool m_listeMaus = false; // a mouse button is down on the result list
 };
 

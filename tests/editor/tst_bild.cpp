@@ -1,5 +1,6 @@
 #include "app/DatumFeld.h"
 #include "app/Einstellungen.h"
+#include "app/Ereignis.h"
 #include "common/Programmzustand.h"
 #include "common/Twips.h"
 #include "editor/Bild.h"
@@ -19,6 +20,7 @@
 #include "support/Testumgebung.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -738,6 +740,12 @@ private Q_SLOTS:
     {
         auto b = oeffnen(QString());
         QVERIFY_THROWS_EXCEPTION(server::ServerFehler, b->belegLaden(QStringLiteral("99999999999"), true));
+        // Opened as the result window does it: a message, and the busy
+        // pointer is gone with the failed handler.
+        QVERIFY(!app::ereignis([] { editor::Bild::zeigen(nullptr, QStringLiteral("1"), QStringLiteral("99999999999")); }));
+        QCOMPARE(m_meldungen->texte().size(), 1);
+        QVERIFY(m_meldungen->texte().first().contains(QStringLiteral("99999999999")));
+        QVERIFY(!QApplication::overrideCursor());
     }
 };
 
