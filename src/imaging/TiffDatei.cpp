@@ -13,6 +13,9 @@ namespace archiv::imaging {
 
 namespace {
 
+// A side longer than this is no scanned page but a broken or hostile header.
+constexpr uint32_t MaxKante = 100000;
+
 // libtiff reads and writes through these callbacks on a byte array, so files
 // and server streams take the same path.
 struct Puffer
@@ -117,6 +120,26 @@ TiffZeiger oeffnen(Puffer &p, const char *modus, const QString &name)
                          .toStdString());
 }
 
+// The tags of one page of our files: one strip of CCITT G4, MinIsWhite.
+void g4Felder(TIFF *t, uint32_t breite, uint32_t hoehe, int dpiX, int dpiY, int nummer, int gesamt)
+{
+    TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, breite);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, hoehe);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(1));
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+    TIFFSetField(t, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, hoehe);
+    TIFFSetField(t, TIFFTAG_XRESOLUTION, float(dpiX));
+    TIFFSetField(t, TIFFTAG_YRESOLUTION, float(dpiY));
+    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(t, TIFFTAG_PAGENUMBER, uint16_t(nummer), uint16_t(gesamt));
+    TIFFSetField(t, TIFFTAG_T6OPTIONS, 0);
+}
+
 int dpiAus(float wert, uint16_t einheit)
 {
     if (wert <= 0)
@@ -155,7 +178,7 @@ Seite seiteLesen(TIFF *t, Puffer &p, const QString &name, int nummer)
     const uint32_t breite = k.breite, hoehe = k.hoehe;
     const uint16_t bps = k.bps, spp = k.spp, photometrisch = k.photometrisch, einheit = k.einheit;
     const float xres = k.xres, yres = k.yres;
-    if (breite == 0 || hoehe == 0 || breite > 100000 || hoehe > 100000)
+    if (breite == 0 || hoehe == 0 || breite > MaxKante || hoehe > MaxKante)
         fehlschlag(name, p, QStringLiteral("Seite %1 hat keine gültige Größe").arg(nummer + 1));
     const int dpiX = dpiAus(xres, einheit);
     const int dpiY = dpiAus(yres, einheit);
@@ -223,21 +246,7 @@ QByteArray TiffDatei::schreibenG4(const QList<Seite> &seiten)
             const QImage &bild = s.bild();
             const uint32_t breite = uint32_t(bild.width());
             const uint32_t hoehe = uint32_t(bild.height());
-            TIFFSetField(t.get(), TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-            TIFFSetField(t.get(), TIFFTAG_IMAGEWIDTH, breite);
-            TIFFSetField(t.get(), TIFFTAG_IMAGELENGTH, hoehe);
-            TIFFSetField(t.get(), TIFFTAG_BITSPERSAMPLE, uint16_t(1));
-            TIFFSetField(t.get(), TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
-            TIFFSetField(t.get(), TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-            TIFFSetField(t.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-            TIFFSetField(t.get(), TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
-            TIFFSetField(t.get(), TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-            TIFFSetField(t.get(), TIFFTAG_ROWSPERSTRIP, hoehe);
-            TIFFSetField(t.get(), TIFFTAG_XRESOLUTION, float(s.dpiX()));
-            TIFFSetField(t.get(), TIFFTAG_YRESOLUTION, float(s.dpiY()));
-            TIFFSetField(t.get(), TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-            TIFFSetField(t.get(), TIFFTAG_PAGENUMBER, uint16_t(i), uint16_t(seiten.size()));
-            TIFFSetField(t.get(), TIFFTAG_T6OPTIONS, 0);
+            g4Felder(t.get(), breite, hoehe, s.dpiX(), s.dpiY(), i, int(seiten.size()));
             const int zeilenBytes = int((breite + 7) / 8);
             gepackt.resize(qsizetype(zeilenBytes) * hoehe);
             for (uint32_t y = 0; y < hoehe; ++y)
@@ -314,28 +323,6 @@ int TiffDatei::seitenzahl(const QByteArray &daten, const QString &name)
 
 namespace archiv::imaging {
 
-namespace {
-
-void g4Felder(TIFF *t, uint32_t breite, uint32_t hoehe, int dpiX, int dpiY, int nummer, int gesamt)
-{
-    TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, breite);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, hoehe);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(1));
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
-    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-    TIFFSetField(t, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, hoehe);
-    TIFFSetField(t, TIFFTAG_XRESOLUTION, float(dpiX));
-    TIFFSetField(t, TIFFTAG_YRESOLUTION, float(dpiY));
-    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    TIFFSetField(t, TIFFTAG_PAGENUMBER, uint16_t(nummer), uint16_t(gesamt));
-    TIFFSetField(t, TIFFTAG_T6OPTIONS, 0);
-}
-
-} // namespace
 
 bool TiffDatei::istTiff(const QByteArray &kopf)
 {
@@ -396,7 +383,7 @@ QList<KodierteSeite> TiffDatei::lesenKodiert(const QByteArray &daten, const QStr
         TIFFGetField(t, TIFFTAG_T6OPTIONS, &t6);
         const bool direkt = kompression == COMPRESSION_CCITTFAX4 && fuellung == FILLORDER_MSB2LSB && !TIFFIsTiled(t) &&
                             TIFFNumberOfStrips(t) == 1 && (!hatPhotometrie || photometrisch == PHOTOMETRIC_MINISWHITE) &&
-                            t6 == 0 && breite > 0 && hoehe > 0 && breite <= 100000 && hoehe <= 100000;
+                            t6 == 0 && breite > 0 && hoehe > 0 && breite <= MaxKante && hoehe <= MaxKante;
         if (direkt) {
             const tmsize_t groesse = tmsize_t(TIFFGetStrileByteCount(t, 0));
             KodierteSeite k{QByteArray(qsizetype(groesse), Qt::Uninitialized), int(breite), int(hoehe), dpiAus(xres, einheit),

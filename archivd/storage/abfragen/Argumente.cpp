@@ -44,6 +44,20 @@ QStringList listenArg(const QString &wert, QChar trenner, const char *was, int h
     return liste;
 }
 
+protokoll::Zeilen alsText(const QList<SqlZeile> &zeilen)
+{
+    protokoll::Zeilen ergebnis;
+    ergebnis.reserve(zeilen.size());
+    for (const SqlZeile &z : zeilen) {
+        QStringList zeile;
+        zeile.reserve(z.size());
+        for (const QVariant &v : z)
+            zeile << (v.isNull() ? QString() : v.toString());
+        ergebnis.append(zeile);
+    }
+    return ergebnis;
+}
+
 QString likeMuster(const QString &text)
 {
     QString m;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "common/Protokoll.h"
+#include "storage/Datenbank.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -17,6 +20,10 @@ QString datumArg(const QStringList &args, int i, const char *was); // "" or YYYY
 // with the argument named.
 inline constexpr int MaxListe = 1000;
 QStringList listenArg(const QString &wert, QChar trenner, const char *was, int hoechstens = MaxListe);
+
+// Rows of the database as the protocol sends them: every value as text,
+// NULL as "".
+protokoll::Zeilen alsText(const QList<SqlZeile> &zeilen);
 
 // "*" to "%" for LIKE, with %, _ and \ escaped (ESCAPE '\').
 QString likeMuster(const QString &text);

@@ -9,20 +9,6 @@ namespace archiv::archivd {
 
 namespace {
 
-protokoll::Zeilen alsText(const QList<SqlZeile> &zeilen)
-{
-    protokoll::Zeilen ergebnis;
-    ergebnis.reserve(zeilen.size());
-    for (const SqlZeile &z : zeilen) {
-        QStringList zeile;
-        zeile.reserve(z.size());
-        for (const QVariant &v : z)
-            zeile << (v.isNull() ? QString() : v.toString());
-        ergebnis.append(zeile);
-    }
-    return ergebnis;
-}
-
 // Key and name of one master-data class of a company, by key.
 AbfrageFunktion schluesselUndName(const char *tabelle, const char *schluessel, bool zahl)
 {

@@ -174,14 +174,7 @@ protokoll::Zeilen suche(Kontext &k, const QStringList &args)
         "ORDER BY d.datum DESC, d.zeit DESC, d.id DESC LIMIT ?")
                             .arg(wo.join(QStringLiteral(" AND ")), QString::number(common::bildstatus::Storniert),
                                  QString::number(common::eigenschaft::Kunde), QString::number(common::eigenschaft::Lieferant));
-    protokoll::Zeilen zeilen;
-    for (const SqlZeile &z : k.db.abfragen(sql, werte)) {
-        QStringList zeile;
-        for (const QVariant &v : z)
-            zeile << (v.isNull() ? QString() : v.toString());
-        zeilen << zeile;
-    }
-    return zeilen;
+    return alsText(k.db.abfragen(sql, werte));
 }
 
 // The links of a Beleg: the references it holds (index properties whose
@@ -209,14 +202,7 @@ protokoll::Zeilen verknuepfungen(Kontext &k, const QStringList &args)
         "JOIN ar_belartindex i ON i.firma = o.firma AND i.belart = ob.belart AND i.eigenschaft = x.eigenschaft "
         "WHERE d.id = ? AND d.firma = ? AND i.zielbelart = b.belart AND o.id <> d.id "
         "ORDER BY 6, 3, 2");
-    protokoll::Zeilen zeilen;
-    for (const SqlZeile &z : k.db.abfragen(sql, {id, firma, id, firma})) {
-        QStringList zeile;
-        for (const QVariant &v : z)
-            zeile << (v.isNull() ? QString() : v.toString());
-        zeilen << zeile;
-    }
-    return zeilen;
+    return alsText(k.db.abfragen(sql, {id, firma, id, firma}));
 }
 
 } // namespace
