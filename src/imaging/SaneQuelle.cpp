@@ -3,6 +3,7 @@
 #include "imaging/OrdnerQuelle.h"
 
 #include <QMutex>
+#include <QScopeGuard>
 
 #include <sane/sane.h>
 #include <sane/saneopts.h>
@@ -171,6 +172,8 @@ int SaneQuelle::erfassen(const Scaneinstellungen &e, const ProSeite &proSeite)
         m_fehler = QStringLiteral("%1: %2").arg(m_geraet, statusText(g.status()));
         return NichtBereit;
     }
+    // Every way out ends the device's scan, also the failures.
+    const auto abbrechen = qScopeGuard([&g] { sane_cancel(g.handle()); });
     if (!e.einzug.isEmpty())
         g.text(SANE_NAME_SCAN_SOURCE, {e.einzug});
     const QString einzug = g.textWert(SANE_NAME_SCAN_SOURCE);
@@ -206,7 +209,6 @@ int SaneQuelle::erfassen(const Scaneinstellungen &e, const ProSeite &proSeite)
         }
         if (start != SANE_STATUS_GOOD) {
             m_fehler = QStringLiteral("%1: %2").arg(m_geraet, statusText(start));
-            sane_cancel(g.handle());
             return start == SANE_STATUS_CANCELLED ? Abgebrochen : NichtBereit;
         }
         SANE_Parameters p{};
@@ -223,7 +225,6 @@ int SaneQuelle::erfassen(const Scaneinstellungen &e, const ProSeite &proSeite)
                 break;
         }
         if (status == SANE_STATUS_NO_DOCS && daten.isEmpty()) {
-            sane_cancel(g.handle());
             if (seiten > 0)
                 break;
             m_fehler = QStringLiteral("%1: keine Vorlagen im Einzug").arg(m_geraet);
@@ -231,14 +232,12 @@ int SaneQuelle::erfassen(const Scaneinstellungen &e, const ProSeite &proSeite)
         }
         if (status != SANE_STATUS_EOF) {
             m_fehler = QStringLiteral("%1: %2").arg(m_geraet, statusText(status));
-            sane_cancel(g.handle());
             return NichtBereit;
         }
         const int bpl = p.bytes_per_line;
         const int zeilen = bpl > 0 ? int(daten.size() / bpl) : 0;
         if (zeilen <= 0 || p.pixels_per_line <= 0) {
             m_fehler = QStringLiteral("%1: leere Seite geliefert").arg(m_geraet);
-            sane_cancel(g.handle());
             return NichtBereit;
         }
         QImage bild;
@@ -255,7 +254,6 @@ int SaneQuelle::erfassen(const Scaneinstellungen &e, const ProSeite &proSeite)
             bild = QImage(reinterpret_cast<const uchar *>(daten.constData()), b, zeilen, bpl, QImage::Format_RGB888).copy();
         } else {
             m_fehler = QStringLiteral("%1: Bildformat wird nicht unterstützt (Format %2, Tiefe %3)").arg(m_geraet).arg(p.format).arg(p.depth);
-            sane_cancel(g.handle());
             return NichtBereit;
         }
         const int aufloesung = ok && dpi > 0 ? int(dpi) : 300;
@@ -264,7 +262,6 @@ int SaneQuelle::erfassen(const Scaneinstellungen &e, const ProSeite &proSeite)
         if (!feeder)
             break;
     }
-    sane_cancel(g.handle());
     return Ok;
 }
 
