@@ -9,6 +9,7 @@
 #include "model/Modell.h"
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
+#include "storage/Verwaltungsspeicher.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -187,6 +188,7 @@ int user(const QStringList &args)
     const QString id = pos.at(1) + QStringLiteral("||") + pos.at(2);
     const Klasse &k = *Modell::instanz().klasse(QStringLiteral("TS.ParPersEdv"));
     ObjektSpeicher objekte(*db);
+    Verwaltungsspeicher verwaltung(*db);
     Transaktion t(*db);
     const auto zeile = objekte.zeile(k, id);
     if (pos.at(0) == QLatin1String("add")) {
@@ -197,16 +199,14 @@ int user(const QStringList &args)
         protokoll::SpeicherAnfrage a;
         a.props = {{"Firma", pos.at(1)}, {"Pcode", pos.at(2)}, {"pname", p.value(QStringLiteral("name"))}, {"aktiv", "J"}};
         const QString neu = objekte.speichernInTransaktion(k, QString(), a).id;
-        db->ausfuehren(QStringLiteral("UPDATE ts_parpersedv SET passwort = ? WHERE id = ?"),
-                       {passwortHash(passwortLesen(p)), *objekte.zeile(k, neu)});
+        verwaltung.passwortSetzen(*objekte.zeile(k, neu), passwortHash(passwortLesen(p)));
     } else if (!zeile) {
         err() << "archivd user: Benutzer " << id << " gibt es nicht" << Qt::endl;
         return 1;
     } else if (pos.at(0) == QLatin1String("passwd")) {
-        db->ausfuehren(QStringLiteral("UPDATE ts_parpersedv SET passwort = ?, version = version + 1 WHERE id = ?"),
-                       {passwortHash(passwortLesen(p)), *zeile});
+        verwaltung.passwortSetzen(*zeile, passwortHash(passwortLesen(p)));
     } else {
-        db->ausfuehren(QStringLiteral("UPDATE ts_parpersedv SET aktiv = 'N', version = version + 1 WHERE id = ?"), {*zeile});
+        verwaltung.benutzerDeaktivieren(*zeile);
     }
     t.bestaetigen();
     aus() << "archivd user: " << pos.at(0) << ' ' << id << " erledigt" << Qt::endl;

@@ -5,6 +5,7 @@
 #include "model/Modell.h"
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
+#include "storage/Verwaltungsspeicher.h"
 
 #include <QCommandLineParser>
 #include <QDate>
@@ -156,11 +157,7 @@ int sicherungErfassen(const QStringList &args)
     auto db = Datenbank::oeffnen(p.value(QStringLiteral("db")));
     db->migrieren();
     Transaktion t(*db);
-    const qint64 n = db->ausfuehren(
-        QStringLiteral("INSERT INTO ar_sicherung (version, iddokumente, dvd, datum) "
-                       "SELECT 1, d.id, ?, ? FROM ar_dokumente d WHERE NOT EXISTS (SELECT 1 FROM ar_sicherung s "
-                       "WHERE s.iddokumente = d.id AND (d.aenderung IS NULL OR d.aenderung = '' OR s.datum >= substr(d.aenderung, 1, 10)))"),
-        {pos.first().trimmed(), datum});
+    const qint64 n = Verwaltungsspeicher(*db).sicherungVermerken(pos.first().trimmed(), datum);
     t.bestaetigen();
     aus() << "archivd backup: " << n << " Belege auf " << pos.first().trimmed() << " festgehalten" << Qt::endl;
     return 0;

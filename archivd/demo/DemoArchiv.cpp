@@ -95,17 +95,17 @@ const QStringList Artikel{"Schraube M8", "Dübel 10mm", "Kabel NYM 3x1.5", "Span
 
 } // namespace
 
-DemoArchiv::DemoArchiv(Datenbank &db, DemoOptionen optionen) : m_db(db), m_opt(optionen), m_zufall(optionen.seed) {}
+DemoArchiv::DemoArchiv(Datenbank &db, DemoOptionen optionen)
+    : m_db(db), m_objekte(db), m_blobs(db), m_verwaltung(db), m_opt(optionen), m_zufall(optionen.seed)
+{
+}
 
 QString DemoArchiv::speichern(const QString &klasse, const QMap<QString, QString> &props, const QMap<QString, QString> &refs)
 {
-    static thread_local std::unique_ptr<ObjektSpeicher> objekte;
-    if (!objekte)
-        objekte = std::make_unique<ObjektSpeicher>(m_db);
     protokoll::SpeicherAnfrage a;
     a.props = props;
     a.refs = refs;
-    return objekte->speichernInTransaktion(*Modell::instanz().klasse(klasse), QString(), a).id;
+    return m_objekte.speichernInTransaktion(*Modell::instanz().klasse(klasse), QString(), a).id;
 }
 
 void DemoArchiv::erzeugen()
@@ -205,9 +205,8 @@ void DemoArchiv::benutzer(int firma)
     for (const B &b : alle) {
         const QString id = speichern(QStringLiteral("TS.ParPersEdv"), {{"Firma", QString::number(firma)}, {"Pcode", b.code},
                                                                          {"pname", b.name}, {"aktiv", b.aktiv}});
-        m_db.ausfuehren(QStringLiteral("UPDATE ts_parpersedv SET passwort = ? WHERE firma = ? AND pcode = ?"),
-                        {passwortHash(QString::fromUtf8(b.passwort)), firma, QString::fromUtf8(b.code)});
-        Q_UNUSED(id);
+        m_verwaltung.passwortSetzen(*m_objekte.zeile(*Modell::instanz().klasse(QStringLiteral("TS.ParPersEdv")), id),
+                                    passwortHash(QString::fromUtf8(b.passwort)));
     }
 }
 
@@ -244,16 +243,13 @@ QString DemoArchiv::dokument(const QString &titel, const QString &belnr, int fir
         m.text(rand, hoehe - rand - 20 * g, QStringLiteral("BANKVERBINDUNG: SPARKASSE NORD  IBAN DE12 2005 0550 0000 1234 56"), g);
         seiten.append(seite);
     }
-    static thread_local std::unique_ptr<BlobSpeicher> blobs;
-    if (!blobs)
-        blobs = std::make_unique<BlobSpeicher>(m_db);
     if (pdf) {
         QList<imaging::KodierteSeite> kodiert;
         for (const imaging::Seite &s : seiten)
             kodiert << imaging::TiffDatei::kodieren(s);
-        return blobs->ablegenInTransaktion(imaging::PdfDatei::schreiben(kodiert));
+        return m_blobs.ablegenInTransaktion(imaging::PdfDatei::schreiben(kodiert));
     }
-    return blobs->ablegenInTransaktion(imaging::TiffDatei::schreibenG4(seiten));
+    return m_blobs.ablegenInTransaktion(imaging::TiffDatei::schreibenG4(seiten));
 }
 
 void DemoArchiv::belege()
@@ -350,10 +346,7 @@ void DemoArchiv::belege()
             }
             a.collections.insert(QStringLiteral("Doks"), doks);
         }
-        static thread_local std::unique_ptr<ObjektSpeicher> objekte;
-        if (!objekte)
-            objekte = std::make_unique<ObjektSpeicher>(m_db);
-        const QString id = objekte->speichernInTransaktion(*Modell::instanz().klasse(QStringLiteral("AR.Dokumente")), QString(), a).id;
+        const QString id = m_objekte.speichernInTransaktion(*Modell::instanz().klasse(QStringLiteral("AR.Dokumente")), QString(), a).id;
         nummern[schluessel] << belnr;
         idNachNummer.insert(schluessel + u'|' + belnr, id);
 
@@ -425,8 +418,7 @@ void DemoArchiv::belege()
 void DemoArchiv::scans()
 {
     Transaktion t(m_db);
-    const auto er = m_db.abfragen(QStringLiteral("SELECT d.id, d.belnr FROM ar_dokumente d JOIN ar_belart b ON b.id = d.idbelart "
-                                                 "WHERE b.belart = 'ER' AND d.firma = 1 ORDER BY d.id LIMIT 3"));
+    const auto er = m_verwaltung.ersteBelege(1, QStringLiteral("ER"), 3);
     const QDate heute = QDate::currentDate();
     auto scan = [&](const QString &schluessel, int seite, const QString &beleg) {
         QMap<QString, QString> refs;
@@ -436,11 +428,11 @@ void DemoArchiv::scans()
         a.props = {{"seite", QString::number(seite)}, {"dokument", schluessel}, {"Datum", heute.toString(Qt::ISODate)}};
         a.refs = refs;
         a.streams = {{"dok", dokument(QStringLiteral("SCAN"), schluessel.isEmpty() ? QStringLiteral("OHNE") : schluessel, 1, 1, 200)}};
-        ObjektSpeicher(m_db).speichernInTransaktion(*Modell::instanz().klasse(QStringLiteral("AR.Scandat")), QString(), a);
+        m_objekte.speichernInTransaktion(*Modell::instanz().klasse(QStringLiteral("AR.Scandat")), QString(), a);
     };
-    for (const auto &z : er)
+    for (const auto &[id, belnr] : er)
         for (int s = 1; s <= 3; ++s)
-            scan(QStringLiteral("ER") + z.at(1).toString(), s, QString::number(z.at(0).toLongLong()));
+            scan(QStringLiteral("ER") + belnr, s, id);
     scan(QStringLiteral("LS99999"), 1, {});
     scan(QStringLiteral("LS99999"), 2, {});
     for (int s = 1; s <= 3; ++s)

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "storage/BlobSpeicher.h"
+#include "storage/ObjektSpeicher.h"
+#include "storage/Verwaltungsspeicher.h"
+
 #include <QMap>
 #include <QRandomGenerator>
 #include <QString>
@@ -8,8 +12,6 @@
 namespace archiv::archivd {
 
 class Datenbank;
-class ObjektSpeicher;
-class BlobSpeicher;
 
 struct DemoOptionen
 {
@@ -36,6 +38,9 @@ private:
     QString speichern(const QString &klasse, const QMap<QString, QString> &props, const QMap<QString, QString> &refs = {});
 
     Datenbank &m_db;
+    ObjektSpeicher m_objekte;
+    BlobSpeicher m_blobs;
+    Verwaltungsspeicher m_verwaltung;
     DemoOptionen m_opt;
     QRandomGenerator m_zufall;
     QStringList m_dokumentPool;

@@ -16,8 +16,6 @@ namespace archiv::archivd {
 
 namespace {
 
-std::mutex auswahlMutex;
-
 QString alsText(const Mitglied &m, const QVariant &v)
 {
     if (!v.isValid() || v.isNull())
@@ -37,7 +35,7 @@ QString alsText(const Mitglied &m, const QVariant &v)
 
 const ObjektSpeicher::Auswahl &ObjektSpeicher::auswahl(const Klasse &k)
 {
-    std::lock_guard lock(auswahlMutex);
+    std::lock_guard lock(m_auswahlMutex);
     auto it = m_auswahl.find(&k);
     if (it != m_auswahl.end())
         return it->second;

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QVariant>
 
+#include <mutex>
 #include <optional>
 #include <unordered_map>
 
@@ -52,6 +53,7 @@ private:
     Datenbank &m_db;
     // Node-based: references handed out stay valid while other threads add classes.
     std::unordered_map<const Klasse *, Auswahl> m_auswahl;
+    std::mutex m_auswahlMutex;
 };
 
 } // namespace archiv::archivd
