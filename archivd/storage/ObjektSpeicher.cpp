@@ -209,31 +209,14 @@ void ObjektSpeicher::historie(const Klasse &k, qint64 z, const QString &member, 
                     {k.name, z, member, blob, groesse, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)});
 }
 
-qint64 ObjektSpeicher::schreiben(const Klasse &k, std::optional<qint64> z, const protokoll::SpeicherAnfrage &a,
-                                 std::optional<qint64> version, qint64 eltern, qint64 position,
-                                 QMap<QString, QStringList> *elementIds)
+ObjektSpeicher::Spalten ObjektSpeicher::spaltenSammeln(const Klasse &k, std::optional<qint64> z, const protokoll::SpeicherAnfrage &a)
 {
-    QStringList spalten;
-    QVariantList werte;
-    QVariantList alt;
+    Spalten sp;
     if (z && (k.hatSchluessel() || !a.streams.isEmpty())) {
         const auto zeilen = m_db.abfragen(QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(auswahl(k).spalten, k.tabelle), {*z});
         if (!zeilen.isEmpty())
-            alt = zeilen.first();
+            sp.alt = zeilen.first();
     }
-    auto alterWert = [&](const QString &spalte) -> QVariant {
-        if (alt.isEmpty())
-            return {};
-        const Auswahl &aw = auswahl(k);
-        int i = 2;
-        for (const Mitglied *m : aw.mitglieder) {
-            if (m->spalte() == spalte || m->spalte() + QStringLiteral("_blob") == spalte)
-                return alt.at(i);
-            ++i;
-        }
-        return {};
-    };
-
     for (auto it = a.props.cbegin(); it != a.props.cend(); ++it) {
         const Mitglied *m = k.mitglied(it.key());
         if (!m || m->art != MitgliedArt::Eigenschaft)
@@ -241,13 +224,13 @@ qint64 ObjektSpeicher::schreiben(const Klasse &k, std::optional<qint64> z, const
         if (m->geschuetzt)
             throw AnfrageFehler::ungueltig(QStringLiteral("%1.%2 kann nicht gesetzt werden").arg(k.name, m->name));
         const QVariant v = spaltenWert(k, *m, it.value());
-        if (z && k.schluessel.contains(m->name) && alsText(*m, alterWert(m->spalte())) != alsText(*m, v))
+        if (z && k.schluessel.contains(m->name) && alsText(*m, alterWert(k, sp.alt, m->spalte())) != alsText(*m, v))
             throw AnfrageFehler::ungueltig(QStringLiteral("%1.%2 ist Teil der Id und kann nicht geändert werden").arg(k.name, m->name));
-        spalten << m->spalte();
-        werte << v;
+        sp.namen << m->spalte();
+        sp.werte << v;
         if (m->gefaltet) {
-            spalten << m->gefalteteSpalte();
-            werte << (v.isNull() ? v : QVariant(common::gefaltet(v.toString())));
+            sp.namen << m->gefalteteSpalte();
+            sp.werte << (v.isNull() ? v : QVariant(common::gefaltet(v.toString())));
         }
     }
     for (auto it = a.refs.cbegin(); it != a.refs.cend(); ++it) {
@@ -263,10 +246,9 @@ qint64 ObjektSpeicher::schreiben(const Klasse &k, std::optional<qint64> z, const
                                                    .arg(k.name, m->name, ziel->name, it.value()));
             v = *zz;
         }
-        spalten << m->spalte();
-        werte << v;
+        sp.namen << m->spalte();
+        sp.werte << v;
     }
-    QList<std::pair<const Mitglied *, QVariant>> ersetzteStroeme;
     for (auto it = a.streams.cbegin(); it != a.streams.cend(); ++it) {
         const Mitglied *m = k.mitglied(it.key());
         if (!m || m->art != MitgliedArt::Strom)
@@ -281,112 +263,148 @@ qint64 ObjektSpeicher::schreiben(const Klasse &k, std::optional<qint64> z, const
             blob = it.value();
         }
         if (z)
-            ersetzteStroeme.append({m, blob});
-        spalten << m->spalte() + QStringLiteral("_blob") << m->spalte() + QStringLiteral("_size");
-        werte << blob << groesse;
+            sp.ersetzteStroeme.append({m, blob});
+        sp.namen << m->spalte() + QStringLiteral("_blob") << m->spalte() + QStringLiteral("_size");
+        sp.werte << blob << groesse;
     }
+    return sp;
+}
 
+QVariant ObjektSpeicher::alterWert(const Klasse &k, const QVariantList &alt, const QString &spalte)
+{
+    if (alt.isEmpty())
+        return {};
+    int i = 2;
+    for (const Mitglied *m : auswahl(k).mitglieder) {
+        if (m->spalte() == spalte || m->spalte() + QStringLiteral("_blob") == spalte)
+            return alt.at(i);
+        ++i;
+    }
+    return {};
+}
+
+qint64 ObjektSpeicher::einfuegen(const Klasse &k, const protokoll::SpeicherAnfrage &a, const Spalten &sp, qint64 eltern, qint64 position)
+{
+    if (k.hatSchluessel()) {
+        QStringList teile;
+        for (const QString &s : k.schluessel) {
+            QString gefunden;
+            for (auto it = a.props.cbegin(); it != a.props.cend(); ++it)
+                if (it.key().compare(s, Qt::CaseInsensitive) == 0)
+                    gefunden = it.value();
+            if (gefunden.isEmpty())
+                throw AnfrageFehler::ungueltig(QStringLiteral("%1: %2 fehlt").arg(k.name, s));
+            teile << gefunden.trimmed();
+        }
+        if (zeile(k, teile.join(QStringLiteral("||"))))
+            throw AnfrageFehler::konflikt(QStringLiteral("%1 mit der Id \"%2\" gibt es schon").arg(k.name, teile.join(QStringLiteral("||"))));
+    }
+    QStringList namen{QStringLiteral("version")};
+    QStringList platz{QStringLiteral("1")};
+    QVariantList alle;
+    if (!k.besitzer.isEmpty()) {
+        namen << QStringLiteral("parent_id") << QStringLiteral("position");
+        platz << QStringLiteral("?") << QStringLiteral("?");
+        alle << eltern << position;
+    }
+    for (const QString &n : sp.namen) {
+        namen << n;
+        platz << QStringLiteral("?");
+    }
+    alle << sp.werte;
+    return m_db.wert(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING id")
+                         .arg(k.tabelle, namen.join(QStringLiteral(", ")), platz.join(QStringLiteral(", "))),
+                     alle)
+        .toLongLong();
+}
+
+void ObjektSpeicher::aktualisieren(const Klasse &k, qint64 id, const Spalten &sp, std::optional<qint64> version, qint64 position)
+{
+    // A replaced file stays on record.
+    for (const auto &[m, blob] : sp.ersetzteStroeme) {
+        const QVariant vorher = alterWert(k, sp.alt, m->spalte() + QStringLiteral("_blob"));
+        if (!vorher.isNull() && vorher.toString() != blob.toString()) {
+            const qint64 groesse = m_db.wert(QStringLiteral("SELECT size FROM blobs WHERE sha256 = ?"), {vorher}).toLongLong();
+            historie(k, id, m->name, vorher.toString(), groesse);
+        }
+    }
+    QStringList setzen{QStringLiteral("version = version + 1")};
+    for (const QString &n : sp.namen)
+        setzen << n + QStringLiteral(" = ?");
+    QVariantList alle = sp.werte;
+    QString bedingung = QStringLiteral("id = ?");
+    alle << id;
+    if (!k.besitzer.isEmpty()) {
+        setzen << QStringLiteral("position = ?");
+        alle.insert(sp.werte.size(), position);
+    }
+    if (version) {
+        bedingung += QStringLiteral(" AND version = ?");
+        alle << *version;
+    }
+    const qint64 n =
+        m_db.ausfuehren(QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(k.tabelle, setzen.join(QStringLiteral(", ")), bedingung), alle);
+    if (n == 0) {
+        if (m_db.wert(QStringLiteral("SELECT id FROM %1 WHERE id = ?").arg(k.tabelle), {id}).isValid())
+            throw AnfrageFehler::konflikt(QStringLiteral("%1 wurde inzwischen von einem anderen Arbeitsplatz gespeichert").arg(k.name));
+        keinObjekt(k, QString::number(id));
+    }
+}
+
+QStringList ObjektSpeicher::sammlungSchreiben(const Mitglied &m, qint64 id, const QList<protokoll::SpeicherAnfrage> &elemente)
+{
+    const Klasse *ek = Modell::instanz().klasse(m.ziel);
+    QSet<qint64> vorhanden;
+    for (const auto &r : m_db.abfragen(QStringLiteral("SELECT id FROM %1 WHERE parent_id = ?").arg(ek->tabelle), {id}))
+        vorhanden.insert(r.at(0).toLongLong());
+    QStringList ids;
+    QSet<qint64> behalten;
+    qint64 pos = 1;
+    for (const protokoll::SpeicherAnfrage &e : elemente) {
+        std::optional<qint64> ez;
+        if (!e.id.isEmpty()) {
+            bool ok = false;
+            const qint64 n = e.id.toLongLong(&ok);
+            if (!ok || !vorhanden.contains(n) || behalten.contains(n))
+                throw AnfrageFehler::ungueltig(QStringLiteral("%1: Element \"%2\" gehört nicht zu diesem Objekt").arg(m.name, e.id));
+            ez = n;
+            behalten.insert(n);
+        }
+        ids << QString::number(schreiben(*ek, ez, e, std::nullopt, id, pos++, nullptr));
+    }
+    for (qint64 weg : vorhanden) {
+        if (behalten.contains(weg))
+            continue;
+        // The element goes, its files stay on record.
+        for (const Mitglied &em : ek->mitglieder) {
+            if (em.art != MitgliedArt::Strom)
+                continue;
+            const auto r = m_db.abfragen(QStringLiteral("SELECT %1_blob, %1_size FROM %2 WHERE id = ?").arg(em.spalte(), ek->tabelle), {weg});
+            if (!r.isEmpty() && !r.first().at(0).isNull())
+                historie(*ek, weg, em.name, r.first().at(0).toString(), r.first().at(1).toLongLong());
+        }
+        m_db.ausfuehren(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(ek->tabelle), {weg});
+    }
+    return ids;
+}
+
+qint64 ObjektSpeicher::schreiben(const Klasse &k, std::optional<qint64> z, const protokoll::SpeicherAnfrage &a,
+                                 std::optional<qint64> version, qint64 eltern, qint64 position,
+                                 QMap<QString, QStringList> *elementIds)
+{
+    const Spalten sp = spaltenSammeln(k, z, a);
     qint64 id = 0;
-    if (!z) {
-        if (k.hatSchluessel()) {
-            QStringList teile;
-            for (const QString &s : k.schluessel) {
-                QString gefunden;
-                for (auto it = a.props.cbegin(); it != a.props.cend(); ++it)
-                    if (it.key().compare(s, Qt::CaseInsensitive) == 0)
-                        gefunden = it.value();
-                if (gefunden.isEmpty())
-                    throw AnfrageFehler::ungueltig(QStringLiteral("%1: %2 fehlt").arg(k.name, s));
-                teile << gefunden.trimmed();
-            }
-            if (zeile(k, teile.join(QStringLiteral("||"))))
-                throw AnfrageFehler::konflikt(QStringLiteral("%1 mit der Id \"%2\" gibt es schon").arg(k.name, teile.join(QStringLiteral("||"))));
-        }
-        QStringList namen{QStringLiteral("version")};
-        QStringList platz{QStringLiteral("1")};
-        QVariantList alle;
-        if (!k.besitzer.isEmpty()) {
-            namen << QStringLiteral("parent_id") << QStringLiteral("position");
-            platz << QStringLiteral("?") << QStringLiteral("?");
-            alle << eltern << position;
-        }
-        for (int i = 0; i < spalten.size(); ++i) {
-            namen << spalten.at(i);
-            platz << QStringLiteral("?");
-        }
-        alle << werte;
-        id = m_db.wert(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING id")
-                           .arg(k.tabelle, namen.join(QStringLiteral(", ")), platz.join(QStringLiteral(", "))),
-                       alle)
-                 .toLongLong();
-    } else {
+    if (z) {
         id = *z;
-        for (const auto &[m, blob] : ersetzteStroeme) {
-            const QVariant vorher = alterWert(m->spalte() + QStringLiteral("_blob"));
-            if (!vorher.isNull() && vorher.toString() != blob.toString()) {
-                const qint64 groesse = m_db.wert(QStringLiteral("SELECT size FROM blobs WHERE sha256 = ?"), {vorher}).toLongLong();
-                historie(k, id, m->name, vorher.toString(), groesse);
-            }
-        }
-        QStringList setzen{QStringLiteral("version = version + 1")};
-        for (const QString &s : spalten)
-            setzen << s + QStringLiteral(" = ?");
-        QVariantList alle = werte;
-        QString bedingung = QStringLiteral("id = ?");
-        alle << id;
-        if (!k.besitzer.isEmpty()) {
-            setzen << QStringLiteral("position = ?");
-            alle.insert(werte.size(), position);
-        }
-        if (version) {
-            bedingung += QStringLiteral(" AND version = ?");
-            alle << *version;
-        }
-        const qint64 n = m_db.ausfuehren(
-            QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(k.tabelle, setzen.join(QStringLiteral(", ")), bedingung), alle);
-        if (n == 0) {
-            if (m_db.wert(QStringLiteral("SELECT id FROM %1 WHERE id = ?").arg(k.tabelle), {id}).isValid())
-                throw AnfrageFehler::konflikt(QStringLiteral("%1 wurde inzwischen von einem anderen Arbeitsplatz gespeichert").arg(k.name));
-            keinObjekt(k, QString::number(id));
-        }
+        aktualisieren(k, id, sp, version, position);
+    } else {
+        id = einfuegen(k, a, sp, eltern, position);
     }
-
     for (auto it = a.collections.cbegin(); it != a.collections.cend(); ++it) {
         const Mitglied *m = k.mitglied(it.key());
         if (!m || m->art != MitgliedArt::Sammlung)
             throw AnfrageFehler::ungueltig(QStringLiteral("%1 hat keine Sammlung \"%2\"").arg(k.name, it.key()));
-        const Klasse *ek = Modell::instanz().klasse(m->ziel);
-        QSet<qint64> vorhanden;
-        for (const auto &r : m_db.abfragen(QStringLiteral("SELECT id FROM %1 WHERE parent_id = ?").arg(ek->tabelle), {id}))
-            vorhanden.insert(r.at(0).toLongLong());
-        QStringList ids;
-        QSet<qint64> behalten;
-        qint64 pos = 1;
-        for (const protokoll::SpeicherAnfrage &e : *it) {
-            std::optional<qint64> ez;
-            if (!e.id.isEmpty()) {
-                bool ok = false;
-                const qint64 n = e.id.toLongLong(&ok);
-                if (!ok || !vorhanden.contains(n) || behalten.contains(n))
-                    throw AnfrageFehler::ungueltig(QStringLiteral("%1: Element \"%2\" gehört nicht zu diesem Objekt").arg(m->name, e.id));
-                ez = n;
-                behalten.insert(n);
-            }
-            ids << QString::number(schreiben(*ek, ez, e, std::nullopt, id, pos++, nullptr));
-        }
-        for (qint64 weg : vorhanden) {
-            if (behalten.contains(weg))
-                continue;
-            // The element goes, its files stay on record.
-            for (const Mitglied &em : ek->mitglieder) {
-                if (em.art != MitgliedArt::Strom)
-                    continue;
-                const auto r = m_db.abfragen(QStringLiteral("SELECT %1_blob, %1_size FROM %2 WHERE id = ?").arg(em.spalte(), ek->tabelle), {weg});
-                if (!r.isEmpty() && !r.first().at(0).isNull())
-                    historie(*ek, weg, em.name, r.first().at(0).toString(), r.first().at(1).toLongLong());
-            }
-            m_db.ausfuehren(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(ek->tabelle), {weg});
-        }
+        const QStringList ids = sammlungSchreiben(*m, id, *it);
         if (elementIds)
             elementIds->insert(m->name, ids);
     }

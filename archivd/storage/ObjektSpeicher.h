@@ -44,9 +44,23 @@ private:
     const Auswahl &auswahl(const Klasse &k);
     protokoll::ObjektDaten ausZeile(const Klasse &k, const QVariantList &zeile, bool mitSammlungen);
     QString idAusZeile(const Klasse &k, const QVariantList &zeile);
+    // One save, in steps: the columns the request sets, the row inserted or
+    // updated with the version check, then each collection given.
+    struct Spalten
+    {
+        QStringList namen;
+        QVariantList werte;
+        QList<std::pair<const Mitglied *, QVariant>> ersetzteStroeme; // member, new blob
+        QVariantList alt; // the row before (keyed classes and stream changes)
+    };
     qint64 schreiben(const Klasse &k, std::optional<qint64> zeile, const protokoll::SpeicherAnfrage &a,
                      std::optional<qint64> version, qint64 eltern, qint64 position,
                      QMap<QString, QStringList> *elementIds);
+    Spalten spaltenSammeln(const Klasse &k, std::optional<qint64> zeile, const protokoll::SpeicherAnfrage &a);
+    QVariant alterWert(const Klasse &k, const QVariantList &alt, const QString &spalte);
+    qint64 einfuegen(const Klasse &k, const protokoll::SpeicherAnfrage &a, const Spalten &sp, qint64 eltern, qint64 position);
+    void aktualisieren(const Klasse &k, qint64 id, const Spalten &sp, std::optional<qint64> version, qint64 position);
+    QStringList sammlungSchreiben(const Mitglied &m, qint64 id, const QList<protokoll::SpeicherAnfrage> &elemente);
     QVariant spaltenWert(const Klasse &k, const Mitglied &m, const QString &wert);
     void historie(const Klasse &k, qint64 zeile, const QString &member, const QString &blob, qint64 groesse);
 
