@@ -164,22 +164,15 @@ QStringList SaneQuelle::geraete()
     return namen;
 }
 
-int SaneQuelle::erfassen(const Scaneinstellungen &e, const ProSeite &proSeite)
+namespace {
+
+// The scan options from the settings, as far as the device has them; true
+// when the device feeds sheets (a scan then runs until the feeder is empty).
+bool einstellen(Geraet &g, const Scaneinstellungen &e)
 {
-    m_fehler.clear();
-    Geraet g(m_geraet);
-    if (g.status() != SANE_STATUS_GOOD) {
-        m_fehler = QStringLiteral("%1: %2").arg(m_geraet, statusText(g.status()));
-        return NichtBereit;
-    }
-    // Every way out ends the device's scan, also the failures.
-    const auto abbrechen = qScopeGuard([&g] { sane_cancel(g.handle()); });
     if (!e.einzug.isEmpty())
         g.text(SANE_NAME_SCAN_SOURCE, {e.einzug});
     const QString einzug = g.textWert(SANE_NAME_SCAN_SOURCE);
-    const bool feeder = einzug.contains(QLatin1String("ADF"), Qt::CaseInsensitive) ||
-                        einzug.contains(QLatin1String("Feeder"), Qt::CaseInsensitive) ||
-                        einzug.contains(QLatin1String("Duplex"), Qt::CaseInsensitive);
     // Bilevel where the device has it; otherwise grey, reduced here.
     if (g.text(SANE_NAME_SCAN_MODE, {SANE_VALUE_SCAN_MODE_LINEART, QStringLiteral("Binary"), QStringLiteral("Halftone")}).isEmpty()) {
         g.text(SANE_NAME_SCAN_MODE, {SANE_VALUE_SCAN_MODE_GRAY});
@@ -197,6 +190,45 @@ int SaneQuelle::erfassen(const Scaneinstellungen &e, const ProSeite &proSeite)
         g.zahl(SANE_NAME_SCAN_BR_X, 9 * f);
         g.zahl(SANE_NAME_SCAN_BR_Y, 12 * f);
     }
+    return einzug.contains(QLatin1String("ADF"), Qt::CaseInsensitive) || einzug.contains(QLatin1String("Feeder"), Qt::CaseInsensitive) ||
+           einzug.contains(QLatin1String("Duplex"), Qt::CaseInsensitive);
+}
+
+// One frame as a picture; null for a format we do not take.
+QImage alsBild(const SANE_Parameters &p, const QByteArray &daten, int zeilen)
+{
+    const int b = p.pixels_per_line;
+    const int bpl = p.bytes_per_line;
+    if (p.format == SANE_FRAME_GRAY && p.depth == 1) {
+        // SANE lineart: a set bit is black, as on our pages.
+        QImage bild(b, zeilen, QImage::Format_Mono);
+        bild.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+        for (int y = 0; y < zeilen; ++y)
+            std::memcpy(bild.scanLine(y), daten.constData() + qsizetype(y) * bpl, size_t(qMin(bpl, bild.bytesPerLine())));
+        return bild;
+    }
+    if (p.format == SANE_FRAME_GRAY && p.depth == 8)
+        return QImage(reinterpret_cast<const uchar *>(daten.constData()), b, zeilen, bpl, QImage::Format_Grayscale8).copy();
+    if (p.format == SANE_FRAME_RGB && p.depth == 8)
+        return QImage(reinterpret_cast<const uchar *>(daten.constData()), b, zeilen, bpl, QImage::Format_RGB888).copy();
+    return {};
+}
+
+} // namespace
+
+int SaneQuelle::erfassen(const Scaneinstellungen &e, const ProSeite &proSeite)
+{
+    m_fehler.clear();
+    Geraet g(m_geraet);
+    if (g.status() != SANE_STATUS_GOOD) {
+        m_fehler = QStringLiteral("%1: %2").arg(m_geraet, statusText(g.status()));
+        return NichtBereit;
+    }
+    // Every way out ends the device's scan, also the failures.
+    const auto abbrechen = qScopeGuard([&g] { sane_cancel(g.handle()); });
+    const bool feeder = einstellen(g, e);
+    bool ok = false;
+    const double dpi = e.dpi.trimmed().toDouble(&ok);
 
     int seiten = 0;
     for (;;) {
@@ -240,19 +272,8 @@ int SaneQuelle::erfassen(const Scaneinstellungen &e, const ProSeite &proSeite)
             m_fehler = QStringLiteral("%1: leere Seite geliefert").arg(m_geraet);
             return NichtBereit;
         }
-        QImage bild;
-        const int b = p.pixels_per_line;
-        if (p.format == SANE_FRAME_GRAY && p.depth == 1) {
-            // SANE lineart: a set bit is black, as on our pages.
-            bild = QImage(b, zeilen, QImage::Format_Mono);
-            bild.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
-            for (int y = 0; y < zeilen; ++y)
-                std::memcpy(bild.scanLine(y), daten.constData() + qsizetype(y) * bpl, size_t(qMin(bpl, bild.bytesPerLine())));
-        } else if (p.format == SANE_FRAME_GRAY && p.depth == 8) {
-            bild = QImage(reinterpret_cast<const uchar *>(daten.constData()), b, zeilen, bpl, QImage::Format_Grayscale8).copy();
-        } else if (p.format == SANE_FRAME_RGB && p.depth == 8) {
-            bild = QImage(reinterpret_cast<const uchar *>(daten.constData()), b, zeilen, bpl, QImage::Format_RGB888).copy();
-        } else {
+        const QImage bild = alsBild(p, daten, zeilen);
+        if (bild.isNull()) {
             m_fehler = QStringLiteral("%1: Bildformat wird nicht unterstützt (Format %2, Tiefe %3)").arg(m_geraet).arg(p.format).arg(p.depth);
             return NichtBereit;
         }

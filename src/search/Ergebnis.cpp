@@ -97,6 +97,16 @@ Ergebnis::Ergebnis(QWidget *hauptfenster, std::function<QString()> firma) : QWid
         t->setSingleShot(true);
     }
 
+    popupAnlegen();
+    klicksVerbinden();
+
+    if (hauptfenster)
+        move(hauptfenster->x() + twipsZuPixel(4000, dpi), twipsZuPixel(200, dpi));
+    resize(1120, 520);
+}
+
+void Ergebnis::popupAnlegen()
+{
     m_popup = new QMenu(this);
     m_popup->setObjectName(QStringLiteral("popup1"));
     auto eintrag = [](QMenu *m, const char *name, const QString &text) {
@@ -117,7 +127,10 @@ Ergebnis::Ergebnis(QWidget *hauptfenster, std::function<QString()> firma) : QWid
         global::Modus = modus::Bearbeiten;
         Q_EMIT bearbeiten(global::ErgZeile);
     });
+}
 
+void Ergebnis::klicksVerbinden()
+{
     // Clicks are handled after the list's own event has returned.
     connect(m_liste, &QTreeView::clicked, this, [this](const QModelIndex &i) {
         if (!i.isValid())
@@ -148,10 +161,6 @@ Ergebnis::Ergebnis(QWidget *hauptfenster, std::function<QString()> firma) : QWid
     connect(m_baum, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) {
         app::ereignis([&] { knotenGeklickt(int(m_knoten.indexOf(item)), Qt::LeftButton); });
     });
-
-    if (hauptfenster)
-        move(hauptfenster->x() + twipsZuPixel(4000, dpi), twipsZuPixel(200, dpi));
-    resize(1120, 520);
 }
 
 void Ergebnis::leeren()

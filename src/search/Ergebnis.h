@@ -57,6 +57,8 @@ protected:
     bool eventFilter(QObject *objekt, QEvent *ereignis) override;
 
 private:
+    void popupAnlegen();
+    void klicksVerbinden();
     void baumAufbauen();
     void statusZelleOeffnen(int zeile, int spalte);
 
