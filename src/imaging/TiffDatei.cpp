@@ -194,7 +194,7 @@ Seite seiteLesen(TIFF *t, Puffer &p, const QString &name, int nummer)
             QImage rgba(int(breite), int(hoehe), QImage::Format_RGBA8888);
             if (!TIFFReadRGBAImageOriented(t, breite, hoehe, reinterpret_cast<uint32_t *>(rgba.bits()), ORIENTATION_TOPLEFT, 0))
                 fehlschlag(name, p, QStringLiteral("Seite %1 lässt sich nicht lesen").arg(nummer + 1));
-            return Seite(rgba, dpiX, dpiY);
+            return Seite::ausBilevel(Seite::bilevel(rgba), dpiX, dpiY);
         }
         // Whole strips in one call: far cheaper than a call per row.
         const tmsize_t stripGroesse = TIFFStripSize(t);
@@ -229,7 +229,9 @@ Seite seiteLesen(TIFF *t, Puffer &p, const QString &name, int nummer)
         fehlschlag(name, p, QStringLiteral("Seite %1 ist zu groß").arg(nummer + 1));
     if (!TIFFReadRGBAImageOriented(t, breite, hoehe, reinterpret_cast<uint32_t *>(rgba.bits()), ORIENTATION_TOPLEFT, 0))
         fehlschlag(name, p, QStringLiteral("Seite %1 lässt sich nicht lesen").arg(nummer + 1));
-    return Seite(rgba, dpiX, dpiY);
+    // Made bilevel here, without keeping the 32-bit picture beside it: a
+    // long grey or colour file read whole would otherwise hold all of them.
+    return Seite::ausBilevel(Seite::bilevel(rgba), dpiX, dpiY);
 }
 
 } // namespace
