@@ -157,7 +157,7 @@ void Bild::kopfAnlegen()
     m_buNeu->setGeometry(twips(5800, 1100, 2200, 380));
 
     // Row 0 is the designed template of the property rows; it stays hidden.
-    zeileAnlegen(0);
+    zeilenAnlegen();
 }
 
 void Bild::dokumentAnlegen()

@@ -18,6 +18,7 @@ class QToolButton;
 
 namespace archiv::app {
 class DatumFeld;
+class Eigenschaftszeilen;
 }
 
 namespace archiv::server {
@@ -96,21 +97,14 @@ protected:
     bool event(QEvent *event) override;
 
 private:
-    struct Zeile
-    {
-        QLabel *bez;
-        QLineEdit *txt;
-        QComboBox *combo;
-        QToolButton *such;
-    };
     void kopfAnlegen();
     void dokumentAnlegen();
-    void zeileAnlegen(int i);
+    void zeilenAnlegen();
+    void auswahlFuellen(int i, int code);
     void rahmenAnzeigen(QFrame *rahmen);
     void seitenLaden(server::Objekt &beleg);
     void seitenText();
     void eigenschaftenLaden();
-    void fuelleAuswahl(QComboBox *combo, const QString &klasse, const QStringList &args, bool zweiSpalten);
     bool nachfrageSpeichern();
     QRect twips(double links, double oben, double breite, double hoehe) const;
 
@@ -140,7 +134,7 @@ private:
     Seitenansicht *m_image1;
     QScrollBar *m_scroll1;
     QLabel *m_labseit;
-    QList<Zeile> m_zeilen; // 0 is the designed template row
+    app::Eigenschaftszeilen *m_zeilen = nullptr;
 };
 
 } // namespace archiv::editor

@@ -1,5 +1,6 @@
 #include "editor/Bild.h"
 
+#include "app/Eigenschaftszeilen.h"
 #include "app/Ereignis.h"
 #include "common/Kennungen.h"
 #include "common/Format.h"
@@ -28,54 +29,21 @@ namespace {
 
 // Row 0 (the template) sits at this top; row i lies 400 twips × i below.
 constexpr double ZeileOben0 = 1150;
-constexpr double Zeilenabstand = 400;
-
-void hintergrund(QWidget *w, bool gelb)
-{
-    // A choice list colours its field only, not the list that drops down.
-    if (auto *c = qobject_cast<QComboBox *>(w); c && c->lineEdit())
-        w = c->lineEdit();
-    QPalette p = w->palette();
-    p.setColor(QPalette::Base, gelb ? QColor(0xFF, 0xFF, 0x00) : QColor(0xFF, 0xFF, 0xFF));
-    w->setPalette(p);
-}
 
 } // namespace
 
-void Bild::zeileAnlegen(int i)
+void Bild::zeilenAnlegen()
 {
-    while (m_zeilen.size() <= i) {
-        const int n = int(m_zeilen.size());
-        Zeile z;
-        z.bez = new QLabel(m_frBeleg);
-        z.bez->setObjectName(QStringLiteral("EigenBez"));
-        z.txt = new QLineEdit(m_frBeleg);
-        z.txt->setObjectName(QStringLiteral("EigenTxt"));
-        z.combo = new QComboBox(m_frBeleg);
-        z.combo->setObjectName(QStringLiteral("EigenCombo"));
-        z.combo->setEditable(true);
-        z.combo->setInsertPolicy(QComboBox::NoInsert);
-        auto *modell = new QStandardItemModel(0, 1, z.combo);
-        z.combo->setModel(modell);
-        auto *liste = new QTreeView(z.combo);
-        liste->setRootIsDecorated(false);
-        liste->setHeaderHidden(true);
-        liste->setUniformRowHeights(true);
-        z.combo->setView(liste);
-        z.such = new QToolButton(m_frBeleg);
-        z.such->setObjectName(QStringLiteral("EigenSuch"));
-        z.such->setText(QStringLiteral("..."));
-        z.bez->setGeometry(twips(200, ZeileOben0 + 40, 1700, 300));
-        z.txt->setGeometry(twips(1950, ZeileOben0, 3500, 330));
-        z.combo->setGeometry(twips(1950, ZeileOben0, 3500, 330));
-        z.such->setGeometry(twips(5500, ZeileOben0, 400, 330));
-        for (QWidget *w : std::initializer_list<QWidget *>{z.bez, z.txt, z.combo, z.such}) {
-            w->setProperty("index", n);
-            w->hide();
-        }
-        connect(z.such, &QToolButton::clicked, this, [this, n] { app::ereignis([&] { eigenSuchen(n); }); });
-        m_zeilen.append(z);
-    }
+    app::Eigenschaftszeilen::Anordnung anordnung;
+    anordnung.bez = QRectF(200, ZeileOben0 + 40, 1700, 300);
+    anordnung.feld = QRectF(1950, ZeileOben0, 3500, 330);
+    anordnung.such = QRectF(5500, ZeileOben0, 400, 330);
+    anordnung.ersteZeile = 400;
+    anordnung.auswahl = app::Eigenschaftszeilen::Auswahlliste::Tabelle;
+    anordnung.faerben = true;
+    anordnung.suchText = QStringLiteral("...");
+    m_zeilen = new app::Eigenschaftszeilen(m_frBeleg, anordnung, this);
+    connect(m_zeilen, &app::Eigenschaftszeilen::sucheGeklickt, this, [this](int i) { app::ereignis([&] { eigenSuchen(i); }); });
 }
 
 void Bild::Belart_Click()
@@ -90,115 +58,68 @@ void Bild::Belart_Click()
         return;
     }
     global::AktBelart = schluessel;
-    for (const Zeile &z : m_zeilen)
-        for (QWidget *w : std::initializer_list<QWidget *>{z.bez, z.txt, z.combo, z.such})
-            w->hide();
+    m_zeilen->verbergen();
 
     const bool bearbeiten = global::Modus == modus::Bearbeiten;
     const bool gespeichert = zahlWert(global::DokId) > 0;
-    const Zeile vorlage = m_zeilen.first(); // a copy: rows are appended below
     server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.BelartIndex"), QStringLiteral("Liste"));
     // The company goes along: two companies may define one type code differently.
     rs.Execute(QStringList{global::AktBelart, m_firma, QString()});
     int i = 0;
     while (rs.Next() && i < global::MaxEigenschaften) {
         ++i;
-        zeileAnlegen(i);
-        Zeile &z = m_zeilen[i];
         const auto ja = [&rs](int spalte) { return rs.GetData(spalte) == QLatin1String("J"); };
-        const int id = int(zahlWert(rs.GetData(2)));
-        const bool aenderbar = bearbeiten && ((ja(9) && global::DokId.isEmpty()) || (ja(7) && gespeichert));
-        const int oben = twips(0, ZeileOben0 + Zeilenabstand * i, 0, 0).y();
-        global::EigenTyp[size_t(i)].clear();
-        global::EigenId[size_t(i)] = 0;
-        if (aenderbar && ja(5)) {
-            if (ja(8)) {
-                z.combo->setEditText(QString());
-                z.combo->move(vorlage.txt->x(), oben);
-                z.combo->show();
-                z.combo->setEnabled(aenderbar);
-                hintergrund(z.combo, aenderbar);
-                global::EigenTyp[size_t(i)] = zeilenart::Auswahl;
-                if (id == eigenschaft::Kasse)
-                    fuelleAuswahl(z.combo, QStringLiteral("AR.Kassa"), {m_firma}, true);
-                else if (id == eigenschaft::Mitarbeiter)
-                    fuelleAuswahl(z.combo, QStringLiteral("AR.Mitarb"), {m_firma, QStringLiteral("N")}, true);
-                else if (istFreierWert(id))
-                    fuelleAuswahl(z.combo, QStringLiteral("AR.Extind"), {m_firma, QString::number(id)}, false);
-            }
-        } else if (ja(8)) {
-            z.txt->clear();
-            z.txt->move(vorlage.txt->x(), oben);
-            z.txt->show();
-            z.txt->setEnabled(aenderbar);
-            hintergrund(z.txt, aenderbar);
-            global::EigenTyp[size_t(i)] = zeilenart::Text;
-        }
-        if (!ja(8))
-            continue; // takes a row number, shows nothing
-        z.bez->setText(rs.GetData(3) + QStringLiteral(" :"));
-        z.bez->move(vorlage.bez->x(), oben + (vorlage.bez->y() - vorlage.txt->y()));
-        z.bez->show();
-        if (ja(6)) {
-            z.such->move(vorlage.such->x(), oben);
-            z.such->setVisible(aenderbar);
-        }
-        global::EigenId[size_t(i)] = id;
+        app::Eigenschaftszeilen::Eigenschaft e;
+        e.code = int(zahlWert(rs.GetData(2)));
+        e.bezeichnung = rs.GetData(3);
+        e.aenderbar = bearbeiten && ((ja(9) && global::DokId.isEmpty()) || (ja(7) && gespeichert));
+        // Shown rows only; a choice list where the value can be changed.
+        if (ja(8))
+            e.art = e.aenderbar && ja(5) ? zeilenart::Auswahl : zeilenart::Text;
+        e.suche = ja(6);
+        m_zeilen->zeigen(i, e);
+        global::EigenTyp[size_t(i)] = e.art;
+        global::EigenId[size_t(i)] = m_zeilen->code(i);
+        if (e.art == zeilenart::Auswahl)
+            auswahlFuellen(i, e.code);
     }
     global::EigenAnz = i;
     rs.Close();
     Zustand();
 }
 
-void Bild::fuelleAuswahl(QComboBox *combo, const QString &klasse, const QStringList &args, bool zweiSpalten)
+void Bild::auswahlFuellen(int i, int code)
 {
-    auto *modell = static_cast<QStandardItemModel *>(combo->model());
-    const QString text = combo->currentText();
-    modell->clear();
-    modell->setColumnCount(zweiSpalten ? 2 : 1);
-    // Free values start with an empty entry, so a value can be taken away.
-    if (!zweiSpalten)
-        modell->appendRow(new QStandardItem(QString()));
-    server::ErgebnisMenge rs =
-        global::Archivverbindung->ResultSet(klasse, zweiSpalten ? QStringLiteral("Liste") : QStringLiteral("Inhalte"));
-    rs.Execute(args);
-    while (rs.Next()) {
-        QList<QStandardItem *> zeile{new QStandardItem(rs.GetData(1))};
-        if (zweiSpalten)
-            zeile << new QStandardItem(rs.GetData(2));
-        modell->appendRow(zeile);
-    }
-    rs.Close();
-    auto *liste = static_cast<QTreeView *>(combo->view());
-    if (zweiSpalten) {
-        liste->setColumnWidth(0, 60);
-        liste->setColumnWidth(1, 200);
-        liste->setMinimumWidth(280);
-    }
-    combo->setCurrentIndex(-1);
-    combo->setEditText(text);
+    const auto fuellen = [&](const QString &klasse, const QString &abfrage, const QStringList &args, app::Eigenschaftszeilen::Liste liste) {
+        QList<app::Eigenschaftszeilen::Eintrag> eintraege;
+        server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(klasse, abfrage);
+        rs.Execute(args);
+        while (rs.Next())
+            eintraege.append({rs.GetData(1), liste == app::Eigenschaftszeilen::Liste::Schluessel ? rs.GetData(2) : QString()});
+        rs.Close();
+        m_zeilen->auswahlFuellen(i, eintraege, liste);
+    };
+    if (code == eigenschaft::Kasse)
+        fuellen(QStringLiteral("AR.Kassa"), QStringLiteral("Liste"), {m_firma}, app::Eigenschaftszeilen::Liste::Schluessel);
+    else if (code == eigenschaft::Mitarbeiter)
+        fuellen(QStringLiteral("AR.Mitarb"), QStringLiteral("Liste"), {m_firma, QStringLiteral("N")}, app::Eigenschaftszeilen::Liste::Schluessel);
+    else if (istFreierWert(code))
+        fuellen(QStringLiteral("AR.Extind"), QStringLiteral("Inhalte"), {m_firma, QString::number(code)}, app::Eigenschaftszeilen::Liste::FreieWerte);
 }
 
 void Bild::eigenSuchen(int i)
 {
-    if (i < 1 || i >= m_zeilen.size())
+    if (i < 1 || i > m_zeilen->anzahl())
         return;
     // The field takes SuchWert only when a row was picked; closing the
     // lookup leaves what was typed.
     if (lookup::Suchdialog::zeigen(global::EigenId[size_t(i)], m_firma, this))
-        m_zeilen[i].txt->setText(global::SuchWert);
+        m_zeilen->setzen(i, global::SuchWert);
 }
 
 QString Bild::eigenWert(int i) const
 {
-    if (i < 1 || i >= m_zeilen.size())
-        return {};
-    const QString &typ = global::EigenTyp[size_t(i)];
-    if (typ == zeilenart::Auswahl)
-        return m_zeilen[i].combo->currentText();
-    if (typ == zeilenart::Text)
-        return m_zeilen[i].txt->text();
-    return {};
+    return m_zeilen->wert(i);
 }
 
 } // namespace archiv::editor

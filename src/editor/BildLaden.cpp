@@ -1,5 +1,6 @@
 #include "editor/Bild.h"
 
+#include "app/Eigenschaftszeilen.h"
 #include "app/Sanduhr.h"
 #include "app/DatumFeld.h"
 #include "common/Kennungen.h"
@@ -155,13 +156,8 @@ void Bild::dokumentGewaehlt(int zeile)
 
 void Bild::eigenschaftenLaden()
 {
-    for (int i = 1; i <= global::EigenAnz; ++i) {
-        const QString &typ = global::EigenTyp[size_t(i)];
-        if (typ == zeilenart::Auswahl)
-            m_zeilen[i].combo->setEditText(QString());
-        else if (typ == zeilenart::Text)
-            m_zeilen[i].txt->clear();
-    }
+    for (int i = 1; i <= global::EigenAnz; ++i)
+        m_zeilen->setzen(i, QString());
     // The free-value choice lists were filled when the rows were built.
     server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Extind"), QStringLiteral("GetEigensch"));
     rs.Execute(QStringList{m_firma, global::DokId});
@@ -171,13 +167,12 @@ void Bild::eigenschaftenLaden()
         for (int i = 1; i <= global::EigenAnz; ++i) {
             if (global::EigenId[size_t(i)] != id)
                 continue;
-            const QString &typ = global::EigenTyp[size_t(i)];
             // A choice takes the last value; a text collects them all, each
             // followed by a blank.
-            if (typ == zeilenart::Auswahl)
-                m_zeilen[i].combo->setEditText(wert);
-            else if (typ == zeilenart::Text)
-                m_zeilen[i].txt->setText(m_zeilen[i].txt->text() + wert + QLatin1Char(' '));
+            if (global::EigenTyp[size_t(i)] == zeilenart::Auswahl)
+                m_zeilen->setzen(i, wert);
+            else
+                m_zeilen->setzen(i, m_zeilen->wert(i) + wert + QLatin1Char(' '));
         }
     }
     rs.Close();

@@ -17,6 +17,7 @@ class QTreeWidgetItem;
 
 namespace archiv::app {
 class DatumFeld;
+class Eigenschaftszeilen;
 }
 
 namespace archiv::search {
@@ -59,7 +60,7 @@ public:
     QString belegOeffnen(const QString &dokId);
     void belegBearbeiten(int zeile);
     void neuerBeleg(bool bearbeiten);
-    int eigenschaftsZeilen() const { return int(m_zeilen.size()) - 1; } // created rows, without the template
+    int eigenschaftsZeilen() const; // created rows, without the template
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -68,7 +69,7 @@ private:
     void menueAnlegen();
     void editorVerbinden(Ergebnis *e);
     void sucheAnlegen(QGridLayout *g);
-    void zeileAnlegen(int i);
+    void auswahlFuellen(int i, int code, const QString &firma);
     void suchenMit(int grenze, bool plusFrei);
     void listeFuellen(int code, const QString &firma, const QString &typen);
     void firmenFuellen();
@@ -83,22 +84,14 @@ private:
     QAction *m_menueNeu = nullptr;
     bool m_entladen = false;
 
-    struct Zeile
-    {
-        QLabel *bez;
-        QLineEdit *txt;
-        QComboBox *combo;
-        QToolButton *such;
-        // The row's property code; kept here as well, since the editor
-        // fills the program-wide EigenId with its own rows.
-        int code = 0;
-    };
     QTreeWidget *m_belart = nullptr;
     app::DatumFeld *m_datvon = nullptr;
     app::DatumFeld *m_datbis = nullptr;
     QLineEdit *m_belnr = nullptr;
     QWidget *m_zeilenFlaeche = nullptr;
-    QList<Zeile> m_zeilen; // 0 is the invisible template
+    // They keep their property codes themselves: the editor fills the
+    // program-wide EigenId with its own rows.
+    app::Eigenschaftszeilen *m_zeilen = nullptr;
     QTabBar *m_tab = nullptr;
     QTreeWidget *m_pers = nullptr;
     QTreeWidget *m_abt = nullptr;

@@ -3,6 +3,7 @@
 #include "search/Archiv.h"
 
 #include "app/Sanduhr.h"
+#include "app/Eigenschaftszeilen.h"
 #include "app/Ereignis.h"
 #include "common/Kennungen.h"
 #include "common/Feld.h"
@@ -35,9 +36,6 @@ namespace archiv::search {
 using namespace archiv::common;
 
 namespace {
-
-// Property rows keep a pitch of 400 twips.
-constexpr int Zeilenabstand = 400;
 
 QTreeWidget *liste(QWidget *eltern, const char *name, const QStringList &spalten)
 {
@@ -95,8 +93,8 @@ void Archiv::sucheAnlegen(QGridLayout *g)
     nummern->addWidget(m_belnr);
     g->addLayout(nummern, 2, 2);
 
-    // The rows live on a surface of their own, placed in twips below the
-    // invisible template row 0.
+    // The rows live on a surface of their own, placed in twips; row 1 takes
+    // the place of the invisible template.
     auto *scroll = new QScrollArea(mitte);
     scroll->setWidgetResizable(false);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -105,7 +103,19 @@ void Archiv::sucheAnlegen(QGridLayout *g)
     m_zeilenFlaeche->resize(460, 40);
     scroll->setWidget(m_zeilenFlaeche);
     g->addWidget(scroll, 3, 2, 6, 1);
-    zeileAnlegen(0);
+    app::Eigenschaftszeilen::Anordnung anordnung;
+    anordnung.bez = QRectF(0, 0, 2250, 360);
+    anordnung.feld = QRectF(2325, 0, 3750, 360);
+    anordnung.such = QRectF(6150, 0, 360, 360);
+    anordnung.ersteZeile = 0;
+    m_zeilen = new app::Eigenschaftszeilen(m_zeilenFlaeche, anordnung, this);
+    // Lookup: the row's field takes SuchWert when a row was picked.
+    connect(m_zeilen, &app::Eigenschaftszeilen::sucheGeklickt, this, [this](int i) {
+        app::ereignis([this, i] {
+            if (lookup::Suchdialog::zeigen(m_zeilen->code(i), firmaSchluessel(), this))
+                m_zeilen->setzen(i, global::SuchWert);
+        });
+    });
 
     m_tab = new QTabBar(mitte);
     m_tab->setObjectName(QStringLiteral("TabStrip1"));
@@ -146,35 +156,9 @@ void Archiv::sucheAnlegen(QGridLayout *g)
     connect(m_wws, &QPushButton::clicked, this, [this] { app::ereignis([this] { buwws(); }); });
 }
 
-void Archiv::zeileAnlegen(int i)
+int Archiv::eigenschaftsZeilen() const
 {
-    Zeile z;
-    z.bez = new QLabel(m_zeilenFlaeche);
-    z.bez->setObjectName(QStringLiteral("EigenBez"));
-    z.txt = new QLineEdit(m_zeilenFlaeche);
-    z.txt->setObjectName(QStringLiteral("EigenTxt"));
-    z.combo = new QComboBox(m_zeilenFlaeche);
-    z.combo->setObjectName(QStringLiteral("EigenCombo"));
-    z.such = new QToolButton(m_zeilenFlaeche);
-    z.such->setObjectName(QStringLiteral("EigenSuch"));
-    z.such->setText(QStringLiteral("…"));
-    const int hoehe = twipsZuPixel(Zeilenabstand, logicalDpiY()) - 2;
-    z.bez->setGeometry(0, 0, 150, hoehe);
-    z.txt->setGeometry(155, 0, 250, hoehe);
-    z.combo->setGeometry(155, 0, 250, hoehe);
-    z.such->setGeometry(410, 0, hoehe, hoehe);
-    for (QWidget *w : std::initializer_list<QWidget *>{z.bez, z.txt, z.combo, z.such}) {
-        w->setProperty("index", i);
-        w->hide();
-    }
-    // Lookup: the row's field takes SuchWert when a row was picked.
-    connect(z.such, &QToolButton::clicked, this, [this, i] {
-        app::ereignis([this, i] {
-            if (lookup::Suchdialog::zeigen(m_zeilen[i].code, firmaSchluessel(), this))
-                m_zeilen[i].txt->setText(global::SuchWert);
-        });
-    });
-    m_zeilen.append(z);
+    return m_zeilen->anzahl();
 }
 
 void Archiv::firmaGewaehlt()
@@ -205,9 +189,7 @@ void Archiv::typAuswahlGeaendert()
         if (m_belart->topLevelItem(i)->checkState(0) == Qt::Checked)
             schluessel << Feld(m_belart->topLevelItem(i)->data(0, Qt::UserRole).toString(), QStringLiteral(","), 2);
     const QString t = schluessel.join(u',');
-    for (int i = 1; i < m_zeilen.size(); ++i)
-        for (QWidget *w : std::initializer_list<QWidget *>{m_zeilen[i].bez, m_zeilen[i].txt, m_zeilen[i].combo, m_zeilen[i].such})
-            w->hide();
+    m_zeilen->verbergen();
     m_tab->hide();
     m_pc->hide();
     m_abt->hide();
@@ -218,10 +200,6 @@ void Archiv::typAuswahlGeaendert()
     const QString f = firmaSchluessel();
     server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.BelartIndex"), QStringLiteral("ListeIndexart"));
     rs.Execute(QStringList{t, QString(), QStringLiteral("J")});
-    const double dpi = logicalDpiY();
-    // Row i sits at Y0 + 400 * i twips with Y0 = the template's top - 400,
-    // converted once so that rounding does not add up.
-    const double y0 = pixelZuTwips(m_zeilen[0].txt->y(), dpi) - Zeilenabstand;
     int i = 0;
     while (rs.Next()) {
         const int code = int(zahlWert(rs.GetData(1)));
@@ -237,52 +215,39 @@ void Archiv::typAuswahlGeaendert()
         if (i >= global::MaxEigenschaften)
             continue; // no place beyond row 100
         ++i;
-        if (i >= m_zeilen.size())
-            zeileAnlegen(i);
-        Zeile &z = m_zeilen[i];
-        const int y = twipsZuPixel(y0 + Zeilenabstand * i, dpi);
-        if (rs.GetData(3) == QLatin1String("J")) {
-            // Every list is filled afresh: the row may have shown another
-            // property before.
-            z.combo->clear();
-            z.combo->setEditText(QString());
-            z.combo->move(m_zeilen[0].txt->x(), y);
-            z.combo->show();
-            global::SuchTyp[size_t(i)] = zeilenart::Auswahl;
-            if (istFreierWert(code)) {
-                server::ErgebnisMenge inhalte = global::Archivverbindung->ResultSet(QStringLiteral("AR.Extind"), QStringLiteral("Inhalte"));
-                inhalte.Execute(QStringList{f, QString::number(code)});
-                z.combo->addItem(QString(), QString());
-                while (inhalte.Next())
-                    z.combo->addItem(inhalte.GetData(1), inhalte.GetData(1));
-                inhalte.Close();
-            } else if (code == eigenschaft::Kasse) {
-                server::ErgebnisMenge kassen = global::Archivverbindung->ResultSet(QStringLiteral("AR.Kassa"), QStringLiteral("Liste"));
-                kassen.Execute(QStringList{f});
-                while (kassen.Next())
-                    z.combo->addItem(formatAllgemein(kassen.GetData(1)) + QStringLiteral("  ") + kassen.GetData(2), formatAllgemein(kassen.GetData(1)));
-                kassen.Close();
-            }
-            z.combo->setCurrentIndex(-1);
-        } else {
-            z.txt->clear();
-            z.txt->move(m_zeilen[0].txt->x(), y);
-            z.txt->show();
-            global::SuchTyp[size_t(i)] = zeilenart::Text;
-        }
-        z.bez->setText(rs.GetData(2) + QStringLiteral(" :"));
-        z.bez->move(m_zeilen[0].bez->x(), y);
-        z.bez->show();
-        if (rs.GetData(4) == QLatin1String("J")) {
-            z.such->move(m_zeilen[0].such->x(), y);
-            z.such->show();
-            global::SuchTyp[size_t(i)] = zeilenart::Suche;
-        }
+        app::Eigenschaftszeilen::Eigenschaft e;
+        e.code = code;
+        e.bezeichnung = rs.GetData(2);
+        e.art = rs.GetData(3) == QLatin1String("J") ? zeilenart::Auswahl : zeilenart::Text;
+        e.suche = rs.GetData(4) == QLatin1String("J");
+        m_zeilen->zeigen(i, e);
+        global::SuchTyp[size_t(i)] = e.suche ? zeilenart::Suche : e.art;
         global::EigenId[size_t(i)] = code;
-        z.code = code;
+        if (e.art == zeilenart::Auswahl)
+            auswahlFuellen(i, code, f);
     }
     rs.Close();
-    m_zeilenFlaeche->resize(m_zeilenFlaeche->width(), twipsZuPixel(y0 + Zeilenabstand * (i + 1), dpi) + 4);
+    m_zeilenFlaeche->resize(m_zeilenFlaeche->width(), m_zeilen->hoehe(i));
+}
+
+void Archiv::auswahlFuellen(int i, int code, const QString &firma)
+{
+    QList<app::Eigenschaftszeilen::Eintrag> eintraege;
+    if (istFreierWert(code)) {
+        server::ErgebnisMenge inhalte = global::Archivverbindung->ResultSet(QStringLiteral("AR.Extind"), QStringLiteral("Inhalte"));
+        inhalte.Execute(QStringList{firma, QString::number(code)});
+        while (inhalte.Next())
+            eintraege.append({inhalte.GetData(1), QString()});
+        inhalte.Close();
+        m_zeilen->auswahlFuellen(i, eintraege, app::Eigenschaftszeilen::Liste::FreieWerte);
+    } else if (code == eigenschaft::Kasse) {
+        server::ErgebnisMenge kassen = global::Archivverbindung->ResultSet(QStringLiteral("AR.Kassa"), QStringLiteral("Liste"));
+        kassen.Execute(QStringList{firma});
+        while (kassen.Next())
+            eintraege.append({formatAllgemein(kassen.GetData(1)), kassen.GetData(2)});
+        kassen.Close();
+        m_zeilen->auswahlFuellen(i, eintraege, app::Eigenschaftszeilen::Liste::Schluessel);
+    }
 }
 
 void Archiv::listeFuellen(int code, const QString &firma, const QString &typen)
@@ -326,11 +291,11 @@ int Archiv::Suchen(int grenze)
     QList<EigenschaftsZeile> zeilen;
     // Only the rows the current type selection shows: a value left in a
     // hidden row would narrow the search with nothing on screen to say so.
-    for (int i = 1; i < m_zeilen.size(); ++i)
-        if (!m_zeilen[i].bez->isHidden())
-            zeilen.append({global::SuchTyp[size_t(i)], m_zeilen[i].code, m_zeilen[i].txt->text(), m_zeilen[i].combo->currentData().toString().isEmpty()
-                                                                                                      ? m_zeilen[i].combo->currentText()
-                                                                                                      : m_zeilen[i].combo->currentData().toString()});
+    for (int i = 1; i <= m_zeilen->anzahl(); ++i)
+        if (m_zeilen->sichtbar(i)) {
+            const bool auswahl = m_zeilen->art(i) == zeilenart::Auswahl;
+            zeilen.append({global::SuchTyp[size_t(i)], m_zeilen->code(i), auswahl ? QString() : m_zeilen->wert(i), auswahl ? m_zeilen->wert(i) : QString()});
+        }
     const ListenAuswahl listen{!m_tab->isHidden(), markierteDaten(m_pc), markierteDaten(m_abt), markierteDaten(m_pers)};
     const QString k = kriterienString(zeilen, listen);
 

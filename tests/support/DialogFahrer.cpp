@@ -87,7 +87,17 @@ void DialogFahrer::tippen(QDialog *d, const QString &feld, const QString &text)
     if (auto *f = steuerelement<QLineEdit>(d, feld)) {
         f->selectAll();
         f->del();
-        QTest::keyClicks(f, text);
+        tasten(f, text);
+    }
+}
+
+void DialogFahrer::tasten(QWidget *w, const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(w, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
 }
 

@@ -8,6 +8,7 @@
 
 class QDialog;
 class QTimer;
+class QWidget;
 
 namespace archiv::test {
 
@@ -28,6 +29,9 @@ public:
     // Helpers for actions.
     static void klicken(QDialog *d, const QString &knopf);
     static void tippen(QDialog *d, const QString &feld, const QString &text);
+    // Types text key by key into a widget, umlauts and ß included (the
+    // test library's own key clicks know ASCII only).
+    static void tasten(QWidget *w, const QString &text);
 
 private:
     void pruefen();
