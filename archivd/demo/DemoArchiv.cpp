@@ -18,8 +18,6 @@
 
 namespace archiv::archivd {
 
-namespace {
-
 struct Belegtyp
 {
     const char *code;
@@ -31,6 +29,8 @@ struct Belegtyp
     int gewicht;
     QList<int> eigenschaften;
 };
+
+namespace {
 
 struct Eigenschaft
 {
@@ -252,149 +252,185 @@ QString DemoArchiv::dokument(const QString &titel, const QString &belnr, int fir
     return m_blobs.ablegenInTransaktion(imaging::TiffDatei::schreibenG4(seiten));
 }
 
-void DemoArchiv::belege()
+namespace {
+
+const QStringList Zahlungsarten{"Bar", "Überweisung", "Lastschrift", "Scheck"};
+const QStringList Lager{"Hauptlager", "Außenlager", "Filiale"};
+const QStringList Kostenstellen{"4100", "4200", "4300", "6100"};
+const QStringList Projekte{"Umbau 2024", "Messe Hannover", "Sortiment Herbst"};
+const QStringList Bemerkungen{"Ware beschädigt, Gutschrift folgt", "Skonto 2%", "Teillieferung", "Rückfrage Einkauf", "geprüft",
+                              "Preis laut Angebot, Fracht frei"};
+
+} // namespace
+
+const Belegtyp &DemoArchiv::zufallsTyp()
 {
     int gewichte = 0;
     for (const Belegtyp &t : typen())
         gewichte += t.gewicht;
-    QHash<QString, int> zaehler;                  // firma|code -> next number
-    QHash<QString, QStringList> nummern;          // firma|code -> numbers issued
-    QHash<QString, QString> idNachNummer;         // firma|code|belnr -> object id
+    int w = int(m_zufall.bounded(gewichte));
+    for (const Belegtyp &k : typen()) {
+        if (w < k.gewicht)
+            return k;
+        w -= k.gewicht;
+    }
+    return typen().first();
+}
+
+QString DemoArchiv::naechsteNummer(const Belegtyp &typ, int firma)
+{
+    const QString schluessel = QString::number(firma) + u'|' + QLatin1String(typ.code);
+    QString belnr;
+    // A cash-book correction carries the number of the last incoming invoice.
+    if (QLatin1String(typ.code) == QLatin1String("RK") && !m_letzteEr.isEmpty()) {
+        belnr = m_letzteEr + QStringLiteral("/1");
+    } else {
+        const int n = m_zaehler.value(schluessel, typ.nummernBasis) + 1;
+        m_zaehler.insert(schluessel, n);
+        belnr = QString::number(n);
+    }
+    if (QLatin1String(typ.code) == QLatin1String("ER"))
+        m_letzteEr = belnr;
+    return belnr;
+}
+
+QList<protokoll::SpeicherAnfrage> DemoArchiv::dokumente(const Belegtyp &typ, const QString &belnr, int firma, const QDate &datum, int art,
+                                                        bool alsPdf)
+{
+    const bool einzeln = m_opt.belege <= 5000;
+    const int versionen = art > 97 ? 3 : art > 90 ? 2 : 1;
+    QList<protokoll::SpeicherAnfrage> doks;
+    for (int v = 1; v <= versionen; ++v) {
+        QString blob;
+        if (alsPdf) {
+            blob = dokument(QString::fromUtf8(typ.name).toUpper(), belnr, firma, 1 + int(m_zufall.bounded(2)), 200, true);
+        } else if (einzeln || m_dokumentPool.size() < 200) {
+            const int seiten = m_zufall.bounded(10) == 0 ? 5 + int(m_zufall.bounded(4)) : 1 + int(m_zufall.bounded(3));
+            blob = dokument(QString::fromUtf8(typ.name).toUpper(), belnr, firma, seiten, m_zufall.bounded(10) < 7 ? 200 : 300);
+            if (!einzeln)
+                m_dokumentPool << blob;
+        } else {
+            // Large archives share a pool of pictures.
+            blob = m_dokumentPool.at(int(m_zufall.bounded(m_dokumentPool.size())));
+        }
+        protokoll::SpeicherAnfrage e;
+        e.props = {{"daterst", datum.addDays(v - 1).toString(Qt::ISODate)},
+                   {"doktext", v == 1 ? QString() : QStringLiteral("Version %1").arg(v)}, {"doktyp", alsPdf ? "pdf" : "tif"}};
+        e.streams = {{"dok", blob}};
+        doks << e;
+    }
+    return doks;
+}
+
+QString DemoArchiv::verweis(int firma, const char *ziel)
+{
+    const QStringList &vorhanden = m_nummern.value(QString::number(firma) + u'|' + QLatin1String(ziel));
+    const int r = int(m_zufall.bounded(10));
+    if (r < 6 && !vorhanden.isEmpty())
+        return vorhanden.at(int(m_zufall.bounded(vorhanden.size())));
+    if (r < 8)
+        return QString::number(90000 + m_zufall.bounded(9000)); // not archived
+    return {};
+}
+
+void DemoArchiv::wert(const QString &beleg, int firma, int eigenschaft, const QString &w)
+{
+    if (w.isEmpty())
+        return;
+    speichern(QStringLiteral("AR.Extind"), {{"Firma", QString::number(firma)}, {"Eigenschaft", QString::number(eigenschaft)}, {"Wert", w}},
+              {{"IDDokumente", beleg}});
+}
+
+void DemoArchiv::werte(const Belegtyp &typ, const QString &id, int firma, int laufnummer)
+{
+    const auto eine = [this](const QStringList &aus) { return aus.at(int(m_zufall.bounded(aus.size()))); };
+    for (int e : typ.eigenschaften) {
+        switch (e) {
+        case 1: wert(id, firma, 1, QString::number(10001 + m_zufall.bounded(200))); break;
+        case 2: wert(id, firma, 2, QString::number(70001 + m_zufall.bounded(80))); break;
+        case 3: wert(id, firma, 3, QStringLiteral("MA%1").arg(1 + m_zufall.bounded(12), 2, 10, QChar(u'0'))); break;
+        case 5: if (m_zufall.bounded(4) == 0) wert(id, firma, 5, eine(Bemerkungen)); break;
+        case 7: wert(id, firma, 7, QString::number(1 + m_zufall.bounded(3))); break;
+        case 8: wert(id, firma, 8, verweis(firma, "LS")); break;
+        case 9: wert(id, firma, 9, verweis(firma, "BE")); break;
+        case 10: wert(id, firma, 10, verweis(firma, "ER")); break;
+        case 11: wert(id, firma, 11, QString::number(laufnummer)); break;
+        case 16: wert(id, firma, 16, QStringLiteral("0%1").arg(101 + m_zufall.bounded(5))); break;
+        case 17: wert(id, firma, 17, QString::number((1 + m_zufall.bounded(6)) * 10)); break;
+        case 18: wert(id, firma, 18, QString::number(400001 + m_zufall.bounded(300))); break;
+        case 22: wert(id, firma, 22, eine(Zahlungsarten)); break;
+        case 23: wert(id, firma, 23, eine(Lager)); break;
+        case 24: wert(id, firma, 24, eine(Kostenstellen)); break;
+        case 26: wert(id, firma, 26, eine(Projekte)); break;
+        default: break;
+        }
+    }
+}
+
+void DemoArchiv::sicherungen(const QString &id, const QDate &datum)
+{
+    if (datum >= QDate(2026, 1, 1) || m_zufall.bounded(2) != 0)
+        return;
+    const int dvds = m_zufall.bounded(10) == 0 ? 3 : 1;
+    for (int d = 0; d < dvds; ++d)
+        speichern(QStringLiteral("AR.Sicherung"),
+                  {{"DVD", QStringLiteral("DVD-%1-%2").arg(datum.year()).arg(datum.month() + d, 2, 10, QChar(u'0'))},
+                   {"Datum", datum.addMonths(d + 1).toString(Qt::ISODate)}},
+                  {{"IDDokumente", id}});
+}
+
+void DemoArchiv::beleg(int i)
+{
     const QDate start(2022, 1, 3);
     const int tage = int(start.daysTo(QDate(2026, 11, 30)));
-    const bool einzeln = m_opt.belege <= 5000;
-    QStringList zahlungsarten{"Bar", "Überweisung", "Lastschrift", "Scheck"};
-    QStringList lager{"Hauptlager", "Außenlager", "Filiale"};
-    QStringList kostenstellen{"4100", "4200", "4300", "6100"};
-    QStringList projekte{"Umbau 2024", "Messe Hannover", "Sortiment Herbst"};
-    QStringList bemerkungen{"Ware beschädigt, Gutschrift folgt", "Skonto 2%", "Teillieferung", "Rückfrage Einkauf",
-                            "geprüft", "Preis laut Angebot, Fracht frei"};
+    const int firma = m_zufall.bounded(5) == 0 ? 7 : 1;
+    const Belegtyp &typ = zufallsTyp();
+    const QString belnr = naechsteNummer(typ, firma);
+    const QDate datum = start.addDays(qint64(i) * tage / qMax(1, m_opt.belege) + m_zufall.bounded(3));
+    const QString zeit = QStringLiteral("%1:%2:%3").arg(7 + m_zufall.bounded(11), 2, 10, QChar(u'0'))
+                             .arg(m_zufall.bounded(60), 2, 10, QChar(u'0')).arg(m_zufall.bounded(60), 2, 10, QChar(u'0'));
+    const int art = int(m_zufall.bounded(100));
+    // A few Belege came as PDF files (status 2).
+    const QString picsw = art < 8 ? QStringLiteral("0") : art < 12 ? QStringLiteral("2") : QStringLiteral("1");
+    const QString partner = Nachnamen.at(int(m_zufall.bounded(Nachnamen.size()))) + u' ' +
+                            Firmenwoerter.at(int(m_zufall.bounded(Firmenwoerter.size())));
+
+    protokoll::SpeicherAnfrage a;
+    a.props = {{"Firma", QString::number(firma)}, {"Belnr", belnr}, {"Datum", datum.toString(Qt::ISODate)}, {"zeit", zeit},
+               {"privatjn", m_zufall.bounded(40) == 0 ? "J" : "N"}, {"picsw", picsw},
+               {"Text", QStringLiteral("%1 %2").arg(QLatin1String(typ.name), partner)},
+               {"storno", m_zufall.bounded(50) == 0 ? "J" : "N"}};
+    a.refs = {{"IdBelart", QString::number(firma) + QStringLiteral("||") + QLatin1String(typ.code)}};
+    if (picsw != QLatin1String("0"))
+        a.collections.insert(QStringLiteral("Doks"), dokumente(typ, belnr, firma, datum, art, picsw == QLatin1String("2")));
+    const QString id = m_objekte.speichernInTransaktion(*Modell::instanz().klasse(QStringLiteral("AR.Dokumente")), QString(), a).id;
+    m_nummern[QString::number(firma) + u'|' + QLatin1String(typ.code)] << belnr;
+    werte(typ, id, firma, i + 1);
+    sicherungen(id, datum);
+}
+
+void DemoArchiv::belege()
+{
     QTextStream aus(stdout);
-
-    auto wert = [&](const QString &beleg, int firma, int eigenschaft, const QString &w) {
-        if (w.isEmpty())
-            return;
-        speichern(QStringLiteral("AR.Extind"), {{"Firma", QString::number(firma)}, {"Eigenschaft", QString::number(eigenschaft)}, {"Wert", w}},
-                  {{"IDDokumente", beleg}});
-    };
-
     std::unique_ptr<Transaktion> t = std::make_unique<Transaktion>(m_db);
-    QString letzteEr;
     for (int i = 0; i < m_opt.belege; ++i) {
         if (i > 0 && i % 2000 == 0) {
             t->bestaetigen();
             t = std::make_unique<Transaktion>(m_db);
             aus << "archivd demo: " << i << " Belege" << Qt::endl;
         }
-        const int firma = m_zufall.bounded(5) == 0 ? 7 : 1;
-        int w = int(m_zufall.bounded(gewichte));
-        const Belegtyp *typ = &typen().first();
-        for (const Belegtyp &k : typen()) {
-            if (w < k.gewicht) {
-                typ = &k;
-                break;
-            }
-            w -= k.gewicht;
-        }
-        const QString schluessel = QString::number(firma) + u'|' + QLatin1String(typ->code);
-        QString belnr;
-        if (QLatin1String(typ->code) == QLatin1String("RK") && !letzteEr.isEmpty()) {
-            belnr = letzteEr + QStringLiteral("/1");
-        } else {
-            const int n = zaehler.value(schluessel, typ->nummernBasis) + 1;
-            zaehler.insert(schluessel, n);
-            belnr = QString::number(n);
-        }
-        if (QLatin1String(typ->code) == QLatin1String("ER"))
-            letzteEr = belnr;
-        const QDate datum = start.addDays(qint64(i) * tage / qMax(1, m_opt.belege) + m_zufall.bounded(3));
-        const QString zeit = QStringLiteral("%1:%2:%3").arg(7 + m_zufall.bounded(11), 2, 10, QChar(u'0'))
-                                 .arg(m_zufall.bounded(60), 2, 10, QChar(u'0')).arg(m_zufall.bounded(60), 2, 10, QChar(u'0'));
-        const int art = int(m_zufall.bounded(100));
-        // A few Belege came as PDF files (status 2).
-        const QString picsw = art < 8 ? QStringLiteral("0") : art < 12 ? QStringLiteral("2") : QStringLiteral("1");
-        const bool alsPdf = picsw == QLatin1String("2");
-        const QString partner = Nachnamen.at(int(m_zufall.bounded(Nachnamen.size()))) + u' ' +
-                                Firmenwoerter.at(int(m_zufall.bounded(Firmenwoerter.size())));
-
-        protokoll::SpeicherAnfrage a;
-        a.props = {{"Firma", QString::number(firma)}, {"Belnr", belnr}, {"Datum", datum.toString(Qt::ISODate)}, {"zeit", zeit},
-                   {"privatjn", m_zufall.bounded(40) == 0 ? "J" : "N"}, {"picsw", picsw},
-                   {"Text", QStringLiteral("%1 %2").arg(QLatin1String(typ->name), partner)},
-                   {"storno", m_zufall.bounded(50) == 0 ? "J" : "N"}};
-        a.refs = {{"IdBelart", QString::number(firma) + QStringLiteral("||") + QLatin1String(typ->code)}};
-        if (picsw != QLatin1String("0")) {
-            const int versionen = art > 97 ? 3 : art > 90 ? 2 : 1;
-            QList<protokoll::SpeicherAnfrage> doks;
-            for (int v = 1; v <= versionen; ++v) {
-                QString blob;
-                if (alsPdf) {
-                    blob = dokument(QString::fromUtf8(typ->name).toUpper(), belnr, firma, 1 + int(m_zufall.bounded(2)), 200, true);
-                } else if (einzeln || m_dokumentPool.size() < 200) {
-                    const int seiten = m_zufall.bounded(10) == 0 ? 5 + int(m_zufall.bounded(4)) : 1 + int(m_zufall.bounded(3));
-                    blob = dokument(QString::fromUtf8(typ->name).toUpper(), belnr, firma, seiten, m_zufall.bounded(10) < 7 ? 200 : 300);
-                    if (!einzeln)
-                        m_dokumentPool << blob;
-                } else {
-                    blob = m_dokumentPool.at(int(m_zufall.bounded(m_dokumentPool.size())));
-                }
-                protokoll::SpeicherAnfrage e;
-                e.props = {{"daterst", datum.addDays(v - 1).toString(Qt::ISODate)},
-                           {"doktext", v == 1 ? QString() : QStringLiteral("Version %1").arg(v)}, {"doktyp", alsPdf ? "pdf" : "tif"}};
-                e.streams = {{"dok", blob}};
-                doks << e;
-            }
-            a.collections.insert(QStringLiteral("Doks"), doks);
-        }
-        const QString id = m_objekte.speichernInTransaktion(*Modell::instanz().klasse(QStringLiteral("AR.Dokumente")), QString(), a).id;
-        nummern[schluessel] << belnr;
-        idNachNummer.insert(schluessel + u'|' + belnr, id);
-
-        auto verweis = [&](const char *ziel) -> QString {
-            const QStringList &vorhanden = nummern.value(QString::number(firma) + u'|' + QLatin1String(ziel));
-            const int r = int(m_zufall.bounded(10));
-            if (r < 6 && !vorhanden.isEmpty())
-                return vorhanden.at(int(m_zufall.bounded(vorhanden.size())));
-            if (r < 8)
-                return QString::number(90000 + m_zufall.bounded(9000)); // not archived
-            return {};
-        };
-        for (int e : typ->eigenschaften) {
-            switch (e) {
-            case 1: wert(id, firma, 1, QString::number(10001 + m_zufall.bounded(200))); break;
-            case 2: wert(id, firma, 2, QString::number(70001 + m_zufall.bounded(80))); break;
-            case 3: wert(id, firma, 3, QStringLiteral("MA%1").arg(1 + m_zufall.bounded(12), 2, 10, QChar(u'0'))); break;
-            case 5: if (m_zufall.bounded(4) == 0) wert(id, firma, 5, bemerkungen.at(int(m_zufall.bounded(bemerkungen.size())))); break;
-            case 7: wert(id, firma, 7, QString::number(1 + m_zufall.bounded(3))); break;
-            case 8: wert(id, firma, 8, verweis("LS")); break;
-            case 9: wert(id, firma, 9, verweis("BE")); break;
-            case 10: wert(id, firma, 10, verweis("ER")); break;
-            case 11: wert(id, firma, 11, QString::number(i + 1)); break;
-            case 16: wert(id, firma, 16, QStringLiteral("0%1").arg(101 + m_zufall.bounded(5))); break;
-            case 17: wert(id, firma, 17, QString::number((1 + m_zufall.bounded(6)) * 10)); break;
-            case 18: wert(id, firma, 18, QString::number(400001 + m_zufall.bounded(300))); break;
-            case 22: wert(id, firma, 22, zahlungsarten.at(int(m_zufall.bounded(zahlungsarten.size())))); break;
-            case 23: wert(id, firma, 23, lager.at(int(m_zufall.bounded(lager.size())))); break;
-            case 24: wert(id, firma, 24, kostenstellen.at(int(m_zufall.bounded(kostenstellen.size())))); break;
-            case 26: wert(id, firma, 26, projekte.at(int(m_zufall.bounded(projekte.size())))); break;
-            default: break;
-            }
-        }
-        if (datum < QDate(2026, 1, 1) && m_zufall.bounded(2) == 0) {
-            const int dvds = m_zufall.bounded(10) == 0 ? 3 : 1;
-            for (int d = 0; d < dvds; ++d)
-                speichern(QStringLiteral("AR.Sicherung"),
-                          {{"DVD", QStringLiteral("DVD-%1-%2").arg(datum.year()).arg(datum.month() + d, 2, 10, QChar(u'0'))},
-                           {"Datum", datum.addMonths(d + 1).toString(Qt::ISODate)}},
-                          {{"IDDokumente", id}});
-        }
+        beleg(i);
     }
     t->bestaetigen();
+    kette();
+    aus << "archivd demo: " << m_opt.belege << " Belege" << Qt::endl;
+}
 
-    // A long chain of links: ER -> LS -> ER -> ... and a pair that refers to
-    // each other (ER <-> LS).
+// A long chain of links: ER -> LS -> ER -> ... and a pair that refers to
+// each other (ER <-> LS).
+void DemoArchiv::kette()
+{
     Transaktion kette(m_db);
-    QString vorher;
     for (int k = 0; k < 40; ++k) {
         const QString er = QString::number(19000 + k);
         const QString ls = QString::number(29000 + k);
@@ -403,16 +439,14 @@ void DemoArchiv::belege()
             a.props = {{"Firma", "1"}, {"Belnr", nummer}, {"Datum", "2025-06-02"}, {"zeit", "10:00:00"}, {"privatjn", "N"},
                        {"picsw", "0"}, {"Text", QStringLiteral("Kette %1").arg(k + 1)}, {"storno", "N"}};
             a.refs = {{"IdBelart", QStringLiteral("1||") + QLatin1String(code)}};
-            const QString id = ObjektSpeicher(m_db).speichernInTransaktion(*Modell::instanz().klasse(QStringLiteral("AR.Dokumente")), QString(), a).id;
+            const QString id = m_objekte.speichernInTransaktion(*Modell::instanz().klasse(QStringLiteral("AR.Dokumente")), QString(), a).id;
             if (QLatin1String(code) == QLatin1String("ER"))
                 wert(id, 1, 8, ls);
             else
                 wert(id, 1, 10, k == 0 ? er : QString::number(19000 + k + 1));
         }
-        Q_UNUSED(vorher);
     }
     kette.bestaetigen();
-    aus << "archivd demo: " << m_opt.belege << " Belege" << Qt::endl;
 }
 
 void DemoArchiv::scans()

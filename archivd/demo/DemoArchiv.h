@@ -4,6 +4,8 @@
 #include "storage/ObjektSpeicher.h"
 #include "storage/Verwaltungsspeicher.h"
 
+#include <QDate>
+#include <QHash>
 #include <QMap>
 #include <QRandomGenerator>
 #include <QString>
@@ -12,6 +14,7 @@
 namespace archiv::archivd {
 
 class Datenbank;
+struct Belegtyp; // a document type of the demo data
 
 struct DemoOptionen
 {
@@ -33,6 +36,15 @@ private:
     void stammdaten(int firma);
     void benutzer(int firma);
     void belege();
+    void beleg(int i);
+    void kette();
+    const Belegtyp &zufallsTyp();
+    QString naechsteNummer(const Belegtyp &typ, int firma);
+    QList<protokoll::SpeicherAnfrage> dokumente(const Belegtyp &typ, const QString &belnr, int firma, const QDate &datum, int art, bool alsPdf);
+    QString verweis(int firma, const char *ziel);
+    void wert(const QString &beleg, int firma, int eigenschaft, const QString &w);
+    void werte(const Belegtyp &typ, const QString &id, int firma, int laufnummer);
+    void sicherungen(const QString &id, const QDate &datum);
     void scans();
     QString dokument(const QString &titel, const QString &belnr, int firma, int seiten, int dpi, bool pdf = false);
     QString speichern(const QString &klasse, const QMap<QString, QString> &props, const QMap<QString, QString> &refs = {});
@@ -44,6 +56,9 @@ private:
     DemoOptionen m_opt;
     QRandomGenerator m_zufall;
     QStringList m_dokumentPool;
+    QHash<QString, int> m_zaehler;          // firma|code -> last number issued
+    QHash<QString, QStringList> m_nummern;  // firma|code -> numbers issued
+    QString m_letzteEr;
 };
 
 } // namespace archiv::archivd

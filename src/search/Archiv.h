@@ -69,6 +69,8 @@ private:
     void menueAnlegen();
     void editorVerbinden(Ergebnis *e);
     void sucheAnlegen(QGridLayout *g);
+    void zeilenAnlegen(QWidget *mitte, QGridLayout *g);
+    void knoepfeAnlegen(QWidget *mitte);
     void auswahlFuellen(int i, int code, const QString &firma);
     void suchenMit(int grenze, bool plusFrei);
     void listeFuellen(int code, const QString &firma, const QString &typen);

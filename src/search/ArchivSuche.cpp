@@ -93,29 +93,7 @@ void Archiv::sucheAnlegen(QGridLayout *g)
     nummern->addWidget(m_belnr);
     g->addLayout(nummern, 2, 2);
 
-    // The rows live on a surface of their own, placed in twips; row 1 takes
-    // the place of the invisible template.
-    auto *scroll = new QScrollArea(mitte);
-    scroll->setWidgetResizable(false);
-    scroll->setFrameShape(QFrame::NoFrame);
-    m_zeilenFlaeche = new QWidget;
-    m_zeilenFlaeche->setObjectName(QStringLiteral("Eigenschaften"));
-    m_zeilenFlaeche->resize(460, 40);
-    scroll->setWidget(m_zeilenFlaeche);
-    g->addWidget(scroll, 3, 2, 6, 1);
-    app::Eigenschaftszeilen::Anordnung anordnung;
-    anordnung.bez = QRectF(0, 0, 2250, 360);
-    anordnung.feld = QRectF(2325, 0, 3750, 360);
-    anordnung.such = QRectF(6150, 0, 360, 360);
-    anordnung.ersteZeile = 0;
-    m_zeilen = new app::Eigenschaftszeilen(m_zeilenFlaeche, anordnung, this);
-    // Lookup: the row's field takes SuchWert when a row was picked.
-    connect(m_zeilen, &app::Eigenschaftszeilen::sucheGeklickt, this, [this](int i) {
-        app::ereignis([this, i] {
-            if (lookup::Suchdialog::zeigen(m_zeilen->code(i), firmaSchluessel(), this))
-                m_zeilen->setzen(i, global::SuchWert);
-        });
-    });
+    zeilenAnlegen(mitte, g);
 
     m_tab = new QTabBar(mitte);
     m_tab->setObjectName(QStringLiteral("TabStrip1"));
@@ -139,6 +117,38 @@ void Archiv::sucheAnlegen(QGridLayout *g)
         m_pc->setVisible(titel == QLatin1String("Profitcenter"));
     });
 
+    knoepfeAnlegen(mitte);
+}
+
+void Archiv::zeilenAnlegen(QWidget *mitte, QGridLayout *g)
+{
+    // The rows live on a surface of their own, placed in twips; row 1 takes
+    // the place of the invisible template.
+    auto *scroll = new QScrollArea(mitte);
+    scroll->setWidgetResizable(false);
+    scroll->setFrameShape(QFrame::NoFrame);
+    m_zeilenFlaeche = new QWidget;
+    m_zeilenFlaeche->setObjectName(QStringLiteral("Eigenschaften"));
+    m_zeilenFlaeche->resize(460, 40);
+    scroll->setWidget(m_zeilenFlaeche);
+    g->addWidget(scroll, 3, 2, 6, 1);
+    app::Eigenschaftszeilen::Anordnung anordnung;
+    anordnung.bez = QRectF(0, 0, 2250, 360);
+    anordnung.feld = QRectF(2325, 0, 3750, 360);
+    anordnung.such = QRectF(6150, 0, 360, 360);
+    anordnung.ersteZeile = 0;
+    m_zeilen = new app::Eigenschaftszeilen(m_zeilenFlaeche, anordnung, this);
+    // Lookup: the row's field takes SuchWert when a row was picked.
+    connect(m_zeilen, &app::Eigenschaftszeilen::sucheGeklickt, this, [this](int i) {
+        app::ereignis([this, i] {
+            if (lookup::Suchdialog::zeigen(m_zeilen->code(i), firmaSchluessel(), this))
+                m_zeilen->setzen(i, global::SuchWert);
+        });
+    });
+}
+
+void Archiv::knoepfeAnlegen(QWidget *mitte)
+{
     const auto knopf = [mitte](const char *name, const QString &text) {
         auto *k = new QPushButton(text, mitte);
         k->setObjectName(QLatin1String(name));
