@@ -27,7 +27,6 @@ namespace archiv::archivd {
 
 namespace {
 
-
 const char *Uebersicht =
     "Aufruf: archivd BEFEHL [OPTIONEN]\n"
     "\n"

@@ -26,8 +26,7 @@ QString passwortHash(const QString &passwort)
     sodiumBereit();
     const QByteArray p = passwort.toUtf8();
     char hash[crypto_pwhash_STRBYTES];
-    if (crypto_pwhash_str(hash, p.constData(), quint64(p.size()), crypto_pwhash_OPSLIMIT_INTERACTIVE,
-                          crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
+    if (crypto_pwhash_str(hash, p.constData(), quint64(p.size()), crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
         throw AnfrageFehler::speicher(QStringLiteral("Zu wenig Speicher für den Passwort-Hash"));
     return QString::fromLatin1(hash);
 }

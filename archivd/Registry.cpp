@@ -15,7 +15,7 @@ const E &finden(const QList<E> &liste, const QString &klasse, const QString &nam
             continue;
         if (argumente < e.minArgs || argumente > e.maxArgs) {
             const QString erwartet = e.minArgs == e.maxArgs ? QString::number(e.minArgs)
-                                                             : QStringLiteral("%1 bis %2").arg(e.minArgs).arg(e.maxArgs);
+                                                            : QStringLiteral("%1 bis %2").arg(e.minArgs).arg(e.maxArgs);
             throw AnfrageFehler::ungueltig(QStringLiteral("%1 \"%2\" von %3 erwartet %4 Argumente, nicht %5")
                                                .arg(QLatin1String(was), e.name, e.klasse, erwartet)
                                                .arg(argumente));

@@ -73,8 +73,9 @@ int importieren(const QStringList &args)
     QCommandLineParser p;
     p.addPositionalArgument(QStringLiteral("klasse"), QStringLiteral("Klasse, z. B. AR.Kund"));
     p.addPositionalArgument(QStringLiteral("datei"), QStringLiteral("CSV-Datei (UTF-8); die erste Zeile nennt die Eigenschaften"));
-    if (!befehlAuswerten(p, args, QStringLiteral("Übernimmt Stammdaten aus einer CSV-Datei: vorhandene Schlüssel werden "
-                                           "aktualisiert, neue angelegt; eine fehlerhafte Zeile bricht ab, ohne etwas zu schreiben.")))
+    if (!befehlAuswerten(p, args,
+                         QStringLiteral("Übernimmt Stammdaten aus einer CSV-Datei: vorhandene Schlüssel werden "
+                                        "aktualisiert, neue angelegt; eine fehlerhafte Zeile bricht ab, ohne etwas zu schreiben.")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     const QStringList pos = p.positionalArguments();
     if (pos.size() != 2) {
@@ -105,7 +106,8 @@ int importieren(const QStringList &args)
     for (int zeile = 1; zeile < saetze.size(); ++zeile) {
         const QStringList &s = saetze.at(zeile);
         if (s.size() != kopf.size())
-            throw AnfrageFehler::ungueltig(QStringLiteral("Zeile %1: %2 Felder, die Kopfzeile hat %3").arg(zeile + 1).arg(s.size()).arg(kopf.size()));
+            throw AnfrageFehler::ungueltig(
+                QStringLiteral("Zeile %1: %2 Felder, die Kopfzeile hat %3").arg(zeile + 1).arg(s.size()).arg(kopf.size()));
         protokoll::SpeicherAnfrage a;
         for (int i = 0; i < kopf.size(); ++i)
             a.props.insert(kopf.at(i).trimmed(), s.at(i));
@@ -138,8 +140,9 @@ int sicherungErfassen(const QStringList &args)
     QCommandLineParser p;
     p.addPositionalArgument(QStringLiteral("dvd"), QStringLiteral("Kennung der DVD, z. B. DVD-2026-12"));
     p.addOption({QStringLiteral("datum"), QStringLiteral("Tag der Sicherung (Standard: heute)."), QStringLiteral("YYYY-MM-DD")});
-    if (!befehlAuswerten(p, args, QStringLiteral("Hält fest, dass alle noch nicht gesicherten Belege und die seit ihrer letzten "
-                                           "Sicherung geänderten auf der genannten DVD gesichert sind.")))
+    if (!befehlAuswerten(p, args,
+                         QStringLiteral("Hält fest, dass alle noch nicht gesicherten Belege und die seit ihrer letzten "
+                                        "Sicherung geänderten auf der genannten DVD gesichert sind.")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     const QStringList pos = p.positionalArguments();
     if (pos.size() != 1 || pos.first().trimmed().isEmpty()) {

@@ -2,12 +2,12 @@
 // stored Beleg opened until its first page is painted (20 and 200 pages),
 // paging with the arrow key, the thumbnail strip of 50 pages, and the
 // resident memory with the 200-page document open.
+#include "BenchHilfen.h"
 #include "common/Programmzustand.h"
 #include "editor/Bild.h"
 #include "editor/Seitenansicht.h"
 #include "imaging/TiffDatei.h"
 #include "server/Verbindung.h"
-#include "BenchHilfen.h"
 #include "support/ArchivServer.h"
 #include "support/Belegbau.h"
 #include "support/Testumgebung.h"

@@ -1,12 +1,12 @@
 // Imaging speed beside the platform's own tools on the same machine and
 // files: libtiff decode loop, tiffcp, tiff2pdf, zbarimg.
+#include "BenchHilfen.h"
 #include "imaging/Barcode.h"
 #include "imaging/Bilddatei.h"
 #include "imaging/PdfDatei.h"
 #include "imaging/Seitenbearbeitung.h"
 #include "imaging/Seitenliste.h"
 #include "imaging/TiffDatei.h"
-#include "BenchHilfen.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -25,7 +25,6 @@ using namespace archiv::imaging;
 namespace {
 
 QTextStream aus(stdout);
-
 
 double sekunden(QElapsedTimer &uhr)
 {
@@ -74,8 +73,8 @@ int main(int argc, char *argv[])
     const QString roh = dir.filePath("roh.tif");
     werkzeug("tiffcp", {"-c", "none", tifPfad, roh});
     const double tiffcp = werkzeug("tiffcp", {"-c", "g4", "-r", "3508", roh, dir.filePath("cp.tif")});
-    aus << "encode 200 pages to G4: " << n / unsEnc << " pages/s; tiffcp -c g4 -r 3508: " << (tiffcp > 0 ? n / tiffcp : 0)
-        << " pages/s (" << g4.size() / n / 1024 << " KiB a page)" << Qt::endl;
+    aus << "encode 200 pages to G4: " << n / unsEnc << " pages/s; tiffcp -c g4 -r 3508: " << (tiffcp > 0 ? n / tiffcp : 0) << " pages/s ("
+        << g4.size() / n / 1024 << " KiB a page)" << Qt::endl;
 
     // Decoding all pages one after the other as the viewer does (each page
     // released after use), beside a plain libtiff loop.
@@ -103,9 +102,8 @@ int main(int argc, char *argv[])
         TIFFClose(t);
     }
     const double plain = sekunden(uhr);
-    aus << "decode 200-page G4 TIFF page by page: " << gelesenAnzahl / unsDec << " pages/s; plain libtiff loop: " << n / plain
-        << " pages/s (" << 100.0 * plain / unsDec << " %); all 200 decoded and kept at once: " << gelesen.size() / alleBehalten
-        << " pages/s" << Qt::endl;
+    aus << "decode 200-page G4 TIFF page by page: " << gelesenAnzahl / unsDec << " pages/s; plain libtiff loop: " << n / plain << " pages/s ("
+        << 100.0 * plain / unsDec << " %); all 200 decoded and kept at once: " << gelesen.size() / alleBehalten << " pages/s" << Qt::endl;
 
     // Opening into a page list (kept encoded) and showing the first page.
     uhr.restart();
@@ -147,8 +145,8 @@ int main(int argc, char *argv[])
     const double unsPdf = sekunden(uhr);
     aus << "  (of which reading the TIFF " << pdfLesen * 1000 << " ms)" << Qt::endl;
     const double t2p = werkzeug("tiff2pdf", {"-o", dir.filePath("t2p.pdf"), tifPfad});
-    aus << "TIFF to PDF, 200 pages: " << unsPdf * 1000 << " ms, " << QFileInfo(pdfPfad).size() / 1024 << " KiB; tiff2pdf: "
-        << t2p * 1000 << " ms, " << QFileInfo(dir.filePath("t2p.pdf")).size() / 1024 << " KiB" << Qt::endl;
+    aus << "TIFF to PDF, 200 pages: " << unsPdf * 1000 << " ms, " << QFileInfo(pdfPfad).size() / 1024 << " KiB; tiff2pdf: " << t2p * 1000
+        << " ms, " << QFileInfo(dir.filePath("t2p.pdf")).size() / 1024 << " KiB" << Qt::endl;
 
     // Reading the PDF back.
     uhr.restart();
@@ -187,9 +185,8 @@ int main(int argc, char *argv[])
         uhr.restart();
         z.waitForFinished(-1);
         const double zbar = sekunden(uhr) * 1000;
-        aus << "EAN-13 on A4 300 dpi, turned " << grad << ": median " << zeiten.at(zeiten.size() / 2) << " ms, found "
-            << gefunden.join(',') << "; zbarimg (whole process) " << zbar << " ms, found " << z.readAllStandardOutput().trimmed()
-            << Qt::endl;
+        aus << "EAN-13 on A4 300 dpi, turned " << grad << ": median " << zeiten.at(zeiten.size() / 2) << " ms, found " << gefunden.join(',')
+            << "; zbarimg (whole process) " << zbar << " ms, found " << z.readAllStandardOutput().trimmed() << Qt::endl;
     }
 
     // The same page as a scanner delivers it in grey (pale print on light

@@ -96,15 +96,13 @@ void arbeitsplatz(int nr, const QString &adresse, const QStringList &belege, con
             if (wahl < 45) {
                 server::ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Suche"));
                 rs.Execute(QStringList{"1", typen.at(int(z.bounded(4))), "", "2025-01-01", "", z.bounded(2) ? "22|Bar" : "", "500"});
-                while (rs.Next()) {
-                }
+                while (rs.Next()) { }
                 rs.Close();
                 m.eintragen(QStringLiteral("Suche"), uhr.nsecsElapsed() / 1e6);
             } else if (wahl < 65) {
                 server::ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.BelartIndex"), QStringLiteral("ListeIndexart"));
                 rs.Execute(QStringList{typen.mid(0, 1 + int(z.bounded(4))).join(u','), "1", "J"});
-                while (rs.Next()) {
-                }
+                while (rs.Next()) { }
                 rs.Close();
                 m.eintragen(QStringLiteral("kleine Abfrage"), uhr.nsecsElapsed() / 1e6);
             } else if (wahl < 95) {
@@ -147,8 +145,9 @@ int main(int argc, char *argv[])
     const int ruhend = p.value("ruhend").toInt();
 
     qputenv("ARCHIVD_BIN", ARCHIVD_PFAD);
-    std::unique_ptr<test::ArchivServer> server =
-        p.isSet("db") ? test::ArchivServer::fuer(p.value("db")) : std::make_unique<test::ArchivServer>(test::ArchivServer::Inhalt::Demo, 3000);
+    std::unique_ptr<test::ArchivServer> server = p.isSet("db")
+        ? test::ArchivServer::fuer(p.value("db"))
+        : std::make_unique<test::ArchivServer>(test::ArchivServer::Inhalt::Demo, 3000);
     if (!server->starten()) {
         aus << server->fehler() << Qt::endl;
         return 1;
@@ -163,8 +162,8 @@ int main(int argc, char *argv[])
         while (rs.Next())
             belege << rs.GetData(1);
     }
-    aus << plaetze << " workstations, " << sekunden << " s after 10 s of warming up, " << langsam << " slow-header and " << ruhend << " idle connections, "
-        << belege.size() << " Belege to open" << Qt::endl;
+    aus << plaetze << " workstations, " << sekunden << " s after 10 s of warming up, " << langsam << " slow-header and " << ruhend
+        << " idle connections, " << belege.size() << " Belege to open" << Qt::endl;
     const qint64 rssStart = server->rssKiB();
 
     std::atomic<bool> ende{false};
@@ -255,11 +254,11 @@ int main(int argc, char *argv[])
         aus << it.key() << ": " << it->size() << " requests, p50 " << perzentil(*it, 0.5) << " ms, p99 " << perzentil(*it, 0.99) << " ms"
             << Qt::endl;
     }
-    aus << "all: " << alle / dauer << " requests/s, errors: " << m.fehler << (m.fehlerTexte.isEmpty() ? QString() : " (" + m.fehlerTexte.join("; ") + ")")
-        << Qt::endl;
+    aus << "all: " << alle / dauer << " requests/s, errors: " << m.fehler
+        << (m.fehlerTexte.isEmpty() ? QString() : " (" + m.fehlerTexte.join("; ") + ")") << Qt::endl;
     aus << "small query beside them, every 0.5 s: p50 " << perzentil(ping, 0.5) << " ms, p99 " << perzentil(ping, 0.99) << " ms, max "
         << perzentil(ping, 1.0) << " ms" << Qt::endl;
-    aus << "server RSS: start " << rssStart / 1024 << " MB, at half time " << rss30 / 1024 << " MB, end " << server->rssKiB() / 1024 << " MB"
-        << Qt::endl;
+    aus << "server RSS: start " << rssStart / 1024 << " MB, at half time " << rss30 / 1024 << " MB, end " << server->rssKiB() / 1024
+        << " MB" << Qt::endl;
     return 0;
 }

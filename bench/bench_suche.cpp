@@ -1,10 +1,10 @@
 // The document search on a large archive (archivd demo --belege 1000000):
 // server time of "Suche" beside the same SQL in the sqlite3 shell, and the
 // search of 50 000 hits ("Alle") to the last row on the client.
+#include "BenchHilfen.h"
 #include "search/Suchkriterien.h"
 #include "search/TrefferModell.h"
 #include "server/Verbindung.h"
-#include "BenchHilfen.h"
 #include "support/ArchivServer.h"
 
 #include <QCoreApplication>
@@ -92,7 +92,8 @@ int main(int argc, char *argv[])
     zeiten.clear();
     for (int i = 0; i < 5; ++i)
         zeiten << suchen(v, alle, &treffer);
-    aus << "Alle (limit 50000): median " << archiv::bench::median(zeiten) << " ms to the last row on the client, " << treffer << " hits" << Qt::endl;
+    aus << "Alle (limit 50000): median " << archiv::bench::median(zeiten) << " ms to the last row on the client, " << treffer << " hits"
+        << Qt::endl;
 
     // The same as the window does it: rows built and the result list's
     // model filled and sorted.
@@ -105,7 +106,8 @@ int main(int argc, char *argv[])
         rs.Execute(alle);
         QList<search::Trefferzeile> zeilen;
         while (rs.Next())
-            zeilen << search::trefferZeile({rs.GetData(1), rs.GetData(2), rs.GetData(3), rs.GetData(4), rs.GetData(5), rs.GetData(6), rs.GetData(7)});
+            zeilen << search::trefferZeile(
+                {rs.GetData(1), rs.GetData(2), rs.GetData(3), rs.GetData(4), rs.GetData(5), rs.GetData(6), rs.GetData(7)});
         rs.Close();
         modell.setzen(std::move(zeilen));
         zeiten << uhr.nsecsElapsed() / 1e6;

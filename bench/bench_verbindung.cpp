@@ -1,7 +1,7 @@
 // Round trips, opening and saving a Beleg, and blob throughput against a
 // real archivd on loopback; blob downloads beside curl on the same blob.
-#include "imaging/TiffDatei.h"
 #include "BenchHilfen.h"
+#include "imaging/TiffDatei.h"
 #include "server/Verbindung.h"
 #include "support/ArchivServer.h"
 
@@ -130,13 +130,14 @@ int main(int argc, char *argv[])
         runter << mib / (uhr.nsecsElapsed() / 1e9);
         QProcess c;
         uhr.restart();
-        c.start(QStringLiteral("curl"), {"-s", "-o", dir.filePath(QStringLiteral("curl.bin")),
-                                        QStringLiteral("http://127.0.0.1:%1/v1/TSARCHIV/blob/%2").arg(server.port()).arg(blob)});
+        c.start(QStringLiteral("curl"),
+                {"-s", "-o", dir.filePath(QStringLiteral("curl.bin")),
+                 QStringLiteral("http://127.0.0.1:%1/v1/TSARCHIV/blob/%2").arg(server.port()).arg(blob)});
         c.waitForFinished(-1);
         curl << mib / (uhr.nsecsElapsed() / 1e9);
     }
     aus << "blob 64 MiB: upload median " << archiv::bench::median(hoch) << " MB/s, download median " << archiv::bench::median(runter)
-        << " MB/s, curl download median " << archiv::bench::median(curl) << " MB/s (" << 100.0 * archiv::bench::median(runter) / archiv::bench::median(curl) << " % of curl)"
-        << Qt::endl;
+        << " MB/s, curl download median " << archiv::bench::median(curl) << " MB/s ("
+        << 100.0 * archiv::bench::median(runter) / archiv::bench::median(curl) << " % of curl)" << Qt::endl;
     return 0;
 }

@@ -44,6 +44,7 @@ struct Eigenschaft
     const char *ziel;
 };
 
+// clang-format off: tables, one row per line
 const QList<Belegtyp> &typen()
 {
     static const QList<Belegtyp> t{
@@ -64,34 +65,27 @@ const QList<Belegtyp> &typen()
 const QHash<int, Eigenschaft> &eigenschaften()
 {
     static const QHash<int, Eigenschaft> e{
-        {1, {1, "Kunde", "N", "J", "N", "J", "J", ""}},
-        {2, {2, "Lieferant", "N", "J", "N", "J", "J", ""}},
-        {3, {3, "Mitarbeiter", "J", "N", "J", "J", "J", ""}},
-        {5, {5, "Bemerkung", "N", "N", "J", "J", "J", ""}},
-        {7, {7, "Kasse", "J", "N", "N", "J", "J", ""}},
-        {8, {8, "Lieferschein", "N", "N", "J", "J", "J", "LS"}},
-        {9, {9, "Bestellung", "N", "N", "J", "J", "J", "BE"}},
-        {10, {10, "Rechnung", "N", "N", "J", "J", "J", "ER"}},
-        {11, {11, "Interne Nr.", "N", "N", "N", "N", "J", ""}},
-        {16, {16, "Profitcenter", "J", "N", "J", "J", "J", ""}},
-        {17, {17, "Abteilung", "J", "N", "J", "J", "J", ""}},
-        {18, {18, "Artikel", "N", "J", "J", "J", "J", ""}},
-        {22, {22, "Zahlungsart", "J", "N", "J", "J", "J", ""}},
-        {23, {23, "Lager", "J", "N", "J", "J", "J", ""}},
-        {24, {24, "Kostenstelle", "J", "N", "J", "J", "J", ""}},
-        {26, {26, "Projekt", "J", "N", "J", "J", "J", ""}},
+        {1, {1, "Kunde", "N", "J", "N", "J", "J", ""}},          {2, {2, "Lieferant", "N", "J", "N", "J", "J", ""}},
+        {3, {3, "Mitarbeiter", "J", "N", "J", "J", "J", ""}},    {5, {5, "Bemerkung", "N", "N", "J", "J", "J", ""}},
+        {7, {7, "Kasse", "J", "N", "N", "J", "J", ""}},          {8, {8, "Lieferschein", "N", "N", "J", "J", "J", "LS"}},
+        {9, {9, "Bestellung", "N", "N", "J", "J", "J", "BE"}},   {10, {10, "Rechnung", "N", "N", "J", "J", "J", "ER"}},
+        {11, {11, "Interne Nr.", "N", "N", "N", "N", "J", ""}},  {16, {16, "Profitcenter", "J", "N", "J", "J", "J", ""}},
+        {17, {17, "Abteilung", "J", "N", "J", "J", "J", ""}},    {18, {18, "Artikel", "N", "J", "J", "J", "J", ""}},
+        {22, {22, "Zahlungsart", "J", "N", "J", "J", "J", ""}},  {23, {23, "Lager", "J", "N", "J", "J", "J", ""}},
+        {24, {24, "Kostenstelle", "J", "N", "J", "J", "J", ""}}, {26, {26, "Projekt", "J", "N", "J", "J", "J", ""}},
     };
     return e;
 }
+// clang-format on
 
-const QStringList Nachnamen{"Müller", "Schmidt", "Schneider", "Fischer", "Weber", "Meyer", "Wagner", "Becker", "Schulz",
-                            "Hoffmann", "Koch", "Richter", "Klein", "Wolf", "Schröder", "Neumann", "Schwarz", "Braun"};
-const QStringList Firmenwoerter{"Handel", "Baustoffe", "Elektro", "Metallbau", "Holz", "Papier", "Logistik", "Feinkost",
-                                "Werkzeug", "Textil", "Agrar", "Technik"};
+const QStringList Nachnamen{"Müller",   "Schmidt", "Schneider", "Fischer", "Weber", "Meyer",    "Wagner",  "Becker",  "Schulz",
+                            "Hoffmann", "Koch",    "Richter",   "Klein",   "Wolf",  "Schröder", "Neumann", "Schwarz", "Braun"};
+const QStringList Firmenwoerter{"Handel",   "Baustoffe", "Elektro",  "Metallbau", "Holz",  "Papier",
+                                "Logistik", "Feinkost",  "Werkzeug", "Textil",    "Agrar", "Technik"};
 const QStringList Rechtsformen{"GmbH", "KG", "GmbH & Co. KG", "e.K.", "AG", "OHG"};
 const QStringList Orte{"Hamburg", "Bremen", "Hannover", "Kiel", "Lübeck", "Oldenburg", "Osnabrück", "Münster", "Bielefeld"};
-const QStringList Artikel{"Schraube M8", "Dübel 10mm", "Kabel NYM 3x1.5", "Spanplatte 19mm", "Kopierpapier A4",
-                          "Winkel verzinkt", "Leim 750g", "Steckdose", "Rohr 22mm", "Palette", "Folie", "Karton"};
+const QStringList Artikel{"Schraube M8", "Dübel 10mm", "Kabel NYM 3x1.5", "Spanplatte 19mm", "Kopierpapier A4", "Winkel verzinkt",
+                          "Leim 750g",   "Steckdose",  "Rohr 22mm",       "Palette",         "Folie",           "Karton"};
 
 } // namespace
 
@@ -111,8 +105,8 @@ QString DemoArchiv::speichern(const QString &klasse, const QMap<QString, QString
 void DemoArchiv::erzeugen()
 {
     if (!m_db.istLeer())
-        throw AnfrageFehler::ungueltig(QStringLiteral("Das Archiv %1 enthält schon Daten; die Demodaten brauchen ein leeres Archiv")
-                                           .arg(m_db.beschreibung()));
+        throw AnfrageFehler::ungueltig(
+            QStringLiteral("Das Archiv %1 enthält schon Daten; die Demodaten brauchen ein leeres Archiv").arg(m_db.beschreibung()));
     {
         Transaktion t(m_db);
         // Ids beyond 16 bits from the start, so that no part of the system
@@ -141,16 +135,29 @@ void DemoArchiv::stammdaten(int firma)
 {
     const QString f = QString::number(firma);
     for (const Belegtyp &t : typen()) {
-        speichern(QStringLiteral("AR.Belart"), {{"Firma", f}, {"Belart", t.code}, {"Bezeichnung", t.name},
-                                                {"Vollstaendig", t.vollst}, {"WWS", t.wws}, {"Barcode", t.barcode},
-                                                {"lastbelnrbarc", t.barcode[0] == 'J' ? QString::number(t.nummernBasis + 999) : QString()}});
+        speichern(QStringLiteral("AR.Belart"),
+                  {{"Firma", f},
+                   {"Belart", t.code},
+                   {"Bezeichnung", t.name},
+                   {"Vollstaendig", t.vollst},
+                   {"WWS", t.wws},
+                   {"Barcode", t.barcode},
+                   {"lastbelnrbarc", t.barcode[0] == 'J' ? QString::number(t.nummernBasis + 999) : QString()}});
         int reihe = 1;
         for (int id : t.eigenschaften) {
             const Eigenschaft &e = eigenschaften().value(id);
             speichern(QStringLiteral("AR.BelartIndex"),
-                      {{"Firma", f}, {"Belart", t.code}, {"Eigenschaft", QString::number(e.id)}, {"Bezeichnung", e.name},
-                       {"Reihenfolge", QString::number(reihe++)}, {"Auswahl", e.auswahl}, {"Suche", e.suche},
-                       {"Aendern", e.aendern}, {"Anzeige", e.anzeige}, {"Neu", e.neu}, {"Zielbelart", e.ziel}});
+                      {{"Firma", f},
+                       {"Belart", t.code},
+                       {"Eigenschaft", QString::number(e.id)},
+                       {"Bezeichnung", e.name},
+                       {"Reihenfolge", QString::number(reihe++)},
+                       {"Auswahl", e.auswahl},
+                       {"Suche", e.suche},
+                       {"Aendern", e.aendern},
+                       {"Anzeige", e.anzeige},
+                       {"Neu", e.neu},
+                       {"Zielbelart", e.ziel}});
         }
     }
     const QStringList gruppen{"GH", "EH", "HW", "IN", "PR"};
@@ -159,13 +166,18 @@ void DemoArchiv::stammdaten(int firma)
         speichern(QStringLiteral("AR.Kundgrp"), {{"Firma", f}, {"Kgrp", gruppen.at(i)}, {"Name", gruppenNamen.at(i)}});
     auto firmenname = [&](int i) {
         return Nachnamen.at(i % Nachnamen.size()) + u' ' + Firmenwoerter.at((i / 3) % Firmenwoerter.size()) + u' ' +
-               Rechtsformen.at(i % Rechtsformen.size());
+            Rechtsformen.at(i % Rechtsformen.size());
     };
     for (int i = 0; i < 200; ++i) {
         const QString name = firmenname(i + firma);
-        speichern(QStringLiteral("AR.Kund"), {{"Firma", f}, {"Knr", QString::number(10001 + i)}, {"Kgrp", gruppen.at(i % gruppen.size())},
-                                              {"Name", name}, {"Kurzbez", name.left(name.indexOf(u' ')).toUpper()},
-                                              {"Plz", QString::number(20000 + i * 97 % 60000)}, {"Ort", Orte.at(i % Orte.size())}});
+        speichern(QStringLiteral("AR.Kund"),
+                  {{"Firma", f},
+                   {"Knr", QString::number(10001 + i)},
+                   {"Kgrp", gruppen.at(i % gruppen.size())},
+                   {"Name", name},
+                   {"Kurzbez", name.left(name.indexOf(u' ')).toUpper()},
+                   {"Plz", QString::number(20000 + i * 97 % 60000)},
+                   {"Ort", Orte.at(i % Orte.size())}});
     }
     const QStringList lieftypen{"W", "D", "K", "S"};
     const QStringList lieftypNamen{"Warenlieferant", "Dienstleister", "Kostenlieferant", "Spedition"};
@@ -173,9 +185,14 @@ void DemoArchiv::stammdaten(int firma)
         speichern(QStringLiteral("AR.Lieftyp"), {{"Firma", f}, {"Lieftyp", lieftypen.at(i)}, {"Name", lieftypNamen.at(i)}});
     for (int i = 0; i < 80; ++i) {
         const QString name = firmenname(i * 7 + 3);
-        speichern(QStringLiteral("AR.Lief"), {{"Firma", f}, {"Lnr", QString::number(70001 + i)}, {"Lieftyp", lieftypen.at(i % 4)},
-                                              {"Name", name}, {"Kurzbez", name.left(name.indexOf(u' ')).toUpper()},
-                                              {"Plz", QString::number(30000 + i * 131 % 50000)}, {"Ort", Orte.at((i + 4) % Orte.size())}});
+        speichern(QStringLiteral("AR.Lief"),
+                  {{"Firma", f},
+                   {"Lnr", QString::number(70001 + i)},
+                   {"Lieftyp", lieftypen.at(i % 4)},
+                   {"Name", name},
+                   {"Kurzbez", name.left(name.indexOf(u' ')).toUpper()},
+                   {"Plz", QString::number(30000 + i * 131 % 50000)},
+                   {"Ort", Orte.at((i + 4) % Orte.size())}});
     }
     const QStringList abteilungen{"Einkauf", "Verkauf", "Lager", "Buchhaltung", "Verwaltung", "Versand"};
     for (int i = 0; i < abteilungen.size(); ++i)
@@ -184,27 +201,38 @@ void DemoArchiv::stammdaten(int firma)
     for (int i = 0; i < profitcenter.size(); ++i)
         speichern(QStringLiteral("AR.Abtnr2"), {{"Firma", f}, {"Abtnr", QStringLiteral("0%1").arg(101 + i)}, {"Name", profitcenter.at(i)}});
     for (int i = 0; i < 300; ++i)
-        speichern(QStringLiteral("AR.Artikel"), {{"Firma", f}, {"Artnr", QString::number(400001 + i)},
-                                                 {"Abtnr", QString::number((i % 6 + 1) * 10)},
-                                                 {"Bezeichnung", Artikel.at(i % Artikel.size()) + QStringLiteral(" Typ %1").arg(i / 12 + 1)},
-                                                 {"Kurzbez", Artikel.at(i % Artikel.size()).left(6).toUpper()}});
+        speichern(QStringLiteral("AR.Artikel"),
+                  {{"Firma", f},
+                   {"Artnr", QString::number(400001 + i)},
+                   {"Abtnr", QString::number((i % 6 + 1) * 10)},
+                   {"Bezeichnung", Artikel.at(i % Artikel.size()) + QStringLiteral(" Typ %1").arg(i / 12 + 1)},
+                   {"Kurzbez", Artikel.at(i % Artikel.size()).left(6).toUpper()}});
     for (int i = 0; i < 12; ++i)
-        speichern(QStringLiteral("AR.Mitarb"), {{"Firma", f}, {"Mitarb", QStringLiteral("MA%1").arg(i + 1, 2, 10, QChar(u'0'))},
-                                                {"Name", Nachnamen.at((i * 5 + firma) % Nachnamen.size()) + QStringLiteral(", ") +
-                                                             QStringList{"Anna", "Bernd", "Claudia", "Dieter"}.at(i % 4)}});
+        speichern(QStringLiteral("AR.Mitarb"),
+                  {{"Firma", f},
+                   {"Mitarb", QStringLiteral("MA%1").arg(i + 1, 2, 10, QChar(u'0'))},
+                   {"Name",
+                    Nachnamen.at((i * 5 + firma) % Nachnamen.size()) + QStringLiteral(", ") +
+                        QStringList{"Anna", "Bernd", "Claudia", "Dieter"}.at(i % 4)}});
     for (int i = 1; i <= 3; ++i)
         speichern(QStringLiteral("AR.Kassa"), {{"Firma", f}, {"Kassa", QString::number(i)}, {"Name", QStringLiteral("Kasse %1").arg(i)}});
 }
 
 void DemoArchiv::benutzer(int firma)
 {
-    struct B { const char *code; const char *name; const char *aktiv; const char *passwort; };
-    const QList<B> alle = firma == 1 ? QList<B>{{"MM", "Mustermann,Max", "J", "geheim"}, {"EK", "Kunz,Erika", "J", "erika"},
-                                               {"AL", "Alt,Anton", "N", "alt"}}
-                                     : QList<B>{{"MM", "Meier,Monika", "J", "nord"}, {"JB", "Berg,Jan", "J", "jan"}};
+    struct B
+    {
+        const char *code;
+        const char *name;
+        const char *aktiv;
+        const char *passwort;
+    };
+    const QList<B> alle = firma == 1
+        ? QList<B>{{"MM", "Mustermann,Max", "J", "geheim"}, {"EK", "Kunz,Erika", "J", "erika"}, {"AL", "Alt,Anton", "N", "alt"}}
+        : QList<B>{{"MM", "Meier,Monika", "J", "nord"}, {"JB", "Berg,Jan", "J", "jan"}};
     for (const B &b : alle) {
-        const QString id = speichern(QStringLiteral("TS.ParPersEdv"), {{"Firma", QString::number(firma)}, {"Pcode", b.code},
-                                                                         {"pname", b.name}, {"aktiv", b.aktiv}});
+        const QString id = speichern(QStringLiteral("TS.ParPersEdv"),
+                                     {{"Firma", QString::number(firma)}, {"Pcode", b.code}, {"pname", b.name}, {"aktiv", b.aktiv}});
         m_verwaltung.passwortSetzen(*m_objekte.zeile(*Modell::instanz().klasse(QStringLiteral("TS.ParPersEdv")), id),
                                     passwortHash(QString::fromUtf8(b.passwort)));
     }
@@ -315,7 +343,8 @@ QList<protokoll::SpeicherAnfrage> DemoArchiv::dokumente(const Belegtyp &typ, con
         }
         protokoll::SpeicherAnfrage e;
         e.props = {{"daterst", datum.addDays(v - 1).toString(Qt::ISODate)},
-                   {"doktext", v == 1 ? QString() : QStringLiteral("Version %1").arg(v)}, {"doktyp", alsPdf ? "pdf" : "tif"}};
+                   {"doktext", v == 1 ? QString() : QStringLiteral("Version %1").arg(v)},
+                   {"doktyp", alsPdf ? "pdf" : "tif"}};
         e.streams = {{"dok", blob}};
         doks << e;
     }
@@ -349,7 +378,10 @@ void DemoArchiv::werte(const Belegtyp &typ, const QString &id, int firma, int la
         case 1: wert(id, firma, 1, QString::number(10001 + m_zufall.bounded(200))); break;
         case 2: wert(id, firma, 2, QString::number(70001 + m_zufall.bounded(80))); break;
         case 3: wert(id, firma, 3, QStringLiteral("MA%1").arg(1 + m_zufall.bounded(12), 2, 10, QChar(u'0'))); break;
-        case 5: if (m_zufall.bounded(4) == 0) wert(id, firma, 5, eine(Bemerkungen)); break;
+        case 5:
+            if (m_zufall.bounded(4) == 0)
+                wert(id, firma, 5, eine(Bemerkungen));
+            break;
         case 7: wert(id, firma, 7, QString::number(1 + m_zufall.bounded(3))); break;
         case 8: wert(id, firma, 8, verweis(firma, "LS")); break;
         case 9: wert(id, firma, 9, verweis(firma, "BE")); break;
@@ -387,17 +419,23 @@ void DemoArchiv::beleg(int i)
     const Belegtyp &typ = zufallsTyp();
     const QString belnr = naechsteNummer(typ, firma);
     const QDate datum = start.addDays(qint64(i) * tage / qMax(1, m_opt.belege) + m_zufall.bounded(3));
-    const QString zeit = QStringLiteral("%1:%2:%3").arg(7 + m_zufall.bounded(11), 2, 10, QChar(u'0'))
-                             .arg(m_zufall.bounded(60), 2, 10, QChar(u'0')).arg(m_zufall.bounded(60), 2, 10, QChar(u'0'));
+    const QString zeit = QStringLiteral("%1:%2:%3")
+                             .arg(7 + m_zufall.bounded(11), 2, 10, QChar(u'0'))
+                             .arg(m_zufall.bounded(60), 2, 10, QChar(u'0'))
+                             .arg(m_zufall.bounded(60), 2, 10, QChar(u'0'));
     const int art = int(m_zufall.bounded(100));
     // A few Belege came as PDF files (status 2).
     const QString picsw = art < 8 ? QStringLiteral("0") : art < 12 ? QStringLiteral("2") : QStringLiteral("1");
     const QString partner = Nachnamen.at(int(m_zufall.bounded(Nachnamen.size()))) + u' ' +
-                            Firmenwoerter.at(int(m_zufall.bounded(Firmenwoerter.size())));
+        Firmenwoerter.at(int(m_zufall.bounded(Firmenwoerter.size())));
 
     protokoll::SpeicherAnfrage a;
-    a.props = {{"Firma", QString::number(firma)}, {"Belnr", belnr}, {"Datum", datum.toString(Qt::ISODate)}, {"zeit", zeit},
-               {"privatjn", m_zufall.bounded(40) == 0 ? "J" : "N"}, {"picsw", picsw},
+    a.props = {{"Firma", QString::number(firma)},
+               {"Belnr", belnr},
+               {"Datum", datum.toString(Qt::ISODate)},
+               {"zeit", zeit},
+               {"privatjn", m_zufall.bounded(40) == 0 ? "J" : "N"},
+               {"picsw", picsw},
                {"Text", QStringLiteral("%1 %2").arg(QLatin1String(typ.name), partner)},
                {"storno", m_zufall.bounded(50) == 0 ? "J" : "N"}};
     a.refs = {{"IdBelart", QString::number(firma) + QStringLiteral("||") + QLatin1String(typ.code)}};
@@ -436,8 +474,14 @@ void DemoArchiv::kette()
         const QString ls = QString::number(29000 + k);
         protokoll::SpeicherAnfrage a;
         for (const auto &[code, nummer] : {std::pair{"ER", er}, std::pair{"LS", ls}}) {
-            a.props = {{"Firma", "1"}, {"Belnr", nummer}, {"Datum", "2025-06-02"}, {"zeit", "10:00:00"}, {"privatjn", "N"},
-                       {"picsw", "0"}, {"Text", QStringLiteral("Kette %1").arg(k + 1)}, {"storno", "N"}};
+            a.props = {{"Firma", "1"},
+                       {"Belnr", nummer},
+                       {"Datum", "2025-06-02"},
+                       {"zeit", "10:00:00"},
+                       {"privatjn", "N"},
+                       {"picsw", "0"},
+                       {"Text", QStringLiteral("Kette %1").arg(k + 1)},
+                       {"storno", "N"}};
             a.refs = {{"IdBelart", QStringLiteral("1||") + QLatin1String(code)}};
             const QString id = m_objekte.speichernInTransaktion(*Modell::instanz().klasse(QStringLiteral("AR.Dokumente")), QString(), a).id;
             if (QLatin1String(code) == QLatin1String("ER"))

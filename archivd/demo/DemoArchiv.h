@@ -40,7 +40,8 @@ private:
     void kette();
     const Belegtyp &zufallsTyp();
     QString naechsteNummer(const Belegtyp &typ, int firma);
-    QList<protokoll::SpeicherAnfrage> dokumente(const Belegtyp &typ, const QString &belnr, int firma, const QDate &datum, int art, bool alsPdf);
+    QList<protokoll::SpeicherAnfrage> dokumente(const Belegtyp &typ, const QString &belnr, int firma, const QDate &datum, int art,
+                                                bool alsPdf);
     QString verweis(int firma, const char *ziel);
     void wert(const QString &beleg, int firma, int eigenschaft, const QString &w);
     void werte(const Belegtyp &typ, const QString &id, int firma, int laufnummer);
@@ -56,8 +57,8 @@ private:
     DemoOptionen m_opt;
     QRandomGenerator m_zufall;
     QStringList m_dokumentPool;
-    QHash<QString, int> m_zaehler;          // firma|code -> last number issued
-    QHash<QString, QStringList> m_nummern;  // firma|code -> numbers issued
+    QHash<QString, int> m_zaehler; // firma|code -> last number issued
+    QHash<QString, QStringList> m_nummern; // firma|code -> numbers issued
     QString m_letzteEr;
 };
 

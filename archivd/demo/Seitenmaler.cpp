@@ -42,9 +42,12 @@ const QHash<QChar, const char *> &schrift()
 QChar grund(QChar c)
 {
     switch (c.unicode()) {
-    case u'Ä': case u'ä': return u'A';
-    case u'Ö': case u'ö': return u'O';
-    case u'Ü': case u'ü': return u'U';
+    case u'Ä':
+    case u'ä': return u'A';
+    case u'Ö':
+    case u'ö': return u'O';
+    case u'Ü':
+    case u'ü': return u'U';
     case u'ß': return u'S';
     case u'€': return u'E';
     default: return c.toUpper();

@@ -11,9 +11,9 @@ namespace archiv::archivd {
 class Seitenmaler
 {
 public:
-    explicit Seitenmaler(imaging::Seite &seite) : m_bild(seite.bild()) {}
+    explicit Seitenmaler(imaging::Seite &seite) : m_bild(seite.bild()) { }
 
-    void rechteck(int x, int y, int b, int h);   // filled
+    void rechteck(int x, int y, int b, int h); // filled
     void rahmen(int x, int y, int b, int h, int staerke);
     // Letters are 5 x 7 cells of groesse pixels; returns the x after the text.
     int text(int x, int y, const QString &text, int groesse);

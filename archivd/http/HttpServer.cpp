@@ -35,7 +35,7 @@ struct HttpServer::Daten
     httplib::Server server;
     int lauschSocket = -1;
 
-    Daten(Datenbank &d, const Registry &r) : db(d), registry(r), objekte(d), blobs(d) {}
+    Daten(Datenbank &d, const Registry &r) : db(d), registry(r), objekte(d), blobs(d) { }
     Kontext kontext() { return {db, objekte, blobs}; }
 };
 
@@ -82,8 +82,7 @@ const Klasse &klasse(const QString &ns, const QString &name)
     namensraum(ns);
     const Klasse *k = Modell::instanz().klasse(ns, name);
     if (!k)
-        throw AnfrageFehler::unbekannt(QStringLiteral("unknown_class"),
-                                       QStringLiteral("Klasse \"%1\" gibt es in %2 nicht").arg(name, ns));
+        throw AnfrageFehler::unbekannt(QStringLiteral("unknown_class"), QStringLiteral("Klasse \"%1\" gibt es in %2 nicht").arg(name, ns));
     return *k;
 }
 
@@ -132,8 +131,8 @@ httplib::Server::Handler sicher(Datenbank *db, F f)
         } catch (const protokoll::FormFehler &e) {
             fehlerAntwort(res, 400, QStringLiteral("bad_request"), QString::fromStdString(e.what()));
         } catch (const std::exception &e) {
-            qCritical().noquote() << "archivd: interner Fehler bei" << QString::fromStdString(req.method) << QString::fromStdString(req.path)
-                                  << ":" << e.what();
+            qCritical().noquote() << "archivd: interner Fehler bei" << QString::fromStdString(req.method)
+                                  << QString::fromStdString(req.path) << ":" << e.what();
             fehlerAntwort(res, 500, QStringLiteral("internal"), QStringLiteral("Interner Fehler des Archivservers"));
         }
     };
@@ -259,19 +258,18 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
               const auto groesse = daten->blobs.groesse(id);
               if (!groesse)
                   throw AnfrageFehler::unbekannt(QStringLiteral("unknown_blob"), QStringLiteral("Blob \"%1\" gibt es nicht").arg(id));
-              res.set_content_provider(size_t(*groesse), protokoll::BlobTyp,
-                                       [daten, id](size_t von, size_t anzahl, httplib::DataSink &ziel) {
-                                           // The headers are out: a failure now can only end the connection.
-                                           try {
-                                               Datenbank::Ausleihe verbindung(daten->db);
-                                               return daten->blobs.lesen(id, qint64(von), qint64(anzahl), [&ziel](const QByteArray &teil) {
-                                                   return ziel.write(teil.constData(), size_t(teil.size()));
-                                               });
-                                           } catch (const std::exception &e) {
-                                               qCritical().noquote() << "archivd: Blob" << id << "lässt sich nicht senden:" << e.what();
-                                               return false;
-                                           }
-                                       });
+              res.set_content_provider(size_t(*groesse), protokoll::BlobTyp, [daten, id](size_t von, size_t anzahl, httplib::DataSink &ziel) {
+                  // The headers are out: a failure now can only end the connection.
+                  try {
+                      Datenbank::Ausleihe verbindung(daten->db);
+                      return daten->blobs.lesen(id, qint64(von), qint64(anzahl), [&ziel](const QByteArray &teil) {
+                          return ziel.write(teil.constData(), size_t(teil.size()));
+                      });
+                  } catch (const std::exception &e) {
+                      qCritical().noquote() << "archivd: Blob" << id << "lässt sich nicht senden:" << e.what();
+                      return false;
+                  }
+              });
           }));
 
     s.set_error_handler([](const httplib::Request &req, httplib::Response &res) {

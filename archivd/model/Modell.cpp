@@ -4,15 +4,44 @@ namespace archiv::archivd {
 
 namespace {
 
-Mitglied text(const char *n) { return {QString::fromUtf8(n), MitgliedArt::Eigenschaft, Typ::Text, {}, false}; }
-Mitglied zahl(const char *n) { return {QString::fromUtf8(n), MitgliedArt::Eigenschaft, Typ::Zahl, {}, false}; }
-Mitglied datum(const char *n) { return {QString::fromUtf8(n), MitgliedArt::Eigenschaft, Typ::Datum, {}, false}; }
-Mitglied zeit(const char *n) { return {QString::fromUtf8(n), MitgliedArt::Eigenschaft, Typ::Zeit, {}, false}; }
-Mitglied ref(const char *n, const char *ziel) { return {QString::fromUtf8(n), MitgliedArt::Referenz, Typ::Zahl, QString::fromUtf8(ziel), false}; }
-Mitglied sammlung(const char *n, const char *ziel) { return {QString::fromUtf8(n), MitgliedArt::Sammlung, Typ::Text, QString::fromUtf8(ziel), false}; }
-Mitglied strom(const char *n) { return {QString::fromUtf8(n), MitgliedArt::Strom, Typ::Text, {}, false}; }
-Mitglied geschuetzt(Mitglied m) { m.geschuetzt = true; return m; }
-Mitglied gefaltet(Mitglied m) { m.gefaltet = true; return m; }
+Mitglied text(const char *n)
+{
+    return {QString::fromUtf8(n), MitgliedArt::Eigenschaft, Typ::Text, {}, false};
+}
+Mitglied zahl(const char *n)
+{
+    return {QString::fromUtf8(n), MitgliedArt::Eigenschaft, Typ::Zahl, {}, false};
+}
+Mitglied datum(const char *n)
+{
+    return {QString::fromUtf8(n), MitgliedArt::Eigenschaft, Typ::Datum, {}, false};
+}
+Mitglied zeit(const char *n)
+{
+    return {QString::fromUtf8(n), MitgliedArt::Eigenschaft, Typ::Zeit, {}, false};
+}
+Mitglied ref(const char *n, const char *ziel)
+{
+    return {QString::fromUtf8(n), MitgliedArt::Referenz, Typ::Zahl, QString::fromUtf8(ziel), false};
+}
+Mitglied sammlung(const char *n, const char *ziel)
+{
+    return {QString::fromUtf8(n), MitgliedArt::Sammlung, Typ::Text, QString::fromUtf8(ziel), false};
+}
+Mitglied strom(const char *n)
+{
+    return {QString::fromUtf8(n), MitgliedArt::Strom, Typ::Text, {}, false};
+}
+Mitglied geschuetzt(Mitglied m)
+{
+    m.geschuetzt = true;
+    return m;
+}
+Mitglied gefaltet(Mitglied m)
+{
+    m.gefaltet = true;
+    return m;
+}
 
 // Master data of the merchandise-management system: keyed by company and number.
 Klasse stamm(const char *name, const char *tabelle, const char *schluessel, Typ schluesselTyp, QList<Mitglied> weitere)
@@ -37,23 +66,40 @@ Modell::Modell()
 {
     m_klassen = {
         {Archiv, "AR.Firma", "ar_firma", {"Firma"}, {zahl("Firma"), text("Name")}, {}},
-        {Archiv, "AR.Belart", "ar_belart", {"Firma", "Belart"},
-         {zahl("Firma"), text("Belart"), text("Bezeichnung"), text("Vollstaendig"), text("WWS"), text("Barcode"),
-          zahl("lastbelnrbarc")}, {}},
-        {Archiv, "AR.BelartIndex", "ar_belartindex", {},
-         {zahl("Firma"), text("Belart"), zahl("Eigenschaft"), text("Bezeichnung"), zahl("Reihenfolge"), text("Auswahl"),
-          text("Suche"), text("Aendern"), text("Anzeige"), text("Neu"), text("Zielbelart")}, {}},
-        {Archiv, "AR.Dokumente", "ar_dokumente", {},
-         {zahl("Firma"), ref("IdBelart", "AR.Belart"), text("Belnr"), datum("Datum"), zeit("zeit"), text("privatjn"),
-          zahl("picsw"), text("Text"), text("storno"), text("Aenderung"), sammlung("Doks", "AR.Dokuments")}, {}},
-        {Archiv, "AR.Dokuments", "ar_dokuments", {},
-         {datum("daterst"), text("doktext"), text("doktyp"), strom("dok")}, "AR.Dokumente"},
-        {Archiv, "AR.Extind", "ar_extind", {},
-         {zahl("Firma"), zahl("Eigenschaft"), ref("IDDokumente", "AR.Dokumente"), gefaltet(text("Wert"))}, {}},
-        {Archiv, "AR.Scandat", "ar_scandat", {},
-         {strom("dok"), zahl("seite"), text("dokument"), ref("IDDokumente", "AR.Dokumente"), datum("Datum")}, {}},
-        {Archiv, "AR.Sicherung", "ar_sicherung", {},
-         {ref("IDDokumente", "AR.Dokumente"), text("DVD"), datum("Datum")}, {}},
+        {Archiv,
+         "AR.Belart",
+         "ar_belart",
+         {"Firma", "Belart"},
+         {zahl("Firma"), text("Belart"), text("Bezeichnung"), text("Vollstaendig"), text("WWS"), text("Barcode"), zahl("lastbelnrbarc")},
+         {}},
+        {Archiv,
+         "AR.BelartIndex",
+         "ar_belartindex",
+         {},
+         {zahl("Firma"), text("Belart"), zahl("Eigenschaft"), text("Bezeichnung"), zahl("Reihenfolge"), text("Auswahl"), text("Suche"),
+          text("Aendern"), text("Anzeige"), text("Neu"), text("Zielbelart")},
+         {}},
+        {Archiv,
+         "AR.Dokumente",
+         "ar_dokumente",
+         {},
+         {zahl("Firma"), ref("IdBelart", "AR.Belart"), text("Belnr"), datum("Datum"), zeit("zeit"), text("privatjn"), zahl("picsw"),
+          text("Text"), text("storno"), text("Aenderung"), sammlung("Doks", "AR.Dokuments")},
+         {}},
+        {Archiv, "AR.Dokuments", "ar_dokuments", {}, {datum("daterst"), text("doktext"), text("doktyp"), strom("dok")}, "AR.Dokumente"},
+        {Archiv,
+         "AR.Extind",
+         "ar_extind",
+         {},
+         {zahl("Firma"), zahl("Eigenschaft"), ref("IDDokumente", "AR.Dokumente"), gefaltet(text("Wert"))},
+         {}},
+        {Archiv,
+         "AR.Scandat",
+         "ar_scandat",
+         {},
+         {strom("dok"), zahl("seite"), text("dokument"), ref("IDDokumente", "AR.Dokumente"), datum("Datum")},
+         {}},
+        {Archiv, "AR.Sicherung", "ar_sicherung", {}, {ref("IDDokumente", "AR.Dokumente"), text("DVD"), datum("Datum")}, {}},
         stamm("AR.Kundgrp", "ar_kundgrp", "Kgrp", Typ::Text, {text("Name")}),
         stamm("AR.Kund", "ar_kund", "Knr", Typ::Zahl, {text("Kgrp"), text("Name"), text("Kurzbez"), text("Plz"), text("Ort")}),
         stamm("AR.Lieftyp", "ar_lieftyp", "Lieftyp", Typ::Text, {text("Name")}),
@@ -63,8 +109,12 @@ Modell::Modell()
         stamm("AR.Abtnr2", "ar_abtnr2", "Abtnr", Typ::Text, {text("Name")}),
         stamm("AR.Mitarb", "ar_mitarb", "Mitarb", Typ::Text, {text("Name")}),
         stamm("AR.Kassa", "ar_kassa", "Kassa", Typ::Zahl, {text("Name")}),
-        {Wws, "TS.ParPersEdv", "ts_parpersedv", {"Firma", "Pcode"},
-         {zahl("Firma"), text("Pcode"), text("pname"), text("aktiv"), geschuetzt(text("passwort"))}, {}},
+        {Wws,
+         "TS.ParPersEdv",
+         "ts_parpersedv",
+         {"Firma", "Pcode"},
+         {zahl("Firma"), text("Pcode"), text("pname"), text("aktiv"), geschuetzt(text("passwort"))},
+         {}},
     };
 }
 

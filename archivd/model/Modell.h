@@ -14,7 +14,7 @@ struct Mitglied
     QString name;
     MitgliedArt art = MitgliedArt::Eigenschaft;
     Typ typ = Typ::Text;
-    QString ziel;            // class of a reference or of a collection's elements
+    QString ziel; // class of a reference or of a collection's elements
     bool geschuetzt = false; // never sent to or taken from a client
     // A case-folded copy is kept beside the value (column spalte() +
     // "_gefaltet") for searches that ignore case on every database.
@@ -31,7 +31,7 @@ struct Klasse
     QString tabelle;
     QStringList schluessel; // members whose values, joined by "||", form the id
     QList<Mitglied> mitglieder;
-    QString besitzer;       // set for classes that live as elements of a collection
+    QString besitzer; // set for classes that live as elements of a collection
 
     // Member names are matched without regard to case: the client writes
     // IdBelart and IDBelart for the same reference.

@@ -91,8 +91,7 @@ bool BlobSpeicher::lesen(const QString &id, qint64 von, qint64 anzahl, const std
         return true;
     }
     for (qint64 nr = von / TeilGroesse; nr * TeilGroesse < bis; ++nr) {
-        const QByteArray teil =
-            m_db.wert(QStringLiteral("SELECT data FROM blob_teile WHERE sha256 = ? AND nr = ?"), {id, nr}).toByteArray();
+        const QByteArray teil = m_db.wert(QStringLiteral("SELECT data FROM blob_teile WHERE sha256 = ? AND nr = ?"), {id, nr}).toByteArray();
         const qint64 anfang = nr * TeilGroesse;
         const qint64 ab = qMax(von, anfang) - anfang;
         const qint64 ende = qMin(bis, anfang + teil.size()) - anfang;

@@ -18,7 +18,7 @@ class Datenbank;
 class BlobSpeicher
 {
 public:
-    explicit BlobSpeicher(Datenbank &db) : m_db(db) {}
+    explicit BlobSpeicher(Datenbank &db) : m_db(db) { }
 
     static bool istBlobId(const QString &id);
     static QString blobId(const QByteArray &daten);

@@ -14,8 +14,8 @@
 #include <QSqlRecord>
 
 #include <atomic>
-#include <unordered_map>
 #include <sstream>
+#include <unordered_map>
 
 namespace archiv::archivd {
 

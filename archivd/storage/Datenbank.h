@@ -41,7 +41,7 @@ public:
     // on failure; the database's own words go to the log, not the caller.
     QList<SqlZeile> abfragen(const QString &sql, const QVariantList &werte = {});
     qint64 ausfuehren(const QString &sql, const QVariantList &werte = {}); // rows changed
-    QVariant wert(const QString &sql, const QVariantList &werte = {});      // first column of first row
+    QVariant wert(const QString &sql, const QVariantList &werte = {}); // first column of first row
 
     // The value bound for %TEXTLISTE% or %ZAHLLISTE%.
     static QString liste(const QVariantList &werte);

@@ -11,74 +11,76 @@ namespace {
 // made from a stale copy is refused.
 Migration ersteVersion()
 {
-    return {1, {
-        "CREATE TABLE blobs (sha256 TEXT PRIMARY KEY, size %BIGINT% NOT NULL, data %BLOB% NOT NULL, "
-        "created TEXT NOT NULL)",
-        "CREATE TABLE stream_history (id %ID%, class TEXT NOT NULL, object_id %BIGINT% NOT NULL, "
-        "member TEXT NOT NULL, blob TEXT NOT NULL REFERENCES blobs(sha256), size %BIGINT% NOT NULL, replaced TEXT NOT NULL)",
-        "CREATE INDEX stream_history_object ON stream_history (class, object_id)",
+    return {1,
+            {
+                "CREATE TABLE blobs (sha256 TEXT PRIMARY KEY, size %BIGINT% NOT NULL, data %BLOB% NOT NULL, "
+                "created TEXT NOT NULL)",
+                "CREATE TABLE stream_history (id %ID%, class TEXT NOT NULL, object_id %BIGINT% NOT NULL, "
+                "member TEXT NOT NULL, blob TEXT NOT NULL REFERENCES blobs(sha256), size %BIGINT% NOT NULL, replaced TEXT NOT NULL)",
+                "CREATE INDEX stream_history_object ON stream_history (class, object_id)",
 
-        "CREATE TABLE ar_firma (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL UNIQUE, name TEXT)",
-        "CREATE TABLE ar_belart (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
-        "belart TEXT NOT NULL, bezeichnung TEXT, vollstaendig TEXT, wws TEXT, barcode TEXT, lastbelnrbarc %BIGINT%, "
-        "UNIQUE (firma, belart))",
-        "CREATE TABLE ar_belartindex (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT%, belart TEXT, "
-        "eigenschaft %BIGINT%, bezeichnung TEXT, reihenfolge %BIGINT%, auswahl TEXT, suche TEXT, aendern TEXT, "
-        "anzeige TEXT, neu TEXT, zielbelart TEXT)",
-        "CREATE INDEX ar_belartindex_typ ON ar_belartindex (firma, belart, reihenfolge)",
-        "CREATE TABLE ar_dokumente (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT%, "
-        "idbelart %BIGINT% REFERENCES ar_belart(id), belnr TEXT, datum TEXT, zeit TEXT, privatjn TEXT, picsw %BIGINT%, "
-        "text TEXT, storno TEXT, aenderung TEXT)",
-        "CREATE INDEX ar_dokumente_typ_datum ON ar_dokumente (idbelart, datum, zeit)",
-        "CREATE INDEX ar_dokumente_firma_datum ON ar_dokumente (firma, datum, zeit)",
-        "CREATE INDEX ar_dokumente_belnr ON ar_dokumente (idbelart, belnr)",
-        "CREATE TABLE ar_dokuments (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, "
-        "parent_id %BIGINT% NOT NULL REFERENCES ar_dokumente(id) ON DELETE CASCADE, position %BIGINT% NOT NULL, "
-        "daterst TEXT, doktext TEXT, doktyp TEXT, dok_blob TEXT REFERENCES blobs(sha256), dok_size %BIGINT%)",
-        "CREATE INDEX ar_dokuments_parent ON ar_dokuments (parent_id, position)",
-        "CREATE TABLE ar_extind (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT%, eigenschaft %BIGINT%, "
-        "iddokumente %BIGINT% REFERENCES ar_dokumente(id) ON DELETE CASCADE, wert TEXT)",
-        "CREATE INDEX ar_extind_beleg ON ar_extind (iddokumente, eigenschaft)",
-        "CREATE INDEX ar_extind_wert ON ar_extind (firma, eigenschaft, wert)",
-        "CREATE TABLE ar_scandat (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, dok_blob TEXT REFERENCES blobs(sha256), "
-        "dok_size %BIGINT%, seite %BIGINT%, dokument TEXT, "
-        "iddokumente %BIGINT% REFERENCES ar_dokumente(id) ON DELETE SET NULL, datum TEXT)",
-        "CREATE INDEX ar_scandat_dokument ON ar_scandat (dokument, seite)",
-        "CREATE TABLE ar_sicherung (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, "
-        "iddokumente %BIGINT% REFERENCES ar_dokumente(id) ON DELETE CASCADE, dvd TEXT, datum TEXT)",
-        "CREATE INDEX ar_sicherung_beleg ON ar_sicherung (iddokumente)",
-        "CREATE TABLE ar_kundgrp (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
-        "kgrp TEXT NOT NULL, name TEXT, UNIQUE (firma, kgrp))",
-        "CREATE TABLE ar_kund (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
-        "knr %BIGINT% NOT NULL, kgrp TEXT, name TEXT, kurzbez TEXT, plz TEXT, ort TEXT, UNIQUE (firma, knr))",
-        "CREATE TABLE ar_lieftyp (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
-        "lieftyp TEXT NOT NULL, name TEXT, UNIQUE (firma, lieftyp))",
-        "CREATE TABLE ar_lief (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
-        "lnr %BIGINT% NOT NULL, lieftyp TEXT, name TEXT, kurzbez TEXT, plz TEXT, ort TEXT, UNIQUE (firma, lnr))",
-        "CREATE TABLE ar_artikel (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
-        "artnr %BIGINT% NOT NULL, abtnr TEXT, bezeichnung TEXT, kurzbez TEXT, UNIQUE (firma, artnr))",
-        "CREATE TABLE ar_abtnr1 (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
-        "abtnr TEXT NOT NULL, name TEXT, UNIQUE (firma, abtnr))",
-        "CREATE TABLE ar_abtnr2 (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
-        "abtnr TEXT NOT NULL, name TEXT, UNIQUE (firma, abtnr))",
-        "CREATE TABLE ar_mitarb (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
-        "mitarb TEXT NOT NULL, name TEXT, UNIQUE (firma, mitarb))",
-        "CREATE TABLE ar_kassa (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
-        "kassa %BIGINT% NOT NULL, name TEXT, UNIQUE (firma, kassa))",
-        "CREATE TABLE ts_parpersedv (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
-        "pcode TEXT NOT NULL, pname TEXT, aktiv TEXT, passwort TEXT, UNIQUE (firma, pcode))",
-    }};
+                "CREATE TABLE ar_firma (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL UNIQUE, name TEXT)",
+                "CREATE TABLE ar_belart (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
+                "belart TEXT NOT NULL, bezeichnung TEXT, vollstaendig TEXT, wws TEXT, barcode TEXT, lastbelnrbarc %BIGINT%, "
+                "UNIQUE (firma, belart))",
+                "CREATE TABLE ar_belartindex (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT%, belart TEXT, "
+                "eigenschaft %BIGINT%, bezeichnung TEXT, reihenfolge %BIGINT%, auswahl TEXT, suche TEXT, aendern TEXT, "
+                "anzeige TEXT, neu TEXT, zielbelart TEXT)",
+                "CREATE INDEX ar_belartindex_typ ON ar_belartindex (firma, belart, reihenfolge)",
+                "CREATE TABLE ar_dokumente (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT%, "
+                "idbelart %BIGINT% REFERENCES ar_belart(id), belnr TEXT, datum TEXT, zeit TEXT, privatjn TEXT, picsw %BIGINT%, "
+                "text TEXT, storno TEXT, aenderung TEXT)",
+                "CREATE INDEX ar_dokumente_typ_datum ON ar_dokumente (idbelart, datum, zeit)",
+                "CREATE INDEX ar_dokumente_firma_datum ON ar_dokumente (firma, datum, zeit)",
+                "CREATE INDEX ar_dokumente_belnr ON ar_dokumente (idbelart, belnr)",
+                "CREATE TABLE ar_dokuments (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, "
+                "parent_id %BIGINT% NOT NULL REFERENCES ar_dokumente(id) ON DELETE CASCADE, position %BIGINT% NOT NULL, "
+                "daterst TEXT, doktext TEXT, doktyp TEXT, dok_blob TEXT REFERENCES blobs(sha256), dok_size %BIGINT%)",
+                "CREATE INDEX ar_dokuments_parent ON ar_dokuments (parent_id, position)",
+                "CREATE TABLE ar_extind (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT%, eigenschaft %BIGINT%, "
+                "iddokumente %BIGINT% REFERENCES ar_dokumente(id) ON DELETE CASCADE, wert TEXT)",
+                "CREATE INDEX ar_extind_beleg ON ar_extind (iddokumente, eigenschaft)",
+                "CREATE INDEX ar_extind_wert ON ar_extind (firma, eigenschaft, wert)",
+                "CREATE TABLE ar_scandat (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, dok_blob TEXT REFERENCES blobs(sha256), "
+                "dok_size %BIGINT%, seite %BIGINT%, dokument TEXT, "
+                "iddokumente %BIGINT% REFERENCES ar_dokumente(id) ON DELETE SET NULL, datum TEXT)",
+                "CREATE INDEX ar_scandat_dokument ON ar_scandat (dokument, seite)",
+                "CREATE TABLE ar_sicherung (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, "
+                "iddokumente %BIGINT% REFERENCES ar_dokumente(id) ON DELETE CASCADE, dvd TEXT, datum TEXT)",
+                "CREATE INDEX ar_sicherung_beleg ON ar_sicherung (iddokumente)",
+                "CREATE TABLE ar_kundgrp (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
+                "kgrp TEXT NOT NULL, name TEXT, UNIQUE (firma, kgrp))",
+                "CREATE TABLE ar_kund (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
+                "knr %BIGINT% NOT NULL, kgrp TEXT, name TEXT, kurzbez TEXT, plz TEXT, ort TEXT, UNIQUE (firma, knr))",
+                "CREATE TABLE ar_lieftyp (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
+                "lieftyp TEXT NOT NULL, name TEXT, UNIQUE (firma, lieftyp))",
+                "CREATE TABLE ar_lief (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
+                "lnr %BIGINT% NOT NULL, lieftyp TEXT, name TEXT, kurzbez TEXT, plz TEXT, ort TEXT, UNIQUE (firma, lnr))",
+                "CREATE TABLE ar_artikel (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
+                "artnr %BIGINT% NOT NULL, abtnr TEXT, bezeichnung TEXT, kurzbez TEXT, UNIQUE (firma, artnr))",
+                "CREATE TABLE ar_abtnr1 (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
+                "abtnr TEXT NOT NULL, name TEXT, UNIQUE (firma, abtnr))",
+                "CREATE TABLE ar_abtnr2 (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
+                "abtnr TEXT NOT NULL, name TEXT, UNIQUE (firma, abtnr))",
+                "CREATE TABLE ar_mitarb (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
+                "mitarb TEXT NOT NULL, name TEXT, UNIQUE (firma, mitarb))",
+                "CREATE TABLE ar_kassa (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
+                "kassa %BIGINT% NOT NULL, name TEXT, UNIQUE (firma, kassa))",
+                "CREATE TABLE ts_parpersedv (id %ID%, version %BIGINT% NOT NULL DEFAULT 1, firma %BIGINT% NOT NULL, "
+                "pcode TEXT NOT NULL, pname TEXT, aktiv TEXT, passwort TEXT, UNIQUE (firma, pcode))",
+            }};
 }
 
 // The search compares index values without regard to case, and finds the
 // Belege that refer to a number.
 Migration suchIndizes()
 {
-    return {2, {
-        "CREATE INDEX ar_extind_wert_klein ON ar_extind (firma, eigenschaft, lower(wert))",
-        "CREATE INDEX ar_extind_firma_wert ON ar_extind (firma, wert)",
-        "CREATE INDEX ar_belartindex_eigenschaft ON ar_belartindex (belart, eigenschaft)",
-    }};
+    return {2,
+            {
+                "CREATE INDEX ar_extind_wert_klein ON ar_extind (firma, eigenschaft, lower(wert))",
+                "CREATE INDEX ar_extind_firma_wert ON ar_extind (firma, wert)",
+                "CREATE INDEX ar_belartindex_eigenschaft ON ar_belartindex (belart, eigenschaft)",
+            }};
 }
 
 // Equality on index values goes through the case-folded index; with the
@@ -110,10 +112,11 @@ Migration gefalteteWerte()
 
 Migration gefalteterWertIndex()
 {
-    return {5, {
-        "CREATE INDEX ar_extind_wert_gefaltet ON ar_extind (firma, eigenschaft, wert_gefaltet)",
-        "DROP INDEX ar_extind_wert_klein",
-    }};
+    return {5,
+            {
+                "CREATE INDEX ar_extind_wert_gefaltet ON ar_extind (firma, eigenschaft, wert_gefaltet)",
+                "DROP INDEX ar_extind_wert_klein",
+            }};
 }
 
 // Document files in parts of a megabyte: a file is received, stored and sent
@@ -121,19 +124,20 @@ Migration gefalteterWertIndex()
 // (teile NULL).
 Migration blobTeile()
 {
-    return {6, {
-        "ALTER TABLE blobs ADD COLUMN teile %BIGINT%",
-        "CREATE TABLE blob_teile (sha256 TEXT NOT NULL REFERENCES blobs(sha256), nr %BIGINT% NOT NULL, data %BLOB% NOT NULL, "
-        "PRIMARY KEY (sha256, nr))",
-    }};
+    return {6,
+            {
+                "ALTER TABLE blobs ADD COLUMN teile %BIGINT%",
+                "CREATE TABLE blob_teile (sha256 TEXT NOT NULL REFERENCES blobs(sha256), nr %BIGINT% NOT NULL, data %BLOB% NOT NULL, "
+                "PRIMARY KEY (sha256, nr))",
+            }};
 }
 
 } // namespace
 
 const QList<Migration> &migrationen()
 {
-    static const QList<Migration> alle{ersteVersion(), suchIndizes(), nurGefalteterWertIndex(), gefalteteWerte(),
-                                       gefalteterWertIndex(), blobTeile()};
+    static const QList<Migration> alle{ersteVersion(),   suchIndizes(),         nurGefalteterWertIndex(),
+                                       gefalteteWerte(), gefalteterWertIndex(), blobTeile()};
     return alle;
 }
 

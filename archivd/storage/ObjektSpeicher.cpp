@@ -27,8 +27,7 @@ QString alsText(const Mitglied &m, const QVariant &v)
 
 [[noreturn]] void keinObjekt(const Klasse &k, const QString &id)
 {
-    throw AnfrageFehler::unbekannt(QStringLiteral("unknown_id"),
-                                   QStringLiteral("%1 mit der Id \"%2\" gibt es nicht").arg(k.name, id));
+    throw AnfrageFehler::unbekannt(QStringLiteral("unknown_id"), QStringLiteral("%1 mit der Id \"%2\" gibt es nicht").arg(k.name, id));
 }
 
 } // namespace
@@ -52,8 +51,7 @@ const ObjektSpeicher::Auswahl &ObjektSpeicher::auswahl(const Klasse &k)
             spalten << m.spalte() + QStringLiteral("_blob") << m.spalte() + QStringLiteral("_size");
             a.mitglieder << &m << &m;
             break;
-        case MitgliedArt::Sammlung:
-            break;
+        case MitgliedArt::Sammlung: break;
         }
     }
     a.spalten = spalten.join(QStringLiteral(", "));
@@ -104,8 +102,8 @@ std::optional<qint64> ObjektSpeicher::zeile(const Klasse &k, const QString &id)
         }
         bedingungen << m->spalte() + QStringLiteral(" = ?");
     }
-    const QVariant v = m_db.wert(
-        QStringLiteral("SELECT id FROM %1 WHERE %2").arg(k.tabelle, bedingungen.join(QStringLiteral(" AND "))), werte);
+    const QVariant v = m_db.wert(QStringLiteral("SELECT id FROM %1 WHERE %2").arg(k.tabelle, bedingungen.join(QStringLiteral(" AND "))),
+                                 werte);
     if (!v.isValid())
         return std::nullopt;
     return v.toLongLong();
@@ -196,8 +194,7 @@ QVariant ObjektSpeicher::spaltenWert(const Klasse &k, const Mitglied &m, const Q
         if (!QTime::fromString(wert, QStringLiteral("HH:mm:ss")).isValid())
             throw AnfrageFehler::ungueltig(QStringLiteral("%1.%2: \"%3\" ist keine Uhrzeit (HH:MM:SS)").arg(k.name, m.name, wert));
         return wert;
-    case Typ::Text:
-        break;
+    case Typ::Text: break;
     }
     return wert;
 }
@@ -242,8 +239,8 @@ ObjektSpeicher::Spalten ObjektSpeicher::spaltenSammeln(const Klasse &k, std::opt
             const Klasse *ziel = Modell::instanz().klasse(m->ziel);
             const auto zz = zeile(*ziel, it.value());
             if (!zz)
-                throw AnfrageFehler::ungueltig(QStringLiteral("%1.%2: %3 mit der Id \"%4\" gibt es nicht")
-                                                   .arg(k.name, m->name, ziel->name, it.value()));
+                throw AnfrageFehler::ungueltig(
+                    QStringLiteral("%1.%2: %3 mit der Id \"%4\" gibt es nicht").arg(k.name, m->name, ziel->name, it.value()));
             v = *zz;
         }
         sp.namen << m->spalte();
@@ -312,9 +309,10 @@ qint64 ObjektSpeicher::einfuegen(const Klasse &k, const protokoll::SpeicherAnfra
         platz << QStringLiteral("?");
     }
     alle << sp.werte;
-    return m_db.wert(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING id")
-                         .arg(k.tabelle, namen.join(QStringLiteral(", ")), platz.join(QStringLiteral(", "))),
-                     alle)
+    return m_db
+        .wert(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING id")
+                  .arg(k.tabelle, namen.join(QStringLiteral(", ")), platz.join(QStringLiteral(", "))),
+              alle)
         .toLongLong();
 }
 
@@ -342,8 +340,8 @@ void ObjektSpeicher::aktualisieren(const Klasse &k, qint64 id, const Spalten &sp
         bedingung += QStringLiteral(" AND version = ?");
         alle << *version;
     }
-    const qint64 n =
-        m_db.ausfuehren(QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(k.tabelle, setzen.join(QStringLiteral(", ")), bedingung), alle);
+    const qint64 n = m_db.ausfuehren(
+        QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(k.tabelle, setzen.join(QStringLiteral(", ")), bedingung), alle);
     if (n == 0) {
         if (m_db.wert(QStringLiteral("SELECT id FROM %1 WHERE id = ?").arg(k.tabelle), {id}).isValid())
             throw AnfrageFehler::konflikt(QStringLiteral("%1 wurde inzwischen von einem anderen Arbeitsplatz gespeichert").arg(k.name));
@@ -389,8 +387,7 @@ QStringList ObjektSpeicher::sammlungSchreiben(const Mitglied &m, qint64 id, cons
 }
 
 qint64 ObjektSpeicher::schreiben(const Klasse &k, std::optional<qint64> z, const protokoll::SpeicherAnfrage &a,
-                                 std::optional<qint64> version, qint64 eltern, qint64 position,
-                                 QMap<QString, QStringList> *elementIds)
+                                 std::optional<qint64> version, qint64 eltern, qint64 position, QMap<QString, QStringList> *elementIds)
 {
     const Spalten sp = spaltenSammeln(k, z, a);
     qint64 id = 0;
@@ -411,8 +408,7 @@ qint64 ObjektSpeicher::schreiben(const Klasse &k, std::optional<qint64> z, const
     return id;
 }
 
-protokoll::SpeicherAntwort ObjektSpeicher::speichernInTransaktion(const Klasse &k, const QString &id,
-                                                                  const protokoll::SpeicherAnfrage &a)
+protokoll::SpeicherAntwort ObjektSpeicher::speichernInTransaktion(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a)
 {
     if (!k.besitzer.isEmpty())
         throw AnfrageFehler::ungueltig(QStringLiteral("%1 wird nur mit seinem %2 gespeichert").arg(k.name, k.besitzer));

@@ -19,15 +19,14 @@ class Datenbank;
 class ObjektSpeicher
 {
 public:
-    explicit ObjektSpeicher(Datenbank &db) : m_db(db) {}
+    explicit ObjektSpeicher(Datenbank &db) : m_db(db) { }
 
     protokoll::ObjektDaten laden(const Klasse &k, const QString &id);
 
     // id empty: a new object. Runs in its own transaction.
     protokoll::SpeicherAntwort speichern(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a);
     // The same inside a transaction the caller holds (bulk loads).
-    protokoll::SpeicherAntwort speichernInTransaktion(const Klasse &k, const QString &id,
-                                                      const protokoll::SpeicherAnfrage &a);
+    protokoll::SpeicherAntwort speichernInTransaktion(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a);
 
     void loeschen(const Klasse &k, const QString &id);
 
@@ -38,7 +37,7 @@ public:
 private:
     struct Auswahl
     {
-        QString spalten;             // "id, version, ..."
+        QString spalten; // "id, version, ..."
         QList<const Mitglied *> mitglieder; // in the order of the columns after id and version
     };
     const Auswahl &auswahl(const Klasse &k);
@@ -53,9 +52,8 @@ private:
         QList<std::pair<const Mitglied *, QVariant>> ersetzteStroeme; // member, new blob
         QVariantList alt; // the row before (keyed classes and stream changes)
     };
-    qint64 schreiben(const Klasse &k, std::optional<qint64> zeile, const protokoll::SpeicherAnfrage &a,
-                     std::optional<qint64> version, qint64 eltern, qint64 position,
-                     QMap<QString, QStringList> *elementIds);
+    qint64 schreiben(const Klasse &k, std::optional<qint64> zeile, const protokoll::SpeicherAnfrage &a, std::optional<qint64> version,
+                     qint64 eltern, qint64 position, QMap<QString, QStringList> *elementIds);
     Spalten spaltenSammeln(const Klasse &k, std::optional<qint64> zeile, const protokoll::SpeicherAnfrage &a);
     QVariant alterWert(const Klasse &k, const QVariantList &alt, const QString &spalte);
     qint64 einfuegen(const Klasse &k, const protokoll::SpeicherAnfrage &a, const Spalten &sp, qint64 eltern, qint64 position);

@@ -7,7 +7,9 @@
 
 namespace archiv::archivd {
 
-SqliteDatenbank::SqliteDatenbank(QString pfad) : m_pfad(std::move(pfad)) {}
+SqliteDatenbank::SqliteDatenbank(QString pfad) : m_pfad(std::move(pfad))
+{
+}
 
 QSqlDatabase SqliteDatenbank::neueVerbindung(const QString &name)
 {

@@ -17,9 +17,10 @@ void Verwaltungsspeicher::benutzerDeaktivieren(qint64 zeile)
 qint64 Verwaltungsspeicher::sicherungVermerken(const QString &dvd, const QString &datum)
 {
     return m_db.ausfuehren(
-        QStringLiteral("INSERT INTO ar_sicherung (version, iddokumente, dvd, datum) "
-                       "SELECT 1, d.id, ?, ? FROM ar_dokumente d WHERE NOT EXISTS (SELECT 1 FROM ar_sicherung s "
-                       "WHERE s.iddokumente = d.id AND (d.aenderung IS NULL OR d.aenderung = '' OR s.datum >= substr(d.aenderung, 1, 10)))"),
+        QStringLiteral(
+            "INSERT INTO ar_sicherung (version, iddokumente, dvd, datum) "
+            "SELECT 1, d.id, ?, ? FROM ar_dokumente d WHERE NOT EXISTS (SELECT 1 FROM ar_sicherung s "
+            "WHERE s.iddokumente = d.id AND (d.aenderung IS NULL OR d.aenderung = '' OR s.datum >= substr(d.aenderung, 1, 10)))"),
         {dvd, datum});
 }
 

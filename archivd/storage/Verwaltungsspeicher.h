@@ -15,7 +15,7 @@ class Datenbank;
 class Verwaltungsspeicher
 {
 public:
-    explicit Verwaltungsspeicher(Datenbank &db) : m_db(db) {}
+    explicit Verwaltungsspeicher(Datenbank &db) : m_db(db) { }
 
     // The user's Argon2id hash (row id of TS.ParPersEdv); counts as a save.
     void passwortSetzen(qint64 zeile, const QString &hash);

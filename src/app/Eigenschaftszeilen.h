@@ -35,7 +35,7 @@ public:
         QRectF such;
         double ersteZeile = 400; // row 1 below the template
         Auswahlliste auswahl = Auswahlliste::Einfach;
-        bool faerben = false;    // editable fields yellow, the others white
+        bool faerben = false; // editable fields yellow, the others white
         QString suchText = QStringLiteral("…");
     };
 
@@ -44,8 +44,8 @@ public:
     {
         int code = 0;
         QString bezeichnung;
-        QString art;         // common::zeilenart; empty: takes the row, shows nothing
-        bool suche = false;  // has a lookup button
+        QString art; // common::zeilenart; empty: takes the row, shows nothing
+        bool suche = false; // has a lookup button
         bool aenderbar = true;
     };
 

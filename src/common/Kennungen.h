@@ -25,7 +25,7 @@ inline constexpr int FreierWert4 = 26;
 constexpr bool istFreierWert(int code)
 {
     return code == eigenschaft::FreierWert1 || code == eigenschaft::FreierWert2 || code == eigenschaft::FreierWert3 ||
-           code == eigenschaft::FreierWert4;
+        code == eigenschaft::FreierWert4;
 }
 
 // Properties whose value is a list of keys (each followed by a backquote in
@@ -50,8 +50,8 @@ constexpr bool hatSuchdialog(int code)
 // Kinds of a property row (SuchTyp, EigenTyp).
 namespace zeilenart {
 inline constexpr QLatin1String Auswahl("C"); // a choice list
-inline constexpr QLatin1String Text("T");    // a text field
-inline constexpr QLatin1String Suche("S");   // a text field with a lookup button
+inline constexpr QLatin1String Text("T"); // a text field
+inline constexpr QLatin1String Suche("S"); // a text field with a lookup button
 } // namespace zeilenart
 
 // The picture state of a Beleg: picsw of AR.Dokumente, and the status column
@@ -72,8 +72,8 @@ constexpr bool hatStatusMarke(int status)
 // Modes of the editor (Modus) and of the scan intake window (Startmodus).
 namespace modus {
 inline constexpr QLatin1String Bearbeiten("bearbeiten"); // edit mode
-inline constexpr QLatin1String Klick("click");           // view mode, opened from the result window
-inline constexpr QLatin1String Archiv("archiv");         // scan intake opened by the editor
+inline constexpr QLatin1String Klick("click"); // view mode, opened from the result window
+inline constexpr QLatin1String Archiv("archiv"); // scan intake opened by the editor
 } // namespace modus
 
 } // namespace archiv::common

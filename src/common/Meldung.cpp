@@ -16,11 +16,9 @@ Antwort ersterKnopf(MeldungsKnoepfe k)
 {
     switch (k) {
     case MeldungsKnoepfe::JaNein:
-    case MeldungsKnoepfe::JaNeinAbbrechen:
-        return Antwort::Ja;
+    case MeldungsKnoepfe::JaNeinAbbrechen: return Antwort::Ja;
     case MeldungsKnoepfe::Ok:
-    case MeldungsKnoepfe::OkAbbrechen:
-        break;
+    case MeldungsKnoepfe::OkAbbrechen: break;
     }
     return Antwort::Ok;
 }

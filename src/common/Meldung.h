@@ -22,8 +22,7 @@ using MeldungsAnzeige = std::function<Antwort(const MeldungsAnfrage &)>;
 
 // Every message box of the program goes through here. The client installs
 // a widget-based display at start; tests install one that records and answers.
-Antwort meldung(const QString &titel, const QString &text,
-                MeldungsSymbol symbol = MeldungsSymbol::Information,
+Antwort meldung(const QString &titel, const QString &text, MeldungsSymbol symbol = MeldungsSymbol::Information,
                 MeldungsKnoepfe knoepfe = MeldungsKnoepfe::Ok);
 
 // Installs a display and returns the one it replaces. Without any display the

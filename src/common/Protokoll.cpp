@@ -224,8 +224,7 @@ QJsonObject AufrufAnfrage::toJson() const
 
 AufrufAnfrage AufrufAnfrage::fromJson(const QJsonObject &json)
 {
-    return {textFeld(json, "class"), textFeld(json, "method"), textListe(json.value("args"), "args"),
-            textFeld(json, "id", false)};
+    return {textFeld(json, "class"), textFeld(json, "method"), textListe(json.value("args"), "args"), textFeld(json, "id", false)};
 }
 
 QJsonObject zeilenJson(const Zeilen &zeilen)

@@ -50,10 +50,10 @@ struct ObjektDaten
 // A save (new object, changed object or collection element).
 struct SpeicherAnfrage
 {
-    QString id;                     // elements only: empty for a new element
-    std::optional<qint64> version;  // the version read; absent for new objects
+    QString id; // elements only: empty for a new element
+    std::optional<qint64> version; // the version read; absent for new objects
     QMap<QString, QString> props;
-    QMap<QString, QString> refs;    // reference name -> object id ("" clears)
+    QMap<QString, QString> refs; // reference name -> object id ("" clears)
     QMap<QString, QList<SpeicherAnfrage>> collections;
     QMap<QString, QString> streams; // stream name -> blob ("" empties)
 

@@ -14,7 +14,8 @@ namespace {
 
 bool istPrivat(const QByteArray &pfad)
 {
-    struct stat st {};
+    struct stat st
+    { };
     if (::lstat(pfad.constData(), &st) != 0)
         return false;
     return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;

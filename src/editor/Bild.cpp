@@ -4,8 +4,8 @@
 #include "app/Einstellungen.h"
 #include "app/Ereignis.h"
 #include "app/Sanduhr.h"
-#include "common/Kennungen.h"
 #include "common/Format.h"
+#include "common/Kennungen.h"
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
 #include "common/Texte.h"
@@ -57,7 +57,8 @@ Bild::Bild(QString firma, QWidget *parent) : QDialog(parent), m_firma(std::move(
 
     m_tab1 = new QTabWidget(this);
     m_tab1->setObjectName(QStringLiteral("Tab1"));
-    for (const auto &[text, schluessel] : {std::pair{"Dokument", "dokument"}, std::pair{"Beleg", "beleg"}, std::pair{"Vorschau", "vorschau"}}) {
+    for (const auto &[text, schluessel] :
+         {std::pair{"Dokument", "dokument"}, std::pair{"Beleg", "beleg"}, std::pair{"Vorschau", "vorschau"}}) {
         const int i = m_tab1->addTab(new QWidget, QString::fromUtf8(text));
         m_tab1->tabBar()->setTabData(i, QString::fromUtf8(schluessel));
     }
@@ -177,8 +178,8 @@ void Bild::dokumentAnlegen()
     m_tool1 = new QToolBar(m_frDokument);
     m_tool1->setObjectName(QStringLiteral("Tool1"));
     m_tool1->setIconSize(QSize(20, 20));
-    const QStringList texte{"Drehen", "Verkleinern", "Vergrössern", "Löschen", "Zoom auf Breite", "Zoom auf Höhe",
-                            "Drucken", "Kopieren", "Beenden"};
+    const QStringList texte{"Drehen",        "Verkleinern", "Vergrössern", "Löschen", "Zoom auf Breite",
+                            "Zoom auf Höhe", "Drucken",     "Kopieren",    "Beenden"};
     for (int n = 1; n <= 9; ++n) {
         QAction *a = m_tool1->addAction(werkzeugBild(n), texte.at(n - 1));
         a->setObjectName(QStringLiteral("Tool1_%1").arg(n));
@@ -495,11 +496,8 @@ void Bild::werkzeug(int nummer)
             imaging::inZwischenablage(m_image1->seiten().seite(m_image1->seiten().aktuell()));
         }
         break;
-    case 9:
-        close();
-        break;
-    default:
-        break;
+    case 9: close(); break;
+    default: break;
     }
 }
 

@@ -19,7 +19,7 @@ class QToolButton;
 namespace archiv::app {
 class DatumFeld;
 class Eigenschaftszeilen;
-}
+} // namespace archiv::app
 
 namespace archiv::server {
 class Objekt;
@@ -73,12 +73,12 @@ public:
 
     // The page view.
     void Zoomen(const QString &art);
-    void scrollWert(int wert);   // Scroll1 changed or dragged
-    void taste(int code);        // key-down in Image1
+    void scrollWert(int wert); // Scroll1 changed or dragged
+    void taste(int code); // key-down in Image1
     void vorschauDoppelklick(int i);
     void seiteVerschieben(int von, int auf);
     void vorschau_refresh();
-    void werkzeug(int nummer);   // toolbar items 1 to 9
+    void werkzeug(int nummer); // toolbar items 1 to 9
     void tabGewechselt(const QString &schluessel);
     void layoutAnwenden();
 

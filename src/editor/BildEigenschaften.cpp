@@ -2,8 +2,8 @@
 
 #include "app/Eigenschaftszeilen.h"
 #include "app/Ereignis.h"
-#include "common/Kennungen.h"
 #include "common/Format.h"
+#include "common/Kennungen.h"
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
 #include "common/Texte.h"
@@ -12,11 +12,11 @@
 #include "server/Verbindung.h"
 
 #include <QComboBox>
-#include <QScopedValueRollback>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopedValueRollback>
 #include <QStandardItemModel>
 #include <QToolButton>
 #include <QTreeView>
@@ -102,9 +102,11 @@ void Bild::auswahlFuellen(int i, int code)
     if (code == eigenschaft::Kasse)
         fuellen(QStringLiteral("AR.Kassa"), QStringLiteral("Liste"), {m_firma}, app::Eigenschaftszeilen::Liste::Schluessel);
     else if (code == eigenschaft::Mitarbeiter)
-        fuellen(QStringLiteral("AR.Mitarb"), QStringLiteral("Liste"), {m_firma, QStringLiteral("N")}, app::Eigenschaftszeilen::Liste::Schluessel);
+        fuellen(QStringLiteral("AR.Mitarb"), QStringLiteral("Liste"), {m_firma, QStringLiteral("N")},
+                app::Eigenschaftszeilen::Liste::Schluessel);
     else if (istFreierWert(code))
-        fuellen(QStringLiteral("AR.Extind"), QStringLiteral("Inhalte"), {m_firma, QString::number(code)}, app::Eigenschaftszeilen::Liste::FreieWerte);
+        fuellen(QStringLiteral("AR.Extind"), QStringLiteral("Inhalte"), {m_firma, QString::number(code)},
+                app::Eigenschaftszeilen::Liste::FreieWerte);
 }
 
 void Bild::eigenSuchen(int i)

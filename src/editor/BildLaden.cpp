@@ -1,14 +1,14 @@
 #include "editor/Bild.h"
 
+#include "app/DatumFeld.h"
 #include "app/Eigenschaftszeilen.h"
 #include "app/Sanduhr.h"
-#include "app/DatumFeld.h"
-#include "common/Kennungen.h"
 #include "common/Format.h"
+#include "common/Kennungen.h"
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
-#include "common/Texte.h"
 #include "common/TempVerzeichnis.h"
+#include "common/Texte.h"
 #include "editor/Doksliste.h"
 #include "editor/Seitenansicht.h"
 #include "imaging/Seite.h"
@@ -34,7 +34,8 @@ server::Objekt belegOeffnen(const QString &dokId)
 {
     server::Objekt beleg = global::Archivverbindung->OpenId(QStringLiteral("AR.Dokumente"), dokId);
     if (beleg.istLeer())
-        throw server::ServerFehler(404, QStringLiteral("not_found"), QStringLiteral("Den Beleg %1 gibt es im Archiv nicht (mehr).").arg(dokId));
+        throw server::ServerFehler(404, QStringLiteral("not_found"),
+                                   QStringLiteral("Den Beleg %1 gibt es im Archiv nicht (mehr).").arg(dokId));
     return beleg;
 }
 

@@ -81,12 +81,8 @@ QIcon werkzeugBild(int nummer)
         pfeil(bogen.pointAtPercent(0.9), bogen.currentPosition());
         break;
     }
-    case 2:
-        lupe(false);
-        break;
-    case 3:
-        lupe(true);
-        break;
+    case 2: lupe(false); break;
+    case 3: lupe(true); break;
     case 4: // delete
         m.setPen(QPen(QColor(170, 30, 30), 2.2));
         m.drawLine(4, 4, 16, 16);

@@ -81,8 +81,7 @@ QString ziehSymbol(Ziehzustand zustand, int ueber, int gezogen)
     return QStringLiteral("papergr.ico");
 }
 
-int panPosition(int startPosition, double mausStart, double maus, int minimum, int maximum, double ansicht, double zoomWert,
-                double teiler)
+int panPosition(int startPosition, double mausStart, double maus, int minimum, int maximum, double ansicht, double zoomWert, double teiler)
 {
     const double nenner = ansicht * zoomWert / teiler;
     if (nenner <= 0)

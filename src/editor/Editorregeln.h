@@ -13,26 +13,26 @@ namespace archiv::editor {
 // What the control rule reads.
 struct Editorstand
 {
-    QString modus;      // "bearbeiten" = edit mode
+    QString modus; // "bearbeiten" = edit mode
     QString aktBelart;
     bool datumGesetzt = false;
     QString belnr;
-    int seiten = 0;     // pages in the view
-    QString dokId;      // empty = a new Beleg
+    int seiten = 0; // pages in the view
+    QString dokId; // empty = a new Beleg
     int dokAnz = 0;
 };
 
 // What the control rule decides, in its seven steps.
 struct Steuerung
 {
-    bool speichernAn = false;       // BUSpeich enabled
+    bool speichernAn = false; // BUSpeich enabled
     bool seitenansichtSichtbar = false; // Image1
     bool seitenanzeigeSichtbar = false; // labseit and Scroll1
-    bool werkzeugeAn = false;        // Drehen, Verkleinern, Vergrössern, Zoom auf Breite/Höhe
-    bool loeschenAngeboten = false;  // toolbar item "Löschen"
-    bool druckenAn = false;          // "Drucken" enabled, "Kopieren" offered
-    bool kopfAn = false;             // Belnr and Beldat enabled
-    bool neuSichtbar = false;        // BUNeu and BUSubeleg
+    bool werkzeugeAn = false; // Drehen, Verkleinern, Vergrössern, Zoom auf Breite/Höhe
+    bool loeschenAngeboten = false; // toolbar item "Löschen"
+    bool druckenAn = false; // "Drucken" enabled, "Kopieren" offered
+    bool kopfAn = false; // Belnr and Beldat enabled
+    bool neuSichtbar = false; // BUNeu and BUSubeleg
     bool dokumentKnoepfeSichtbar = false; // budoknreinf and budoknrloe
 };
 Steuerung Zustand(const Editorstand &s);
@@ -47,9 +47,9 @@ struct Editorlayout
 {
     Rechteck tab1;
     double knopfLinks = 0; // BUClose, BUSpeich, BUScan, BUScandatabase
-    Rechteck rahmen;       // FRBeleg, FRDokument and Fransicht alike
+    Rechteck rahmen; // FRBeleg, FRDokument and Fransicht alike
     Rechteck image1;
-    double spinLinks = 0;  // inside Fransicht
+    double spinLinks = 0; // inside Fransicht
     double muellLinks = 0;
 };
 // For a window W × H twips; nullopt when it is too small for the layout,
@@ -81,7 +81,6 @@ QString ziehSymbol(Ziehzustand zustand, int ueber, int gezogen);
 
 // A pan: the new scroll position for a mouse that moved from start to now
 // in a view of the given extent; the divisor is 4 horizontally, 3 vertically.
-int panPosition(int startPosition, double mausStart, double maus, int minimum, int maximum, double ansicht, double zoomWert,
-                double teiler);
+int panPosition(int startPosition, double mausStart, double maus, int minimum, int maximum, double ansicht, double zoomWert, double teiler);
 
 } // namespace archiv::editor

@@ -88,8 +88,8 @@ QStringList suchenIn(const ZXing::ImageView &bild, ZXing::Binarizer binarisierer
     // Debian's ZXing-C++ 1.4.0 aborts on ordinary A4 pages in its downscaled
     // pass ("lineCount() == 1"); scanned pages are large enough without it.
     ZXing::DecodeHints hinweise;
-    hinweise.setFormats(ZXing::BarcodeFormat::EAN13 | ZXing::BarcodeFormat::Code128 | ZXing::BarcodeFormat::Code39 |
-                        ZXing::BarcodeFormat::ITF)
+    hinweise
+        .setFormats(ZXing::BarcodeFormat::EAN13 | ZXing::BarcodeFormat::Code128 | ZXing::BarcodeFormat::Code39 | ZXing::BarcodeFormat::ITF)
         .setTryDownscale(false)
         .setTryRotate(true)
         .setTryHarder(true)

@@ -46,12 +46,9 @@ QByteArray Bilddatei::kodieren(const QList<KodierteSeite> &seiten, int format)
 {
     switch (format) {
     case MehrseitigesTiff:
-    case EinseitigesTiff:
-        return TiffDatei::schreibenKodiert(seiten);
-    case Pdf:
-        return PdfDatei::schreiben(seiten);
-    default:
-        throw BildFehler(QStringLiteral("Unbekanntes Dateiformat %1").arg(format).toStdString());
+    case EinseitigesTiff: return TiffDatei::schreibenKodiert(seiten);
+    case Pdf: return PdfDatei::schreiben(seiten);
+    default: throw BildFehler(QStringLiteral("Unbekanntes Dateiformat %1").arg(format).toStdString());
     }
 }
 

@@ -43,7 +43,8 @@ int OrdnerQuelle::erfassen(const Scaneinstellungen &, const ProSeite &proSeite)
             proSeite(TiffDatei::dekodieren(s));
         QString ziel = ordner.filePath(QStringLiteral("uebernommen/") + name);
         for (int n = 2; QFileInfo::exists(ziel); ++n)
-            ziel = ordner.filePath(QStringLiteral("uebernommen/%1-%2.%3").arg(QFileInfo(name).completeBaseName()).arg(n).arg(QFileInfo(name).suffix()));
+            ziel = ordner.filePath(
+                QStringLiteral("uebernommen/%1-%2.%3").arg(QFileInfo(name).completeBaseName()).arg(n).arg(QFileInfo(name).suffix()));
         if (!QFile::rename(ordner.filePath(name), ziel)) {
             m_fehler = QStringLiteral("%1 lässt sich nicht nach \"uebernommen\" verschieben").arg(name);
             return Dateifehler;

@@ -11,7 +11,7 @@ class OrdnerQuelle : public Seitenquelle
 {
 public:
     static constexpr auto Praefix = "Ordner: ";
-    explicit OrdnerQuelle(QString pfad) : m_pfad(std::move(pfad)) {}
+    explicit OrdnerQuelle(QString pfad) : m_pfad(std::move(pfad)) { }
 
     QString name() const override { return QLatin1String(Praefix) + m_pfad; }
     int erfassen(const Scaneinstellungen &einstellungen, const ProSeite &proSeite) override;

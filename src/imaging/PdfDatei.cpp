@@ -62,7 +62,7 @@ std::optional<KodierteSeite> g4Bild(QPDFPageObjectHelper &seite)
     const bool schwarzIst1 = parms.getKey("/BlackIs1").isBool() && parms.getKey("/BlackIs1").getBoolValue();
     QPDFObjectHandle decode = dict.getKey("/Decode");
     const bool umgekehrt = decode.isArray() && decode.getArrayNItems() == 2 && decode.getArrayItem(0).isNumber() &&
-                           decode.getArrayItem(0).getNumericValue() > 0.5;
+        decode.getArrayItem(0).getNumericValue() > 0.5;
     // Rotation, or an image not filling the page: let the rasteriser decide.
     if (seite.getObjectHandle().getKey("/Rotate").isInteger() && seite.getObjectHandle().getKey("/Rotate").getIntValue() % 360 != 0)
         return std::nullopt;
@@ -225,13 +225,14 @@ KodierteSeite rastern(Poppler::Document &doc, int nummer, const QString &name)
     const double zoll = punkte.width() * punkte.height() / (72.0 * 72.0);
     // Whole dots per inch, rounded down: the file records the resolution
     // as a whole number and the page stays within the bound.
-    const double dpi =
-        std::floor(std::min({ZielDpi, std::sqrt(MaxPixel / zoll), MaxKante * 72.0 / punkte.width(), MaxKante * 72.0 / punkte.height()}));
+    const double dpi = std::floor(
+        std::min({ZielDpi, std::sqrt(MaxPixel / zoll), MaxKante * 72.0 / punkte.width(), MaxKante * 72.0 / punkte.height()}));
     if (dpi < MinDpi)
-        fehler(name, QStringLiteral("Seite %1 ist zu groß zum Darstellen (%2 × %3 cm)")
-                         .arg(nummer + 1)
-                         .arg(qRound(punkte.width() / 72.0 * 2.54))
-                         .arg(qRound(punkte.height() / 72.0 * 2.54)));
+        fehler(name,
+               QStringLiteral("Seite %1 ist zu groß zum Darstellen (%2 × %3 cm)")
+                   .arg(nummer + 1)
+                   .arg(qRound(punkte.width() / 72.0 * 2.54))
+                   .arg(qRound(punkte.height() / 72.0 * 2.54)));
     const qint64 frist = QDateTime::currentMSecsSinceEpoch() + MaxRenderMs;
     const QImage bild = seite->renderToImage(dpi, dpi, -1, -1, -1, -1, Poppler::Page::Rotate0, nullptr, nullptr, abbrechen, QVariant(frist));
     if (QDateTime::currentMSecsSinceEpoch() > frist)

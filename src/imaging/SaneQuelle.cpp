@@ -191,7 +191,7 @@ bool einstellen(Geraet &g, const Scaneinstellungen &e)
         g.zahl(SANE_NAME_SCAN_BR_Y, 12 * f);
     }
     return einzug.contains(QLatin1String("ADF"), Qt::CaseInsensitive) || einzug.contains(QLatin1String("Feeder"), Qt::CaseInsensitive) ||
-           einzug.contains(QLatin1String("Duplex"), Qt::CaseInsensitive);
+        einzug.contains(QLatin1String("Duplex"), Qt::CaseInsensitive);
 }
 
 // One frame as a picture; null for a format we do not take.

@@ -11,7 +11,7 @@ namespace archiv::imaging {
 class SaneQuelle : public Seitenquelle
 {
 public:
-    explicit SaneQuelle(QString geraet) : m_geraet(std::move(geraet)) {}
+    explicit SaneQuelle(QString geraet) : m_geraet(std::move(geraet)) { }
 
     QString name() const override { return m_geraet; }
     int erfassen(const Scaneinstellungen &einstellungen, const ProSeite &proSeite) override;

@@ -92,8 +92,8 @@ QImage Seite::bilevel(const QImage &bild)
             uchar *aus = mono.scanLine(y);
             for (int i = 0; i < volle; ++i) {
                 const uchar *e = ein + i * 8;
-                aus[i] = uchar((e[0] < s) << 7 | (e[1] < s) << 6 | (e[2] < s) << 5 | (e[3] < s) << 4 | (e[4] < s) << 3 |
-                               (e[5] < s) << 2 | (e[6] < s) << 1 | (e[7] < s));
+                aus[i] = uchar((e[0] < s) << 7 | (e[1] < s) << 6 | (e[2] < s) << 5 | (e[3] < s) << 4 | (e[4] < s) << 3 | (e[5] < s) << 2 |
+                               (e[6] < s) << 1 | (e[7] < s));
             }
             if (volle * 8 < grau.width()) {
                 aus[volle] = 0;

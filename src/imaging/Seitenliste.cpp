@@ -21,7 +21,8 @@ quint64 Seitenliste::neueNummer()
 void Seitenliste::pruefeIndex(int index, const char *was) const
 {
     if (index < 0 || index >= anzahl())
-        throw BildFehler(QStringLiteral("%1: Seite %2 gibt es nicht (%3 Seiten)").arg(QLatin1String(was)).arg(index + 1).arg(anzahl()).toStdString());
+        throw BildFehler(
+            QStringLiteral("%1: Seite %2 gibt es nicht (%3 Seiten)").arg(QLatin1String(was)).arg(index + 1).arg(anzahl()).toStdString());
 }
 
 void Seitenliste::setzeAktuell(int index)

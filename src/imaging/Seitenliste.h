@@ -20,7 +20,7 @@ public:
     int aktuell() const { return m_aktuell; }
     void setzeAktuell(int index); // -1 = none; out of range is clamped
 
-    Seite seite(int index) const;               // decoded
+    Seite seite(int index) const; // decoded
     const KodierteSeite &kodiert(int index) const;
     QList<KodierteSeite> alle() const;
 

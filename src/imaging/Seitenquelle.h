@@ -13,11 +13,11 @@ namespace archiv::imaging {
 // What a scan takes from the scanner settings.
 struct Scaneinstellungen
 {
-    QString dpi;        // resolution text as stored; empty = the device's own
+    QString dpi; // resolution text as stored; empty = the device's own
     int helligkeit = 0; // stored value times 10, -1000 to 1000
-    int kontrast = 0;   // the same
+    int kontrast = 0; // the same
     bool eigenerDialog = false; // the caller shows its options dialog before
-    QString einzug;     // device source ("Flatbed", "ADF", ...); empty = the device's own
+    QString einzug; // device source ("Flatbed", "ADF", ...); empty = the device's own
 };
 
 // Every page source behind one interface: scanners and folders deliver

@@ -61,8 +61,14 @@ toff_t suchenCb(thandle_t h, toff_t off, int woher)
     return toff_t(neu);
 }
 
-int schliessenCb(thandle_t) { return 0; }
-toff_t groesseCb(thandle_t h) { return toff_t(static_cast<Puffer *>(h)->daten->size()); }
+int schliessenCb(thandle_t)
+{
+    return 0;
+}
+toff_t groesseCb(thandle_t h)
+{
+    return toff_t(static_cast<Puffer *>(h)->daten->size());
+}
 // Reading maps the whole byte array: libtiff then reads strips and tiles in
 // place, and uncompressed tiles (refused on the unmapped path with "Invalid
 // tile byte count") are read as they are.
@@ -73,7 +79,9 @@ int abbildenCb(thandle_t h, void **basis, toff_t *groesse)
     *groesse = toff_t(p->daten->size());
     return 1;
 }
-void freigebenCb(thandle_t, void *, toff_t) {}
+void freigebenCb(thandle_t, void *, toff_t)
+{
+}
 
 int fehlerCb(TIFF *, void *user, const char *modul, const char *format, va_list args)
 {
@@ -104,8 +112,8 @@ TiffZeiger oeffnen(Puffer &p, const char *modus, const QString &name)
     TIFFOpenOptionsSetWarningHandlerExtR(opt, warnungCb, &p);
     // A hostile header must not make us allocate gigabytes.
     TIFFOpenOptionsSetMaxSingleMemAlloc(opt, 512 * 1024 * 1024);
-    TIFF *t = TIFFClientOpenExt(name.toLocal8Bit().constData(), modus, &p, lesenCb, schreibenCb, suchenCb, schliessenCb,
-                                groesseCb, abbildenCb, freigebenCb, opt);
+    TIFF *t = TIFFClientOpenExt(name.toLocal8Bit().constData(), modus, &p, lesenCb, schreibenCb, suchenCb, schliessenCb, groesseCb,
+                                abbildenCb, freigebenCb, opt);
     TIFFOpenOptionsFree(opt);
     if (!t)
         throw BildFehler(QStringLiteral("%1: keine lesbare TIFF-Datei (%2)")
@@ -116,8 +124,8 @@ TiffZeiger oeffnen(Puffer &p, const char *modus, const QString &name)
 
 [[noreturn]] void fehlschlag(const QString &name, const Puffer &p, const QString &was)
 {
-    throw BildFehler(QStringLiteral("%1: %2%3").arg(name, was, p.fehler.isEmpty() ? QString() : QStringLiteral(" (") + p.fehler + u')')
-                         .toStdString());
+    throw BildFehler(
+        QStringLiteral("%1: %2%3").arg(name, was, p.fehler.isEmpty() ? QString() : QStringLiteral(" (") + p.fehler + u')').toStdString());
 }
 
 // The tags of one page of our files: one strip of CCITT G4, MinIsWhite.
@@ -301,8 +309,7 @@ QList<T> seitenweise(const QByteArray &daten, const QString &name, int erste, in
 
 QList<Seite> TiffDatei::lesen(const QByteArray &daten, const QString &name, int erste, int anzahl)
 {
-    return seitenweise<Seite>(daten, name, erste, anzahl,
-                              [&](TIFF *t, Puffer &p, int nummer) { return seiteLesen(t, p, name, nummer); });
+    return seitenweise<Seite>(daten, name, erste, anzahl, [&](TIFF *t, Puffer &p, int nummer) { return seiteLesen(t, p, name, nummer); });
 }
 
 QList<Seite> TiffDatei::lesen(const QString &pfad, int erste, int anzahl)
@@ -325,11 +332,10 @@ int TiffDatei::seitenzahl(const QByteArray &daten, const QString &name)
 
 namespace archiv::imaging {
 
-
 bool TiffDatei::istTiff(const QByteArray &kopf)
 {
-    return kopf.startsWith(QByteArray("II*\0", 4)) || kopf.startsWith(QByteArray("MM\0*", 4)) ||
-           kopf.startsWith(QByteArray("II+\0", 4)) || kopf.startsWith(QByteArray("MM\0+", 4));
+    return kopf.startsWith(QByteArray("II*\0", 4)) || kopf.startsWith(QByteArray("MM\0*", 4)) || kopf.startsWith(QByteArray("II+\0", 4)) ||
+        kopf.startsWith(QByteArray("MM\0+", 4));
 }
 
 QByteArray TiffDatei::schreibenKodiert(const QList<KodierteSeite> &seiten)
@@ -384,8 +390,8 @@ QList<KodierteSeite> TiffDatei::lesenKodiert(const QByteArray &daten, const QStr
         TIFFGetFieldDefaulted(t, TIFFTAG_FILLORDER, &fuellung);
         TIFFGetField(t, TIFFTAG_T6OPTIONS, &t6);
         const bool direkt = kompression == COMPRESSION_CCITTFAX4 && fuellung == FILLORDER_MSB2LSB && !TIFFIsTiled(t) &&
-                            TIFFNumberOfStrips(t) == 1 && (!hatPhotometrie || photometrisch == PHOTOMETRIC_MINISWHITE) &&
-                            t6 == 0 && breite > 0 && hoehe > 0 && breite <= MaxKante && hoehe <= MaxKante;
+            TIFFNumberOfStrips(t) == 1 && (!hatPhotometrie || photometrisch == PHOTOMETRIC_MINISWHITE) && t6 == 0 && breite > 0 &&
+            hoehe > 0 && breite <= MaxKante && hoehe <= MaxKante;
         if (direkt) {
             const tmsize_t groesse = tmsize_t(TIFFGetStrileByteCount(t, 0));
             KodierteSeite k{QByteArray(qsizetype(groesse), Qt::Uninitialized), int(breite), int(hoehe), dpiAus(xres, einheit),

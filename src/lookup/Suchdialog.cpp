@@ -1,9 +1,9 @@
 #include "lookup/Suchdialog.h"
 
-#include "app/Sanduhr.h"
 #include "app/Ereignis.h"
-#include "common/Kennungen.h"
+#include "app/Sanduhr.h"
 #include "common/Format.h"
+#include "common/Kennungen.h"
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
 #include "server/Verbindung.h"
@@ -76,7 +76,9 @@ Suchdialog::Suchdialog(Art art, QString firma, QWidget *parent) : QDialog(parent
     }
     g->addWidget(new QLabel(QStringLiteral("Kurzbez.:"), this), 1, 0);
     m_kurz = new QLineEdit(this);
-    m_kurz->setObjectName(art == Art::Kunde ? QStringLiteral("PKkbez") : art == Art::Lieferant ? QStringLiteral("PLkbez") : QStringLiteral("KBez"));
+    m_kurz->setObjectName(art == Art::Kunde           ? QStringLiteral("PKkbez")
+                              : art == Art::Lieferant ? QStringLiteral("PLkbez")
+                                                      : QStringLiteral("KBez"));
     g->addWidget(m_kurz, 1, 1);
     auto *suchen = new QPushButton(QStringLiteral("Suchen"), this);
     suchen->setObjectName(QStringLiteral("Busuch"));
@@ -104,8 +106,9 @@ Suchdialog::Suchdialog(Art art, QString firma, QWidget *parent) : QDialog(parent
 
 void Suchdialog::filterFuellen()
 {
-    const QString klasse = m_art == Art::Kunde ? QStringLiteral("AR.Kundgrp") : m_art == Art::Lieferant ? QStringLiteral("AR.Lieftyp")
-                                                                                                         : QStringLiteral("AR.Abtnr1");
+    const QString klasse = m_art == Art::Kunde ? QStringLiteral("AR.Kundgrp")
+        : m_art == Art::Lieferant              ? QStringLiteral("AR.Lieftyp")
+                                               : QStringLiteral("AR.Abtnr1");
     server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(klasse, QStringLiteral("Liste"));
     rs.Execute(QStringList{m_firma});
     if (m_gruppe) {

@@ -19,8 +19,8 @@ public:
 
     Suchdialog(Art art, QString firma, QWidget *parent = nullptr);
 
-    void suchen();          // Busuch
-    void waehlen();         // the list's row choice
+    void suchen(); // Busuch
+    void waehlen(); // the list's row choice
     QTreeWidget *liste() const { return m_liste; }
 
     // Opens the lookup for an index kind (1 customer, 2 supplier, 18
@@ -33,9 +33,9 @@ private:
 
     Art m_art;
     QString m_firma;
-    QComboBox *m_gruppe = nullptr;  // Kgrp or Abtnr
+    QComboBox *m_gruppe = nullptr; // Kgrp or Abtnr
     QTreeWidget *m_typen = nullptr; // Lieftyp
-    QLineEdit *m_kurz = nullptr;    // PKkbez, PLkbez or KBez
+    QLineEdit *m_kurz = nullptr; // PKkbez, PLkbez or KBez
     QTreeWidget *m_liste = nullptr;
 };
 

@@ -21,8 +21,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTimer>
 
 namespace archiv::search {
@@ -100,8 +100,7 @@ void Archiv::menueAnlegen()
 
     QMenu *einst = menuBar()->addMenu(QStringLiteral("Einstellungen"));
     einst->setObjectName(QStringLiteral("einst"));
-    connect(eintrag(einst, "einstallg", QStringLiteral("Allgemein")), &QAction::triggered, this,
-            [this] { app::einstagZeigen(this); });
+    connect(eintrag(einst, "einstallg", QStringLiteral("Allgemein")), &QAction::triggered, this, [this] { app::einstagZeigen(this); });
     connect(eintrag(einst, "server", QStringLiteral("Server")), &QAction::triggered, this, [this] { app::einstservZeigen(this); });
     eintrag(einst, "scanner", QStringLiteral("Scanner"));
 

@@ -18,7 +18,7 @@ class QTreeWidgetItem;
 namespace archiv::app {
 class DatumFeld;
 class Eigenschaftszeilen;
-}
+} // namespace archiv::app
 
 namespace archiv::search {
 

@@ -1,10 +1,10 @@
 #include "search/Archiv.h"
 
-#include "app/Sanduhr.h"
 #include "app/Ereignis.h"
-#include "common/Kennungen.h"
+#include "app/Sanduhr.h"
 #include "common/Feld.h"
 #include "common/Format.h"
+#include "common/Kennungen.h"
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
 #include "common/Texte.h"
@@ -34,7 +34,9 @@ QString Archiv::belegOeffnen(const QString &dokId)
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     server::Objekt d = global::Archivverbindung->OpenId(QStringLiteral("AR.Dokumente"), dokId);
     const int picsw = int(zahlWert(d.get(QStringLiteral("picsw"))));
-    const QString typ = d.istLeer() || picsw == bildstatus::Keins ? QString() : picsw == bildstatus::Pdf ? QStringLiteral("pdf") : QStringLiteral("tif");
+    const QString typ = d.istLeer() || picsw == bildstatus::Keins ? QString()
+        : picsw == bildstatus::Pdf                                ? QStringLiteral("pdf")
+                                                                  : QStringLiteral("tif");
     d.SYS_Close();
     if (typ.isEmpty()) {
         meldung(HauptTitel, QStringLiteral("Kein Bilddokument vorhanden"), MeldungsSymbol::Information);

@@ -2,16 +2,16 @@
 // lists and the search buttons.
 #include "search/Archiv.h"
 
-#include "app/Sanduhr.h"
+#include "app/DatumFeld.h"
 #include "app/Eigenschaftszeilen.h"
 #include "app/Ereignis.h"
-#include "common/Kennungen.h"
+#include "app/Sanduhr.h"
 #include "common/Feld.h"
 #include "common/Format.h"
+#include "common/Kennungen.h"
 #include "common/Programmzustand.h"
 #include "common/Twips.h"
 #include "lookup/Suchdialog.h"
-#include "app/DatumFeld.h"
 #include "search/Ergebnis.h"
 #include "search/Suchkriterien.h"
 #include "search/TrefferModell.h"
@@ -271,8 +271,9 @@ void Archiv::listeFuellen(int code, const QString &firma, const QString &typen)
         // Employees: the name under "Mitarbeiter", the count of Belege
         // (six digits, so that it sorts as text) under "Beleganzahl"; the
         // key is the row's data.
-        const QStringList spalten = code == eigenschaft::Mitarbeiter ? QStringList{rs.GetData(2), formatZahl(rs.GetData(3), QStringLiteral("00000#"))}
-                                              : QStringList{rs.GetData(1) + QStringLiteral("  ") + rs.GetData(2)};
+        const QStringList spalten = code == eigenschaft::Mitarbeiter
+            ? QStringList{rs.GetData(2), formatZahl(rs.GetData(3), QStringLiteral("00000#"))}
+            : QStringList{rs.GetData(1) + QStringLiteral("  ") + rs.GetData(2)};
         auto *item = new QTreeWidgetItem(ziel, spalten);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(0, Qt::Unchecked);
@@ -304,7 +305,8 @@ int Archiv::Suchen(int grenze)
     for (int i = 1; i <= m_zeilen->anzahl(); ++i)
         if (m_zeilen->sichtbar(i)) {
             const bool auswahl = m_zeilen->art(i) == zeilenart::Auswahl;
-            zeilen.append({global::SuchTyp[size_t(i)], m_zeilen->code(i), auswahl ? QString() : m_zeilen->wert(i), auswahl ? m_zeilen->wert(i) : QString()});
+            zeilen.append({global::SuchTyp[size_t(i)], m_zeilen->code(i), auswahl ? QString() : m_zeilen->wert(i),
+                           auswahl ? m_zeilen->wert(i) : QString()});
         }
     const ListenAuswahl listen{!m_tab->isHidden(), markierteDaten(m_pc), markierteDaten(m_abt), markierteDaten(m_pers)};
     const QString k = kriterienString(zeilen, listen);
@@ -312,8 +314,8 @@ int Archiv::Suchen(int grenze)
     Ergebnis *e = ergebnis();
     e->leeren();
     server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Suche"));
-    rs.Execute(QStringList{firmaSchluessel(), typen.join(u','), m_belnr->text(), m_datvon->wert(), m_datbis->wert(), k,
-                           QString::number(grenze)});
+    rs.Execute(
+        QStringList{firmaSchluessel(), typen.join(u','), m_belnr->text(), m_datvon->wert(), m_datbis->wert(), k, QString::number(grenze)});
     QList<Trefferzeile> treffer;
     while (rs.Next())
         treffer << trefferZeile({rs.GetData(1), rs.GetData(2), rs.GetData(3), rs.GetData(4), rs.GetData(5), rs.GetData(6), rs.GetData(7)});

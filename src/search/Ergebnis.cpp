@@ -1,9 +1,9 @@
 #include "search/Ergebnis.h"
 
 #include "app/Ereignis.h"
-#include "common/Kennungen.h"
 #include "common/Feld.h"
 #include "common/Format.h"
+#include "common/Kennungen.h"
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
 #include "common/Texte.h"
@@ -158,9 +158,8 @@ void Ergebnis::klicksVerbinden()
     connect(m_timer1, &QTimer::timeout, this, [this] { zeileRechtsGeklickt(global::ErgZeile, global::ErgSpalte); });
     connect(m_baum, &QTreeWidget::itemExpanded, this, &Ergebnis::knotenAufZu);
     connect(m_baum, &QTreeWidget::itemCollapsed, this, &Ergebnis::knotenAufZu);
-    connect(m_baum, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) {
-        app::ereignis([&] { knotenGeklickt(int(m_knoten.indexOf(item)), Qt::LeftButton); });
-    });
+    connect(m_baum, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem *item) { app::ereignis([&] { knotenGeklickt(int(m_knoten.indexOf(item)), Qt::LeftButton); }); });
 }
 
 void Ergebnis::leeren()

@@ -29,7 +29,7 @@ public:
     void leeren();
 
     // The handling behind the two one-shot timers, callable by tests.
-    void zeileGeklickt(int zeile, int spalte);   // what Timer2 runs
+    void zeileGeklickt(int zeile, int spalte); // what Timer2 runs
     void zeileRechtsGeklickt(int zeile, int spalte); // what timer1 runs (shows popup1)
     void knotenGeklickt(int knoten, Qt::MouseButton knopf);
     void knotenAufZu();

@@ -1,7 +1,7 @@
 #include "search/Suchkriterien.h"
 
-#include "common/Kennungen.h"
 #include "common/Format.h"
+#include "common/Kennungen.h"
 
 namespace archiv::search {
 
@@ -11,9 +11,9 @@ QString kriterienString(const QList<EigenschaftsZeile> &zeilen, const ListenAusw
 {
     QStringList eintraege;
     for (const EigenschaftsZeile &z : zeilen) {
-        QString wert = z.suchTyp == zeilenart::Auswahl ? z.comboText
-                     : (z.suchTyp == zeilenart::Text || z.suchTyp == zeilenart::Suche) ? z.text
-                                                                                             : QString();
+        QString wert = z.suchTyp == zeilenart::Auswahl                        ? z.comboText
+            : (z.suchTyp == zeilenart::Text || z.suchTyp == zeilenart::Suche) ? z.text
+                                                                              : QString();
         wert.replace(u',', u'`');
         if (!wert.isEmpty())
             eintraege << QString::number(z.eigenId) + u'|' + wert;

@@ -15,7 +15,7 @@ struct EigenschaftsZeile
 {
     QString suchTyp; // "T" text, "S" text with lookup, "C" choice
     int eigenId = 0;
-    QString text;      // EigenTxt
+    QString text; // EigenTxt
     QString comboText; // EigenCombo
 };
 
@@ -24,8 +24,8 @@ struct ListenAuswahl
 {
     bool sichtbar = false; // the tab strip is shown
     QStringList profitcenter; // LIPc, code 16
-    QStringList abteilungen;  // LIAbt, code 17
-    QStringList mitarbeiter;  // LIPers, code 3
+    QStringList abteilungen; // LIAbt, code 17
+    QStringList mitarbeiter; // LIPers, code 3
 };
 
 // The criteria string K of the search: rows 1 to the highest ever created
@@ -36,7 +36,7 @@ QString kriterienString(const QList<EigenschaftsZeile> &zeilen, const ListenAusw
 // One hit of the search as the result list shows it.
 struct Trefferzeile
 {
-    QString text;  // columns joined by line feeds
+    QString text; // columns joined by line feeds
     QString daten; // object id + "|" + status
     int statusMarke = 0; // 1 to 5, 0 = none
     bool durchgestrichen = false;

@@ -10,7 +10,9 @@
 
 namespace archiv::search {
 
-TrefferModell::TrefferModell(QObject *parent) : QAbstractTableModel(parent) {}
+TrefferModell::TrefferModell(QObject *parent) : QAbstractTableModel(parent)
+{
+}
 
 void TrefferModell::setzen(QList<Trefferzeile> zeilen)
 {
@@ -58,10 +60,8 @@ QVariant TrefferModell::data(const QModelIndex &index, int role) const
         return {};
     const Trefferzeile &z = m_zeilen.at(index.row());
     switch (role) {
-    case Qt::DisplayRole:
-        return index.column() < 4 ? m_zellen.at(index.row()).value(index.column()) : QVariant();
-    case Qt::DecorationRole:
-        return index.column() == 4 && z.statusMarke > 0 ? QVariant(statusBild(z.statusMarke)) : QVariant();
+    case Qt::DisplayRole: return index.column() < 4 ? m_zellen.at(index.row()).value(index.column()) : QVariant();
+    case Qt::DecorationRole: return index.column() == 4 && z.statusMarke > 0 ? QVariant(statusBild(z.statusMarke)) : QVariant();
     case Qt::FontRole:
         if (z.durchgestrichen) {
             QFont f;
@@ -69,10 +69,8 @@ QVariant TrefferModell::data(const QModelIndex &index, int role) const
             return f;
         }
         return {};
-    case Qt::UserRole:
-        return z.daten;
-    default:
-        return {};
+    case Qt::UserRole: return z.daten;
+    default: return {};
     }
 }
 
@@ -88,8 +86,8 @@ QVariant TrefferModell::headerData(int section, Qt::Orientation orientation, int
 QIcon TrefferModell::statusBild(int marke)
 {
     // Small pictures for the status: TIF, PDF, cancelled; 3 and 4 reserved.
-    static const QList<QColor> farben{Qt::transparent, QColor(40, 110, 200), QColor(200, 40, 40), QColor(120, 120, 120),
-                                      QColor(120, 120, 120), QColor(60, 60, 60)};
+    static const QList<QColor> farben{Qt::transparent,       QColor(40, 110, 200),  QColor(200, 40, 40),
+                                      QColor(120, 120, 120), QColor(120, 120, 120), QColor(60, 60, 60)};
     QPixmap p(14, 14);
     p.fill(Qt::transparent);
     QPainter maler(&p);
@@ -107,7 +105,10 @@ QIcon TrefferModell::statusBild(int marke)
         f.setPixelSize(9);
         f.setBold(true);
         maler.setFont(f);
-        maler.drawText(QRect(0, 0, 14, 14), Qt::AlignCenter, marke == common::bildstatus::Tif ? QStringLiteral("T") : marke == common::bildstatus::Pdf ? QStringLiteral("P") : QString::number(marke));
+        maler.drawText(QRect(0, 0, 14, 14), Qt::AlignCenter,
+                       marke == common::bildstatus::Tif       ? QStringLiteral("T")
+                           : marke == common::bildstatus::Pdf ? QStringLiteral("P")
+                                                              : QString::number(marke));
     }
     return QIcon(p);
 }

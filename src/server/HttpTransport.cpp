@@ -15,8 +15,9 @@ namespace {
 QJsonObject auswerten(const httplib::Result &res, const QString &pfad)
 {
     if (!res)
-        throw ServerFehler(0, QStringLiteral("connection"),
-                           QStringLiteral("Keine Verbindung zum Archivserver (%1)").arg(QString::fromStdString(httplib::to_string(res.error()))));
+        throw ServerFehler(
+            0, QStringLiteral("connection"),
+            QStringLiteral("Keine Verbindung zum Archivserver (%1)").arg(QString::fromStdString(httplib::to_string(res.error()))));
     const QByteArray body = QByteArray::fromRawData(res->body.data(), qsizetype(res->body.size()));
     const QJsonObject json = QJsonDocument::fromJson(body).object();
     if (res->status >= 300) {

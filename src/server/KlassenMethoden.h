@@ -15,8 +15,8 @@ class MethodenErgebnis
 {
 public:
     MethodenErgebnis() = default;
-    explicit MethodenErgebnis(QString wert) : m_wert(std::move(wert)) {}
-    explicit MethodenErgebnis(QStringList liste) : m_liste(std::move(liste)), m_istListe(true) {}
+    explicit MethodenErgebnis(QString wert) : m_wert(std::move(wert)) { }
+    explicit MethodenErgebnis(QStringList liste) : m_liste(std::move(liste)), m_istListe(true) { }
 
     QString wert() const { return m_istListe ? m_liste.join(u'\n') : m_wert; }
     bool istListe() const { return m_istListe; }

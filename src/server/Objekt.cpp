@@ -199,8 +199,8 @@ int Objekt::SYS_Save()
         const protokoll::SpeicherAnfrage a = d->anfrage(d->id.isEmpty());
         const QString klasse = HttpTransport::kodiert(d->klasse);
         const QJsonObject json = d->id.isEmpty()
-                                     ? d->transport->post(QStringLiteral("object/") + klasse, a.toJson())
-                                     : d->transport->put(QStringLiteral("object/") + klasse + u'/' + HttpTransport::kodiert(d->id), a.toJson());
+            ? d->transport->post(QStringLiteral("object/") + klasse, a.toJson())
+            : d->transport->put(QStringLiteral("object/") + klasse + u'/' + HttpTransport::kodiert(d->id), a.toJson());
         const auto antwort = protokoll::SpeicherAntwort::fromJson(json);
         d->id = antwort.id;
         d->version = antwort.version;

@@ -24,7 +24,7 @@ class Objekt
 {
 public:
     Objekt() = default;
-    explicit Objekt(std::shared_ptr<ObjektZustand> zustand) : d(std::move(zustand)) {}
+    explicit Objekt(std::shared_ptr<ObjektZustand> zustand) : d(std::move(zustand)) { }
 
     // An object that OpenId did not find: no class, every property empty.
     bool istLeer() const { return !d; }
@@ -78,7 +78,7 @@ public:
     qint64 groesse() const;
     void Rewind();
     QByteArray Read(qint64 laenge);
-    void FileRead(const QString &pfad);  // fill the stream from a local file
+    void FileRead(const QString &pfad); // fill the stream from a local file
     void FileWrite(const QString &pfad); // write the stream to a local file
 
 private:

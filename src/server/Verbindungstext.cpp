@@ -6,7 +6,8 @@ namespace archiv::server {
 
 std::optional<Verbindungsadresse> Verbindungsadresse::lesen(const QString &text)
 {
-    static const QRegularExpression form(QStringLiteral(R"(^cn_iptcp:([A-Za-z0-9.\-]+|\[[0-9A-Fa-f:]+\])\[(\d{1,5})\]:([A-Za-z][A-Za-z0-9_]*)$)"));
+    static const QRegularExpression form(
+        QStringLiteral(R"(^cn_iptcp:([A-Za-z0-9.\-]+|\[[0-9A-Fa-f:]+\])\[(\d{1,5})\]:([A-Za-z][A-Za-z0-9_]*)$)"));
     const auto m = form.match(text);
     if (!m.hasMatch())
         return std::nullopt;

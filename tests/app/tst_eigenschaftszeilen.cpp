@@ -126,7 +126,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("gewaehltText");
         QTest::addColumn<QString>("gewaehltWert");
         QTest::addColumn<int>("spalten");
-        QTest::newRow("Hauptfenster") << Eigenschaftszeilen::Auswahlliste::Einfach << QStringLiteral("2  Kasse Süd") << QStringLiteral("2") << 1;
+        QTest::newRow("Hauptfenster") << Eigenschaftszeilen::Auswahlliste::Einfach << QStringLiteral("2  Kasse Süd") << QStringLiteral("2")
+                                      << 1;
         QTest::newRow("Editor") << Eigenschaftszeilen::Auswahlliste::Tabelle << QStringLiteral("2") << QStringLiteral("2") << 2;
     }
 

@@ -122,14 +122,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("feld");
         QTest::addColumn<QString>("port");
         QTest::addColumn<bool>("gespeichert");
-        QTest::newRow("letters before digits") << "arport" << "abc99999" << false;
-        QTest::newRow("zero") << "arport" << "0" << false;
-        QTest::newRow("above 65535") << "arport" << "65536" << false;
-        QTest::newRow("negative") << "wwsport" << "-1" << false;
-        QTest::newRow("blank before") << "wwsport" << " 80" << false;
-        QTest::newRow("lowest") << "arport" << "1" << true;
-        QTest::newRow("highest") << "wwsport" << "65535" << true;
-        QTest::newRow("empty is not configured") << "arport" << "" << true;
+        QTest::newRow("letters before digits") << "arport"
+                                               << "abc99999" << false;
+        QTest::newRow("zero") << "arport"
+                              << "0" << false;
+        QTest::newRow("above 65535") << "arport"
+                                     << "65536" << false;
+        QTest::newRow("negative") << "wwsport"
+                                  << "-1" << false;
+        QTest::newRow("blank before") << "wwsport"
+                                      << " 80" << false;
+        QTest::newRow("lowest") << "arport"
+                                << "1" << true;
+        QTest::newRow("highest") << "wwsport"
+                                 << "65535" << true;
+        QTest::newRow("empty is not configured") << "arport"
+                                                 << "" << true;
     }
     void einstservPruefPort()
     {
@@ -225,19 +233,38 @@ private Q_SLOTS:
         QTest::addColumn<QString>("passwort");
         QTest::addColumn<QString>("meldung");
         QTest::addColumn<int>("symbol");
-        QTest::newRow("trailing blank") << "1" << "MM" << "geheim " << "Passwort/User falsch" << int(common::MeldungsSymbol::Information);
-        QTest::newRow("other case") << "1" << "MM" << "Geheim" << "Passwort/User falsch" << int(common::MeldungsSymbol::Information);
-        QTest::newRow("inactive user, right password") << "1" << "AL" << "alt" << "Passwort/User falsch"
-                                                       << int(common::MeldungsSymbol::Information);
-        QTest::newRow("same code, other company") << "7" << "MM" << "geheim" << "Passwort/User falsch"
-                                                  << int(common::MeldungsSymbol::Information);
-        QTest::newRow("no stored password, empty typed") << "1" << "OP" << "" << "Passwort/User falsch"
-                                                        << int(common::MeldungsSymbol::Information);
-        QTest::newRow("no stored password, any typed") << "1" << "OP" << "beliebig" << "Passwort/User falsch"
-                                                      << int(common::MeldungsSymbol::Information);
-        QTest::newRow("no such user") << "1" << "XY" << "geheim" << "Anmeldung nicht möglich" << int(common::MeldungsSymbol::Ausruf);
-        QTest::newRow("code of another company") << "7" << "EK" << "erika" << "Anmeldung nicht möglich"
-                                                 << int(common::MeldungsSymbol::Ausruf);
+        QTest::newRow("trailing blank") << "1"
+                                        << "MM"
+                                        << "geheim "
+                                        << "Passwort/User falsch" << int(common::MeldungsSymbol::Information);
+        QTest::newRow("other case") << "1"
+                                    << "MM"
+                                    << "Geheim"
+                                    << "Passwort/User falsch" << int(common::MeldungsSymbol::Information);
+        QTest::newRow("inactive user, right password") << "1"
+                                                       << "AL"
+                                                       << "alt"
+                                                       << "Passwort/User falsch" << int(common::MeldungsSymbol::Information);
+        QTest::newRow("same code, other company") << "7"
+                                                  << "MM"
+                                                  << "geheim"
+                                                  << "Passwort/User falsch" << int(common::MeldungsSymbol::Information);
+        QTest::newRow("no stored password, empty typed") << "1"
+                                                         << "OP"
+                                                         << ""
+                                                         << "Passwort/User falsch" << int(common::MeldungsSymbol::Information);
+        QTest::newRow("no stored password, any typed") << "1"
+                                                       << "OP"
+                                                       << "beliebig"
+                                                       << "Passwort/User falsch" << int(common::MeldungsSymbol::Information);
+        QTest::newRow("no such user") << "1"
+                                      << "XY"
+                                      << "geheim"
+                                      << "Anmeldung nicht möglich" << int(common::MeldungsSymbol::Ausruf);
+        QTest::newRow("code of another company") << "7"
+                                                 << "EK"
+                                                 << "erika"
+                                                 << "Anmeldung nicht möglich" << int(common::MeldungsSymbol::Ausruf);
     }
     void anmeldungScheitert()
     {

@@ -31,13 +31,12 @@ class TestAbfragen : public QObject
     }
 
     QString beleg(const QString &name, const QString &firma, const QString &typ, const QString &nr, const QString &datum,
-                  const QString &zeit, const QString &picsw, const QString &text, const QString &storno,
-                  const QMap<int, QString> &werte)
+                  const QString &zeit, const QString &picsw, const QString &text, const QString &storno, const QMap<int, QString> &werte)
     {
-        const QString id = anlegen(QStringLiteral("AR.Dokumente"),
-                                   {{"Firma", firma}, {"Belnr", nr}, {"Datum", datum}, {"zeit", zeit}, {"picsw", picsw},
-                                    {"Text", text}, {"storno", storno}},
-                                   {{"IdBelart", firma + QStringLiteral("||") + typ}});
+        const QString id = anlegen(
+            QStringLiteral("AR.Dokumente"),
+            {{"Firma", firma}, {"Belnr", nr}, {"Datum", datum}, {"zeit", zeit}, {"picsw", picsw}, {"Text", text}, {"storno", storno}},
+            {{"IdBelart", firma + QStringLiteral("||") + typ}});
         for (auto it = werte.cbegin(); it != werte.cend(); ++it)
             anlegen(QStringLiteral("AR.Extind"), {{"Firma", firma}, {"Eigenschaft", QString::number(it.key())}, {"Wert", it.value()}},
                     {{"IDDokumente", id}});
@@ -80,30 +79,56 @@ private Q_SLOTS:
         QVERIFY(m_v.Connect(m_server->verbindungstext()));
         for (const QString &f : {QStringLiteral("1"), QStringLiteral("7")}) {
             anlegen(QStringLiteral("AR.Firma"), {{"Firma", f}, {"Name", "Firma " + f}});
-            anlegen(QStringLiteral("AR.Belart"), {{"Firma", f}, {"Belart", "ER"}, {"Bezeichnung", "Eingangsrechnung"}, {"Vollstaendig", "J"},
-                                                  {"WWS", "J"}, {"Barcode", "J"}});
+            anlegen(QStringLiteral("AR.Belart"),
+                    {{"Firma", f},
+                     {"Belart", "ER"},
+                     {"Bezeichnung", "Eingangsrechnung"},
+                     {"Vollstaendig", "J"},
+                     {"WWS", "J"},
+                     {"Barcode", "J"}});
             anlegen(QStringLiteral("AR.Belart"), {{"Firma", f}, {"Belart", "LS"}, {"Bezeichnung", "Lieferschein"}, {"WWS", "J"}});
             anlegen(QStringLiteral("AR.Belart"), {{"Firma", f}, {"Belart", "KA"}, {"Bezeichnung", "Kassenbeleg"}});
             int reihe = 1;
             for (const auto &[typ, eig, name, auswahl, suche, ziel] :
                  QList<std::tuple<const char *, int, const char *, const char *, const char *, const char *>>{
-                     {"ER", 2, "Lieferant", "N", "J", ""}, {"ER", 8, "Lieferschein", "N", "N", "LS"}, {"ER", 16, "Profitcenter", "J", "N", ""},
-                     {"ER", 3, "Mitarbeiter", "J", "N", ""}, {"ER", 5, "Bemerkung", "N", "N", ""}, {"LS", 1, "Kunde", "N", "J", ""},
-                     {"LS", 10, "Rechnung", "N", "N", "ER"}, {"LS", 3, "Mitarbeiter", "J", "N", ""}, {"KA", 7, "Kasse", "J", "N", ""}})
-                anlegen(QStringLiteral("AR.BelartIndex"), {{"Firma", f}, {"Belart", typ}, {"Eigenschaft", QString::number(eig)},
-                                                           {"Bezeichnung", name}, {"Reihenfolge", QString::number(reihe++)},
-                                                           {"Auswahl", auswahl}, {"Suche", suche}, {"Anzeige", "J"}, {"Zielbelart", ziel}});
+                     {"ER", 2, "Lieferant", "N", "J", ""},
+                     {"ER", 8, "Lieferschein", "N", "N", "LS"},
+                     {"ER", 16, "Profitcenter", "J", "N", ""},
+                     {"ER", 3, "Mitarbeiter", "J", "N", ""},
+                     {"ER", 5, "Bemerkung", "N", "N", ""},
+                     {"LS", 1, "Kunde", "N", "J", ""},
+                     {"LS", 10, "Rechnung", "N", "N", "ER"},
+                     {"LS", 3, "Mitarbeiter", "J", "N", ""},
+                     {"KA", 7, "Kasse", "J", "N", ""}})
+                anlegen(QStringLiteral("AR.BelartIndex"),
+                        {{"Firma", f},
+                         {"Belart", typ},
+                         {"Eigenschaft", QString::number(eig)},
+                         {"Bezeichnung", name},
+                         {"Reihenfolge", QString::number(reihe++)},
+                         {"Auswahl", auswahl},
+                         {"Suche", suche},
+                         {"Anzeige", "J"},
+                         {"Zielbelart", ziel}});
         }
-        anlegen(QStringLiteral("AR.Kund"), {{"Firma", "1"}, {"Knr", "10001"}, {"Kgrp", "GH"}, {"Name", "Kunde Eins"}, {"Kurzbez", "EINS"},
-                                            {"Plz", "20095"}, {"Ort", "Hamburg"}});
+        anlegen(QStringLiteral("AR.Kund"),
+                {{"Firma", "1"},
+                 {"Knr", "10001"},
+                 {"Kgrp", "GH"},
+                 {"Name", "Kunde Eins"},
+                 {"Kurzbez", "EINS"},
+                 {"Plz", "20095"},
+                 {"Ort", "Hamburg"}});
         anlegen(QStringLiteral("AR.Kund"), {{"Firma", "1"}, {"Knr", "42"}, {"Kgrp", "EH"}, {"Name", "Zweiter Kunde"}, {"Kurzbez", "ZWEI"}});
         anlegen(QStringLiteral("AR.Lief"), {{"Firma", "1"}, {"Lnr", "70001"}, {"Lieftyp", "W"}, {"Name", "Lieferant W"}, {"Kurzbez", "LW"}});
         anlegen(QStringLiteral("AR.Lief"), {{"Firma", "1"}, {"Lnr", "70002"}, {"Lieftyp", "D"}, {"Name", "Dienst D"}, {"Kurzbez", "DD"}});
         anlegen(QStringLiteral("AR.Lief"), {{"Firma", "1"}, {"Lnr", "70003"}, {"Lieftyp", "S"}, {"Name", "Spedition"}, {"Kurzbez", "SP"}});
         anlegen(QStringLiteral("AR.Mitarb"), {{"Firma", "1"}, {"Mitarb", "MA01"}, {"Name", "Meyer, Anna"}});
         anlegen(QStringLiteral("AR.Mitarb"), {{"Firma", "1"}, {"Mitarb", "MA02"}, {"Name", "Koch, Bernd"}});
-        anlegen(QStringLiteral("AR.Artikel"), {{"Firma", "1"}, {"Artnr", "400001"}, {"Abtnr", "10"}, {"Bezeichnung", "Schraube M8"}, {"Kurzbez", "SCHRAU"}});
-        anlegen(QStringLiteral("AR.Artikel"), {{"Firma", "1"}, {"Artnr", "400002"}, {"Abtnr", "20"}, {"Bezeichnung", "Dübel"}, {"Kurzbez", "DUEBEL"}});
+        anlegen(QStringLiteral("AR.Artikel"),
+                {{"Firma", "1"}, {"Artnr", "400001"}, {"Abtnr", "10"}, {"Bezeichnung", "Schraube M8"}, {"Kurzbez", "SCHRAU"}});
+        anlegen(QStringLiteral("AR.Artikel"),
+                {{"Firma", "1"}, {"Artnr", "400002"}, {"Abtnr", "20"}, {"Bezeichnung", "Dübel"}, {"Kurzbez", "DUEBEL"}});
 
         beleg("A", "1", "ER", "100", "2024-01-10", "10:00:00", "1", "Rechnung A", "N",
               {{5, "Ware beschädigt, Gutschrift folgt"}, {2, "70001"}, {16, "0101"}, {8, "200"}});
@@ -289,7 +314,8 @@ private Q_SLOTS:
         // Employees with the number of Belege of the types, and the editor's form.
         QCOMPARE(abfrage(QStringLiteral("AR.Mitarb"), QStringLiteral("Liste"), {"1", "ER"}),
                  protokoll::Zeilen({{"MA01", "Meyer, Anna", "1"}, {"MA02", "Koch, Bernd", "1"}}));
-        QCOMPARE(abfrage(QStringLiteral("AR.Mitarb"), QStringLiteral("Liste"), {"1", "ER,LS"}).first(), QStringList({"MA01", "Meyer, Anna", "2"}));
+        QCOMPARE(abfrage(QStringLiteral("AR.Mitarb"), QStringLiteral("Liste"), {"1", "ER,LS"}).first(),
+                 QStringList({"MA01", "Meyer, Anna", "2"}));
         QCOMPARE(abfrage(QStringLiteral("AR.Mitarb"), QStringLiteral("Liste"), {"1", "N"}).first(), QStringList({"MA01", "Meyer, Anna"}));
         // Values used so far, once each.
         QCOMPARE(abfrage(QStringLiteral("AR.Extind"), QStringLiteral("Inhalte"), {"1", "16"}), protokoll::Zeilen({{"0101"}, {"0102"}}));

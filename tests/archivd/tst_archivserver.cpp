@@ -69,50 +69,77 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("code");
         const QByteArray liste = R"({"class":"AR.Firma","query":"Liste","args":[]})";
-        QTest::newRow("malformed JSON") << "POST" << "/v1/TSARCHIV/query" << QByteArray("{\"class\":") << 400 << "bad_request";
-        QTest::newRow("JSON array") << "POST" << "/v1/TSARCHIV/query" << QByteArray("[]") << 400 << "bad_request";
-        QTest::newRow("argument not a string") << "POST" << "/v1/TSARCHIV/query"
-                                               << QByteArray(R"({"class":"AR.Firma","query":"Liste","args":[1]})") << 400 << "bad_request";
-        QTest::newRow("wrong argument count") << "POST" << "/v1/TSARCHIV/query"
-                                              << QByteArray(R"({"class":"AR.Firma","query":"Liste","args":["1"]})") << 400 << "bad_request";
-        QTest::newRow("unknown namespace") << "POST" << "/v1/NIRGENDS/query" << liste << 404 << "unknown_namespace";
-        QTest::newRow("class of the other namespace") << "POST" << "/v1/TESSAM/query" << liste << 404 << "unknown_class";
-        QTest::newRow("unknown class") << "POST" << "/v1/TSARCHIV/query"
-                                       << QByteArray(R"({"class":"AR.Nichts","query":"Liste","args":[]})") << 404 << "unknown_class";
-        QTest::newRow("unknown query") << "POST" << "/v1/TSARCHIV/query"
-                                       << QByteArray(R"({"class":"AR.Firma","query":"Gibtsnicht","args":[]})") << 404 << "unknown_query";
-        QTest::newRow("unknown method") << "POST" << "/v1/TSARCHIV/call"
-                                        << QByteArray(R"({"class":"AR.Firma","method":"Zaubern","args":[]})") << 404 << "unknown_method";
-        QTest::newRow("object method without id") << "POST" << "/v1/TESSAM/call"
-                                                  << QByteArray(R"({"class":"TS.ParPersEdv","method":"PasswortPruefen","args":["x"]})")
-                                                  << 400 << "bad_request";
-        QTest::newRow("unknown id") << "GET" << "/v1/TSARCHIV/object/AR.Dokumente/999999999" << QByteArray() << 404 << "unknown_id";
-        QTest::newRow("id not a number") << "GET" << "/v1/TSARCHIV/object/AR.Dokumente/abc" << QByteArray() << 404 << "unknown_id";
-        QTest::newRow("composite id with a part missing") << "GET" << "/v1/TSARCHIV/object/AR.Belart/1" << QByteArray() << 404 << "unknown_id";
-        QTest::newRow("malformed blob id") << "GET" << "/v1/TSARCHIV/blob/xyz" << QByteArray() << 400 << "bad_request";
-        QTest::newRow("unknown blob") << "GET" << "/v1/TSARCHIV/blob/" + QString(64, u'0') << QByteArray() << 404 << "unknown_blob";
-        QTest::newRow("unknown path") << "GET" << "/v2/TSARCHIV/ping" << QByteArray() << 404 << "unknown_path";
-        QTest::newRow("save without version") << "PUT" << "/v1/TSARCHIV/object/AR.Firma/1"
-                                              << QByteArray(R"({"props":{"Name":"x"}})") << 400 << "bad_request";
-        QTest::newRow("unknown property") << "POST" << "/v1/TSARCHIV/object/AR.Firma"
-                                          << QByteArray(R"({"props":{"Firma":"99","Farbe":"rot"}})") << 400 << "bad_request";
-        QTest::newRow("number property with text") << "POST" << "/v1/TSARCHIV/object/AR.Firma"
-                                                   << QByteArray(R"({"props":{"Firma":"neun"}})") << 400 << "bad_request";
-        QTest::newRow("date that is no date") << "POST" << "/v1/TSARCHIV/object/AR.Dokumente"
-                                              << QByteArray(R"({"props":{"Datum":"2023-02-30"}})") << 400 << "bad_request";
-        QTest::newRow("reference to nothing") << "POST" << "/v1/TSARCHIV/object/AR.Dokumente"
-                                              << QByteArray(R"({"refs":{"IdBelart":"1||ZZ"}})") << 400 << "bad_request";
-        QTest::newRow("stream with unknown blob") << "POST" << "/v1/TSARCHIV/object/AR.Scandat"
-                                                  << QByteArray(R"({"streams":{"dok":{"blob":"00"}}})") << 400 << "bad_request";
-        QTest::newRow("password cannot be written") << "POST" << "/v1/TESSAM/object/TS.ParPersEdv"
-                                                    << QByteArray(R"({"props":{"Firma":"1","Pcode":"X","passwort":"p"}})") << 400 << "bad_request";
-        QTest::newRow("key exists") << "POST" << "/v1/TSARCHIV/object/AR.Firma"
-                                    << QByteArray(R"({"props":{"Firma":"1","Name":"doppelt"}})") << 409 << "conflict";
-        QTest::newRow("element saved alone") << "POST" << "/v1/TSARCHIV/object/AR.Dokuments"
-                                             << QByteArray(R"({"props":{"doktyp":"tif"}})") << 400 << "bad_request";
-        QTest::newRow("delete unknown") << "DELETE" << "/v1/TSARCHIV/object/AR.Scandat/5" << QByteArray() << 404 << "unknown_id";
-        QTest::newRow("delete a type still in use") << "DELETE" << "/v1/TSARCHIV/object/AR.Belart/1%7C%7CER" << QByteArray() << 409
-                                                    << "conflict";
+        QTest::newRow("malformed JSON") << "POST"
+                                        << "/v1/TSARCHIV/query" << QByteArray("{\"class\":") << 400 << "bad_request";
+        QTest::newRow("JSON array") << "POST"
+                                    << "/v1/TSARCHIV/query" << QByteArray("[]") << 400 << "bad_request";
+        QTest::newRow("argument not a string") << "POST"
+                                               << "/v1/TSARCHIV/query" << QByteArray(R"({"class":"AR.Firma","query":"Liste","args":[1]})")
+                                               << 400 << "bad_request";
+        QTest::newRow("wrong argument count") << "POST"
+                                              << "/v1/TSARCHIV/query" << QByteArray(R"({"class":"AR.Firma","query":"Liste","args":["1"]})")
+                                              << 400 << "bad_request";
+        QTest::newRow("unknown namespace") << "POST"
+                                           << "/v1/NIRGENDS/query" << liste << 404 << "unknown_namespace";
+        QTest::newRow("class of the other namespace") << "POST"
+                                                      << "/v1/TESSAM/query" << liste << 404 << "unknown_class";
+        QTest::newRow("unknown class") << "POST"
+                                       << "/v1/TSARCHIV/query" << QByteArray(R"({"class":"AR.Nichts","query":"Liste","args":[]})") << 404
+                                       << "unknown_class";
+        QTest::newRow("unknown query") << "POST"
+                                       << "/v1/TSARCHIV/query" << QByteArray(R"({"class":"AR.Firma","query":"Gibtsnicht","args":[]})")
+                                       << 404 << "unknown_query";
+        QTest::newRow("unknown method") << "POST"
+                                        << "/v1/TSARCHIV/call" << QByteArray(R"({"class":"AR.Firma","method":"Zaubern","args":[]})") << 404
+                                        << "unknown_method";
+        QTest::newRow("object method without id")
+            << "POST"
+            << "/v1/TESSAM/call" << QByteArray(R"({"class":"TS.ParPersEdv","method":"PasswortPruefen","args":["x"]})") << 400
+            << "bad_request";
+        QTest::newRow("unknown id") << "GET"
+                                    << "/v1/TSARCHIV/object/AR.Dokumente/999999999" << QByteArray() << 404 << "unknown_id";
+        QTest::newRow("id not a number") << "GET"
+                                         << "/v1/TSARCHIV/object/AR.Dokumente/abc" << QByteArray() << 404 << "unknown_id";
+        QTest::newRow("composite id with a part missing") << "GET"
+                                                          << "/v1/TSARCHIV/object/AR.Belart/1" << QByteArray() << 404 << "unknown_id";
+        QTest::newRow("malformed blob id") << "GET"
+                                           << "/v1/TSARCHIV/blob/xyz" << QByteArray() << 400 << "bad_request";
+        QTest::newRow("unknown blob") << "GET"
+                                      << "/v1/TSARCHIV/blob/" + QString(64, u'0') << QByteArray() << 404 << "unknown_blob";
+        QTest::newRow("unknown path") << "GET"
+                                      << "/v2/TSARCHIV/ping" << QByteArray() << 404 << "unknown_path";
+        QTest::newRow("save without version") << "PUT"
+                                              << "/v1/TSARCHIV/object/AR.Firma/1" << QByteArray(R"({"props":{"Name":"x"}})") << 400
+                                              << "bad_request";
+        QTest::newRow("unknown property") << "POST"
+                                          << "/v1/TSARCHIV/object/AR.Firma" << QByteArray(R"({"props":{"Firma":"99","Farbe":"rot"}})")
+                                          << 400 << "bad_request";
+        QTest::newRow("number property with text")
+            << "POST"
+            << "/v1/TSARCHIV/object/AR.Firma" << QByteArray(R"({"props":{"Firma":"neun"}})") << 400 << "bad_request";
+        QTest::newRow("date that is no date") << "POST"
+                                              << "/v1/TSARCHIV/object/AR.Dokumente" << QByteArray(R"({"props":{"Datum":"2023-02-30"}})")
+                                              << 400 << "bad_request";
+        QTest::newRow("reference to nothing") << "POST"
+                                              << "/v1/TSARCHIV/object/AR.Dokumente" << QByteArray(R"({"refs":{"IdBelart":"1||ZZ"}})") << 400
+                                              << "bad_request";
+        QTest::newRow("stream with unknown blob")
+            << "POST"
+            << "/v1/TSARCHIV/object/AR.Scandat" << QByteArray(R"({"streams":{"dok":{"blob":"00"}}})") << 400 << "bad_request";
+        QTest::newRow("password cannot be written")
+            << "POST"
+            << "/v1/TESSAM/object/TS.ParPersEdv" << QByteArray(R"({"props":{"Firma":"1","Pcode":"X","passwort":"p"}})") << 400
+            << "bad_request";
+        QTest::newRow("key exists") << "POST"
+                                    << "/v1/TSARCHIV/object/AR.Firma" << QByteArray(R"({"props":{"Firma":"1","Name":"doppelt"}})") << 409
+                                    << "conflict";
+        QTest::newRow("element saved alone") << "POST"
+                                             << "/v1/TSARCHIV/object/AR.Dokuments" << QByteArray(R"({"props":{"doktyp":"tif"}})") << 400
+                                             << "bad_request";
+        QTest::newRow("delete unknown") << "DELETE"
+                                        << "/v1/TSARCHIV/object/AR.Scandat/5" << QByteArray() << 404 << "unknown_id";
+        QTest::newRow("delete a type still in use") << "DELETE"
+                                                    << "/v1/TSARCHIV/object/AR.Belart/1%7C%7CER" << QByteArray() << 409 << "conflict";
     }
     void schlechteAnfragen()
     {
@@ -124,10 +151,10 @@ private Q_SLOTS:
         auto c = client();
         const std::string p = pfad.toStdString();
         const std::string b = koerper.toStdString();
-        httplib::Result r = methode == "GET"    ? c->Get(p)
-                            : methode == "PUT"  ? c->Put(p, b, "application/json")
-                            : methode == "DELETE" ? c->Delete(p)
-                                                  : c->Post(p, b, "application/json");
+        httplib::Result r = methode == "GET" ? c->Get(p)
+            : methode == "PUT"               ? c->Put(p, b, "application/json")
+            : methode == "DELETE"            ? c->Delete(p)
+                                             : c->Post(p, b, "application/json");
         QVERIFY(r);
         QCOMPARE(r->status, status);
         const QJsonObject fehler = json(r).value("error").toObject();
@@ -286,7 +313,8 @@ private Q_SLOTS:
             db.setDatabaseName(m_server->dbPfad());
             QVERIFY(db.open());
             QSqlQuery q(db);
-            QVERIFY(q.exec(QStringLiteral("SELECT blob FROM stream_history WHERE class = 'AR.Scandat' AND object_id = %1").arg(scan.SYS_Id())));
+            QVERIFY(
+                q.exec(QStringLiteral("SELECT blob FROM stream_history WHERE class = 'AR.Scandat' AND object_id = %1").arg(scan.SYS_Id())));
             QVERIFY(q.next());
             QCOMPARE(q.value(0).toString().toStdString(), altId);
         }

@@ -193,15 +193,15 @@ private Q_SLOTS:
         const QByteArray json = R"({"class":"AR.Firma","query":"Liste","args":[]})";
         const QByteArray post = "POST /v1/TSARCHIV/query HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n";
         QTest::newRow("length and chunked") << post + "Content-Length: " + QByteArray::number(json.size()) +
-                                                   "\r\nTransfer-Encoding: chunked\r\n\r\n" + json
-                                            << QByteArray("HTTP/1.1 400");
-        QTest::newRow("length twice") << post + "Content-Length: " + QByteArray::number(json.size()) + "\r\nContent-Length: " +
-                                             QByteArray::number(json.size()) + "\r\n\r\n" + json
-                                      << QByteArray("HTTP/1.1 400");
+                "\r\nTransfer-Encoding: chunked\r\n\r\n" +
+                json << QByteArray("HTTP/1.1 400");
+        QTest::newRow("length twice") << post + "Content-Length: " + QByteArray::number(json.size()) +
+                "\r\nContent-Length: " + QByteArray::number(json.size()) + "\r\n\r\n" +
+                json << QByteArray("HTTP/1.1 400");
         QTest::newRow("negative length") << post + "Content-Length: -1\r\n\r\n" + json << QByteArray("HTTP/1.1 400");
         QTest::newRow("unknown transfer coding") << post + "Transfer-Encoding: gzip\r\n\r\n" << QByteArray("HTTP/1.1 400");
-        QTest::newRow("blob id with a line feed") << QByteArray("GET /v1/TSARCHIV/blob/" + QByteArray(64, 'a') + "%0a HTTP/1.1\r\nHost: x\r\n\r\n")
-                                                  << QByteArray("HTTP/1.1 400");
+        QTest::newRow("blob id with a line feed")
+            << QByteArray("GET /v1/TSARCHIV/blob/" + QByteArray(64, 'a') + "%0a HTTP/1.1\r\nHost: x\r\n\r\n") << QByteArray("HTTP/1.1 400");
         QTest::newRow("NUL in an object id") << QByteArray("GET /v1/TSARCHIV/object/AR.Firma/1%00 HTTP/1.1\r\nHost: x\r\n\r\n")
                                              << QByteArray("HTTP/1.1 400");
         QTest::newRow("JSON body of 100 MB") << post + "Content-Length: 100000000\r\n\r\n" + json << QByteArray("HTTP/1.1 413");
@@ -240,7 +240,6 @@ private Q_SLOTS:
         QVERIFY2(antwort.startsWith("HTTP/1.1 413"), antwort.left(80).constData());
         QVERIFY2(m_server->rssKiB() - vorher < 50 * 1024, qPrintable(QStringLiteral("%1 → %2 KiB").arg(vorher).arg(m_server->rssKiB())));
     }
-
 
     void ruhendeVerbindungenHaltenNiemandenAuf()
     {
@@ -299,8 +298,7 @@ private Q_SLOTS:
             while (s.bytesToWrite() > 4 * block.size())
                 s.waitForBytesWritten(1000);
         }
-        while (s.bytesToWrite() > 0 && s.waitForBytesWritten(5000)) {
-        }
+        while (s.bytesToWrite() > 0 && s.waitForBytesWritten(5000)) { }
         QByteArray antwort;
         QElapsedTimer uhr;
         uhr.start();
@@ -337,8 +335,8 @@ private Q_SLOTS:
         QCOMPARE(QString::fromLatin1(wieder.result().toHex()), id);
         QVERIFY2(m_server->rssKiB(true) - vorher < 50 * 1024,
                  qPrintable(QStringLiteral("peak %1 → %2 KiB").arg(vorher).arg(m_server->rssKiB(true))));
-        const QByteArray bereich = roh(m_server->port(), "GET /v1/TSARCHIV/blob/" + id.toLatin1() +
-                                                             " HTTP/1.1\r\nHost: x\r\nRange: bytes=1048570-1048580\r\n\r\n");
+        const QByteArray bereich = roh(
+            m_server->port(), "GET /v1/TSARCHIV/blob/" + id.toLatin1() + " HTTP/1.1\r\nHost: x\r\nRange: bytes=1048570-1048580\r\n\r\n");
         QCOMPARE(bereich, QByteArray("HTTP/1.1 206 Partial Content"));
     }
 };

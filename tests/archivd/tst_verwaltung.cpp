@@ -48,9 +48,10 @@ private Q_SLOTS:
     {
         ArchivServer server(ArchivServer::Inhalt::Demo, 10);
         QString ausgabe;
-        const QString kunden = datei("kunden.csv", "Firma;Knr;Kgrp;Name;Kurzbez;Plz;Ort\n"
-                                                   "1;10001;GH;\"Neuer Name; GmbH\";NEU;20095;Hamburg\n"
-                                                   "1;99999;EH;Ganz neu;GN;10115;Berlin\n");
+        const QString kunden = datei("kunden.csv",
+                                     "Firma;Knr;Kgrp;Name;Kurzbez;Plz;Ort\n"
+                                     "1;10001;GH;\"Neuer Name; GmbH\";NEU;20095;Hamburg\n"
+                                     "1;99999;EH;Ganz neu;GN;10115;Berlin\n");
         QCOMPARE(ArchivServer::archivd({"import", "AR.Kund", kunden, "--db", server.dbPfad()}, &ausgabe), 0);
         QVERIFY2(ausgabe.contains(QStringLiteral("1 neu, 1 aktualisiert")), qPrintable(ausgabe));
         // A broken row stops the import; nothing of it is written.
@@ -69,7 +70,8 @@ private Q_SLOTS:
         QVERIFY(server.starten());
         server::Verbindung v;
         QVERIFY(v.Connect(server.verbindungstext()));
-        QCOMPARE(v.OpenId(QStringLiteral("AR.Kund"), QStringLiteral("1||10001")).get(QStringLiteral("Name")), QStringLiteral("Neuer Name; GmbH"));
+        QCOMPARE(v.OpenId(QStringLiteral("AR.Kund"), QStringLiteral("1||10001")).get(QStringLiteral("Name")),
+                 QStringLiteral("Neuer Name; GmbH"));
         QCOMPARE(v.OpenId(QStringLiteral("AR.Kund"), QStringLiteral("1||99999")).get(QStringLiteral("Ort")), QStringLiteral("Berlin"));
         QVERIFY(v.OpenId(QStringLiteral("AR.Kund"), QStringLiteral("1||88888")).istLeer());
     }

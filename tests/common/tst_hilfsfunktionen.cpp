@@ -29,19 +29,32 @@ private Q_SLOTS:
         QTest::addColumn<QString>("trenner");
         QTest::addColumn<int>("n");
         QTest::addColumn<QString>("erwartet");
-        QTest::newRow("middle field") << "a|b|c" << "|" << 2 << "b";
-        QTest::newRow("empty field") << "a||c" << "|" << 2 << "";
-        QTest::newRow("beyond the last") << "a|b" << "|" << 3 << "";
-        QTest::newRow("no delimiter") << "abc" << "|" << 1 << "abc";
-        QTest::newRow("last field") << "a|b|c" << "|" << 3 << "c";
-        QTest::newRow("trailing delimiter") << "a|b|" << "|" << 3 << "";
-        QTest::newRow("two-char delimiter never matches") << "a||b" << "||" << 1 << "a||b";
-        QTest::newRow("two-char delimiter, field 2") << "a||b" << "||" << 2 << "";
-        QTest::newRow("empty delimiter") << "a|b" << "" << 1 << "a|b";
-        QTest::newRow("field 0") << "a|b" << "|" << 0 << "";
-        QTest::newRow("empty text") << "" << "|" << 1 << "";
-        QTest::newRow("comma") << "ER,ER,J" << "," << 3 << "J";
-        QTest::newRow("umlauts") << "Müller|Ärger" << "|" << 2 << "Ärger";
+        QTest::newRow("middle field") << "a|b|c"
+                                      << "|" << 2 << "b";
+        QTest::newRow("empty field") << "a||c"
+                                     << "|" << 2 << "";
+        QTest::newRow("beyond the last") << "a|b"
+                                         << "|" << 3 << "";
+        QTest::newRow("no delimiter") << "abc"
+                                      << "|" << 1 << "abc";
+        QTest::newRow("last field") << "a|b|c"
+                                    << "|" << 3 << "c";
+        QTest::newRow("trailing delimiter") << "a|b|"
+                                            << "|" << 3 << "";
+        QTest::newRow("two-char delimiter never matches") << "a||b"
+                                                          << "||" << 1 << "a||b";
+        QTest::newRow("two-char delimiter, field 2") << "a||b"
+                                                     << "||" << 2 << "";
+        QTest::newRow("empty delimiter") << "a|b"
+                                         << "" << 1 << "a|b";
+        QTest::newRow("field 0") << "a|b"
+                                 << "|" << 0 << "";
+        QTest::newRow("empty text") << ""
+                                    << "|" << 1 << "";
+        QTest::newRow("comma") << "ER,ER,J"
+                               << "," << 3 << "J";
+        QTest::newRow("umlauts") << "Müller|Ärger"
+                                 << "|" << 2 << "Ärger";
     }
     void feld()
     {
@@ -57,21 +70,51 @@ private Q_SLOTS:
         QTest::addColumn<QString>("wert");
         QTest::addColumn<QString>("muster");
         QTest::addColumn<QString>("erwartet");
-        QTest::newRow("company 7") << "7" << "0#" << "07";
-        QTest::newRow("company 3") << "3" << "0#" << "03";
-        QTest::newRow("company 12") << "12" << "0#" << "12";
-        QTest::newRow("company 123") << "123" << "0#" << "123";
-        QTest::newRow("count 42") << "42" << "00000#" << "000042";
-        QTest::newRow("count 0") << "0" << "00000#" << "000000";
-        QTest::newRow("label number") << "4711" << "000000" << "004711";
-        QTest::newRow("seven digits stay") << "1234567" << "000000" << "1234567";
-        QTest::newRow("doc number 5") << "5" << "##0" << "5";
-        QTest::newRow("doc number 0") << "0" << "##0" << "0";
-        QTest::newRow("doc number 120") << "120" << "##0" << "120";
-        QTest::newRow("negative") << "-5" << "0#" << "-05";
-        QTest::newRow("blanks around") << " 7 " << "0#" << "07";
-        QTest::newRow("not a number") << "abc" << "0#" << "abc";
-        QTest::newRow("64-bit") << "9007199254740993" << "0#" << "9007199254740993";
+        QTest::newRow("company 7") << "7"
+                                   << "0#"
+                                   << "07";
+        QTest::newRow("company 3") << "3"
+                                   << "0#"
+                                   << "03";
+        QTest::newRow("company 12") << "12"
+                                    << "0#"
+                                    << "12";
+        QTest::newRow("company 123") << "123"
+                                     << "0#"
+                                     << "123";
+        QTest::newRow("count 42") << "42"
+                                  << "00000#"
+                                  << "000042";
+        QTest::newRow("count 0") << "0"
+                                 << "00000#"
+                                 << "000000";
+        QTest::newRow("label number") << "4711"
+                                      << "000000"
+                                      << "004711";
+        QTest::newRow("seven digits stay") << "1234567"
+                                           << "000000"
+                                           << "1234567";
+        QTest::newRow("doc number 5") << "5"
+                                      << "##0"
+                                      << "5";
+        QTest::newRow("doc number 0") << "0"
+                                      << "##0"
+                                      << "0";
+        QTest::newRow("doc number 120") << "120"
+                                        << "##0"
+                                        << "120";
+        QTest::newRow("negative") << "-5"
+                                  << "0#"
+                                  << "-05";
+        QTest::newRow("blanks around") << " 7 "
+                                       << "0#"
+                                       << "07";
+        QTest::newRow("not a number") << "abc"
+                                      << "0#"
+                                      << "abc";
+        QTest::newRow("64-bit") << "9007199254740993"
+                                << "0#"
+                                << "9007199254740993";
     }
     void formatZahl()
     {
@@ -119,7 +162,8 @@ private Q_SLOTS:
     void tempVerzeichnisIstPrivat()
     {
         const QString dir = privatesTempVerzeichnis();
-        struct stat st {};
+        struct stat st
+        { };
         QCOMPARE(::lstat(QFile::encodeName(dir).constData(), &st), 0);
         QVERIFY(S_ISDIR(st.st_mode));
         QCOMPARE(int(st.st_mode & 0777), 0700);
@@ -148,7 +192,8 @@ private Q_SLOTS:
         const QString dir = privatesVerzeichnisAnlegen(wurzel.path());
         QVERIFY(dir != erwartet);
         QVERIFY(dir.startsWith(erwartet + u'-'));
-        struct stat st {};
+        struct stat st
+        { };
         QCOMPARE(::lstat(QFile::encodeName(dir).constData(), &st), 0);
         QCOMPARE(int(st.st_mode & 0777), 0700);
     }

@@ -133,10 +133,7 @@ private Q_SLOTS:
         m_meldungen = std::make_unique<test::MeldungsRecorder>();
     }
 
-    void cleanup()
-    {
-        m_meldungen.reset();
-    }
+    void cleanup() { m_meldungen.reset(); }
 
     void ansichtOhneBearbeitungsknoepfe()
     {

@@ -19,18 +19,18 @@ private Q_SLOTS:
         QTest::addColumn<bool>("kopf");
         QTest::addColumn<bool>("neu");
         QTest::addColumn<bool>("dokumentKnoepfe");
-        QTest::newRow("view only") << Editorstand{"", "ER", true, "4711", 3, "100001", 2} << false << true << true << false << false << false
-                                   << false;
-        QTest::newRow("edit, everything filled") << Editorstand{"bearbeiten", "ER", true, "4711", 1, "", 0} << true << true << false
-                                                 << true << true << true << false;
+        QTest::newRow("view only") << Editorstand{"", "ER", true, "4711", 3, "100001", 2} << false << true << true << false << false
+                                   << false << false;
+        QTest::newRow("edit, everything filled")
+            << Editorstand{"bearbeiten", "ER", true, "4711", 1, "", 0} << true << true << false << true << true << true << false;
         QTest::newRow("edit, no type") << Editorstand{"bearbeiten", "", true, "4711", 1, "", 0} << false << true << false << true << true
                                        << true << false;
         QTest::newRow("edit, no number") << Editorstand{"bearbeiten", "ER", true, "", 0, "", 0} << false << false << false << false << true
                                          << true << false;
         QTest::newRow("edit, no date") << Editorstand{"bearbeiten", "ER", false, "1", 0, "", 0} << false << false << false << false << true
                                        << true << false;
-        QTest::newRow("two pages show the page controls") << Editorstand{"bearbeiten", "ER", true, "1", 2, "100001", 1} << true << true
-                                                          << true << true << true << false << true;
+        QTest::newRow("two pages show the page controls")
+            << Editorstand{"bearbeiten", "ER", true, "1", 2, "100001", 1} << true << true << true << true << true << false << true;
     }
     void steuerung()
     {

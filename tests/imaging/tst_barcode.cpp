@@ -3,10 +3,10 @@
 
 #include <QPainter>
 
-#include <algorithm>
-#include <cstring>
 #include <QRandomGenerator>
 #include <QTest>
+#include <algorithm>
+#include <cstring>
 
 #include <ZXing/BitMatrix.h>
 #include <ZXing/MultiFormatWriter.h>
@@ -105,8 +105,7 @@ QImage grauSeite(const QString &code, Verfaelschung art)
         }
     };
     switch (art) {
-    case Verfaelschung::Keine:
-        break;
+    case Verfaelschung::Keine: break;
     case Verfaelschung::Dunkler: // white paper comes out dark grey
         abbilden([](int v) { return v * 42 / 100; });
         break;
@@ -159,11 +158,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("ziffer");
-        QTest::newRow("label 4711") << "220010047117" << "7";
-        QTest::newRow("sum a multiple of 10") << "220010000007" << "0";
-        QTest::newRow("ISBN-like") << "978316148410" << "0";
-        QTest::newRow("all zero") << "000000000000" << "0";
-        QTest::newRow("sample 400638133393") << "400638133393" << "1";
+        QTest::newRow("label 4711") << "220010047117"
+                                    << "7";
+        QTest::newRow("sum a multiple of 10") << "220010000007"
+                                              << "0";
+        QTest::newRow("ISBN-like") << "978316148410"
+                                   << "0";
+        QTest::newRow("all zero") << "000000000000"
+                                  << "0";
+        QTest::newRow("sample 400638133393") << "400638133393"
+                                             << "1";
     }
     void pruefziffer()
     {

@@ -360,7 +360,8 @@ private Q_SLOTS:
         std::vector<int> schwarz(ziel.width() * ziel.height()), anzahl(ziel.width() * ziel.height());
         for (int y = 0; y < quelle.height(); ++y)
             for (int x = 0; x < quelle.width(); ++x) {
-                const int i = int(qint64(y) * ziel.height() / quelle.height()) * ziel.width() + int(qint64(x) * ziel.width() / quelle.width());
+                const int i = int(qint64(y) * ziel.height() / quelle.height()) * ziel.width() +
+                    int(qint64(x) * ziel.width() / quelle.width());
                 ++anzahl[i];
                 schwarz[i] += qGray(q.pixel(x, y)) < 128;
             }

@@ -34,8 +34,10 @@ private Q_SLOTS:
         schreiben(m_sane.filePath("dll.conf"), "test\n");
         schreiben(m_sane.filePath("test.conf"),
                   "number_of_devices 1\nmode Gray\ndepth 1\nresolution 75.0\ntest-picture \"Solid black\"\n"
-                  "read-status-code \"" + QByteArray(m_leer ? "SANE_STATUS_NO_DOCS" : "Default") + "\"\ngeometry_min 0.0\ngeometry_max 400.0\ngeometry_quant 1.0\n"
-                  "tl_x 0.0\ntl_y 0.0\nbr_x 80.0\nbr_y 100.0\n");
+                  "read-status-code \"" +
+                      QByteArray(m_leer ? "SANE_STATUS_NO_DOCS" : "Default") +
+                      "\"\ngeometry_min 0.0\ngeometry_max 400.0\ngeometry_quant 1.0\n"
+                      "tl_x 0.0\ntl_y 0.0\nbr_x 80.0\nbr_y 100.0\n");
         qputenv("SANE_CONFIG_DIR", QFile::encodeName(m_sane.path()));
         if (!SaneQuelle::geraete().contains(QStringLiteral("test:0")))
             QSKIP("SANE test backend not available");

@@ -123,9 +123,10 @@ private Q_SLOTS:
     void menueIstVollstaendig()
     {
         search::Archiv archiv;
-        const QList<std::pair<const char *, const char *>> eintraege{
-            {"neu", "Neu/Bearbeiten"}, {"vollst", "Vollständigkeitstest"}, {"etik", "Etikettendruck"}, {"beenden", "Beenden"},
-            {"einstallg", "Allgemein"}, {"server", "Server"}, {"scanner", "Scanner"}, {"info", "Info"}};
+        const QList<std::pair<const char *, const char *>> eintraege{{"neu", "Neu/Bearbeiten"},  {"vollst", "Vollständigkeitstest"},
+                                                                     {"etik", "Etikettendruck"}, {"beenden", "Beenden"},
+                                                                     {"einstallg", "Allgemein"}, {"server", "Server"},
+                                                                     {"scanner", "Scanner"},     {"info", "Info"}};
         for (const auto &[name, text] : eintraege) {
             auto *a = archiv.findChild<QAction *>(QLatin1String(name));
             QVERIFY2(a, name);

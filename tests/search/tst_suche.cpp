@@ -13,19 +13,19 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
-#include <QHeaderView>
-#include <QScrollBar>
-#include <QTreeView>
 #include <QComboBox>
 #include <QDialog>
 #include <QFont>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTabBar>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 
 using namespace archiv;
@@ -101,7 +101,8 @@ class TestSuche : public QObject
                                        {"tif", "neueste", test::Belegbau::tiff(3), "2026-01-03"}},
                                       {{8, "880002"}});
         m_ohneDokument = bau.anlegen(QStringLiteral("LS"), QStringLiteral("880002"), {});
-        m_mitDokument = bau.anlegen(QStringLiteral("LS"), QStringLiteral("880003"), {{"tif", "", test::Belegbau::tiff(2)}}, {{10, "880001"}});
+        m_mitDokument = bau.anlegen(QStringLiteral("LS"), QStringLiteral("880003"), {{"tif", "", test::Belegbau::tiff(2)}},
+                                    {{10, "880001"}});
         m_storniert = bau.anlegen(QStringLiteral("ER"), QStringLiteral("880004"), {{"tif", "", test::Belegbau::tiff(1)}});
         server::Objekt s = v.OpenId(QStringLiteral("AR.Dokumente"), m_storniert);
         s.set(QStringLiteral("storno"), QStringLiteral("J"));
@@ -263,10 +264,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("feldName");
         QTest::addColumn<QString>("datum");
-        QTest::newRow("31 February") << "Datvon" << "31.02.2026";
-        QTest::newRow("month 13") << "Datbis" << "01.13.2026";
-        QTest::newRow("incomplete") << "Datvon" << "12.2026";
-        QTest::newRow("letters") << "Datbis" << "morgen";
+        QTest::newRow("31 February") << "Datvon"
+                                     << "31.02.2026";
+        QTest::newRow("month 13") << "Datbis"
+                                  << "01.13.2026";
+        QTest::newRow("incomplete") << "Datvon"
+                                    << "12.2026";
+        QTest::newRow("letters") << "Datbis"
+                                 << "morgen";
     }
     void ungueltigesDatum()
     {

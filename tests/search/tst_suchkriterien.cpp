@@ -21,23 +21,21 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("pers");
         QTest::addColumn<QString>("k");
         QTest::newRow("nothing") << QList<EigenschaftsZeile>{} << false << QStringList{} << QStringList{} << QStringList{} << "";
-        QTest::newRow("text and two profit centres")
-            << QList<EigenschaftsZeile>{{"T", 5, "abc", ""}} << true << QStringList{"0101", "0102"} << QStringList{} << QStringList{}
-            << "5|abc,16|0101`0102`";
-        QTest::newRow("a comma becomes a backquote") << QList<EigenschaftsZeile>{{"S", 1, "a, b", ""}} << false << QStringList{}
-                                                     << QStringList{} << QStringList{} << "1|a` b";
+        QTest::newRow("text and two profit centres") << QList<EigenschaftsZeile>{{"T", 5, "abc", ""}} << true << QStringList{"0101", "0102"}
+                                                     << QStringList{} << QStringList{} << "5|abc,16|0101`0102`";
+        QTest::newRow("a comma becomes a backquote")
+            << QList<EigenschaftsZeile>{{"S", 1, "a, b", ""}} << false << QStringList{} << QStringList{} << QStringList{} << "1|a` b";
         QTest::newRow("choice takes the combo text") << QList<EigenschaftsZeile>{{"C", 22, "vergessen", "Bar"}} << false << QStringList{}
                                                      << QStringList{} << QStringList{} << "22|Bar";
-        QTest::newRow("empty values give no entry")
-            << QList<EigenschaftsZeile>{{"T", 5, "", ""}, {"C", 22, "x", ""}, {"S", 2, "70001", ""}} << false << QStringList{}
-            << QStringList{} << QStringList{} << "2|70001";
+        QTest::newRow("empty values give no entry") << QList<EigenschaftsZeile>{{"T", 5, "", ""}, {"C", 22, "x", ""}, {"S", 2, "70001", ""}}
+                                                    << false << QStringList{} << QStringList{} << QStringList{} << "2|70001";
         // A row hidden by the last type selection keeps its text and is sent.
         QTest::newRow("hidden rows are sent") << QList<EigenschaftsZeile>{{"T", 5, "neu", ""}, {"T", 9, "von vorher", ""}} << false
                                               << QStringList{} << QStringList{} << QStringList{} << "5|neu,9|von vorher";
-        QTest::newRow("lists in the order 16, 17, 3") << QList<EigenschaftsZeile>{} << true << QStringList{"0101"} << QStringList{"10", "20"}
-                                                      << QStringList{"MA01"} << "16|0101`,17|10`20`,3|MA01`";
-        QTest::newRow("lists only when the tab strip is shown") << QList<EigenschaftsZeile>{} << false << QStringList{"0101"}
-                                                                << QStringList{} << QStringList{"MA01"} << "";
+        QTest::newRow("lists in the order 16, 17, 3") << QList<EigenschaftsZeile>{} << true << QStringList{"0101"}
+                                                      << QStringList{"10", "20"} << QStringList{"MA01"} << "16|0101`,17|10`20`,3|MA01`";
+        QTest::newRow("lists only when the tab strip is shown")
+            << QList<EigenschaftsZeile>{} << false << QStringList{"0101"} << QStringList{} << QStringList{"MA01"} << "";
     }
     void kriterien()
     {
@@ -58,15 +56,19 @@ private Q_SLOTS:
         QTest::addColumn<int>("marke");
         QTest::addColumn<bool>("durch");
         QTest::newRow("TIF") << QStringList{"100001", "ER", "4711", "2024-05-02", "10:15:00", "Müller Holz", "1"}
-                             << "ER\n4711\n2024-05-02 10:15:00\nMüller Holz" << "100001|1" << 1 << false;
-        QTest::newRow("no document") << QStringList{"100002", "LS", "9", "2024-05-03", "08:00:00", "", "0"}
-                                     << "LS\n9\n2024-05-03 08:00:00\n" << "100002|0" << 0 << false;
+                             << "ER\n4711\n2024-05-02 10:15:00\nMüller Holz"
+                             << "100001|1" << 1 << false;
+        QTest::newRow("no document") << QStringList{"100002", "LS", "9", "2024-05-03", "08:00:00", "", "0"} << "LS\n9\n2024-05-03 08:00:00\n"
+                                     << "100002|0" << 0 << false;
         QTest::newRow("cancelled") << QStringList{"100003", "ER", "1/1", "2023-01-01", "00:00:00", "x", "5"}
-                                   << "ER\n1/1\n2023-01-01 00:00:00\nx" << "100003|5" << 5 << true;
+                                   << "ER\n1/1\n2023-01-01 00:00:00\nx"
+                                   << "100003|5" << 5 << true;
         QTest::newRow("status 6 has no mark") << QStringList{"100004", "AR", "7", "2023-01-01", "00:00:00", "y", "6"}
-                                              << "AR\n7\n2023-01-01 00:00:00\ny" << "100004|6" << 0 << false;
+                                              << "AR\n7\n2023-01-01 00:00:00\ny"
+                                              << "100004|6" << 0 << false;
         QTest::newRow("64-bit id") << QStringList{"9007199254740993", "ER", "1", "2023-01-01", "00:00:00", "", "2"}
-                                   << "ER\n1\n2023-01-01 00:00:00\n" << "9007199254740993|2" << 2 << false;
+                                   << "ER\n1\n2023-01-01 00:00:00\n"
+                                   << "9007199254740993|2" << 2 << false;
     }
     void treffer()
     {

@@ -236,7 +236,8 @@ private Q_SLOTS:
         Objekt offen = m_v.OpenId(QStringLiteral("AR.Belart"), QStringLiteral("7||TT"));
         offen.set(QStringLiteral("lastbelnrbarc"), QStringLiteral("149"));
         QCOMPARE(offen.SYS_Save(), 1);
-        QCOMPARE(m_v.OpenId(QStringLiteral("AR.Belart"), QStringLiteral("7||TT")).get(QStringLiteral("lastbelnrbarc")), QStringLiteral("149"));
+        QCOMPARE(m_v.OpenId(QStringLiteral("AR.Belart"), QStringLiteral("7||TT")).get(QStringLiteral("lastbelnrbarc")),
+                 QStringLiteral("149"));
     }
 
     void wwsBenutzerUndMethoden()
@@ -264,8 +265,9 @@ private Q_SLOTS:
         Objekt nord = wws.OpenId(QStringLiteral("TS.ParPersEdv"), QStringLiteral("7||MM"));
         QCOMPARE(nord.call(QStringLiteral("PasswortPruefen"), {QStringLiteral("geheim")}), QStringLiteral("0"));
         QVERIFY(wws.OpenId(QStringLiteral("TS.ParPersEdv"), QStringLiteral("1||NIEMAND")).istLeer());
-        QCOMPARE(wws.ClassMethods(QStringLiteral("TS.ParPersEdv")).call(QStringLiteral("pnamelogicaltoodbc"), {QStringLiteral("Kunz,Erika")}).wert(),
-                 QStringLiteral("Erika Kunz"));
+        QCOMPARE(
+            wws.ClassMethods(QStringLiteral("TS.ParPersEdv")).call(QStringLiteral("pnamelogicaltoodbc"), {QStringLiteral("Kunz,Erika")}).wert(),
+            QStringLiteral("Erika Kunz"));
         wws.Disconnect();
         QVERIFY(!wws.IsConnected());
         QVERIFY_THROWS_EXCEPTION(ServerFehler, wws.ClassMethods(QStringLiteral("TS.ParPersEdv")));

@@ -55,9 +55,8 @@ ArchivServer::ArchivServer(Inhalt inhalt, int demoBelege)
         }
     }
     QString ausgabe;
-    const QStringList args = inhalt == Inhalt::Demo
-                                 ? QStringList{"demo", "--db", dbPfad(), "--belege", QString::number(demoBelege)}
-                                 : QStringList{"init", "--db", dbPfad()};
+    const QStringList args = inhalt == Inhalt::Demo ? QStringList{"demo", "--db", dbPfad(), "--belege", QString::number(demoBelege)}
+                                                    : QStringList{"init", "--db", dbPfad()};
     if (archivd(args, &ausgabe) != 0)
         m_fehler = QStringLiteral("archivd %1: %2").arg(args.first(), ausgabe);
 }

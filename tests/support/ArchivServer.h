@@ -22,8 +22,8 @@ public:
 
     // Serves on a free port; false with a message in fehler().
     bool starten(const QStringList &weitereArgs = {});
-    void stoppen();             // SIGTERM and wait
-    void abschiessen();         // SIGKILL, no chance to clean up
+    void stoppen(); // SIGTERM and wait
+    void abschiessen(); // SIGKILL, no chance to clean up
     int port() const { return m_port; }
     // Resident memory of the server process in KiB, now and at its highest
     // so far (0 when not running).

@@ -21,9 +21,10 @@ QString Belegbau::anlegen(const QString &typ, const QString &belnr, const QList<
     d.set(QStringLiteral("Belnr"), belnr);
     d.set(QStringLiteral("Datum"), datum);
     d.set(QStringLiteral("zeit"), zeit);
-    d.set(QStringLiteral("picsw"), dokumente.isEmpty() ? QStringLiteral("0")
-                                   : dokumente.last().doktyp == QLatin1String("pdf") ? QStringLiteral("2")
-                                                                                     : QStringLiteral("1"));
+    d.set(QStringLiteral("picsw"),
+          dokumente.isEmpty()                                   ? QStringLiteral("0")
+              : dokumente.last().doktyp == QLatin1String("pdf") ? QStringLiteral("2")
+                                                                : QStringLiteral("1"));
     int n = 0;
     for (const Dokumentdatei &datei : dokumente) {
         server::Objekt e = m_v.New(QStringLiteral("AR.Dokuments"));

@@ -28,7 +28,7 @@ struct Dokumentdatei
 class Belegbau
 {
 public:
-    explicit Belegbau(server::Verbindung &v, QString firma = QStringLiteral("1")) : m_v(v), m_firma(std::move(firma)) {}
+    explicit Belegbau(server::Verbindung &v, QString firma = QStringLiteral("1")) : m_v(v), m_firma(std::move(firma)) { }
 
     QString anlegen(const QString &typ, const QString &belnr, const QList<Dokumentdatei> &dokumente,
                     const QList<std::pair<int, QString>> &werte = {}, const QString &datum = QStringLiteral("2026-12-01"),

@@ -2,9 +2,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QPointer>
 #include <QDialog>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 

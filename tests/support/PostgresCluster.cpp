@@ -23,7 +23,9 @@ QString binVerzeichnis()
 
 } // namespace
 
-PostgresCluster::PostgresCluster() : m_bin(binVerzeichnis()) {}
+PostgresCluster::PostgresCluster() : m_bin(binVerzeichnis())
+{
+}
 
 PostgresCluster::~PostgresCluster()
 {
@@ -66,8 +68,8 @@ bool PostgresCluster::starten()
         return false;
     }
     QString ausgabe;
-    if (ausfuehren(m_bin + QStringLiteral("/initdb"), {"-D", m_dir.filePath("daten"), "--auth=trust", "-U", "postgres", "-E", "UTF8",
-                                                      "--no-sync"}, &ausgabe) != 0) {
+    if (ausfuehren(m_bin + QStringLiteral("/initdb"),
+                   {"-D", m_dir.filePath("daten"), "--auth=trust", "-U", "postgres", "-E", "UTF8", "--no-sync"}, &ausgabe) != 0) {
         m_fehler = QStringLiteral("initdb: %1").arg(ausgabe);
         return false;
     }
@@ -76,8 +78,8 @@ bool PostgresCluster::starten()
     m_port = frei.serverPort();
     frei.close();
     const QString optionen = QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off").arg(m_port).arg(m_dir.path());
-    if (ausfuehren(m_bin + QStringLiteral("/pg_ctl"), {"-D", m_dir.filePath("daten"), "-o", optionen, "-w", "-l",
-                                                      m_dir.filePath("log"), "start"}, &ausgabe) != 0) {
+    if (ausfuehren(m_bin + QStringLiteral("/pg_ctl"),
+                   {"-D", m_dir.filePath("daten"), "-o", optionen, "-w", "-l", m_dir.filePath("log"), "start"}, &ausgabe) != 0) {
         m_fehler = QStringLiteral("pg_ctl start: %1").arg(ausgabe);
         return false;
     }

@@ -12,7 +12,8 @@ namespace {
 // Key and name of one master-data class of a company, by key.
 AbfrageFunktion schluesselUndName(const char *tabelle, const char *schluessel, bool zahl)
 {
-    const QString sql = QStringLiteral("SELECT %1, name FROM %2 WHERE firma = ? ORDER BY %1").arg(QLatin1String(schluessel), QLatin1String(tabelle));
+    const QString sql =
+        QStringLiteral("SELECT %1, name FROM %2 WHERE firma = ? ORDER BY %1").arg(QLatin1String(schluessel), QLatin1String(tabelle));
     Q_UNUSED(zahl);
     return [sql](Kontext &k, const QStringList &args) { return alsText(k.db.abfragen(sql, {firmaArg(args, 0)})); };
 }
@@ -62,27 +63,29 @@ void registriereStammdaten(Registry &r)
                        {firmaArg(args, 0), args.at(1).trimmed(), kurzMuster(args.at(1)), kurzMuster(args.at(1)), typen.size(),
                         Datenbank::liste(QVariant(typen).toList())}));
                }});
-    r.abfrage({"AR.Artikel", "Liste", 3, 3, [](Kontext &k, const QStringList &args) {
-                   return alsText(k.db.abfragen(
-                       QStringLiteral("SELECT artnr, abtnr, bezeichnung FROM ar_artikel WHERE firma = ? AND (? = '' OR abtnr = ?) "
-                                      "AND (? = '' OR lower(kurzbez) LIKE lower(?) ESCAPE '\\' OR lower(bezeichnung) LIKE lower(?) ESCAPE '\\') "
-                                      "ORDER BY artnr"),
-                       {firmaArg(args, 0), args.at(1), args.at(1), args.at(2).trimmed(), kurzMuster(args.at(2)), kurzMuster(args.at(2))}));
-               }});
-    r.abfrage({"AR.Mitarb", "Liste", 2, 2, [](Kontext &k, const QStringList &args) {
-                   const QVariant firma = firmaArg(args, 0);
-                   // "N": the editor's choice list, without counting.
-                   if (args.at(1) == QLatin1String("N"))
-                       return alsText(k.db.abfragen(QStringLiteral("SELECT mitarb, name, '' FROM ar_mitarb WHERE firma = ? ORDER BY mitarb"),
-                                                    {firma}));
-                   const QStringList typen = listenArg(args.at(1), u',', "Belegarten");
-                   return alsText(k.db.abfragen(
-                       QStringLiteral("SELECT m.mitarb, m.name, (SELECT COUNT(*) FROM ar_extind x JOIN ar_dokumente d ON d.id = x.iddokumente "
-                                      "JOIN ar_belart b ON b.id = d.idbelart WHERE x.firma = m.firma AND x.eigenschaft = ? "
-                                      "AND x.wert = m.mitarb AND (? = 0 OR b.belart IN (%TEXTLISTE%))) "
-                                      "FROM ar_mitarb m WHERE m.firma = ? ORDER BY m.mitarb"),
-                       {common::eigenschaft::Mitarbeiter, typen.size(), Datenbank::liste(QVariant(typen).toList()), firma}));
-               }});
+    r.abfrage(
+        {"AR.Artikel", "Liste", 3, 3, [](Kontext &k, const QStringList &args) {
+             return alsText(k.db.abfragen(
+                 QStringLiteral("SELECT artnr, abtnr, bezeichnung FROM ar_artikel WHERE firma = ? AND (? = '' OR abtnr = ?) "
+                                "AND (? = '' OR lower(kurzbez) LIKE lower(?) ESCAPE '\\' OR lower(bezeichnung) LIKE lower(?) ESCAPE '\\') "
+                                "ORDER BY artnr"),
+                 {firmaArg(args, 0), args.at(1), args.at(1), args.at(2).trimmed(), kurzMuster(args.at(2)), kurzMuster(args.at(2))}));
+         }});
+    r.abfrage(
+        {"AR.Mitarb", "Liste", 2, 2, [](Kontext &k, const QStringList &args) {
+             const QVariant firma = firmaArg(args, 0);
+             // "N": the editor's choice list, without counting.
+             if (args.at(1) == QLatin1String("N"))
+                 return alsText(
+                     k.db.abfragen(QStringLiteral("SELECT mitarb, name, '' FROM ar_mitarb WHERE firma = ? ORDER BY mitarb"), {firma}));
+             const QStringList typen = listenArg(args.at(1), u',', "Belegarten");
+             return alsText(k.db.abfragen(
+                 QStringLiteral("SELECT m.mitarb, m.name, (SELECT COUNT(*) FROM ar_extind x JOIN ar_dokumente d ON d.id = x.iddokumente "
+                                "JOIN ar_belart b ON b.id = d.idbelart WHERE x.firma = m.firma AND x.eigenschaft = ? "
+                                "AND x.wert = m.mitarb AND (? = 0 OR b.belart IN (%TEXTLISTE%))) "
+                                "FROM ar_mitarb m WHERE m.firma = ? ORDER BY m.mitarb"),
+                 {common::eigenschaft::Mitarbeiter, typen.size(), Datenbank::liste(QVariant(typen).toList()), firma}));
+         }});
     r.abfrage({"AR.BelartIndex", "ListeIndexart", 3, 3, [](Kontext &k, const QStringList &args) {
                    // The union of the selected types' properties, each once, in
                    // the order of their first appearance. Argument 2 may name
@@ -103,16 +106,18 @@ void registriereStammdaten(Registry &r)
                    // The editor's property rows of one type, in their order.
                    // Argument 2 may name the company; empty takes each
                    // property once, from the lowest company that defines it.
-                   QString sql = QStringLiteral("SELECT belart, eigenschaft, bezeichnung, reihenfolge, COALESCE(auswahl, 'N'), "
-                                                "COALESCE(suche, 'N'), COALESCE(aendern, 'N'), COALESCE(anzeige, 'N'), COALESCE(neu, 'N'), "
-                                                "firma FROM ar_belartindex i WHERE belart = ?");
+                   QString sql = QStringLiteral(
+                       "SELECT belart, eigenschaft, bezeichnung, reihenfolge, COALESCE(auswahl, 'N'), "
+                       "COALESCE(suche, 'N'), COALESCE(aendern, 'N'), COALESCE(anzeige, 'N'), COALESCE(neu, 'N'), "
+                       "firma FROM ar_belartindex i WHERE belart = ?");
                    QVariantList werte{args.at(0).trimmed()};
                    if (!args.at(1).isEmpty()) {
                        sql += QStringLiteral(" AND firma = ?");
                        werte << firmaArg(args, 1);
                    } else {
-                       sql += QStringLiteral(" AND firma = (SELECT MIN(firma) FROM ar_belartindex j WHERE j.belart = i.belart "
-                                             "AND j.eigenschaft = i.eigenschaft)");
+                       sql += QStringLiteral(
+                           " AND firma = (SELECT MIN(firma) FROM ar_belartindex j WHERE j.belart = i.belart "
+                           "AND j.eigenschaft = i.eigenschaft)");
                    }
                    sql += QStringLiteral(" ORDER BY reihenfolge, eigenschaft");
                    protokoll::Zeilen z = alsText(k.db.abfragen(sql, werte));
@@ -123,9 +128,10 @@ void registriereStammdaten(Registry &r)
     r.abfrage({"AR.Extind", "GetEigensch", 2, 2, [](Kontext &k, const QStringList &args) {
                    // In the order stored, so that a text of several values
                    // comes back as it was entered.
-                   return alsText(k.db.abfragen(QStringLiteral("SELECT eigenschaft, wert FROM ar_extind WHERE firma = ? AND iddokumente = ? "
-                                                               "ORDER BY id"),
-                                                {firmaArg(args, 0), zahlArg(args, 1, "Beleg")}));
+                   return alsText(
+                       k.db.abfragen(QStringLiteral("SELECT eigenschaft, wert FROM ar_extind WHERE firma = ? AND iddokumente = ? "
+                                                    "ORDER BY id"),
+                                     {firmaArg(args, 0), zahlArg(args, 1, "Beleg")}));
                }});
     r.abfrage({"AR.Extind", "Inhalte", 2, 2, [](Kontext &k, const QStringList &args) {
                    return alsText(k.db.abfragen(QStringLiteral("SELECT DISTINCT wert FROM ar_extind WHERE firma = ? AND eigenschaft = ? "

@@ -1,7 +1,7 @@
 #include "Fehler.h"
 #include "Registry.h"
-#include "common/Kennungen.h"
 #include "common/Faltung.h"
+#include "common/Kennungen.h"
 #include "storage/Datenbank.h"
 #include "storage/abfragen/Abfragen.h"
 #include "storage/abfragen/Argumente.h"
@@ -42,8 +42,7 @@ Bedingung nummern(const Datenbank &db, const QString &n)
             exakt << item;
         }
         if (teile.size() > MaxMusterUndBereiche)
-            throw AnfrageFehler::ungueltig(
-                QStringLiteral("Belegnummern: höchstens %1 Bereiche und Muster").arg(MaxMusterUndBereiche));
+            throw AnfrageFehler::ungueltig(QStringLiteral("Belegnummern: höchstens %1 Bereiche und Muster").arg(MaxMusterUndBereiche));
     }
     if (!exakt.isEmpty()) {
         teile.prepend(QStringLiteral("d.belnr IN (%TEXTLISTE%)"));
@@ -62,12 +61,15 @@ constexpr int Treibergrenze = 20000;
 Bedingung wertBedingung(Datenbank &db, const QVariant &firma, qint64 code, const QString &vergleich, const QVariantList &werte)
 {
     const qint64 anzahl = db.wert(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM ar_extind WHERE firma = ? AND eigenschaft = ? "
-                                                 "AND wert_gefaltet %1 LIMIT %2) t").arg(vergleich).arg(Treibergrenze),
+                                                 "AND wert_gefaltet %1 LIMIT %2) t")
+                                      .arg(vergleich)
+                                      .arg(Treibergrenze),
                                   QVariantList{firma, code} + werte)
                               .toLongLong();
     Bedingung b;
     if (anzahl < Treibergrenze) {
-        b.sql = QStringLiteral("d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = ? AND x.eigenschaft = ? AND x.wert_gefaltet %1)")
+        b.sql = QStringLiteral(
+                    "d.id IN (SELECT x.iddokumente FROM ar_extind x WHERE x.firma = ? AND x.eigenschaft = ? AND x.wert_gefaltet %1)")
                     .arg(vergleich);
         b.werte = QVariantList{firma, code} + werte;
     } else {
@@ -164,14 +166,14 @@ protokoll::Zeilen suche(Kontext &k, const QStringList &args)
     werte << grenze;
     // Text: the Beleg's WWS text, else the names of its customer or supplier.
     const QString sql = QStringLiteral(
-        "SELECT d.id, b.belart, d.belnr, d.datum, d.zeit, "
-        "COALESCE(NULLIF(d.text, ''), (SELECT MIN(ku.name) FROM ar_extind x JOIN ar_kund ku ON ku.firma = x.firma "
-        "AND CAST(ku.knr AS TEXT) = x.wert WHERE x.iddokumente = d.id AND x.eigenschaft = %3), "
-        "(SELECT MIN(li.name) FROM ar_extind x JOIN ar_lief li ON li.firma = x.firma AND CAST(li.lnr AS TEXT) = x.wert "
-        "WHERE x.iddokumente = d.id AND x.eigenschaft = %4), ''), "
-        "CASE WHEN d.storno = 'J' THEN %2 ELSE COALESCE(d.picsw, 0) END "
-        "FROM ar_dokumente d JOIN ar_belart b ON b.id = d.idbelart WHERE %1 "
-        "ORDER BY d.datum DESC, d.zeit DESC, d.id DESC LIMIT ?")
+                            "SELECT d.id, b.belart, d.belnr, d.datum, d.zeit, "
+                            "COALESCE(NULLIF(d.text, ''), (SELECT MIN(ku.name) FROM ar_extind x JOIN ar_kund ku ON ku.firma = x.firma "
+                            "AND CAST(ku.knr AS TEXT) = x.wert WHERE x.iddokumente = d.id AND x.eigenschaft = %3), "
+                            "(SELECT MIN(li.name) FROM ar_extind x JOIN ar_lief li ON li.firma = x.firma AND CAST(li.lnr AS TEXT) = x.wert "
+                            "WHERE x.iddokumente = d.id AND x.eigenschaft = %4), ''), "
+                            "CASE WHEN d.storno = 'J' THEN %2 ELSE COALESCE(d.picsw, 0) END "
+                            "FROM ar_dokumente d JOIN ar_belart b ON b.id = d.idbelart WHERE %1 "
+                            "ORDER BY d.datum DESC, d.zeit DESC, d.id DESC LIMIT ?")
                             .arg(wo.join(QStringLiteral(" AND ")), QString::number(common::bildstatus::Storniert),
                                  QString::number(common::eigenschaft::Kunde), QString::number(common::eigenschaft::Lieferant));
     return alsText(k.db.abfragen(sql, werte));

@@ -22,23 +22,22 @@ QString anzeigeName(const QString &pname)
 
 void registriereWwsMethoden(Registry &r)
 {
-    r.methode({"TS.ParPersEdv", "pnamelogicaltoodbc", 1, 1,
-               [](Kontext &, const QStringList &args, const QString &) {
+    r.methode({"TS.ParPersEdv", "pnamelogicaltoodbc", 1, 1, [](Kontext &, const QStringList &args, const QString &) {
                    return protokoll::AufrufErgebnis{anzeigeName(args.at(0)), std::nullopt};
                }});
     // The password never leaves the server: the client sends what was typed
     // and learns only whether it matches ("1") or not ("0").
-    r.methode({"TS.ParPersEdv", "PasswortPruefen", 1, 1,
-               [](Kontext &k, const QStringList &args, const QString &id) {
-                   const Klasse *klasse = Modell::instanz().klasse(QStringLiteral("TS.ParPersEdv"));
-                   const auto z = k.objekte.zeile(*klasse, id);
-                   if (!z)
-                       throw AnfrageFehler::unbekannt(QStringLiteral("unknown_id"), QStringLiteral("Benutzer \"%1\" gibt es nicht").arg(id));
-                   const QString hash = k.db.wert(QStringLiteral("SELECT passwort FROM ts_parpersedv WHERE id = ?"), {*z}).toString();
-                   return protokoll::AufrufErgebnis{passwortPasst(hash, args.at(0)) ? QStringLiteral("1") : QStringLiteral("0"),
-                                                    std::nullopt};
-               },
-               true});
+    r.methode(
+        {"TS.ParPersEdv", "PasswortPruefen", 1, 1,
+         [](Kontext &k, const QStringList &args, const QString &id) {
+             const Klasse *klasse = Modell::instanz().klasse(QStringLiteral("TS.ParPersEdv"));
+             const auto z = k.objekte.zeile(*klasse, id);
+             if (!z)
+                 throw AnfrageFehler::unbekannt(QStringLiteral("unknown_id"), QStringLiteral("Benutzer \"%1\" gibt es nicht").arg(id));
+             const QString hash = k.db.wert(QStringLiteral("SELECT passwort FROM ts_parpersedv WHERE id = ?"), {*z}).toString();
+             return protokoll::AufrufErgebnis{passwortPasst(hash, args.at(0)) ? QStringLiteral("1") : QStringLiteral("0"), std::nullopt};
+         },
+         true});
 }
 
 } // namespace archiv::archivd
