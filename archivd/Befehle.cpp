@@ -58,6 +58,15 @@ int serve(const QStringList &args)
     p.addOption({QStringLiteral("idle-timeout"),
                  QStringLiteral("Sekunden, die eine ruhende Verbindung offen bleibt (Standard: 5); der Client verbindet sich danach neu."),
                  QStringLiteral("sekunden"), QString::number(HttpServer::Leerlauf)});
+    p.addOption({QStringLiteral("header-timeout"),
+                 QStringLiteral("Sekunden, in denen nach dem Verbindungsaufbau oder der letzten Antwort die Kopfzeilen der nächsten "
+                                "Anfrage vollständig sein müssen (Standard: %1).")
+                     .arg(HttpServer::Leerlauf + HttpServer::Lesefrist),
+                 QStringLiteral("sekunden"), QString::number(HttpServer::Leerlauf + HttpServer::Lesefrist)});
+    p.addOption({QStringLiteral("max-connections"),
+                 QStringLiteral("Verbindungen, die zugleich offen sein dürfen; weitere werden sofort mit 503 abgewiesen (Standard: %1).")
+                     .arg(HttpServer::MaxVerbindungen),
+                 QStringLiteral("anzahl"), QString::number(HttpServer::MaxVerbindungen)});
     if (!befehlAuswerten(p, args, QStringLiteral("Startet den Archivserver.")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     const QString listen = p.value(QStringLiteral("listen"));
@@ -96,6 +105,18 @@ int serve(const QStringList &args)
         return 2;
     }
     server.setzeLeerlauf(leerlauf);
+    const int kopffrist = p.value(QStringLiteral("header-timeout")).toInt(&ok);
+    if (!ok || kopffrist < 1) {
+        err() << "archivd: --header-timeout erwartet Sekunden" << Qt::endl;
+        return 2;
+    }
+    server.setzeKopffrist(kopffrist);
+    const int verbindungen = p.value(QStringLiteral("max-connections")).toInt(&ok);
+    if (!ok || verbindungen < 1 || verbindungen > 10000) {
+        err() << "archivd: --max-connections erwartet eine Anzahl von 1 bis 10000" << Qt::endl;
+        return 2;
+    }
+    server.setzeMaxVerbindungen(verbindungen);
     const int gebunden = server.binden(host, port);
     if (gebunden < 0) {
         err() << "archivd: " << listen << " ist nicht verfügbar" << Qt::endl;

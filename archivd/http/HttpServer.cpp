@@ -1,4 +1,5 @@
 #include "http/HttpServer.h"
+#include "http/Verbindungswache.h"
 
 #include "Fehler.h"
 #include "Registry.h"
@@ -34,6 +35,8 @@ struct HttpServer::Daten
     BlobSpeicher blobs;
     httplib::Server server;
     int lauschSocket = -1;
+    Verbindungswache::Grenzen grenzen{HttpServer::Arbeiter, HttpServer::MaxVerbindungen,
+                                      std::chrono::seconds(HttpServer::Leerlauf + HttpServer::Lesefrist)};
 
     Daten(Datenbank &d, const Registry &r) : db(d), registry(r), objekte(d), blobs(d) { }
     Kontext kontext() { return {db, objekte, blobs}; }
@@ -144,7 +147,7 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
 {
     auto &s = d->server;
     Daten *daten = d.get();
-    s.new_task_queue = [] { return new httplib::ThreadPool(Arbeiter); };
+    s.new_task_queue = [daten] { return new Verbindungswache(daten->grenzen); };
     s.set_keep_alive_max_count(1000000);
     s.set_keep_alive_timeout(Leerlauf);
     s.set_read_timeout(Lesefrist);
@@ -158,8 +161,11 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
         ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &ja, sizeof ja);
         daten->lauschSocket = sock;
     });
+    // After an answer was written the connection waits for its next request.
+    s.set_logger([](const httplib::Request &, const httplib::Response &) { Verbindungswache::antwortGeschrieben(); });
     // Runs on the headers, before any body is read.
     s.set_pre_routing_handler([](const httplib::Request &req, httplib::Response &res) {
+        Verbindungswache::kopfGelesen();
         try {
             kopfPruefen(req);
             return httplib::Server::HandlerResponse::Unhandled;
@@ -307,6 +313,17 @@ void HttpServer::laufen()
 void HttpServer::setzeLeerlauf(int sekunden)
 {
     d->server.set_keep_alive_timeout(sekunden);
+}
+
+void HttpServer::setzeKopffrist(int sekunden)
+{
+    d->grenzen.kopffrist = std::chrono::seconds(sekunden);
+}
+
+void HttpServer::setzeMaxVerbindungen(int anzahl)
+{
+    d->grenzen.verbindungen = anzahl;
+    d->grenzen.arbeiter = qMax(anzahl, 1) + 8; // a few spare for those on their way out
 }
 
 void HttpServer::stoppen()

@@ -27,6 +27,11 @@ public:
     void stoppen();
     // Seconds an idle keep-alive connection stays open (it holds a worker).
     void setzeLeerlauf(int sekunden);
+    // Seconds from a connection's start or its last answer until the next
+    // request's headers must be in; the connection is closed after that.
+    void setzeKopffrist(int sekunden);
+    // Connections open at once; the next is answered 503 at once.
+    void setzeMaxVerbindungen(int anzahl);
 
     // Bodies above these are refused from their Content-Length, before
     // anything of them is read.
@@ -35,6 +40,7 @@ public:
     // Workers: each open connection holds one while it is read or idles;
     // they share the database's pool of connections.
     static constexpr int Arbeiter = 1024;
+    static constexpr int MaxVerbindungen = 1000;
     // Seconds an idle keep-alive connection stays open; the client opens a
     // new one transparently after that.
     static constexpr int Leerlauf = 5;

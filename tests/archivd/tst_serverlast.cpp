@@ -1,5 +1,7 @@
 #include "Registry.h"
 #include "server/ServerFehler.h"
+#include "server/HttpTransport.h"
+#include "server/ServerFehler.h"
 #include "server/Verbindung.h"
 #include "storage/BlobSpeicher.h"
 #include "storage/Datenbank.h"
@@ -261,21 +263,77 @@ private Q_SLOTS:
         QVERIFY2(uhr.elapsed() < 1000, qPrintable(QString::number(uhr.elapsed())));
     }
 
+    void langsamerKopfWirdGeschlossen_data()
+    {
+        QTest::addColumn<int>("abstandMs");
+        QTest::newRow("still nach einem Teil") << 0;
+        QTest::newRow("ein Byte je halbe Sekunde") << 500;
+    }
+
     void langsamerKopfWirdGeschlossen()
     {
-        // A header trickled in: the connection is closed after the read
-        // deadline instead of holding its worker for good.
+        // A header trickled in, or half of one and then nothing: the
+        // connection is closed at the header deadline, however often a
+        // byte arrives, instead of holding its worker for good.
+        QFETCH(int, abstandMs);
+        ArchivServer kurz(ArchivServer::Inhalt::Leer);
+        QVERIFY2(kurz.starten({QStringLiteral("--header-timeout"), QStringLiteral("2")}), qPrintable(kurz.fehler()));
         QTcpSocket s;
-        s.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_server->port()));
+        s.connectToHost(QStringLiteral("127.0.0.1"), quint16(kurz.port()));
         QVERIFY(s.waitForConnected(2000));
         s.write("GET /v1/TSARCHIV/pi");
         s.waitForBytesWritten(1000);
         QElapsedTimer uhr;
         uhr.start();
-        while (s.state() == QAbstractSocket::ConnectedState && uhr.elapsed() < 30000)
-            s.waitForDisconnected(500);
+        while (s.state() == QAbstractSocket::ConnectedState && uhr.elapsed() < 20000) {
+            s.waitForDisconnected(abstandMs > 0 ? abstandMs : 500);
+            if (abstandMs > 0 && s.state() == QAbstractSocket::ConnectedState) {
+                s.write("n");
+                s.waitForBytesWritten(200);
+            }
+        }
         QCOMPARE(s.state(), QAbstractSocket::UnconnectedState);
-        QVERIFY2(uhr.elapsed() < 20000, qPrintable(QString::number(uhr.elapsed())));
+        QVERIFY2(uhr.elapsed() < 6000, qPrintable(QString::number(uhr.elapsed())));
+        // A request that comes in time on a connection of the same server is answered.
+        QCOMPARE(roh(kurz.port(), "GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\n\r\n"), QByteArray("HTTP/1.1 200 OK"));
+    }
+
+    void verbindungsgrenzeWeistKlarAb()
+    {
+        // Five connections allowed: the sixth is answered at once with 503
+        // and a message the client shows; once one closes, a new one is served.
+        ArchivServer eng(ArchivServer::Inhalt::Leer);
+        QVERIFY2(eng.starten({QStringLiteral("--max-connections"), QStringLiteral("5")}), qPrintable(eng.fehler()));
+        QList<std::shared_ptr<QTcpSocket>> offen;
+        for (int i = 0; i < 5; ++i) {
+            auto s = std::make_shared<QTcpSocket>();
+            s->connectToHost(QStringLiteral("127.0.0.1"), quint16(eng.port()));
+            QVERIFY(s->waitForConnected(2000));
+            offen << s;
+        }
+        QTest::qWait(200); // the server has taken all five
+        server::HttpTransport t(QStringLiteral("127.0.0.1"), eng.port(), QStringLiteral("TSARCHIV"));
+        try {
+            t.get(QStringLiteral("ping"));
+            QFAIL("the sixth connection was served");
+        } catch (const server::ServerFehler &f) {
+            QCOMPARE(f.status(), 503);
+            QCOMPARE(f.code(), QStringLiteral("busy"));
+            QVERIFY2(f.meldung().contains(QStringLiteral("ausgelastet")), qPrintable(f.meldung()));
+        }
+        QElapsedTimer uhr;
+        uhr.start();
+        QCOMPARE(roh(eng.port(), "GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\n\r\n"), QByteArray("HTTP/1.1 503 Service Unavailable"));
+        QVERIFY2(uhr.elapsed() < 1000, qPrintable(QString::number(uhr.elapsed())));
+        offen.first()->abort();
+        offen.removeFirst();
+        QByteArray antwort;
+        uhr.restart();
+        while (antwort != "HTTP/1.1 200 OK" && uhr.elapsed() < 3000) {
+            QTest::qWait(100);
+            antwort = roh(eng.port(), "GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\n\r\n");
+        }
+        QCOMPARE(antwort, QByteArray("HTTP/1.1 200 OK"));
     }
 
     void grosseDateiGehtInTeilen()
