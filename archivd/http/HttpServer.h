@@ -39,8 +39,8 @@ public:
     static constexpr qint64 MaxBlob = 2LL * 1024 * 1024 * 1024;
     // Workers: each open connection holds one while it is read or idles;
     // they share the database's pool of connections.
-    static constexpr int Arbeiter = 1024;
-    static constexpr int MaxVerbindungen = 1000;
+    static constexpr int MaxVerbindungen = 1200;
+    static constexpr int Arbeiter = MaxVerbindungen + 8; // a few spare for those on their way out
     // Seconds an idle keep-alive connection stays open; the client opens a
     // new one transparently after that.
     static constexpr int Leerlauf = 5;

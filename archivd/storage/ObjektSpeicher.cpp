@@ -2,6 +2,7 @@
 
 #include "Fehler.h"
 #include "common/Faltung.h"
+#include "model/Modell.h"
 #include "storage/Datenbank.h"
 
 #include <QDate>
@@ -13,6 +14,14 @@
 #include <mutex>
 
 namespace archiv::archivd {
+
+namespace {
+
+// The class of a Beleg: its saves carry index values and mark it for backup.
+constexpr const char *BelegKlasse = "AR.Dokumente";
+
+} // namespace
+
 
 namespace {
 
@@ -422,6 +431,11 @@ protokoll::SpeicherAntwort ObjektSpeicher::speichernInTransaktion(const Klasse &
     }
     protokoll::SpeicherAntwort antwort;
     const qint64 neu = schreiben(k, z, a, id.isEmpty() ? std::nullopt : a.version, 0, 0, &antwort.collections);
+    if (!a.index.isEmpty()) {
+        if (k.name != QLatin1String(BelegKlasse))
+            throw AnfrageFehler::ungueltig(QStringLiteral("%1 hat keine Indexwerte").arg(k.name));
+        indexSchreiben(neu, a.index);
+    }
     antwort.id = oeffentlicheId(k, neu);
     antwort.version = m_db.wert(QStringLiteral("SELECT version FROM %1 WHERE id = ?").arg(k.tabelle), {neu}).toLongLong();
     return antwort;
@@ -431,8 +445,48 @@ protokoll::SpeicherAntwort ObjektSpeicher::speichern(const Klasse &k, const QStr
 {
     Transaktion t(m_db);
     protokoll::SpeicherAntwort antwort = speichernInTransaktion(k, id, a);
+    // A Beleg saved by a workstation is due for the next backup volume
+    // (bulk loads decide that themselves).
+    if (k.name == QLatin1String(BelegKlasse))
+        geaendertVermerken(*zeile(k, antwort.id));
     t.bestaetigen();
     return antwort;
+}
+
+void ObjektSpeicher::indexSchreiben(qint64 beleg, const QList<protokoll::Indexwert> &werte)
+{
+    if (werte.size() > MaxIndexwerte)
+        throw AnfrageFehler::ungueltig(QStringLiteral("Indexwerte: höchstens %1 Einträge").arg(MaxIndexwerte));
+    const Klasse &extind = *Modell::instanz().klasse(QStringLiteral("AR.Extind"));
+    const QString belegId = oeffentlicheId(*Modell::instanz().klasse(QLatin1String(BelegKlasse)), beleg);
+    for (const protokoll::Indexwert &w : werte) {
+        bool firmaOk = false;
+        bool eigenschaftOk = false;
+        const qint64 firma = w.firma.toLongLong(&firmaOk);
+        const qint64 eigenschaft = w.eigenschaft.toLongLong(&eigenschaftOk);
+        if (!firmaOk || !eigenschaftOk)
+            throw AnfrageFehler::ungueltig(
+                QStringLiteral("Indexwert: Firma \"%1\" und Eigenschaft \"%2\" müssen Zahlen sein").arg(w.firma, w.eigenschaft));
+        m_db.ausfuehren(QStringLiteral("DELETE FROM ar_extind WHERE iddokumente = ? AND firma = ? AND eigenschaft = ?"),
+                        {beleg, firma, eigenschaft});
+        QString wert = w.wert;
+        while (!wert.isEmpty() && wert.back().isSpace())
+            wert.chop(1);
+        if (wert.isEmpty())
+            continue;
+        protokoll::SpeicherAnfrage a;
+        a.props = {{QStringLiteral("Firma"), QString::number(firma)},
+                   {QStringLiteral("Eigenschaft"), QString::number(eigenschaft)},
+                   {QStringLiteral("Wert"), wert}};
+        a.refs = {{QStringLiteral("IDDokumente"), belegId}};
+        schreiben(extind, std::nullopt, a, std::nullopt, 0, 0, nullptr);
+    }
+}
+
+void ObjektSpeicher::geaendertVermerken(qint64 beleg)
+{
+    m_db.ausfuehren(QStringLiteral("UPDATE ar_dokumente SET aenderung = ? WHERE id = ?"),
+                    {QDateTime::currentDateTime().toString(Qt::ISODate), beleg});
 }
 
 void ObjektSpeicher::loeschen(const Klasse &k, const QString &id)

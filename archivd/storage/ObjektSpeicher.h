@@ -30,6 +30,15 @@ public:
 
     void loeschen(const Klasse &k, const QString &id);
 
+    // The index values of a Beleg (its row): each replaces every value the
+    // Beleg had for that company and property; trailing blanks are not kept
+    // (the editor shows each value followed by one), and an empty value
+    // removes them. Inside the caller's transaction.
+    void indexSchreiben(qint64 beleg, const QList<protokoll::Indexwert> &werte);
+    // Marks a Beleg due for the next backup volume.
+    void geaendertVermerken(qint64 beleg);
+    static constexpr int MaxIndexwerte = 1000;
+
     // Row id behind a public id; nullopt when no such object exists.
     std::optional<qint64> zeile(const Klasse &k, const QString &id);
     QString oeffentlicheId(const Klasse &k, qint64 zeile);

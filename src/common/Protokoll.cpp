@@ -156,6 +156,12 @@ QJsonObject SpeicherAnfrage::toJson() const
             s.insert(it.key(), QJsonObject{{"blob", it.value()}});
         o.insert("streams", s);
     }
+    if (!index.isEmpty()) {
+        QJsonArray werte;
+        for (const Indexwert &w : index)
+            werte.append(QJsonObject{{"firma", w.firma}, {"eigenschaft", w.eigenschaft}, {"wert", w.wert}});
+        o.insert("index", werte);
+    }
     return o;
 }
 
@@ -182,6 +188,17 @@ SpeicherAnfrage SpeicherAnfrage::fromJson(const QJsonObject &json)
     const QJsonObject s = objektOhneWert(json.value("streams"), "streams");
     for (auto it = s.begin(); it != s.end(); ++it)
         a.streams.insert(it.key(), textFeld(objektOhneWert(it.value(), "streams"), "blob"));
+    const QJsonValue index = json.value("index");
+    if (!index.isUndefined() && !index.isNull()) {
+        if (!index.isArray())
+            fehler(QStringLiteral("\"index\" is not an array"));
+        for (const QJsonValue &w : index.toArray()) {
+            if (!w.isObject())
+                fehler(QStringLiteral("an entry of \"index\" is not an object"));
+            const QJsonObject o = w.toObject();
+            a.index.append({textFeld(o, "firma"), textFeld(o, "eigenschaft"), textFeld(o, "wert", false)});
+        }
+    }
     return a;
 }
 

@@ -48,6 +48,15 @@ struct ObjektDaten
 };
 
 // A save (new object, changed object or collection element).
+// An index value of a Beleg, written with its save: every value the Beleg
+// had for that company and property is replaced (an empty value removes them).
+struct Indexwert
+{
+    QString firma;
+    QString eigenschaft;
+    QString wert;
+};
+
 struct SpeicherAnfrage
 {
     QString id; // elements only: empty for a new element
@@ -56,6 +65,7 @@ struct SpeicherAnfrage
     QMap<QString, QString> refs; // reference name -> object id ("" clears)
     QMap<QString, QList<SpeicherAnfrage>> collections;
     QMap<QString, QString> streams; // stream name -> blob ("" empties)
+    QList<Indexwert> index;         // AR.Dokumente only
 
     QJsonObject toJson() const;
     static SpeicherAnfrage fromJson(const QJsonObject &json);

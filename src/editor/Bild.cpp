@@ -501,24 +501,10 @@ void Bild::werkzeug(int nummer)
     }
 }
 
-bool Bild::nachfrageSpeichern()
-{
-    const Antwort a = meldung(HauptTitel, QStringLiteral("Dokument wurde verändert speichern ?"), MeldungsSymbol::Frage,
-                              MeldungsKnoepfe::JaNein);
-    if (a == Antwort::Ja)
-        speichern();
-    return a == Antwort::Ja;
-}
-
-void Bild::speichern()
-{
-    // Writing the Beleg back to the archive comes with the save dialog.
-}
-
 void Bild::schliessen()
 {
-    if (imBearbeitungsmodus() && global::Geaendert)
-        nachfrageSpeichern();
+    if (imBearbeitungsmodus() && global::Geaendert && !nachfrageSpeichern())
+        return;
     global::Geaendert = false;
     close();
 }
@@ -526,8 +512,10 @@ void Bild::schliessen()
 void Bild::closeEvent(QCloseEvent *event)
 {
     if (!m_entladen) {
-        if (imBearbeitungsmodus() && global::Geaendert)
-            nachfrageSpeichern();
+        if (imBearbeitungsmodus() && global::Geaendert && !nachfrageSpeichern()) {
+            event->ignore();
+            return;
+        }
         global::Geaendert = false;
         app::setzeEinstellung(QStringLiteral("Bild"), QStringLiteral("size"),
                               QStringLiteral("%1|%2|%3|%4").arg(x()).arg(y()).arg(width()).arg(height()));

@@ -3,6 +3,9 @@
 #include "editor/Editorregeln.h"
 
 #include <QDialog>
+#include <QHash>
+
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -82,9 +85,10 @@ public:
     void tabGewechselt(const QString &schluessel);
     void layoutAnwenden();
 
-    // BUClose, and the save behind "Ja" to the close question.
+    // BUClose, and the save (BUSpeich, and "Ja" to the close question);
+    // true when the Beleg was saved.
     void schliessen();
-    void speichern();
+    bool speichern();
 
     Seitenansicht *ansicht() const { return m_image1; }
     Vorschaurahmen *vorschau() const { return m_fransicht; }
@@ -105,7 +109,21 @@ private:
     void seitenLaden(server::Objekt &beleg);
     void seitenText();
     void eigenschaftenLaden();
+    // The close question; true when the caller may go on (saved, or
+    // "Nein"), false when a save was asked for and did not go through.
     bool nachfrageSpeichern();
+    // The steps of a save.
+    struct Dokumentstand
+    {
+        int aktDok = 0; // the element written; 0 when the page view was empty
+        QString doktyp;
+        QString daterst;
+    };
+    std::optional<QString> vorhandenerBeleg() const;
+    bool belegSchreiben(const Speicheroptionen &optionen);
+    Dokumentstand dokumentSchreiben(server::Objekt &beleg, const Speicheroptionen &optionen);
+    void indexwerteSetzen(server::Objekt &beleg);
+    void geladeneWerteMerken();
     QRect twips(double links, double oben, double breite, double hoehe) const;
 
     QString m_firma;
@@ -135,6 +153,8 @@ private:
     QScrollBar *m_scroll1;
     QLabel *m_labseit;
     app::Eigenschaftszeilen *m_zeilen = nullptr;
+    QHash<int, QString> m_geladen; // row -> value as loaded or last saved
+    qint64 m_version = 0;          // of the Beleg as loaded or last saved
 };
 
 } // namespace archiv::editor

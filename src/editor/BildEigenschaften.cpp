@@ -59,6 +59,7 @@ void Bild::Belart_Click()
     }
     global::AktBelart = schluessel;
     m_zeilen->verbergen();
+    m_geladen.clear();
 
     const bool bearbeiten = global::Modus == modus::Bearbeiten;
     const bool gespeichert = zahlWert(global::DokId) > 0;

@@ -55,6 +55,7 @@ void Bild::belegLaden(const QString &dokId, bool mitSeiten, Dokumentwahl wahl)
     m_beldat->show();
     server::Objekt beleg = belegOeffnen(dokId);
     const auto schliessen = qScopeGuard([&beleg] { beleg.SYS_Close(); });
+    m_version = beleg.version();
 
     server::Sammlung doks = beleg.sammlung(QStringLiteral("Doks"));
     global::DokAnz = doks.Count();
@@ -135,7 +136,12 @@ void Bild::dokumentGewaehlt(int zeile)
     if (zeile < 0 || zeile + 1 == global::AktDok)
         return;
     if (global::Modus == modus::Bearbeiten && global::Geaendert) {
-        nachfrageSpeichern();
+        if (!nachfrageSpeichern()) {
+            // The unsaved pages stay; so does the row that shows them.
+            const QSignalBlocker sperre(m_doks);
+            m_doks->setCurrentIndex(global::AktDok - 1);
+            return;
+        }
         global::Geaendert = false;
     }
     // The new row counts before pending events run: the window's
@@ -177,6 +183,7 @@ void Bild::eigenschaftenLaden()
         }
     }
     rs.Close();
+    geladeneWerteMerken();
 }
 
 } // namespace archiv::editor

@@ -34,13 +34,26 @@ void Doksliste::leeren()
 
 void Doksliste::hinzufuegen(int n, const QString &daterst, const QString &doktext, const QString &doktyp)
 {
+    setzen(count(), n, daterst, doktext, doktyp);
+}
+
+void Doksliste::setzen(int zeile, int n, const QString &daterst, const QString &doktext, const QString &doktyp)
+{
+    auto *m = static_cast<QStandardItemModel *>(model());
+    if (zeile < 0 || zeile > m->rowCount())
+        return;
     auto *datum = new QStandardItem(dokumentBild(doktyp == QLatin1String("pdf") ? 2 : 1), daterst);
     datum->setData(doktext, Qt::UserRole);
     datum->setEditable(false);
     // Number "##0", five blanks, version text.
     auto *text = new QStandardItem(common::formatZahl(n, QStringLiteral("##0")) + QStringLiteral("     ") + doktext);
     text->setEditable(false);
-    static_cast<QStandardItemModel *>(model())->appendRow({datum, text});
+    if (zeile == m->rowCount()) {
+        m->appendRow({datum, text});
+    } else {
+        m->setItem(zeile, 0, datum);
+        m->setItem(zeile, 1, text);
+    }
 }
 
 QString Doksliste::spalte(int zeile, int s) const

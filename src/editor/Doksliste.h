@@ -16,6 +16,8 @@ public:
     void leeren();
     // Number n from 1, date of creation, version text, "tif" or "pdf".
     void hinzufuegen(int n, const QString &daterst, const QString &doktext, const QString &doktyp);
+    // Row zeile (from 0) shows document n; a row one past the end is added.
+    void setzen(int zeile, int n, const QString &daterst, const QString &doktext, const QString &doktyp);
     // The row's text as the list builds it: date, line feed, number, text.
     QString zeilenText(int zeile) const;
     QString spalte(int zeile, int spalte) const;

@@ -89,4 +89,25 @@ int panPosition(int startPosition, double mausStart, double maus, int minimum, i
     return int(std::lround(startPosition + (mausStart - maus) * (maximum - minimum + 1) / nenner));
 }
 
+std::optional<Speicheroptionen> speicheroptionen(const QString &text)
+{
+    if (text.isEmpty())
+        return std::nullopt;
+    const QStringList teile = text.split(u'|');
+    const auto zahl = [&teile](int i) { return teile.value(i).trimmed().toDouble() != 0; };
+    // The version text may hold a "|" of its own: the last field is the flag.
+    return Speicheroptionen{zahl(0), teile.mid(1, qMax(0, int(teile.size()) - 2)).join(u'|'), teile.size() >= 3 && zahl(int(teile.size()) - 1)};
+}
+
+Elementwahl elementWaehlen(bool neueVersion, int aktDok, int doksAnzahl, const QString &vorigerTyp)
+{
+    Elementwahl w;
+    w.neu = neueVersion || aktDok == 0 || aktDok > doksAnzahl;
+    if (!w.neu)
+        return w;
+    w.ersteDatei = aktDok == 0;
+    w.doktyp = aktDok != 0 && vorigerTyp == QLatin1String("pdf") ? QStringLiteral("pdf") : QStringLiteral("tif");
+    return w;
+}
+
 } // namespace archiv::editor

@@ -37,6 +37,27 @@ struct Steuerung
 };
 Steuerung Zustand(const Editorstand &s);
 
+// What the save dialog hands back ("newversjn|verstxt|privatjn"); nullopt
+// for the empty text of a cancelled dialog.
+struct Speicheroptionen
+{
+    bool neueVersion = false;
+    QString versionstext;
+    bool privat = false;
+};
+std::optional<Speicheroptionen> speicheroptionen(const QString &text);
+
+// Which document element a save writes: a new one (a new version, a Beleg
+// without documents, or a row added with "Anfügen" not stored yet) or the
+// current one, whose file is replaced.
+struct Elementwahl
+{
+    bool neu = false;
+    QString doktyp; // of a new element: "tif", or "pdf" when the document before was one
+    bool ersteDatei = false; // the Beleg's first document: its picture kind becomes 1
+};
+Elementwahl elementWaehlen(bool neueVersion, int aktDok, int doksAnzahl, const QString &vorigerTyp);
+
 struct Rechteck
 {
     double links = 0, oben = 0, breite = 0, hoehe = 0;

@@ -88,6 +88,7 @@ protokoll::SpeicherAnfrage ObjektZustand::anfrage(bool alles) const
     for (auto it = stroeme.cbegin(); it != stroeme.cend(); ++it)
         if ((*it)->geaendert)
             a.streams.insert((*it)->name, (*it)->blob);
+    a.index = index;
     for (auto it = sammlungen.cbegin(); it != sammlungen.cend(); ++it) {
         bool senden = (*it)->geaendert;
         for (const Objekt &e : (*it)->elemente)
@@ -105,6 +106,7 @@ protokoll::SpeicherAnfrage ObjektZustand::anfrage(bool alles) const
 void ObjektZustand::gespeichert()
 {
     geaendert.clear();
+    index.clear();
     refsGeaendert.clear();
     for (auto &s : stroeme)
         s->geaendert = false;
@@ -187,6 +189,12 @@ Datenstrom Objekt::strom(const QString &name)
     return ergebnis;
 }
 
+void Objekt::indexwertSetzen(const QString &firma, int eigenschaft, const QString &wert)
+{
+    pruefen(d, "indexwertSetzen");
+    d->index.append({firma, QString::number(eigenschaft), wert});
+}
+
 int Objekt::SYS_Save()
 {
     if (!d)
@@ -226,6 +234,17 @@ int Objekt::SYS_Save()
 QString Objekt::SYS_Id() const
 {
     return d ? d->id : QString();
+}
+
+qint64 Objekt::version() const
+{
+    return d ? d->version : 0;
+}
+
+void Objekt::versionSetzen(qint64 version)
+{
+    pruefen(d, "versionSetzen");
+    d->version = version;
 }
 
 void Objekt::SYS_Close()

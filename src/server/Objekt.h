@@ -41,6 +41,11 @@ public:
     QString refId(const QString &name) const;
     void setRef(const QString &name, const QString &id);
 
+    // An index value saved with this Beleg in the same transaction; it
+    // replaces the Beleg's values of that company and property (an empty
+    // value removes them).
+    void indexwertSetzen(const QString &firma, int eigenschaft, const QString &wert);
+
     Sammlung sammlung(const QString &name);
     Datenstrom strom(const QString &name);
 
@@ -48,6 +53,11 @@ public:
     // save from a stale copy fails instead of overwriting another's work.
     int SYS_Save();
     QString SYS_Id() const;
+    // The version read or last saved. A copy read later can be told the
+    // version the user's work started from: its save then fails when
+    // someone saved in between.
+    qint64 version() const;
+    void versionSetzen(qint64 version);
     void SYS_Close();
     void SYS_DeleteId(const QString &id);
     QString letzterFehler() const;

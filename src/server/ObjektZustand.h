@@ -46,6 +46,7 @@ struct ObjektZustand
     QSet<QString> refsGeaendert;
     QHash<QString, std::shared_ptr<SammlungZustand>> sammlungen;
     QHash<QString, std::shared_ptr<StromZustand>> stroeme;
+    QList<protokoll::Indexwert> index;
     QString letzterFehler;
 
     QString merke(const QString &name)

@@ -555,6 +555,7 @@ private Q_SLOTS:
         QVERIFY(c->width() > 0);
         // The close box asks the same question once.
         global::Geaendert = true;
+        m_meldungen->antworte(common::Antwort::Nein);
         c->close();
         QCOMPARE(m_meldungen->meldungen().size(), 2);
     }

@@ -9,6 +9,7 @@ void registriereFirmaAbfragen(Registry &r);
 void registriereWwsMethoden(Registry &r);
 void registriereStammdaten(Registry &r);
 void registriereSuche(Registry &r);
+void registriereBelege(Registry &r);
 
 inline void registriereAlle(Registry &r)
 {
@@ -16,6 +17,7 @@ inline void registriereAlle(Registry &r)
     registriereWwsMethoden(r);
     registriereStammdaten(r);
     registriereSuche(r);
+    registriereBelege(r);
 }
 
 } // namespace archiv::archivd

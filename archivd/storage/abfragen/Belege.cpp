@@ -1,0 +1,70 @@
+// The queries and methods around saving a Beleg: the lookup by number,
+// the backup mark, single index values and the backup record.
+#include "Fehler.h"
+#include "Registry.h"
+#include "model/Modell.h"
+#include "storage/Datenbank.h"
+#include "storage/ObjektSpeicher.h"
+#include "storage/abfragen/Abfragen.h"
+#include "storage/abfragen/Argumente.h"
+
+namespace archiv::archivd {
+
+namespace {
+
+const Klasse &klasse(const char *name)
+{
+    return *Modell::instanz().klasse(QLatin1String(name));
+}
+
+// The row of a Beleg named by its object id; 404 when there is none.
+qint64 belegZeile(Kontext &k, const QString &id)
+{
+    const auto z = k.objekte.zeile(klasse("AR.Dokumente"), id);
+    if (!z)
+        throw AnfrageFehler::unbekannt(QStringLiteral("unknown_id"), QStringLiteral("Den Beleg %1 gibt es nicht").arg(id));
+    return *z;
+}
+
+} // namespace
+
+void registriereBelege(Registry &r)
+{
+    // The Belege of a company with a type (its object id, company + "||" +
+    // code) and a number: object id and date, oldest first.
+    r.abfrage({"AR.Dokumente", "Datum", 3, 3, [](Kontext &k, const QStringList &args) {
+                   const auto typ = k.objekte.zeile(klasse("AR.Belart"), args.at(1));
+                   if (!typ)
+                       return protokoll::Zeilen{};
+                   return alsText(k.db.abfragen(QStringLiteral("SELECT id, datum FROM ar_dokumente WHERE firma = ? AND idbelart = ? "
+                                                               "AND belnr = ? ORDER BY datum, id"),
+                                                {firmaArg(args, 0), *typ, args.at(2)}));
+               }});
+    // The Beleg becomes due for the next backup volume (a save through the
+    // server marks it as well; the editor calls this after every save).
+    r.methode({"AR.Dokumente", "Setdirty", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
+                   Transaktion t(k.db);
+                   k.objekte.geaendertVermerken(belegZeile(k, args.at(0)));
+                   t.bestaetigen();
+                   return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt};
+               }});
+    // The backup volumes that hold a Beleg, in the order they were written.
+    r.methode({"AR.Dokumente", "GetBackupinfo", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
+                   QStringList dvds;
+                   for (const QVariantList &z : k.db.abfragen(QStringLiteral("SELECT dvd FROM ar_sicherung WHERE iddokumente = ? "
+                                                                             "ORDER BY datum, id"),
+                                                              {belegZeile(k, args.at(0))}))
+                       dvds << z.value(0).toString();
+                   return protokoll::AufrufErgebnis{QString::number(dvds.size()), dvds};
+               }});
+    // One index value (company, property, Beleg, value), replacing the
+    // Beleg's values of that property; an empty value removes them.
+    r.methode({"AR.Extind", "seteigensch", 4, 4, [](Kontext &k, const QStringList &args, const QString &) {
+                   Transaktion t(k.db);
+                   k.objekte.indexSchreiben(belegZeile(k, args.at(2)), {{args.at(0), args.at(1), args.at(3)}});
+                   t.bestaetigen();
+                   return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt};
+               }});
+}
+
+} // namespace archiv::archivd
