@@ -1,3 +1,5 @@
+#include "server/KlassenMethoden.h"
+#include "server/ServerFehler.h"
 #include "server/Verbindung.h"
 #include "support/ArchivServer.h"
 #include "support/PostgresCluster.h"
@@ -209,6 +211,110 @@ private Q_SLOTS:
         // The first one goes on saving from its own, current copy.
         oa.set(QStringLiteral("Name"), QStringLiteral("Kasse 2"));
         QCOMPARE(oa.SYS_Save(), 1);
+    }
+
+    void indexwerteGehenMitDemBeleg()
+    {
+        server::Verbindung v;
+        QVERIFY(v.Connect(m_server->verbindungstext()));
+        const auto werte = [&v](const QString &id) {
+            QMap<int, QStringList> w;
+            server::ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.Extind"), QStringLiteral("GetEigensch"));
+            rs.Execute(QStringList{QStringLiteral("1"), id});
+            while (rs.Next())
+                w[rs.GetData(1).toInt()] << rs.GetData(2);
+            return w;
+        };
+        server::Objekt b = v.New(QStringLiteral("AR.Dokumente"));
+        b.set(QStringLiteral("Firma"), QStringLiteral("1"));
+        b.set(QStringLiteral("Belnr"), QStringLiteral("IX-1"));
+        b.set(QStringLiteral("Datum"), QStringLiteral("2026-12-03"));
+        b.setRef(QStringLiteral("IdBelart"), QStringLiteral("1||ER"));
+        // The editor shows each value followed by a blank: trailing blanks
+        // are not stored, so the value loads again as it was shown.
+        b.indexwertSetzen(QStringLiteral("1"), 2, QStringLiteral("70001 "));
+        b.indexwertSetzen(QStringLiteral("1"), 22, QStringLiteral("Überweisung"));
+        QCOMPARE(b.SYS_Save(), 1);
+        const QString id = b.SYS_Id();
+        QCOMPARE(werte(id).value(2), QStringList{"70001"});
+        QCOMPARE(werte(id).value(22), QStringList{"Überweisung"});
+
+        // One bad value: neither the header nor any value of that save is stored.
+        b.set(QStringLiteral("Belnr"), QStringLiteral("IX-1-geändert"));
+        b.indexwertSetzen(QStringLiteral("1"), 5, QStringLiteral("gut"));
+        b.indexwertSetzen(QStringLiteral("1"), 0, QString()); // fine: removes nothing
+        b.indexwertSetzen(QStringLiteral("x"), 5, QStringLiteral("schlecht"));
+        QVERIFY(b.SYS_Save() != 1);
+        QVERIFY2(b.letzterFehler().contains(QStringLiteral("Zahlen")), qPrintable(b.letzterFehler()));
+        QCOMPARE(v.OpenId(QStringLiteral("AR.Dokumente"), id).get(QStringLiteral("Belnr")), QStringLiteral("IX-1"));
+        QVERIFY(!werte(id).contains(5));
+
+        // A value replaces all of its property; an empty one removes them.
+        server::Objekt c = v.OpenId(QStringLiteral("AR.Dokumente"), id);
+        c.indexwertSetzen(QStringLiteral("1"), 22, QString());
+        c.indexwertSetzen(QStringLiteral("1"), 2, QStringLiteral("70002"));
+        QCOMPARE(c.SYS_Save(), 1);
+        QCOMPARE(werte(id).value(2), QStringList{"70002"});
+        QVERIFY(!werte(id).contains(22));
+
+        // The single call does the same in a transaction of its own.
+        server::KlassenMethoden extind = v.ClassMethods(QStringLiteral("AR.Extind"));
+        QCOMPARE(extind.call(QStringLiteral("seteigensch"), {"1", "5", id, "Größe ß "}).wert(), QStringLiteral("1"));
+        QCOMPARE(werte(id).value(5), QStringList{"Größe ß"});
+        QVERIFY_THROWS_EXCEPTION(server::ServerFehler, extind.call(QStringLiteral("seteigensch"), {"1", "5", "999999999", "x"}));
+
+        // Only a Beleg carries index values.
+        server::Objekt kasse = v.OpenId(QStringLiteral("AR.Kassa"), QStringLiteral("1||1"));
+        kasse.indexwertSetzen(QStringLiteral("1"), 5, QStringLiteral("x"));
+        QVERIFY(kasse.SYS_Save() != 1);
+    }
+
+    void belegNachNummerUndSicherungen()
+    {
+        server::Verbindung v;
+        QVERIFY(v.Connect(m_server->verbindungstext()));
+        QStringList ids;
+        for (const char *datum : {"2026-11-02", "2026-11-01"}) {
+            server::Objekt b = v.New(QStringLiteral("AR.Dokumente"));
+            b.set(QStringLiteral("Firma"), QStringLiteral("1"));
+            b.set(QStringLiteral("Belnr"), QStringLiteral("NR 4711/ä"));
+            b.set(QStringLiteral("Datum"), QLatin1String(datum));
+            b.setRef(QStringLiteral("IdBelart"), QStringLiteral("1||LS"));
+            QCOMPARE(b.SYS_Save(), 1);
+            ids << b.SYS_Id();
+        }
+        const auto datum = [&v](const QString &typ, const QString &nr) {
+            QStringList zeilen;
+            server::ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Datum"));
+            rs.Execute(QStringList{QStringLiteral("1"), typ, nr});
+            while (rs.Next())
+                zeilen << rs.GetData(1) + u'|' + rs.GetData(2).left(10);
+            return zeilen;
+        };
+        QCOMPARE(datum(QStringLiteral("1||LS"), QStringLiteral("NR 4711/ä")), QStringList({ids.at(1) + "|2026-11-01", ids.at(0) + "|2026-11-02"}));
+        QVERIFY(datum(QStringLiteral("1||ER"), QStringLiteral("NR 4711/ä")).isEmpty());
+        QVERIFY(datum(QStringLiteral("1||XX"), QStringLiteral("NR 4711/ä")).isEmpty());
+        QVERIFY(datum(QStringLiteral("1||LS"), QStringLiteral("NR 4711")).isEmpty());
+
+        server::KlassenMethoden dokumente = v.ClassMethods(QStringLiteral("AR.Dokumente"));
+        QCOMPARE(dokumente.call(QStringLiteral("Setdirty"), {ids.at(0)}).wert(), QStringLiteral("1"));
+        QVERIFY_THROWS_EXCEPTION(server::ServerFehler, dokumente.call(QStringLiteral("Setdirty"), {QStringLiteral("999999999")}));
+
+        // Never backed up: an empty list; three volumes in the order written.
+        QCOMPARE(dokumente.call(QStringLiteral("GetBackupinfo"), {ids.at(0)}).Count(), 0);
+        for (const auto &[dvd, tag] : {std::pair{"DVD-2026-03", "2026-03-01"}, std::pair{"DVD-2026-01", "2026-01-01"},
+                                       std::pair{"DVD-2026-02", "2026-02-01"}}) {
+            server::Objekt s = v.New(QStringLiteral("AR.Sicherung"));
+            s.set(QStringLiteral("DVD"), QLatin1String(dvd));
+            s.set(QStringLiteral("Datum"), QLatin1String(tag));
+            s.setRef(QStringLiteral("IDDokumente"), ids.at(0));
+            QCOMPARE(s.SYS_Save(), 1);
+        }
+        const server::MethodenErgebnis info = dokumente.call(QStringLiteral("GetBackupinfo"), {ids.at(0)});
+        QVERIFY(info.istListe());
+        QCOMPARE(info.Count(), 3);
+        QCOMPARE(info.element(1), QStringLiteral("DVD-2026-01"));
+        QCOMPARE(info.element(3), QStringLiteral("DVD-2026-03"));
     }
 
     void hartesBeendenVerliertNichtsBestaetigtes()

@@ -9,6 +9,62 @@ class TestEditorregeln : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void speicheroptionen_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("abgebrochen");
+        QTest::addColumn<bool>("neueVersion");
+        QTest::addColumn<QString>("versionstext");
+        QTest::addColumn<bool>("privat");
+        QTest::newRow("abgebrochen") << QString() << true << false << QString() << false;
+        QTest::newRow("nichts angekreuzt") << "0||0" << false << false << QString() << false;
+        QTest::newRow("neue Version") << "1|Korrektur Lieferschein|0" << false << true << "Korrektur Lieferschein" << false;
+        QTest::newRow("privat mit Umlaut") << "0|Größe geändert|1" << false << false << "Größe geändert" << true;
+        QTest::newRow("Strich im Text") << "0|a|b|1" << false << false << "a|b" << true;
+    }
+
+    void speicheroptionen()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, abgebrochen);
+        const auto o = archiv::editor::speicheroptionen(text);
+        QCOMPARE(!o.has_value(), abgebrochen);
+        if (!o)
+            return;
+        QTEST(o->neueVersion, "neueVersion");
+        QTEST(o->versionstext, "versionstext");
+        QTEST(o->privat, "privat");
+    }
+
+    void elementWahl_data()
+    {
+        QTest::addColumn<bool>("neueVersion");
+        QTest::addColumn<int>("aktDok");
+        QTest::addColumn<int>("doks");
+        QTest::addColumn<QString>("vorigerTyp");
+        QTest::addColumn<bool>("neu");
+        QTest::addColumn<QString>("doktyp");
+        QTest::addColumn<bool>("ersteDatei");
+        QTest::newRow("erstes Dokument") << false << 0 << 0 << QString() << true << "tif" << true;
+        QTest::newRow("ersetzen") << false << 1 << 2 << "tif" << false << QString() << false;
+        QTest::newRow("neue Version nach TIF") << true << 2 << 2 << "tif" << true << "tif" << false;
+        QTest::newRow("neue Version nach PDF") << true << 1 << 1 << "pdf" << true << "pdf" << false;
+        QTest::newRow("angefügte Zeile") << false << 3 << 2 << QString() << true << "tif" << false;
+        QTest::newRow("PDF ersetzen bleibt PDF") << false << 1 << 1 << "pdf" << false << QString() << false;
+    }
+
+    void elementWahl()
+    {
+        QFETCH(bool, neueVersion);
+        QFETCH(int, aktDok);
+        QFETCH(int, doks);
+        QFETCH(QString, vorigerTyp);
+        const archiv::editor::Elementwahl w = archiv::editor::elementWaehlen(neueVersion, aktDok, doks, vorigerTyp);
+        QTEST(w.neu, "neu");
+        QTEST(w.doktyp, "doktyp");
+        QTEST(w.ersteDatei, "ersteDatei");
+    }
+
     void steuerung_data()
     {
         QTest::addColumn<Editorstand>("stand");
