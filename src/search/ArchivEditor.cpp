@@ -1,4 +1,5 @@
 #include "search/Archiv.h"
+#include "search/Ausgabe.h"
 
 #include "app/Ereignis.h"
 #include "app/Sanduhr.h"
@@ -46,8 +47,17 @@ QString Archiv::belegOeffnen(const QString &dokId)
         global::Modus = modus::Klick;
         sanduhr.aufheben();
         editor::Bild::zeigen(this, firmaSchluessel(), dokId);
+        return typ;
     }
     // PDF documents go to the workstation's viewer.
+    const std::optional<ausgabe::Dokument> dok = ausgabe::neuestesDokument(*global::Archivverbindung, dokId);
+    if (!dok) {
+        meldung(HauptTitel, QStringLiteral("Kein Bilddokument vorhanden"), MeldungsSymbol::Information);
+        return QString();
+    }
+    if (!ausgabe::pdfZeigen(*dok))
+        meldung(HauptTitel, QStringLiteral("Für PDF-Dokumente ist auf diesem Arbeitsplatz kein Anzeigeprogramm eingerichtet."),
+                MeldungsSymbol::Ausruf);
     return typ;
 }
 

@@ -1,6 +1,11 @@
 #include "search/Ergebnis.h"
+#include "search/Ausgabe.h"
+#include "search/InfoDvd.h"
 
 #include "app/Ereignis.h"
+#include "app/Sanduhr.h"
+#include "imaging/Seite.h"
+#include "imaging/Seitenliste.h"
 #include "common/Feld.h"
 #include "common/Format.h"
 #include "common/Kennungen.h"
@@ -13,6 +18,11 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDebug>
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QStandardPaths>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
@@ -257,19 +267,97 @@ void Ergebnis::infoId(int zeile)
         meldung(HauptTitel, QStringLiteral("Dokumentid = ") + id, MeldungsSymbol::Information);
 }
 
+QString Ergebnis::zeilenFeld(int zeile, int feld) const
+{
+    if (zeile < 0 || zeile >= m_modell->rowCount())
+        return {};
+    return Feld(m_modell->zeile(zeile).daten, QStringLiteral("|"), feld);
+}
+
 void Ergebnis::speichals(const QString &format)
 {
-    Q_EMIT exportieren(global::ErgZeile, format);
+    const QString id = zeilenFeld(global::ErgZeile, 1);
+    if (int(zahlWert(zeilenFeld(global::ErgZeile, 2))) == bildstatus::Keins || id.isEmpty())
+        return;
+    try {
+        std::optional<ausgabe::Dokument> d;
+        {
+            const app::Sanduhr sanduhr;
+            d = ausgabe::neuestesDokument(*global::Archivverbindung, id);
+        }
+        if (!d) {
+            meldung(HauptTitel, QStringLiteral("Kein Bilddokument vorhanden"), MeldungsSymbol::Information);
+            return;
+        }
+        const QString ziel = exportZiel(ausgabe::exportName(*d, format));
+        if (ziel.isEmpty())
+            return;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        const app::Sanduhr sanduhr;
+        ausgabe::exportieren(*d, format, ziel);
+    } catch (const std::exception &e) {
+        qWarning().noquote() << "Export:" << e.what();
+        meldung(HauptTitel, QStringLiteral("Dokument konnte nicht gespeichert werden"), MeldungsSymbol::Ausruf);
+    }
+}
+
+QString Ergebnis::exportZiel(const QString &vorschlag)
+{
+    QFileDialog d(this, QStringLiteral("Dokument Speichern"));
+    d.setObjectName(QStringLiteral("File1"));
+    d.setOption(QFileDialog::DontUseNativeDialog);
+    d.setAcceptMode(QFileDialog::AcceptSave);
+    d.setFileMode(QFileDialog::AnyFile);
+    d.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    d.selectFile(vorschlag);
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
+        return {};
+    return d.selectedFiles().constFirst();
 }
 
 void Ergebnis::drucken()
 {
-    Q_EMIT druckenAngefordert(global::ErgZeile);
+    const QString id = zeilenFeld(global::ErgZeile, 1);
+    if (id.isEmpty())
+        return;
+    imaging::Seitenliste seiten;
+    try {
+        const app::Sanduhr sanduhr;
+        const std::optional<ausgabe::Dokument> d = ausgabe::neuestesDokument(*global::Archivverbindung, id);
+        if (!d) {
+            meldung(HauptTitel, QStringLiteral("Kein Bilddokument vorhanden"), MeldungsSymbol::Information);
+            return;
+        }
+        seiten.laden(d->inhalt, QStringLiteral("dokument.") + d->doktyp);
+    } catch (const imaging::BildFehler &e) {
+        meldung(HauptTitel, QStringLiteral("Das Dokument kann nicht gedruckt werden.\n") + QString::fromUtf8(e.what()), MeldungsSymbol::Ausruf);
+        return;
+    }
+    QPrinter drucker;
+    QPrintDialog dialog(&drucker, this);
+    dialog.setObjectName(QStringLiteral("Print1"));
+    dialog.setWindowTitle(QStringLiteral("Dokument drucken"));
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange);
+    dialog.setMinMax(1, seiten.anzahl());
+    drucker.setFromTo(1, seiten.anzahl());
+    if (dialog.exec() != QDialog::Accepted)
+        return; // cancelled: nothing is printed
+    const bool bereich = drucker.printRange() == QPrinter::PageRange;
+    const app::Sanduhr sanduhr;
+    try {
+        ausgabe::drucken(seiten, drucker, bereich ? drucker.fromPage() : 1, bereich ? drucker.toPage() : seiten.anzahl());
+    } catch (const std::exception &e) {
+        meldung(HauptTitel, QString::fromUtf8(e.what()), MeldungsSymbol::Ausruf);
+    }
 }
 
 void Ergebnis::infoDvd()
 {
-    Q_EMIT dvdInfoAngefordert(global::ErgZeile);
+    const QString id = zeilenFeld(global::ErgZeile, 1);
+    if (id.isEmpty())
+        return;
+    InfoDvd fenster(id, this);
+    fenster.exec();
 }
 
 void Ergebnis::knotenAufZu()

@@ -37,21 +37,17 @@ public:
     QMenu *popup() const { return m_popup; }
     QTreeView *liste() const { return m_liste; }
 
-    // The popup's commands on row ErgZeile. "Info ID" is complete; export,
-    // printing and the DVD window hand over to the windows that do them.
+    // The popup's commands on row ErgZeile.
     void infoId(int zeile);
     void speichals(const QString &format);
     void drucken();
     void infoDvd();
 
 Q_SIGNALS:
-    // The newest document of a Beleg is to be opened / edited / exported /
-    // printed; the windows that do it come with the editor and the export.
+    // The newest document of a Beleg is to be opened / the Beleg edited
+    // (the main window does it, with the editor).
     void oeffnen(const QString &dokId);
     void bearbeiten(int zeile);
-    void exportieren(int zeile, const QString &format);
-    void druckenAngefordert(int zeile);
-    void dvdInfoAngefordert(int zeile);
 
 protected:
     bool eventFilter(QObject *objekt, QEvent *ereignis) override;
@@ -61,6 +57,9 @@ private:
     void klicksVerbinden();
     void baumAufbauen();
     void statusZelleOeffnen(int zeile, int spalte);
+    QString zeilenFeld(int zeile, int feld) const; // of the row's data string
+    // The export's save-file dialog; empty when cancelled.
+    QString exportZiel(const QString &vorschlag);
 
     TrefferModell *m_modell;
     QTreeView *m_liste;

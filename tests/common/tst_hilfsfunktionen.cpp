@@ -1,3 +1,4 @@
+#include "common/Dateiname.h"
 #include "common/Feld.h"
 #include "common/Format.h"
 #include "common/ListenZeile.h"
@@ -23,6 +24,28 @@ class TestHilfsfunktionen : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void dateiname_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Schrägstriche") << "ER_2026/11/7" << "ER_2026117";
+        QTest::newRow("Windows-Zeichen") << "A:B*C?D\"E<F>G|H\\I" << "ABCDEFGHI";
+        QTest::newRow("Umlaute bleiben") << "Lieferschein Größe ß" << "Lieferschein Größe ß";
+        QTest::newRow("nach oben") << "../../etc/passwd" << "etcpasswd";
+        QTest::newRow("nur Punkte") << ".." << "dokument";
+        QTest::newRow("Steuerzeichen") << QString("A\nB\tC") + QChar(0x7f) << "ABC";
+        QTest::newRow("Punkt und Blank am Ende") << "Rechnung. " << "Rechnung";
+        QTest::newRow("leer") << "" << "dokument";
+        QTest::newRow("lang") << QString(300, u'x') << QString(200, u'x');
+    }
+
+    void dateiname()
+    {
+        QFETCH(QString, text);
+        QTEST(common::dateiname(text), "name");
+        QVERIFY(!common::dateiname(text).contains(u'/'));
+    }
+
     void feld_data()
     {
         QTest::addColumn<QString>("text");

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+class QPrinter;
+
+namespace archiv::server {
+class Verbindung;
+}
+namespace archiv::imaging {
+class Seitenliste;
+}
+
+// What the result window does with the newest document of a Beleg: hand a
+// PDF to the desktop's viewer, export it as TIF or PDF, print its pages.
+namespace archiv::search::ausgabe {
+
+// The newest stored document of a Beleg.
+struct Dokument
+{
+    QString belart; // type code
+    QString belnr;
+    QString doktyp; // "tif" or "pdf"
+    QByteArray inhalt;
+};
+// nullopt when the Beleg has no stored document.
+std::optional<Dokument> neuestesDokument(server::Verbindung &v, const QString &dokId);
+
+// The default name of an export: type code + "_" + number + "." + format,
+// made safe as a file name.
+QString exportName(const Dokument &d, const QString &format);
+
+// Writes the document to ziel as "tif" or "pdf": the stored file unchanged
+// when it is of that kind, else converted page by page (G4 data copied,
+// not encoded again). Throws imaging::BildFehler or std::runtime_error.
+void exportieren(const Dokument &d, const QString &format, const QString &ziel);
+
+// Writes a PDF to the private temporary folder (type code and number as its
+// name) and hands it to the viewer; false when that did not work.
+bool pdfZeigen(const Dokument &d);
+
+// The viewer a PDF goes to: the desktop's (QDesktopServices) unless a test
+// puts another in its place. Returns the previous one.
+using Betrachter = std::function<bool(const QUrl &)>;
+Betrachter setzeBetrachter(Betrachter b);
+
+// Prints pages von to bis (from 1) of the list, each scaled to 95 % of the
+// printable area; returns the pages printed.
+int drucken(const imaging::Seitenliste &seiten, QPrinter &drucker, int von, int bis);
+
+} // namespace archiv::search::ausgabe
