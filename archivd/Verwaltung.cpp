@@ -2,6 +2,8 @@
 
 #include "Fehler.h"
 #include "Konsole.h"
+#include "Sicherung.h"
+#include "common/Dateiname.h"
 #include "model/Modell.h"
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
@@ -11,6 +13,8 @@
 #include <QDate>
 #include <QFile>
 #include <QTextStream>
+
+#include <unistd.h>
 
 namespace archiv::archivd {
 
@@ -135,18 +139,11 @@ int importieren(const QStringList &args)
     return 0;
 }
 
-int sicherungErfassen(const QStringList &args)
+static int dvdFesthalten(QCommandLineParser &p)
 {
-    QCommandLineParser p;
-    p.addPositionalArgument(QStringLiteral("dvd"), QStringLiteral("Kennung der DVD, z. B. DVD-2026-12"));
-    p.addOption({QStringLiteral("datum"), QStringLiteral("Tag der Sicherung (Standard: heute)."), QStringLiteral("YYYY-MM-DD")});
-    if (!befehlAuswerten(p, args,
-                         QStringLiteral("Hält fest, dass alle noch nicht gesicherten Belege und die seit ihrer letzten "
-                                        "Sicherung geänderten auf der genannten DVD gesichert sind.")))
-        return p.isSet(QStringLiteral("help")) ? 0 : 2;
     const QStringList pos = p.positionalArguments();
     if (pos.size() != 1 || pos.first().trimmed().isEmpty()) {
-        err() << "archivd backup: erwartet die Kennung der DVD" << Qt::endl;
+        err() << "archivd backup: erwartet --ziel ORDNER, --verify BAND oder die Kennung einer DVD" << Qt::endl;
         return 2;
     }
     QString datum = QDate::currentDate().toString(Qt::ISODate);
@@ -164,6 +161,75 @@ int sicherungErfassen(const QStringList &args)
     t.bestaetigen();
     aus() << "archivd backup: " << n << " Belege auf " << pos.first().trimmed() << " festgehalten" << Qt::endl;
     return 0;
+}
+
+static int baenderSchreiben(QCommandLineParser &p)
+{
+    Sicherungsauftrag auftrag;
+    auftrag.ziel = p.value(QStringLiteral("ziel"));
+    auftrag.name = common::dateiname(p.value(QStringLiteral("name")));
+    bool ok = false;
+    auftrag.bandGroesse = p.value(QStringLiteral("band-groesse")).toLongLong(&ok);
+    if (!ok || auftrag.bandGroesse < 1) {
+        err() << "archivd backup: --band-groesse erwartet eine Zahl von Bytes" << Qt::endl;
+        return 2;
+    }
+    auto db = Datenbank::oeffnen(p.value(QStringLiteral("db")));
+    db->migrieren();
+    const bool terminal = ::isatty(STDERR_FILENO);
+    const Sicherungsbericht b = sichern(*db, auftrag, [terminal](const QString &zeile) {
+        if (terminal)
+            err() << "\r" << zeile << "   " << Qt::flush;
+    });
+    if (terminal)
+        err() << Qt::endl;
+    for (const QString &f : b.fehler)
+        err() << "archivd backup: " << f << " (bleibt für die nächste Sicherung vorgemerkt)" << Qt::endl;
+    aus() << "archivd backup: " << b.belege << " Belege, " << QString::number(double(b.bytes) / 1e6, 'f', 1) << " MB in "
+          << b.baende.size() << (b.baende.size() == 1 ? " Band" : " Bänden") << (b.baende.isEmpty() ? QString() : ": " + b.baende.join(u' '))
+          << Qt::endl;
+    return b.fehler.isEmpty() ? 0 : 1;
+}
+
+static int bandPruefen(const QString &band)
+{
+    const Pruefbericht b = pruefen(band);
+    if (!b.fehler.isEmpty()) {
+        err() << "archivd backup: " << b.fehler << Qt::endl;
+        return 1;
+    }
+    for (const QString &d : b.fehlend)
+        err() << "archivd backup: fehlt: " << d << Qt::endl;
+    for (const QString &d : b.beschaedigt)
+        err() << "archivd backup: beschädigt: " << d << Qt::endl;
+    aus() << "archivd backup: " << band << ": " << b.dateien << " Dateien, "
+          << (b.inOrdnung() ? QStringLiteral("in Ordnung")
+                            : QStringLiteral("%1 fehlen, %2 beschädigt").arg(b.fehlend.size()).arg(b.beschaedigt.size()))
+          << Qt::endl;
+    return b.inOrdnung() ? 0 : 1;
+}
+
+int sicherungErfassen(const QStringList &args)
+{
+    QCommandLineParser p;
+    p.addPositionalArgument(QStringLiteral("dvd"), QStringLiteral("nur festhalten: Kennung einer anders geschriebenen DVD, z. B. DVD-2026-12"),
+                            QStringLiteral("[dvd]"));
+    p.addOption({QStringLiteral("ziel"), QStringLiteral("Ordner, in den die Sicherungsbände geschrieben werden."), QStringLiteral("ordner")});
+    p.addOption({QStringLiteral("band-groesse"), QStringLiteral("Bytes an Dokumenten je Band (Standard: 4700000000, eine DVD)."),
+                 QStringLiteral("bytes"), QStringLiteral("4700000000")});
+    p.addOption({QStringLiteral("name"), QStringLiteral("Anfang der Bandnamen (Standard: ARCHIV)."), QStringLiteral("name"), QStringLiteral("ARCHIV")});
+    p.addOption({QStringLiteral("verify"), QStringLiteral("Einen geschriebenen Band gegen sein Manifest prüfen."), QStringLiteral("band")});
+    p.addOption({QStringLiteral("datum"), QStringLiteral("nur festhalten: Tag der Sicherung (Standard: heute)."), QStringLiteral("YYYY-MM-DD")});
+    if (!befehlAuswerten(p, args,
+                         QStringLiteral("Schreibt alle noch nicht gesicherten und alle seit ihrer letzten Sicherung geänderten Belege in "
+                                        "Sicherungsbände (--ziel), prüft einen Band (--verify) oder hält nur fest, dass sie auf einer "
+                                        "anders geschriebenen DVD sind.")))
+        return p.isSet(QStringLiteral("help")) ? 0 : 2;
+    if (p.isSet(QStringLiteral("verify")))
+        return bandPruefen(p.value(QStringLiteral("verify")));
+    if (p.isSet(QStringLiteral("ziel")))
+        return baenderSchreiben(p);
+    return dvdFesthalten(p);
 }
 
 } // namespace archiv::archivd

@@ -132,12 +132,19 @@ Migration blobTeile()
             }};
 }
 
+// A backup records its moment, not only its day: a Beleg changed later on
+// the same day is due again.
+Migration sicherungZeitpunkt()
+{
+    return {7, {"ALTER TABLE ar_sicherung ADD COLUMN zeitpunkt TEXT"}};
+}
+
 } // namespace
 
 const QList<Migration> &migrationen()
 {
     static const QList<Migration> alle{ersteVersion(),   suchIndizes(),         nurGefalteterWertIndex(),
-                                       gefalteteWerte(), gefalteterWertIndex(), blobTeile()};
+                                       gefalteteWerte(), gefalteterWertIndex(), blobTeile(), sicherungZeitpunkt()};
     return alle;
 }
 

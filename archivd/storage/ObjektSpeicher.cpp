@@ -486,7 +486,7 @@ void ObjektSpeicher::indexSchreiben(qint64 beleg, const QList<protokoll::Indexwe
 void ObjektSpeicher::geaendertVermerken(qint64 beleg)
 {
     m_db.ausfuehren(QStringLiteral("UPDATE ar_dokumente SET aenderung = ? WHERE id = ?"),
-                    {QDateTime::currentDateTime().toString(Qt::ISODate), beleg});
+                    {QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs), beleg});
 }
 
 void ObjektSpeicher::loeschen(const Klasse &k, const QString &id)

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <utility>
 
@@ -25,11 +26,34 @@ public:
     // backup, is on the volume dvd; returns how many.
     qint64 sicherungVermerken(const QString &dvd, const QString &datum);
 
+    // What a backup volume holds of a Beleg.
+    struct Sicherungsbeleg
+    {
+        qint64 id = 0;
+        QStringList kopf; // firma, type code, number, date, time, private, text
+        struct Datei
+        {
+            int nr = 0;
+            QString doktyp, doktext, daterst, blob;
+            qint64 groesse = 0;
+        };
+        QList<Datei> dateien;
+        QList<std::pair<QString, QString>> werte; // property, value
+        qint64 bytes() const;
+    };
+    // The Belege due for the next backup volume (never backed up, or changed
+    // after their last backup began), oldest first, n at a time after id ab.
+    QList<Sicherungsbeleg> faelligeBelege(qint64 ab, int n);
+    // Records that the Belege are on the volume; zeitpunkt is when the
+    // backup began (ISO date and time).
+    void sicherungVermerken(const QList<qint64> &belege, const QString &band, const QString &zeitpunkt);
+
     // Object id and number of the first n Belege of a type (the demo's
     // scan intake records refer to them).
     QList<std::pair<QString, QString>> ersteBelege(int firma, const QString &belart, int n);
 
 private:
+    static QString gesichertNach();
     Datenbank &m_db;
 };
 

@@ -1,9 +1,11 @@
 #include "Verwaltung.h"
+#include "server/KlassenMethoden.h"
 #include "server/Verbindung.h"
 #include "support/ArchivServer.h"
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QDir>
 #include <QTest>
 
 using namespace archiv;
@@ -74,6 +76,65 @@ private Q_SLOTS:
                  QStringLiteral("Neuer Name; GmbH"));
         QCOMPARE(v.OpenId(QStringLiteral("AR.Kund"), QStringLiteral("1||99999")).get(QStringLiteral("Ort")), QStringLiteral("Berlin"));
         QVERIFY(v.OpenId(QStringLiteral("AR.Kund"), QStringLiteral("1||88888")).istLeer());
+    }
+
+    void sicherungsbaende()
+    {
+        ArchivServer server(ArchivServer::Inhalt::Demo, 60);
+        QTemporaryDir ziel;
+        QString ausgabe;
+        // Small volumes: the Belege due spread over several, each complete.
+        QCOMPARE(ArchivServer::archivd({"backup", "--ziel", ziel.path(), "--band-groesse", "300000", "--name", "Täglich/Band",
+                                        "--db", server.dbPfad()},
+                                       &ausgabe),
+                 0);
+        const QStringList baende = QDir(ziel.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        QVERIFY2(baende.size() >= 2, qPrintable(ausgabe));
+        for (const QString &b : baende) {
+            QVERIFY(b.startsWith(QStringLiteral("TäglichBand-")));
+            QCOMPARE(ArchivServer::archivd({"backup", "--verify", QDir(ziel.path()).filePath(b)}, &ausgabe), 0);
+            QVERIFY2(ausgabe.contains(QStringLiteral("in Ordnung")), qPrintable(ausgabe));
+        }
+        // Right after, nothing is due.
+        QCOMPARE(ArchivServer::archivd({"backup", "--ziel", ziel.path(), "--db", server.dbPfad()}, &ausgabe), 0);
+        QVERIFY2(ausgabe.contains(QStringLiteral(": 0 Belege")), qPrintable(ausgabe));
+
+        // A Beleg saved again is due again, and "Info DVD" names both volumes.
+        QVERIFY(server.starten());
+        server::Verbindung v;
+        QVERIFY(v.Connect(server.verbindungstext()));
+        QFile belegeCsv(QDir(ziel.path()).filePath(baende.first() + QStringLiteral("/belege.csv")));
+        QVERIFY(belegeCsv.open(QIODevice::ReadOnly));
+        belegeCsv.readLine();
+        const QString id = QString::fromUtf8(belegeCsv.readLine()).section(u';', 0, 0);
+        server::Objekt beleg = v.OpenId(QStringLiteral("AR.Dokumente"), id);
+        beleg.indexwertSetzen(beleg.get(QStringLiteral("Firma")), 5, QStringLiteral("nach der Sicherung geändert"));
+        QCOMPARE(beleg.SYS_Save(), 1);
+        server.stoppen();
+        QCOMPARE(ArchivServer::archivd({"backup", "--ziel", ziel.path(), "--name", "Nachtrag", "--db", server.dbPfad()}, &ausgabe), 0);
+        QVERIFY2(ausgabe.contains(QStringLiteral(": 1 Belege")), qPrintable(ausgabe));
+        QVERIFY(server.starten());
+        QVERIFY(v.Connect(server.verbindungstext()));
+        const server::MethodenErgebnis info = v.ClassMethods(QStringLiteral("AR.Dokumente")).call(QStringLiteral("GetBackupinfo"), {id});
+        QCOMPARE(info.Count(), 2);
+        QCOMPARE(info.element(1), baende.first());
+        QVERIFY(info.element(2).startsWith(QStringLiteral("Nachtrag-")));
+        server.stoppen();
+
+        // A damaged and a missing file are named by the check.
+        const QDir band(QDir(ziel.path()).filePath(baende.first()));
+        const QStringList dateien = QDir(band.filePath(QStringLiteral("belege/") + id)).entryList(QDir::Files);
+        QVERIFY(!dateien.isEmpty());
+        QFile kaputt(band.filePath(QStringLiteral("belege/%1/%2").arg(id, dateien.first())));
+        QVERIFY(kaputt.open(QIODevice::ReadWrite));
+        kaputt.seek(20);
+        kaputt.write("X");
+        kaputt.close();
+        QVERIFY(QFile::remove(band.filePath(QStringLiteral("indexwerte.csv"))));
+        QCOMPARE(ArchivServer::archivd({"backup", "--verify", band.path()}, &ausgabe), 1);
+        QVERIFY2(ausgabe.contains(QStringLiteral("beschädigt: belege/%1/%2").arg(id, dateien.first())), qPrintable(ausgabe));
+        QVERIFY2(ausgabe.contains(QStringLiteral("fehlt: indexwerte.csv")), qPrintable(ausgabe));
+        QCOMPARE(ArchivServer::archivd({"backup", "--verify", ziel.filePath(QStringLiteral("gibtsnicht"))}, &ausgabe), 1);
     }
 };
 
