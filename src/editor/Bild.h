@@ -89,6 +89,9 @@ public:
     // true when the Beleg was saved.
     void schliessen();
     bool speichern();
+    // The save after the options were chosen: login when needed, then the
+    // Beleg written in one save (what "Speichern" runs after its dialog).
+    bool speichernMit(const Speicheroptionen &optionen);
 
     Seitenansicht *ansicht() const { return m_image1; }
     Vorschaurahmen *vorschau() const { return m_fransicht; }

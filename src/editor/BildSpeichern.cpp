@@ -66,6 +66,11 @@ bool Bild::speichern()
     const std::optional<Speicheroptionen> optionen = speicheroptionen(Dokspeich::fragen(!global::DokId.isEmpty(), vorgabe, this));
     if (!optionen)
         return false;
+    return speichernMit(*optionen);
+}
+
+bool Bild::speichernMit(const Speicheroptionen &optionen)
+{
     if (global::Anmeldung.isEmpty()) {
         app::Anmelden(m_firma);
         if (global::Anmeldung.isEmpty()) {
@@ -86,7 +91,7 @@ bool Bild::speichern()
     });
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     try {
-        if (!belegSchreiben(*optionen))
+        if (!belegSchreiben(optionen))
             return false;
     } catch (const server::ServerFehler &e) {
         meldung(HauptTitel, QStringLiteral("Speichern Fehlgeschlagen\n") + e.meldung(), MeldungsSymbol::Kritisch);

@@ -11,8 +11,8 @@
 #include <QFile>
 #include <QPainter>
 #include <QPrinter>
-#include <QSaveFile>
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace archiv::search::ausgabe {
@@ -27,10 +27,21 @@ Betrachter &betrachter()
 
 void schreiben(const QString &ziel, const QByteArray &inhalt)
 {
-    // Written beside the target and renamed: a failed export leaves no half file.
-    QSaveFile datei(ziel);
-    if (!datei.open(QIODevice::WriteOnly) || datei.write(inhalt) != inhalt.size() || !datei.commit())
-        throw std::runtime_error(QStringLiteral("%1: %2").arg(ziel, datei.errorString()).toStdString());
+    // Written beside the target and renamed over it: a failed export leaves
+    // no half file, and an existing one stays until the new one is whole.
+    // (Not forced onto the disk: the archive keeps the original.)
+    const QString neu = ziel + QStringLiteral(".neu");
+    QFile datei(neu);
+    if (!datei.open(QIODevice::WriteOnly) || datei.write(inhalt) != inhalt.size() || !datei.flush()) {
+        const QString grund = datei.errorString();
+        datei.remove();
+        throw std::runtime_error(QStringLiteral("%1: %2").arg(ziel, grund).toStdString());
+    }
+    datei.close();
+    if (::rename(QFile::encodeName(neu).constData(), QFile::encodeName(ziel).constData()) != 0) {
+        QFile::remove(neu);
+        throw std::runtime_error(QStringLiteral("%1 lässt sich nicht anlegen").arg(ziel).toStdString());
+    }
 }
 
 } // namespace
