@@ -188,7 +188,10 @@ void Bild::dokumentAnlegen()
         connect(a, &QAction::triggered, this, [this, n] { app::ereignis([&] { werkzeug(n); }); });
         m_werkzeuge << a;
     }
-    m_tool1->setGeometry(twips(6700, 0, 4000, 450));
+    // At least the designed width, and wide enough for all nine items (with
+    // a larger system font they would otherwise fall behind an overflow mark).
+    const QRect werkzeuge = twips(6700, 0, 4000, 450);
+    m_tool1->setGeometry(werkzeuge.x(), werkzeuge.y(), qMax(werkzeuge.width(), m_tool1->sizeHint().width()), werkzeuge.height());
 
     m_image1 = new Seitenansicht(m_frDokument);
     m_image1->setObjectName(QStringLiteral("Image1"));

@@ -293,6 +293,35 @@ private Q_SLOTS:
         QCOMPARE(belegeMitNummer(QStringLiteral("S-ABBR")), 0);
     }
 
+    void serverWegBeimSpeichern()
+    {
+        // The archive server goes away while the user works: the save
+        // fails with a message, the pages stay and the window stays open.
+        test::ArchivServer eigener(test::ArchivServer::Inhalt::Demo, 5);
+        QVERIFY2(eigener.starten(), qPrintable(eigener.fehler()));
+        auto v = std::make_shared<server::Verbindung>();
+        QVERIFY(v->Connect(eigener.verbindungstext()));
+        global::Archivverbindung = v;
+        auto b = neuerBeleg(QStringLiteral("S-WEG"), QDate(2026, 8, 1), 2);
+        eigener.stoppen();
+        speichern(b.get());
+        QCOMPARE(m_meldungen->meldungen().size(), 1);
+        QVERIFY(m_meldungen->texte().first().startsWith(QStringLiteral("Speichern Fehlgeschlagen")));
+        QVERIFY(global::Geaendert);
+        QVERIFY(global::DokId.isEmpty());
+        QCOMPARE(b->ansicht()->seiten().anzahl(), 2);
+        QVERIFY(teil<QPushButton>(b.get(), "BUSpeich")->isEnabled());
+
+        // Back again: the same save goes through, once.
+        QVERIFY(eigener.starten());
+        QVERIFY(v->Connect(eigener.verbindungstext()));
+        speichern(b.get());
+        QCOMPARE(m_meldungen->meldungen().size(), 1);
+        QVERIFY(!global::DokId.isEmpty());
+        QVERIFY(!global::Geaendert);
+        global::Archivverbindung = m_v;
+    }
+
     void zweiEditorenEinBeleg()
     {
         Belegbau bau(*m_v);
