@@ -3,6 +3,7 @@
 #include "common/Kennungen.h"
 #include "common/Twips.h"
 #include "support/DialogFahrer.h"
+#include "support/Steuerelemente.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -18,12 +19,9 @@ using app::Eigenschaftszeilen;
 namespace {
 
 template<typename T>
-T *teil(QWidget *flaeche, const char *name, int zeile)
+T *teil(QWidget *flaeche, const char *name, int i)
 {
-    for (T *w : flaeche->findChildren<T *>(QLatin1String(name)))
-        if (w->property("index").toInt() == zeile)
-            return w;
-    return nullptr;
+    return test::zeile<T>(flaeche, name, i);
 }
 
 Eigenschaftszeilen::Anordnung anordnung(Eigenschaftszeilen::Auswahlliste art)

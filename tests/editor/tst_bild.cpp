@@ -16,6 +16,7 @@
 #include "support/ArchivServer.h"
 #include "support/Belegbau.h"
 #include "support/DialogFahrer.h"
+#include "support/Steuerelemente.h"
 #include "support/MeldungsRecorder.h"
 #include "support/Testumgebung.h"
 
@@ -38,6 +39,8 @@ using archiv::common::pixelZuTwips;
 using archiv::common::twipsZuPixel;
 using archiv::test::Belegbau;
 using archiv::test::DialogFahrer;
+using archiv::test::teil;
+using archiv::test::zeile;
 using archiv::test::Dokumentdatei;
 
 // The editor window against the demo archive: the control rule, loading
@@ -60,22 +63,6 @@ class TestBild : public QObject
         if (!id.isEmpty())
             b->belegLaden(id, true);
         return b;
-    }
-    template<typename T>
-    static T *teil(editor::Bild *b, const char *name)
-    {
-        T *w = b->findChild<T *>(QLatin1String(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
-    template<typename T>
-    static T *zeile(editor::Bild *b, const char *name, int i)
-    {
-        for (T *w : b->findChildren<T *>(QLatin1String(name)))
-            if (w->property("index").toInt() == i)
-                return w;
-        return nullptr;
     }
     // Bars on the page the view shows (page n of a test document has n).
     static int gezeigteSeite(editor::Bild *b)

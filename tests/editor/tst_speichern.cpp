@@ -12,6 +12,7 @@
 #include "support/ArchivServer.h"
 #include "support/Belegbau.h"
 #include "support/DialogFahrer.h"
+#include "support/Steuerelemente.h"
 #include "support/MeldungsRecorder.h"
 #include "support/Testumgebung.h"
 
@@ -24,6 +25,8 @@
 using namespace archiv;
 using archiv::test::Belegbau;
 using archiv::test::DialogFahrer;
+using archiv::test::teil;
+using archiv::test::zeile;
 
 class TestSpeichern : public QObject
 {
@@ -41,22 +44,6 @@ class TestSpeichern : public QObject
         if (!id.isEmpty())
             b->belegLaden(id, true);
         return b;
-    }
-    template<typename T>
-    static T *teil(editor::Bild *b, const char *name)
-    {
-        T *w = b->findChild<T *>(QLatin1String(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
-    template<typename T>
-    static T *zeile(editor::Bild *b, const char *name, int i)
-    {
-        for (T *w : b->findChildren<T *>(QLatin1String(name)))
-            if (w->property("index").toInt() == i)
-                return w;
-        return nullptr;
     }
     // A new ER with number, date, supplier and payment typed in, and n pages.
     std::unique_ptr<editor::Bild> neuerBeleg(const QString &belnr, const QDate &datum, int seiten)
