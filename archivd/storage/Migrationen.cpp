@@ -139,12 +139,22 @@ Migration sicherungZeitpunkt()
     return {7, {"ALTER TABLE ar_sicherung ADD COLUMN zeitpunkt TEXT"}};
 }
 
+// Each label run's number range, so that a printed label code names the
+// type whose labels carried it.
+Migration etikettenlaeufe()
+{
+    return {8,
+            {"CREATE TABLE ar_etikettenlauf (id %ID%, firma %BIGINT% NOT NULL, belart TEXT NOT NULL, von %BIGINT% NOT NULL, "
+             "bis %BIGINT% NOT NULL, zeitpunkt TEXT)",
+             "CREATE INDEX ar_etikettenlauf_bereich ON ar_etikettenlauf (von, bis)"}};
+}
+
 } // namespace
 
 const QList<Migration> &migrationen()
 {
     static const QList<Migration> alle{ersteVersion(),   suchIndizes(),         nurGefalteterWertIndex(),
-                                       gefalteteWerte(), gefalteterWertIndex(), blobTeile(), sicherungZeitpunkt()};
+                                       gefalteteWerte(), gefalteterWertIndex(), blobTeile(), sicherungZeitpunkt(), etikettenlaeufe()};
     return alle;
 }
 

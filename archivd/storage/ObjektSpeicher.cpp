@@ -430,7 +430,10 @@ protokoll::SpeicherAntwort ObjektSpeicher::speichernInTransaktion(const Klasse &
             throw AnfrageFehler::ungueltig(QStringLiteral("\"version\" fehlt: ein Objekt wird mit der gelesenen Version gespeichert"));
     }
     protokoll::SpeicherAntwort antwort;
+    const std::optional<qint64> zaehlerVorher = z ? etikettenZaehler(k, *z, a) : std::nullopt;
     const qint64 neu = schreiben(k, z, a, id.isEmpty() ? std::nullopt : a.version, 0, 0, &antwort.collections);
+    if (zaehlerVorher)
+        etikettenlaufVermerken(neu, *zaehlerVorher);
     if (!a.index.isEmpty()) {
         if (k.name != QLatin1String(BelegKlasse))
             throw AnfrageFehler::ungueltig(QStringLiteral("%1 hat keine Indexwerte").arg(k.name));
@@ -481,6 +484,29 @@ void ObjektSpeicher::indexSchreiben(qint64 beleg, const QList<protokoll::Indexwe
         a.refs = {{QStringLiteral("IDDokumente"), belegId}};
         schreiben(extind, std::nullopt, a, std::nullopt, 0, 0, nullptr);
     }
+}
+
+std::optional<qint64> ObjektSpeicher::etikettenZaehler(const Klasse &k, qint64 zeile, const protokoll::SpeicherAnfrage &a)
+{
+    if (k.name != QLatin1String("AR.Belart"))
+        return std::nullopt;
+    bool gesetzt = false;
+    for (auto it = a.props.cbegin(); it != a.props.cend(); ++it)
+        gesetzt = gesetzt || it.key().compare(QLatin1String("lastbelnrbarc"), Qt::CaseInsensitive) == 0;
+    if (!gesetzt)
+        return std::nullopt;
+    return m_db.wert(QStringLiteral("SELECT lastbelnrbarc FROM ar_belart WHERE id = ?"), {zeile}).toLongLong();
+}
+
+void ObjektSpeicher::etikettenlaufVermerken(qint64 belart, qint64 vorher)
+{
+    // A type's label counter moved on: the numbers after the old value up
+    // to the new one were printed on its labels.
+    const QList<SqlZeile> z = m_db.abfragen(QStringLiteral("SELECT firma, belart, lastbelnrbarc FROM ar_belart WHERE id = ?"), {belart});
+    if (z.isEmpty() || z.first().at(2).toLongLong() <= vorher)
+        return;
+    m_db.ausfuehren(QStringLiteral("INSERT INTO ar_etikettenlauf (firma, belart, von, bis, zeitpunkt) VALUES (?, ?, ?, ?, ?)"),
+                    {z.first().at(0), z.first().at(1), vorher + 1, z.first().at(2), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)});
 }
 
 void ObjektSpeicher::geaendertVermerken(qint64 beleg)

@@ -70,6 +70,10 @@ private:
     QStringList sammlungSchreiben(const Mitglied &m, qint64 id, const QList<protokoll::SpeicherAnfrage> &elemente);
     QVariant spaltenWert(const Klasse &k, const Mitglied &m, const QString &wert);
     void historie(const Klasse &k, qint64 zeile, const QString &member, const QString &blob, qint64 groesse);
+    // A type's label counter before a save that sets it (nullopt otherwise),
+    // and the run of numbers recorded when it moved on.
+    std::optional<qint64> etikettenZaehler(const Klasse &k, qint64 zeile, const protokoll::SpeicherAnfrage &a);
+    void etikettenlaufVermerken(qint64 belart, qint64 vorher);
 
     Datenbank &m_db;
     // Node-based: references handed out stay valid while other threads add classes.

@@ -1,3 +1,4 @@
+#include "common/Etikett.h"
 #include "server/KlassenMethoden.h"
 #include "server/ServerFehler.h"
 #include "server/Verbindung.h"
@@ -315,6 +316,51 @@ private Q_SLOTS:
         QCOMPARE(info.Count(), 3);
         QCOMPARE(info.element(1), QStringLiteral("DVD-2026-01"));
         QCOMPARE(info.element(3), QStringLiteral("DVD-2026-03"));
+    }
+
+    void etikettenUndScans()
+    {
+        server::Verbindung v;
+        QVERIFY(v.Connect(m_server->verbindungstext()));
+        server::KlassenMethoden scandat = v.ClassMethods(QStringLiteral("AR.Scandat"));
+        const auto beleg = [&scandat](const QString &code) { return scandat.call(QStringLiteral("GetBelegFromBarcode"), {code}).wert(); };
+        // A label run of the type LS: the counter moves on by 20.
+        server::Objekt ls = v.OpenId(QStringLiteral("AR.Belart"), QStringLiteral("1||LS"));
+        const qint64 vorher = ls.get(QStringLiteral("lastbelnrbarc")).toLongLong();
+        ls.set(QStringLiteral("lastbelnrbarc"), QString::number(vorher + 20));
+        QCOMPARE(ls.SYS_Save(), 1);
+        const QString erstes = common::etikett::code(vorher + 1);
+        QCOMPARE(erstes.size(), 13);
+        QCOMPARE(beleg(erstes), QStringLiteral("LS%1").arg(vorher + 1));
+        QCOMPARE(beleg(common::etikett::code(vorher + 20)), QStringLiteral("LS%1").arg(vorher + 20));
+        QString falsch = erstes;
+        falsch[12] = QChar(u'0' + (erstes.at(12).unicode() - u'0' + 1) % 10);
+        QCOMPARE(beleg(falsch), QString());                                     // wrong check digit
+        QCOMPARE(beleg(common::etikett::code(vorher + 21)), QString());        // not printed
+        QCOMPARE(beleg(QStringLiteral("4006381333931")), QString());           // a foreign EAN-13
+        // A code with type code and number: returned when that Beleg exists.
+        server::ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Suche"));
+        rs.Execute(QStringList{"1", "ER", "", "", "", "", "1"});
+        QVERIFY(rs.Next());
+        const QString belnr = v.OpenId(QStringLiteral("AR.Dokumente"), rs.GetData(1).section(u',', 0, 0)).get(QStringLiteral("Belnr"));
+        QCOMPARE(beleg(QStringLiteral("ER") + belnr), QStringLiteral("ER") + belnr);
+        QCOMPARE(beleg(QStringLiteral("ER") + belnr + QStringLiteral("0000")), QString());
+
+        // The scan store's pages of a number, in page order.
+        for (const int seite : {2, 1, 3}) {
+            server::Objekt s = v.New(QStringLiteral("AR.Scandat"));
+            s.set(QStringLiteral("dokument"), QStringLiteral("ER-Scan-Ä1"));
+            s.set(QStringLiteral("seite"), QString::number(seite));
+            QCOMPARE(s.SYS_Save(), 1);
+        }
+        server::ErgebnisMenge seiten = v.ResultSet(QStringLiteral("AR.Scandat"), QStringLiteral("ListeDokument"));
+        seiten.Execute(QStringList{QStringLiteral("ER-Scan-Ä1")});
+        QStringList folge;
+        while (seiten.Next()) {
+            folge << seiten.GetData(1);
+            QVERIFY(!v.OpenId(QStringLiteral("AR.Scandat"), seiten.GetData(2)).istLeer());
+        }
+        QCOMPARE(folge, QStringList({"1", "2", "3"}));
     }
 
     void hartesBeendenVerliertNichtsBestaetigtes()

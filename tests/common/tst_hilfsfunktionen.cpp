@@ -1,4 +1,5 @@
 #include "common/Dateiname.h"
+#include "common/Etikett.h"
 #include "common/Feld.h"
 #include "common/Format.h"
 #include "common/ListenZeile.h"
@@ -24,6 +25,36 @@ class TestHilfsfunktionen : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void etikettCode_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<qint64>("nummer"); // 0: not a label code
+        QTest::newRow("erste Nummer") << common::etikett::code(1) << qint64(1);
+        QTest::newRow("letzte Nummer") << common::etikett::code(999999) << qint64(999999);
+        QTest::newRow("fremde EAN") << "4006381333931" << qint64(0);
+        QTest::newRow("falsche Prüfziffer") << "2200100123471" << qint64(0);
+        QTest::newRow("ohne Kennziffer") << "2200100123450" << qint64(0);
+        QTest::newRow("zu kurz") << "220010012347" << qint64(0);
+        QTest::newRow("Buchstaben") << "22001001A3470" << qint64(0);
+        QTest::newRow("Nummer null") << "2200100000070" << qint64(0);
+    }
+
+    void etikettCode()
+    {
+        QFETCH(QString, code);
+        QFETCH(qint64, nummer);
+        QCOMPARE(common::etikett::nummer(code).value_or(0), nummer);
+    }
+
+    void etikettPruefziffer()
+    {
+        // A known article number and the layout of a label number.
+        QCOMPARE(common::etikett::pruefziffer(u"400638133393"), 1);
+        QCOMPARE(common::etikett::code(1234).left(12), QStringLiteral("220010012347"));
+        QVERIFY(common::etikett::code(0).isEmpty());
+        QVERIFY(common::etikett::code(1000000).isEmpty());
+    }
+
     void dateiname_data()
     {
         QTest::addColumn<QString>("text");

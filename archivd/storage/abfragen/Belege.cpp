@@ -1,6 +1,7 @@
 // The queries and methods around saving a Beleg: the lookup by number,
 // the backup mark, single index values and the backup record.
 #include "Fehler.h"
+#include "common/Etikett.h"
 #include "Registry.h"
 #include "model/Modell.h"
 #include "storage/Datenbank.h"
@@ -56,6 +57,37 @@ void registriereBelege(Registry &r)
                                                               {belegZeile(k, args.at(0))}))
                        dvds << z.value(0).toString();
                    return protokoll::AufrufErgebnis{QString::number(dvds.size()), dvds};
+               }});
+    // The Beleg a barcode names, as type code + number, or "": a label code
+    // through the label run that printed its number, a code that carries
+    // type code and number itself when that Beleg exists.
+    r.methode({"AR.Scandat", "GetBelegFromBarcode", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
+                   const QString code = args.at(0).trimmed();
+                   QString ergebnis;
+                   if (code.startsWith(common::etikett::Praefix) && code.size() == 13) {
+                       if (const auto nummer = common::etikett::nummer(code)) {
+                           const QVariant typ =
+                               k.db.wert(QStringLiteral("SELECT belart FROM ar_etikettenlauf WHERE von <= ? AND bis >= ? ORDER BY id DESC"),
+                                         {*nummer, *nummer});
+                           if (typ.isValid() && !typ.isNull())
+                               ergebnis = typ.toString() + QString::number(*nummer);
+                       }
+                   } else if (code.size() > 2 && code.size() <= 100) {
+                       const QVariant da = k.db.wert(QStringLiteral("SELECT d.id FROM ar_dokumente d JOIN ar_belart b ON b.id = d.idbelart "
+                                                                    "WHERE b.belart = ? AND d.belnr = ?"),
+                                                     {code.left(2), code.mid(2)});
+                       if (da.isValid() && !da.isNull())
+                           ergebnis = code;
+                   }
+                   return protokoll::AufrufErgebnis{ergebnis, std::nullopt};
+               }});
+    // The pages of the scan store for a Belegnummer ("" for all): page and
+    // record id, pages in ascending order.
+    r.abfrage({"AR.Scandat", "ListeDokument", 1, 1, [](Kontext &k, const QStringList &args) {
+                   if (args.at(0).isEmpty())
+                       return alsText(k.db.abfragen(QStringLiteral("SELECT seite, id FROM ar_scandat ORDER BY dokument, seite, id")));
+                   return alsText(k.db.abfragen(QStringLiteral("SELECT seite, id FROM ar_scandat WHERE dokument = ? ORDER BY seite, id"),
+                                                {args.at(0)}));
                }});
     // One index value (company, property, Beleg, value), replacing the
     // Beleg's values of that property; an empty value removes them.
