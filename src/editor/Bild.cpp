@@ -108,6 +108,9 @@ Bild::Bild(QString firma, QWidget *parent) : QDialog(parent), m_firma(std::move(
     m_buNeu = knopf("BUNeu", QStringLiteral("neuer WWS-Beleg"), m_frBeleg);
     connect(m_buNeu, &QPushButton::clicked, this, [this] { app::ereignis([this] { buNeu(); }); });
     m_budoknreinf = knopf("budoknreinf", QStringLiteral("Anfügen"), m_frDokument);
+    connect(m_budoknreinf, &QPushButton::clicked, this, [this] { app::ereignis([this] { dokumentAnfuegen(); }); });
+    connect(m_buSubeleg, &QPushButton::clicked, this, [this] { app::ereignis([this] { belegSuchen(); }); });
+    connect(m_buScan, &QPushButton::clicked, this, [this] { app::ereignis([this] { scannen(); }); });
     m_budoknrloe = knopf("budoknrloe", QStringLiteral("Löschen"), m_frDokument);
 
     kopfAnlegen();

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QHash>
 
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -26,6 +27,10 @@ class Eigenschaftszeilen;
 
 namespace archiv::server {
 class Objekt;
+}
+namespace archiv::imaging {
+class Seitenquelle;
+struct Scaneinstellungen;
 }
 
 namespace archiv::editor {
@@ -73,6 +78,12 @@ public:
     void eigenSuchen(int i);
     // Row i of the property rows (1 to EigenAnz): the value shown.
     QString eigenWert(int i) const;
+
+    // Pages in: scanning from the configured source (BUScan), the Beleg
+    // search (BUSubeleg), a further document of the Beleg (budoknreinf).
+    void scannen();
+    void belegSuchen();
+    void dokumentAnfuegen();
 
     // The page view.
     void Zoomen(const QString &art);
@@ -127,6 +138,9 @@ private:
     Dokumentstand dokumentSchreiben(server::Objekt &beleg, const Speicheroptionen &optionen);
     void indexwerteSetzen(server::Objekt &beleg);
     void geladeneWerteMerken();
+    int seitenErfassen(std::unique_ptr<imaging::Seitenquelle> quelle, const imaging::Scaneinstellungen &einstellungen);
+    void barcodeNachschlagen(const QStringList &barcodes);
+    void ansichtNachErfassen();
     QRect twips(double links, double oben, double breite, double hoehe) const;
 
     QString m_firma;

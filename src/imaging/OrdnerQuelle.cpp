@@ -18,6 +18,11 @@ int OrdnerQuelle::erfassen(const Scaneinstellungen &, const ProSeite &proSeite)
     }
     const QStringList dateien = ordner.entryList({"*.tif", "*.tiff", "*.pdf", "*.png", "*.TIF", "*.TIFF", "*.PDF", "*.PNG"},
                                                  QDir::Files | QDir::Readable, QDir::Name);
+    // Like a feeder without paper: nothing to take.
+    if (dateien.isEmpty()) {
+        m_fehler = QStringLiteral("%1: keine Vorlagen").arg(m_pfad);
+        return KeineVorlagen;
+    }
     if (!ordner.mkpath(QStringLiteral("uebernommen"))) {
         m_fehler = QStringLiteral("%1: Unterordner \"uebernommen\" lässt sich nicht anlegen").arg(m_pfad);
         return Dateifehler;

@@ -6,7 +6,8 @@ namespace archiv::imaging {
 
 // A folder that network scanners deliver to: each acquisition takes the
 // TIFF, PDF and PNG files there in name order and moves every file it
-// consumed into the subfolder "uebernommen". Nothing is deleted.
+// consumed into the subfolder "uebernommen". Nothing is deleted. An empty
+// folder is a feeder without paper (KeineVorlagen).
 class OrdnerQuelle : public Seitenquelle
 {
 public:

@@ -123,10 +123,10 @@ private Q_SLOTS:
         QCOMPARE(QDir(ordner).entryList(QDir::Files), QStringList{"notiz.txt"});
         QCOMPARE(QDir(ordner + QStringLiteral("/uebernommen")).entryList(QDir::Files), QStringList({"a.png", "b.tif", "c.pdf"}));
 
-        // Nothing new: nothing delivered. A broken file stops with an error
-        // and stays where it is.
+        // Nothing new: nothing delivered, like a feeder without paper. A
+        // broken file stops with an error and stays where it is.
         seiten.clear();
-        QCOMPARE(quelle->erfassen({}, [&](const Seite &s) { seiten << s; }), int(Seitenquelle::Ok));
+        QCOMPARE(quelle->erfassen({}, [&](const Seite &s) { seiten << s; }), int(Seitenquelle::KeineVorlagen));
         QVERIFY(seiten.isEmpty());
         schreiben(ordner + QStringLiteral("/d.tif"), "II*\0kaputt");
         QCOMPARE(quelle->erfassen({}, [&](const Seite &s) { seiten << s; }), int(Seitenquelle::Dateifehler));

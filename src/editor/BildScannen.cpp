@@ -1,0 +1,216 @@
+// Pages into the editor: scanning from the configured page source, the
+// Beleg named by a barcode on the first page, the Beleg search and a
+// further document of the loaded Beleg.
+#include "editor/Bild.h"
+
+#include "app/Einstellungen.h"
+#include "app/Sanduhr.h"
+#include "common/Format.h"
+#include "common/Kennungen.h"
+#include "common/Meldung.h"
+#include "common/Programmzustand.h"
+#include "common/Texte.h"
+#include "editor/Doksliste.h"
+#include "editor/Scanlauf.h"
+#include "editor/Seitenansicht.h"
+#include "lookup/SuBelnr.h"
+#include "server/KlassenMethoden.h"
+#include "server/ServerFehler.h"
+#include "server/Verbindung.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDate>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTabWidget>
+
+namespace archiv::editor {
+
+using namespace archiv::common;
+
+namespace {
+
+QString scanner(const char *schluessel)
+{
+    return app::einstellung(QStringLiteral("Scanner"), QLatin1String(schluessel));
+}
+
+} // namespace
+
+void Bild::scannen()
+{
+    const QString quelle = scanner("Quelle");
+    if (quelle.isEmpty()) {
+        meldung(HauptTitel, QStringLiteral("Keine Scanquelle definiert"), MeldungsSymbol::Ausruf);
+        return;
+    }
+    m_buScan->setEnabled(false);
+    const auto frei = qScopeGuard([this] { m_buScan->setEnabled(true); });
+    {
+        const app::Sanduhr sanduhr;
+        rahmenAnzeigen(m_frDokument);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        global::BarcodeBelart.clear();
+        global::BarcodeBelnr.clear();
+
+        imaging::Scaneinstellungen e;
+        e.dpi = scanner("Dpi");
+        e.kontrast = int(zahlWert(scanner("Kontrast")) * 10);
+        e.helligkeit = int(zahlWert(scanner("Bright")) * 10);
+        e.eigenerDialog = zahlWert(scanner("UserInterface")) > 0;
+        const int ergebnis = seitenErfassen(imaging::Seitenquelle::oeffnen(quelle), e);
+        if (ergebnis != imaging::Seitenquelle::Ok) {
+            meldung(HauptTitel, QStringLiteral("Scanner nicht bereit"), MeldungsSymbol::Ausruf);
+            ansichtNachErfassen();
+            return;
+        }
+        ansichtNachErfassen();
+    }
+    if (global::BarcodeBelart.isEmpty())
+        return;
+    // A correction invoice is filed with the invoice it corrects.
+    if (global::BarcodeBelart == QLatin1String("RK")) {
+        global::BarcodeBelart = QStringLiteral("ER");
+        global::BarcodeBelnr += QStringLiteral("/1");
+    }
+    const int zeile = m_belart->findData(global::BarcodeBelart);
+    if (zeile >= 0)
+        m_belart->setCurrentIndex(zeile);
+    m_belnr->setText(global::BarcodeBelnr);
+    belegSuchen();
+}
+
+int Bild::seitenErfassen(std::unique_ptr<imaging::Seitenquelle> quelle, const imaging::Scaneinstellungen &einstellungen)
+{
+    if (!quelle)
+        return imaging::Seitenquelle::NichtBereit;
+    // The pages of one acquisition go in order after the page shown.
+    int einfuegen = global::AktSeite;
+    Scanlauf lauf(std::move(quelle), einstellungen, global::SeitenAnz == 0, zahlWert(scanner("Drehen")) > 0);
+    QEventLoop warten;
+    int ergebnis = imaging::Seitenquelle::Ok;
+    connect(&lauf, &Scanlauf::seite, this, [&](const imaging::Seite &seite, const QStringList &barcodes) {
+        if (global::SeitenAnz == 0)
+            barcodeNachschlagen(barcodes);
+        if (global::AktSeite == 0) {
+            m_image1->leeren();
+            einfuegen = 0;
+        }
+        m_image1->seiten().einfuegen(einfuegen, seite);
+        m_image1->seitenGeaendert();
+        m_image1->waehlen(einfuegen);
+        ++einfuegen;
+        ++global::SeitenAnz;
+        global::AktSeite = global::SeitenAnz;
+        global::Geaendert = true;
+        m_image1->viewport()->update();
+    });
+    connect(&lauf, &Scanlauf::fertig, this, [&](int e, const QString &) {
+        ergebnis = e;
+        warten.quit();
+    });
+    lauf.starten();
+    // The window repaints while the pages arrive; input waits.
+    warten.exec(QEventLoop::ExcludeUserInputEvents);
+    return ergebnis;
+}
+
+void Bild::barcodeNachschlagen(const QStringList &barcodes)
+{
+    server::KlassenMethoden scandat = global::Archivverbindung->ClassMethods(QStringLiteral("AR.Scandat"));
+    for (const QString &code : barcodes) {
+        const QString beleg = scandat.call(QStringLiteral("GetBelegFromBarcode"), {code}).wert();
+        if (beleg.isEmpty())
+            continue;
+        global::BarcodeBelart = beleg.left(2);
+        global::BarcodeBelnr = beleg.mid(2);
+        return;
+    }
+}
+
+void Bild::ansichtNachErfassen()
+{
+    if (m_tab1->currentIndex() == 0 && global::SeitenAnz > 0) {
+        m_image1->show();
+        Zoomen(global::Zoomtype);
+    } else if (m_tab1->currentIndex() == 2) {
+        vorschau_refresh();
+    }
+    seitenText();
+    {
+        const QSignalBlocker sperre(m_scroll1);
+        m_scroll1->setRange(1, qMax(1, global::SeitenAnz));
+        m_scroll1->setValue(global::AktSeite);
+    }
+    if (global::AktSeite > 0)
+        m_image1->waehlen(global::AktSeite - 1);
+    Zustand();
+    rahmenAnzeigen(m_frDokument);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void Bild::belegSuchen()
+{
+    if (global::AktBelart.isEmpty()) {
+        meldung(HauptTitel, QStringLiteral("Keine Belegart ausgewählt"), MeldungsSymbol::Information);
+        return;
+    }
+    // Closing the pick list without a choice keeps the Beleg held before.
+    const QString vorher = global::DokId;
+    lookup::SuBelnr liste([this](const QString &id) { belegLaden(id, true); }, this);
+    QStringList ids;
+    server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Datum"));
+    rs.Execute(QStringList{m_firma, m_firma + QStringLiteral("||") + global::AktBelart, m_belnr->text()});
+    while (rs.Next()) {
+        liste.hinzufuegen(formatAllgemein(rs.GetData(2)), rs.GetData(1));
+        ids << rs.GetData(1);
+    }
+    rs.Close();
+    if (ids.size() == 1) {
+        // The pages in the view stay: they become a new document of that
+        // Beleg at the next save.
+        belegLaden(ids.first(), false);
+        global::AktDok = 0;
+        const QSignalBlocker sperre(m_doks);
+        m_doks->setCurrentIndex(-1);
+    } else if (ids.size() > 1) {
+        if (liste.exec() != QDialog::Accepted)
+            global::DokId = vorher;
+    } else {
+        meldung(HauptTitel, QStringLiteral("Dokument nicht gefunden"), MeldungsSymbol::Information);
+    }
+}
+
+void Bild::dokumentAnfuegen()
+{
+    if (global::Modus == modus::Bearbeiten && global::Geaendert) {
+        if (!nachfrageSpeichern())
+            return;
+        global::Geaendert = false;
+    }
+    global::AktDok = global::DokAnz + 1;
+    global::DokAnz = global::AktDok;
+    {
+        const QSignalBlocker sperre(m_doks);
+        m_doks->setzen(global::AktDok - 1, global::AktDok, QDate::currentDate().toString(Qt::ISODate), QString(), QStringLiteral("tif"));
+        m_doks->setCurrentIndex(global::AktDok - 1);
+    }
+    m_image1->leeren();
+    global::SeitenAnz = 0;
+    global::AktSeite = 0;
+    seitenText();
+    {
+        const QSignalBlocker sperre(m_scroll1);
+        m_scroll1->setRange(1, 1);
+        m_scroll1->setValue(1);
+    }
+    Zustand();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+} // namespace archiv::editor

@@ -1,0 +1,261 @@
+// Scanning into the editor from a folder source against a real archivd:
+// where the pages go, the label barcode on the first page, the Beleg
+// search, an empty feeder and "Anfügen".
+#include "app/Einstellungen.h"
+#include "common/Etikett.h"
+#include "common/Programmzustand.h"
+#include "editor/Bild.h"
+#include "editor/Doksliste.h"
+#include "editor/Seitenansicht.h"
+#include "imaging/Barcode.h"
+#include "imaging/TiffDatei.h"
+#include "server/Verbindung.h"
+#include "support/ArchivServer.h"
+#include "support/Belegbau.h"
+#include "support/DialogFahrer.h"
+#include "support/MeldungsRecorder.h"
+#include "support/Steuerelemente.h"
+#include "support/Testumgebung.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace archiv;
+using archiv::test::Belegbau;
+using archiv::test::DialogFahrer;
+using archiv::test::teil;
+
+class TestScannen : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::ArchivServer> m_server;
+    std::shared_ptr<server::Verbindung> m_v;
+    std::unique_ptr<test::MeldungsRecorder> m_meldungen;
+    QTemporaryDir m_einzug;
+    qint64 m_etikettER = 0, m_etikettRK = 0;
+
+    std::unique_ptr<editor::Bild> oeffnen(const QString &id = {})
+    {
+        global::Modus = QStringLiteral("bearbeiten");
+        global::ScannerDa = true;
+        auto b = std::make_unique<editor::Bild>(QStringLiteral("1"));
+        b->laden();
+        b->show();
+        if (!id.isEmpty())
+            b->belegLaden(id, true);
+        return b;
+    }
+    // n pages into the feeder; page i has i + 1 bars (a label code on page
+    // mitCode from 0 when given).
+    void einlegen(int n, int mitCode = -1, const QString &code = {})
+    {
+        QList<imaging::Seite> seiten = imaging::TiffDatei::lesen(Belegbau::tiff(n), QStringLiteral("s.tif"));
+        if (mitCode >= 0) {
+            QImage bild = seiten[mitCode].bild().convertToFormat(QImage::Format_RGB32);
+            QPainter p(&bild);
+            p.drawImage(QPoint(bild.width() / 2 + 40, 60), imaging::ean13Bild(code, 500, 220));
+            p.end();
+            seiten[mitCode] = imaging::Seite(bild, 200);
+        }
+        QVERIFY(QDir(m_einzug.path()).removeRecursively());
+        QVERIFY(QDir().mkpath(m_einzug.path()));
+        imaging::TiffDatei::schreibenG4(QDir(m_einzug.path()).filePath(QStringLiteral("stapel.tif")), seiten);
+    }
+    static QList<int> seitenfolge(editor::Bild *b)
+    {
+        QList<int> f;
+        for (int i = 0; i < b->ansicht()->seiten().anzahl(); ++i)
+            f << Belegbau::balken(b->ansicht()->seiten().seite(i).bild());
+        return f;
+    }
+    static void scanKlicken(editor::Bild *b) { QTest::mouseClick(teil<QPushButton>(b, "BUScan"), Qt::LeftButton); }
+    // A label run of the type: returns the first number printed.
+    qint64 etikettenlauf(const QString &typ)
+    {
+        server::Objekt t = m_v->OpenId(QStringLiteral("AR.Belart"), QStringLiteral("1||") + typ);
+        const qint64 vorher = t.get(QStringLiteral("lastbelnrbarc")).toLongLong();
+        t.set(QStringLiteral("lastbelnrbarc"), QString::number(vorher + 10));
+        if (t.SYS_Save() != 1)
+            qFatal("label run not recorded");
+        return vorher + 1;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        test::einstellungenAbschirmen();
+        m_server = std::make_unique<test::ArchivServer>(test::ArchivServer::Inhalt::Demo, 20);
+        QVERIFY2(m_server->starten(), qPrintable(m_server->fehler()));
+        m_v = std::make_shared<server::Verbindung>();
+        QVERIFY(m_v->Connect(m_server->verbindungstext()));
+        m_etikettER = etikettenlauf(QStringLiteral("ER"));
+        m_etikettRK = etikettenlauf(QStringLiteral("RK"));
+    }
+
+    void init()
+    {
+        test::zuruecksetzen();
+        global::Archivverbindung = m_v;
+        global::Anmeldung = QStringLiteral("MA01");
+        app::setzeEinstellung(QStringLiteral("Scanner"), QStringLiteral("Quelle"), QStringLiteral("Ordner: ") + m_einzug.path());
+        app::setzeEinstellung(QStringLiteral("Scanner"), QStringLiteral("Drehen"), QStringLiteral("0"));
+        m_meldungen = std::make_unique<test::MeldungsRecorder>();
+    }
+
+    void cleanup() { m_meldungen.reset(); }
+
+    void keineScanquelle()
+    {
+        app::setzeEinstellung(QStringLiteral("Scanner"), QStringLiteral("Quelle"), QString());
+        auto b = oeffnen();
+        scanKlicken(b.get());
+        QCOMPARE(m_meldungen->texte(), QStringList{"Keine Scanquelle definiert"});
+        QCOMPARE(global::SeitenAnz, 0);
+        QVERIFY(teil<QPushButton>(b.get(), "BUScan")->isEnabled());
+    }
+
+    void einzugInLeereAnsicht()
+    {
+        einlegen(10);
+        auto b = oeffnen();
+        scanKlicken(b.get());
+        QVERIFY(m_meldungen->texte().isEmpty());
+        QCOMPARE(global::SeitenAnz, 10);
+        QCOMPARE(global::AktSeite, 10);
+        QVERIFY(global::Geaendert);
+        QCOMPARE(seitenfolge(b.get()), QList<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+        QCOMPARE(teil<QScrollBar>(b.get(), "Scroll1")->maximum(), 10);
+        QVERIFY(!teil<QPushButton>(b.get(), "BUSpeich")->isHidden());
+        // No barcode: nothing looked up.
+        QVERIFY(global::BarcodeBelart.isEmpty());
+    }
+
+    void einzugNachSeiteZwei()
+    {
+        Belegbau bau(*m_v);
+        const QString id = bau.anlegen(QStringLiteral("LS"), QStringLiteral("SC-5"), {{"tif", "", Belegbau::tiff(5)}});
+        auto b = oeffnen(id);
+        // Page 2 shown, as a user gets there: the arrow key.
+        QTest::keyClick(b->ansicht(), Qt::Key_Right);
+        QCOMPARE(global::AktSeite, 2);
+        einlegen(3);
+        scanKlicken(b.get());
+        QCOMPARE(global::SeitenAnz, 8);
+        QCOMPARE(global::AktSeite, 8);
+        // The new pages, in their order, after page 2.
+        QCOMPARE(seitenfolge(b.get()), QList<int>({1, 2, 1, 2, 3, 3, 4, 5}));
+    }
+
+    void etikettAufSeiteEinsFindetDenBeleg()
+    {
+        Belegbau bau(*m_v);
+        const QString id = bau.anlegen(QStringLiteral("ER"), QString::number(m_etikettER), {{"tif", "", Belegbau::tiff(1)}});
+        einlegen(2, 0, common::etikett::code(m_etikettER));
+        auto b = oeffnen();
+        scanKlicken(b.get());
+        QVERIFY2(m_meldungen->texte().isEmpty(), qPrintable(m_meldungen->texte().join(u'|')));
+        QCOMPARE(global::AktBelart, QStringLiteral("ER"));
+        QCOMPARE(teil<QLineEdit>(b.get(), "Belnr")->text(), QString::number(m_etikettER));
+        QCOMPARE(global::DokId, id);
+        QCOMPARE(global::AktDok, 0);
+        QCOMPARE(global::SeitenAnz, 2);
+        // Saved, the pages become the Beleg's second document.
+        QVERIFY(b->speichernMit({false, QStringLiteral("gescannt"), false}));
+        server::Objekt beleg = m_v->OpenId(QStringLiteral("AR.Dokumente"), id);
+        QCOMPARE(beleg.sammlung(QStringLiteral("Doks")).Count(), 2);
+        QCOMPARE(beleg.sammlung(QStringLiteral("Doks")).getat(2).get(QStringLiteral("doktext")), QStringLiteral("gescannt"));
+    }
+
+    void etikettAufSeiteZweiZaehltNicht()
+    {
+        einlegen(2, 1, common::etikett::code(m_etikettER));
+        auto b = oeffnen();
+        scanKlicken(b.get());
+        QVERIFY(global::AktBelart.isEmpty());
+        QVERIFY(global::DokId.isEmpty());
+        QVERIFY(teil<QLineEdit>(b.get(), "Belnr")->text().isEmpty());
+    }
+
+    void korrekturGehtZurRechnung()
+    {
+        Belegbau bau(*m_v);
+        const QString id = bau.anlegen(QStringLiteral("ER"), QString::number(m_etikettRK) + QStringLiteral("/1"), {});
+        einlegen(1, 0, common::etikett::code(m_etikettRK));
+        auto b = oeffnen();
+        scanKlicken(b.get());
+        QCOMPARE(global::AktBelart, QStringLiteral("ER"));
+        QCOMPARE(teil<QLineEdit>(b.get(), "Belnr")->text(), QString::number(m_etikettRK) + QStringLiteral("/1"));
+        QCOMPARE(global::DokId, id);
+    }
+
+    void belegsucheMehrereOderKeiner()
+    {
+        Belegbau bau(*m_v);
+        bau.anlegen(QStringLiteral("BE"), QStringLiteral("SC-DOPPELT"), {}, {}, QStringLiteral("2026-03-01"));
+        bau.anlegen(QStringLiteral("BE"), QStringLiteral("SC-DOPPELT"), {}, {}, QStringLiteral("2026-03-02"));
+        auto b = oeffnen();
+        auto *belart = teil<QComboBox>(b.get(), "Belart");
+        belart->setCurrentIndex(belart->findData(QStringLiteral("BE")));
+        teil<QLineEdit>(b.get(), "Belnr")->setText(QStringLiteral("SC-DOPPELT"));
+        global::DokId.clear();
+        DialogFahrer fahrer;
+        int zeilen = 0;
+        fahrer.bei(QStringLiteral("SuBelnr"), [&zeilen](QDialog *d) {
+            zeilen = d->findChild<QTreeWidget *>(QStringLiteral("Beleg"))->topLevelItemCount();
+            d->close();
+        });
+        QTest::mouseClick(teil<QPushButton>(b.get(), "BUSubeleg"), Qt::LeftButton);
+        QCOMPARE(fahrer.gesehen(), QStringList{"SuBelnr"});
+        QCOMPARE(zeilen, 2);
+        // Closed without a choice: the editor holds no Beleg it was not given.
+        QVERIFY(global::DokId.isEmpty());
+
+        teil<QLineEdit>(b.get(), "Belnr")->setText(QStringLiteral("SC-GIBTSNICHT"));
+        QTest::mouseClick(teil<QPushButton>(b.get(), "BUSubeleg"), Qt::LeftButton);
+        QCOMPARE(m_meldungen->texte(), QStringList{"Dokument nicht gefunden"});
+    }
+
+    void leererEinzugBehaeltDieSeiten()
+    {
+        einlegen(2);
+        auto b = oeffnen();
+        scanKlicken(b.get());
+        QCOMPARE(global::SeitenAnz, 2);
+        QVERIFY(QDir(m_einzug.path()).removeRecursively());
+        QVERIFY(QDir().mkpath(m_einzug.path()));
+        scanKlicken(b.get());
+        QCOMPARE(m_meldungen->texte(), QStringList{"Scanner nicht bereit"});
+        QCOMPARE(global::SeitenAnz, 2);
+        QCOMPARE(b->ansicht()->seiten().anzahl(), 2);
+        QVERIFY(teil<QPushButton>(b.get(), "BUScan")->isEnabled());
+    }
+
+    void anfuegenStartetEinNeuesDokument()
+    {
+        Belegbau bau(*m_v);
+        const QString id =
+            bau.anlegen(QStringLiteral("LS"), QStringLiteral("SC-ANF"), {{"tif", "eins", Belegbau::tiff(1)}, {"tif", "zwei", Belegbau::tiff(2)}});
+        auto b = oeffnen(id);
+        QTest::mouseClick(teil<QPushButton>(b.get(), "budoknreinf"), Qt::LeftButton);
+        QCOMPARE(global::AktDok, 3);
+        QCOMPARE(global::SeitenAnz, 0);
+        QCOMPARE(teil<editor::Doksliste>(b.get(), "Doks")->count(), 3);
+        einlegen(2);
+        scanKlicken(b.get());
+        QVERIFY(b->speichernMit({false, QStringLiteral("drei"), false}));
+        server::Objekt beleg = m_v->OpenId(QStringLiteral("AR.Dokumente"), id);
+        QCOMPARE(beleg.sammlung(QStringLiteral("Doks")).Count(), 3);
+        QCOMPARE(beleg.sammlung(QStringLiteral("Doks")).getat(1).get(QStringLiteral("doktext")), QStringLiteral("eins"));
+        QCOMPARE(beleg.sammlung(QStringLiteral("Doks")).getat(3).get(QStringLiteral("doktext")), QStringLiteral("drei"));
+    }
+};
+
+QTEST_MAIN(TestScannen)
+#include "tst_scannen.moc"
