@@ -47,6 +47,16 @@ HttpTransport::HttpTransport(const QString &host, int port, const QString &ns)
 
 HttpTransport::~HttpTransport() = default;
 
+void HttpTransport::frisch()
+{
+    // The server closes a connection idle for its keep-alive time (5 s by
+    // default); a request sent at that moment would be lost on the way.
+    constexpr qint64 MaxRuheMs = 3000;
+    if (m_zuletzt.isValid() && m_zuletzt.elapsed() > MaxRuheMs)
+        m_client->stop();
+    m_zuletzt.start();
+}
+
 void HttpTransport::setzeLeseZeit(int sekunden)
 {
     m_client->set_read_timeout(sekunden, 0);
@@ -64,36 +74,42 @@ QString HttpTransport::basis(const QString &pfad) const
 
 QJsonObject HttpTransport::get(const QString &pfad)
 {
+    frisch();
     const QString p = basis(pfad);
     return auswerten(m_client->Get(p.toStdString()), p);
 }
 
 QJsonObject HttpTransport::post(const QString &pfad, const QJsonObject &body)
 {
+    frisch();
     const QString p = basis(pfad);
     return auswerten(m_client->Post(p.toStdString(), jsonText(body), protokoll::JsonTyp), p);
 }
 
 QJsonObject HttpTransport::put(const QString &pfad, const QJsonObject &body)
 {
+    frisch();
     const QString p = basis(pfad);
     return auswerten(m_client->Put(p.toStdString(), jsonText(body), protokoll::JsonTyp), p);
 }
 
 QJsonObject HttpTransport::loeschen(const QString &pfad)
 {
+    frisch();
     const QString p = basis(pfad);
     return auswerten(m_client->Delete(p.toStdString()), p);
 }
 
 QJsonObject HttpTransport::blobSenden(const QByteArray &daten)
 {
+    frisch();
     const QString p = basis(QStringLiteral("blob"));
     return auswerten(m_client->Put(p.toStdString(), daten.constData(), size_t(daten.size()), protokoll::BlobTyp), p);
 }
 
 QByteArray HttpTransport::blobHolen(const QString &blob)
 {
+    frisch();
     const QString p = basis(QStringLiteral("blob/") + kodiert(blob));
     auto res = m_client->Get(p.toStdString());
     if (res && res->status == 200)
@@ -104,6 +120,7 @@ QByteArray HttpTransport::blobHolen(const QString &blob)
 
 void HttpTransport::blobInDatei(const QString &blob, const QString &pfad)
 {
+    frisch();
     const QString p = basis(QStringLiteral("blob/") + kodiert(blob));
     QSaveFile datei(pfad);
     if (!datei.open(QIODevice::WriteOnly))

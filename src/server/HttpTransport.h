@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <QElapsedTimer>
 #include <QString>
 
 #include <memory>
@@ -39,7 +40,11 @@ public:
 
 private:
     QString basis(const QString &pfad) const;
+    // Before a request: a connection that idled for a while is closed and
+    // opened afresh, so the request does not meet the server closing it.
+    void frisch();
     std::unique_ptr<httplib::Client> m_client;
+    QElapsedTimer m_zuletzt;
     QString m_ns;
 };
 
