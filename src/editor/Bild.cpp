@@ -2,6 +2,7 @@
 
 #include "app/DatumFeld.h"
 #include "app/Einstellungen.h"
+#include "app/EinstScan.h"
 #include "app/Ereignis.h"
 #include "app/Sanduhr.h"
 #include "common/Format.h"
@@ -111,6 +112,9 @@ Bild::Bild(QString firma, QWidget *parent) : QDialog(parent), m_firma(std::move(
     connect(m_budoknreinf, &QPushButton::clicked, this, [this] { app::ereignis([this] { dokumentAnfuegen(); }); });
     connect(m_buSubeleg, &QPushButton::clicked, this, [this] { app::ereignis([this] { belegSuchen(); }); });
     connect(m_buScan, &QPushButton::clicked, this, [this] { app::ereignis([this] { scannen(); }); });
+    // The right button on "Scannen": the scanner settings.
+    m_buScan->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_buScan, &QPushButton::customContextMenuRequested, this, [this] { app::einstscanZeigen(this); });
     m_budoknrloe = knopf("budoknrloe", QStringLiteral("Löschen"), m_frDokument);
 
     kopfAnlegen();

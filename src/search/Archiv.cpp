@@ -2,6 +2,7 @@
 
 #include "app/Anmeldung.h"
 #include "app/EinstAg.h"
+#include "app/EinstScan.h"
 #include "app/EinstServ.h"
 #include "app/Einstellungen.h"
 #include "app/Ereignis.h"
@@ -102,7 +103,7 @@ void Archiv::menueAnlegen()
     einst->setObjectName(QStringLiteral("einst"));
     connect(eintrag(einst, "einstallg", QStringLiteral("Allgemein")), &QAction::triggered, this, [this] { app::einstagZeigen(this); });
     connect(eintrag(einst, "server", QStringLiteral("Server")), &QAction::triggered, this, [this] { app::einstservZeigen(this); });
-    eintrag(einst, "scanner", QStringLiteral("Scanner"));
+    connect(eintrag(einst, "scanner", QStringLiteral("Scanner")), &QAction::triggered, this, [this] { app::einstscanZeigen(this); });
 
     QAction *info = menuBar()->addAction(QStringLiteral("Info"));
     info->setObjectName(QStringLiteral("info"));

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QScrollBar;
+
+namespace archiv::app {
+
+// The scanner settings ("Einstellungen Scanner"): the page source (SANE
+// devices and folders a network scanner delivers to, listed together by
+// name), resolution, brightness and contrast, turning pages by 180 degrees
+// and the scanner's own dialog; section "Scanner" of the settings.
+class EinstScan : public QDialog
+{
+    Q_OBJECT
+public:
+    // quellen: the sources to offer; by default those the system has.
+    explicit EinstScan(QWidget *parent = nullptr, std::optional<QStringList> quellen = std::nullopt);
+
+    void speichern(); // BUSpeich
+    void ordnerWaehlen(); // "Ordner …": a folder as a source
+
+    static const QStringList &aufloesungen();
+
+private:
+    QComboBox *m_quelle;
+    QComboBox *m_dpi;
+    QScrollBar *m_bright;
+    QLabel *m_brightText;
+    QScrollBar *m_kontr;
+    QLabel *m_kontrText;
+    QCheckBox *m_drehen;
+    QCheckBox *m_oberflaeche;
+};
+
+void einstscanZeigen(QWidget *besitzer);
+
+} // namespace archiv::app
