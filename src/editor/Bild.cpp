@@ -14,11 +14,15 @@
 #include "editor/Doksliste.h"
 #include "editor/Editorbilder.h"
 #include "editor/Seitenansicht.h"
+#include "imaging/Seitendruck.h"
 #include "editor/Vorschaurahmen.h"
 #include "imaging/Seitenbearbeitung.h"
 #include "server/Verbindung.h"
 
 #include <QAction>
+#include <QSignalBlocker>
+#include <QPrinter>
+#include <QPrintDialog>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -80,6 +84,12 @@ Bild::Bild(QString firma, QWidget *parent) : QDialog(parent), m_firma(std::move(
     m_fransicht->hide();
     connect(m_fransicht, &Vorschaurahmen::doppelklick, this, [this](int i) { app::ereignis([&] { vorschauDoppelklick(i); }); });
     connect(m_fransicht, &Vorschaurahmen::abgelegt, this, [this](int von, int auf) { app::ereignis([&] { seiteVerschieben(von, auf); }); });
+    connect(m_fransicht, &Vorschaurahmen::weggeworfen, this, [this](int index) {
+        app::ereignis([&] {
+            seiteLoeschen(index + 1);
+            vorschau_refresh();
+        });
+    });
 
     auto knopf = [this](const char *name, const QString &text, QWidget *eltern) {
         auto *k = new QPushButton(text, eltern);
@@ -267,6 +277,53 @@ void Bild::aktivieren()
 {
     const QScopedValueRollback sperre(global::DoksSperre, true);
     m_doks->setCurrentIndex(global::AktDok - 1);
+}
+
+void Bild::seiteLoeschen(int seite)
+{
+    if (seite < 1 || seite > m_image1->seiten().anzahl())
+        return;
+    m_image1->seiten().loeschen(seite - 1);
+    m_image1->seitenGeaendert();
+    global::SeitenAnz = m_image1->seiten().anzahl();
+    global::AktSeite = qMin(seite, global::SeitenAnz);
+    if (global::AktSeite > 0) {
+        m_image1->waehlen(global::AktSeite - 1);
+        seitenText();
+        const QSignalBlocker sperre(m_scroll1);
+        m_scroll1->setRange(1, global::SeitenAnz);
+        m_scroll1->setValue(global::AktSeite);
+        Zoomen(global::Zoomtype);
+    }
+    Zustand();
+    global::Geaendert = true;
+}
+
+void Bild::seitenDrucken()
+{
+    const imaging::Seitenliste &seiten = m_image1->seiten();
+    if (seiten.istLeer())
+        return;
+    QPrinter drucker;
+    QPrintDialog dialog(&drucker, this);
+    dialog.setObjectName(QStringLiteral("Print1"));
+    dialog.setWindowTitle(QStringLiteral("Dokument drucken"));
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setMinMax(1, seiten.anzahl());
+    drucker.setFromTo(1, seiten.anzahl());
+    if (dialog.exec() != QDialog::Accepted)
+        return; // cancelled: nothing printed, no word
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const bool bereich = drucker.printRange() == QPrinter::PageRange;
+    // Printing draws copies: the pages a later save stores stay as they are,
+    // and so does the page shown.
+    try {
+        const app::Sanduhr sanduhr;
+        imaging::seitenDrucken(seiten, drucker, bereich ? drucker.fromPage() : 1, bereich ? drucker.toPage() : seiten.anzahl());
+    } catch (const std::exception &e) {
+        meldung(HauptTitel, QStringLiteral("Drucken fehlgeschlagen\n") + QString::fromUtf8(e.what()), MeldungsSymbol::Ausruf);
+    }
 }
 
 bool Bild::event(QEvent *e)
@@ -500,6 +557,8 @@ void Bild::werkzeug(int nummer)
         werkzeugAktion(6)->setChecked(nummer == 6);
         break;
     }
+    case 4: seiteLoeschen(global::AktSeite); break;
+    case 7: seitenDrucken(); break;
     case 8:
         if (m_image1->seiten().aktuell() >= 0) {
             const app::Sanduhr sanduhr;

@@ -93,6 +93,8 @@ public:
     void seiteVerschieben(int von, int auf);
     void vorschau_refresh();
     void werkzeug(int nummer); // toolbar items 1 to 9
+    void seiteLoeschen(int seite); // from 1; "Löschen" and the waste bin
+    void seitenDrucken();          // "Drucken"
     void tabGewechselt(const QString &schluessel);
     void layoutAnwenden();
 

@@ -119,6 +119,45 @@ void Vorschaubild::dropEvent(QDropEvent *event)
     Q_EMIT abgelegt(von, m_index);
 }
 
+Muelleimer::Muelleimer(QWidget *parent) : QLabel(parent)
+{
+    setObjectName(QStringLiteral("PicMuell"));
+    setPixmap(bildDatei(QStringLiteral("muell.ico")));
+    adjustSize();
+    setAcceptDrops(true);
+}
+
+void Muelleimer::dragEnterEvent(QDragEnterEvent *event)
+{
+    // The enter changes nothing yet; the first move opens the bin.
+    if (gezogenerIndex(event->mimeData()) >= 0)
+        event->acceptProposedAction();
+}
+
+void Muelleimer::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (gezogenerIndex(event->mimeData()) < 0) {
+        event->ignore();
+        return;
+    }
+    setPixmap(bildDatei(QStringLiteral("muellop.ico")));
+    event->acceptProposedAction(); // the drag shows the small sheet
+}
+
+void Muelleimer::dragLeaveEvent(QDragLeaveEvent *)
+{
+    setPixmap(bildDatei(QStringLiteral("muell.ico")));
+}
+
+void Muelleimer::dropEvent(QDropEvent *event)
+{
+    const int index = gezogenerIndex(event->mimeData());
+    if (index < 0)
+        return;
+    event->acceptProposedAction();
+    Q_EMIT weggeworfen(index);
+}
+
 Vorschaurahmen::Vorschaurahmen(QWidget *parent) : QFrame(parent)
 {
     setObjectName(QStringLiteral("Fransicht"));
@@ -152,10 +191,8 @@ Vorschaurahmen::Vorschaurahmen(QWidget *parent) : QFrame(parent)
     m_spin->setToolTip(QStringLiteral("Vorschau größer / kleiner"));
     m_spin->adjustSize();
 
-    m_muell = new QLabel(this);
-    m_muell->setObjectName(QStringLiteral("PicMuell"));
-    m_muell->setPixmap(bildDatei(QStringLiteral("muell.ico")));
-    m_muell->adjustSize();
+    m_muell = new Muelleimer(this);
+    connect(static_cast<Muelleimer *>(m_muell), &Muelleimer::weggeworfen, this, &Vorschaurahmen::weggeworfen);
 }
 
 void Vorschaurahmen::element(int i)

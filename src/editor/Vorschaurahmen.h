@@ -49,6 +49,24 @@ private:
 };
 
 // The preview frame Fransicht: the thumbnail strip, Spin1 and the waste bin.
+// The waste bin: a thumbnail dropped on it is deleted. It shows the open
+// bin while one is dragged over it.
+class Muelleimer : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit Muelleimer(QWidget *parent = nullptr);
+
+Q_SIGNALS:
+    void weggeworfen(int index);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+};
+
 class Vorschaurahmen : public QFrame
 {
     Q_OBJECT
@@ -75,6 +93,7 @@ public:
 Q_SIGNALS:
     void doppelklick(int index);
     void abgelegt(int von, int auf);
+    void weggeworfen(int index); // a thumbnail dropped on the waste bin
 
 private:
     void element(int i);

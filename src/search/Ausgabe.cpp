@@ -98,22 +98,7 @@ Betrachter setzeBetrachter(Betrachter b)
 
 int drucken(const imaging::Seitenliste &seiten, QPrinter &drucker, int von, int bis)
 {
-    von = qMax(1, von);
-    bis = qMin(seiten.anzahl(), bis);
-    if (von > bis)
-        return 0;
-    QPainter painter;
-    if (!painter.begin(&drucker))
-        throw std::runtime_error("Der Drucker lässt sich nicht öffnen");
-    int gedruckt = 0;
-    for (int i = von; i <= bis; ++i) {
-        if (gedruckt > 0)
-            drucker.newPage();
-        imaging::seiteDrucken(painter, seiten.seite(i - 1));
-        ++gedruckt;
-    }
-    painter.end();
-    return gedruckt;
+    return imaging::seitenDrucken(seiten, drucker, von, bis);
 }
 
 } // namespace archiv::search::ausgabe

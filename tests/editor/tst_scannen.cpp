@@ -17,6 +17,11 @@
 #include "support/Steuerelemente.h"
 #include "support/Testumgebung.h"
 
+#include <QApplication>
+#include <QLabel>
+#include <QMimeData>
+#include <QToolBar>
+#include <QDropEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -254,6 +259,77 @@ private Q_SLOTS:
         QCOMPARE(beleg.sammlung(QStringLiteral("Doks")).Count(), 3);
         QCOMPARE(beleg.sammlung(QStringLiteral("Doks")).getat(1).get(QStringLiteral("doktext")), QStringLiteral("eins"));
         QCOMPARE(beleg.sammlung(QStringLiteral("Doks")).getat(3).get(QStringLiteral("doktext")), QStringLiteral("drei"));
+    }
+
+    void seiteLoeschenUeberDieWerkzeugleiste()
+    {
+        einlegen(3);
+        auto b = oeffnen();
+        scanKlicken(b.get());
+        QCOMPARE(global::AktSeite, 3);
+        global::Geaendert = false;
+        auto *leiste = teil<QToolBar>(b.get(), "Tool1");
+        QWidget *loeschen = leiste->widgetForAction(b->werkzeugAktion(4));
+        QVERIFY(loeschen && loeschen->isVisible());
+        // Page 3 of 3: the last page goes, page 2 is shown, no question.
+        QTest::mouseClick(loeschen, Qt::LeftButton);
+        QCOMPARE(global::SeitenAnz, 2);
+        QCOMPARE(global::AktSeite, 2);
+        QCOMPARE(seitenfolge(b.get()), QList<int>({1, 2}));
+        QVERIFY(global::Geaendert);
+        QVERIFY(m_meldungen->texte().isEmpty());
+        QCOMPARE(teil<QLabel>(b.get(), "labseit")->text(), QStringLiteral("Seite 2 von 2"));
+        QTest::mouseClick(loeschen, Qt::LeftButton);
+        QTest::mouseClick(leiste->widgetForAction(b->werkzeugAktion(4)), Qt::LeftButton);
+        // The only page gone: nothing left to show.
+        QCOMPARE(global::SeitenAnz, 0);
+        QCOMPARE(global::AktSeite, 0);
+        QVERIFY(b->ansicht()->isHidden());
+    }
+
+    void vorschauInDenMuelleimer()
+    {
+        einlegen(4);
+        auto b = oeffnen();
+        scanKlicken(b.get());
+        b->tabGewechselt(QStringLiteral("vorschau"));
+        QLabel *muell = teil<QLabel>(b.get(), "PicMuell");
+        const auto bild = [muell] { return muell->pixmap().toImage().convertToFormat(QImage::Format_ARGB32); };
+        const QImage zu = bild();
+        // Thumbnail 2 dragged over the bin and dropped on it.
+        auto *daten = new QMimeData;
+        daten->setData(QStringLiteral("application/x-archiv-vorschau"), QByteArray("1"));
+        const QPoint mitte = muell->rect().center();
+        QDragEnterEvent betreten(mitte, Qt::MoveAction, daten, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(muell, &betreten);
+        QVERIFY(betreten.isAccepted());
+        QCOMPARE(bild(), zu); // entering changes nothing
+        QDragMoveEvent bewegen(mitte, Qt::MoveAction, daten, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(muell, &bewegen);
+        QVERIFY(bewegen.isAccepted());
+        QVERIFY(bild() != zu); // the open bin
+        QDropEvent ablegen(QPointF(mitte), Qt::MoveAction, daten, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(muell, &ablegen);
+        QCOMPARE(global::SeitenAnz, 3);
+        QCOMPARE(seitenfolge(b.get()), QList<int>({1, 3, 4}));
+        QVERIFY(global::Geaendert);
+        delete daten;
+    }
+
+    void druckenAbgebrochenDrucktNichts()
+    {
+        einlegen(5);
+        auto b = oeffnen();
+        scanKlicken(b.get());
+        QTest::keyClick(b->ansicht(), Qt::Key_Home);
+        const int gezeigt = global::AktSeite;
+        DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("Print1"), [](QDialog *d) { d->reject(); });
+        QTest::mouseClick(teil<QToolBar>(b.get(), "Tool1")->widgetForAction(b->werkzeugAktion(7)), Qt::LeftButton);
+        QCOMPARE(fahrer.gesehen(), QStringList{"Print1"});
+        QVERIFY(m_meldungen->texte().isEmpty());
+        QCOMPARE(global::AktSeite, gezeigt);
+        QCOMPARE(seitenfolge(b.get()), QList<int>({1, 2, 3, 4, 5}));
     }
 };
 
