@@ -122,6 +122,7 @@ Bild::Bild(QString firma, QWidget *parent) : QDialog(parent), m_firma(std::move(
     connect(m_budoknreinf, &QPushButton::clicked, this, [this] { app::ereignis([this] { dokumentAnfuegen(); }); });
     connect(m_buSubeleg, &QPushButton::clicked, this, [this] { app::ereignis([this] { belegSuchen(); }); });
     connect(m_buScan, &QPushButton::clicked, this, [this] { app::ereignis([this] { scannen(); }); });
+    connect(m_buScandatabase, &QPushButton::clicked, this, [this] { app::ereignis([this] { scanDokumenteHolen(); }); });
     // The right button on "Scannen": the scanner settings.
     m_buScan->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_buScan, &QPushButton::customContextMenuRequested, this, [this] { app::einstscanZeigen(this); });

@@ -82,6 +82,7 @@ public:
     // Pages in: scanning from the configured source (BUScan), the Beleg
     // search (BUSubeleg), a further document of the Beleg (budoknreinf).
     void scannen();
+    void scanDokumenteHolen(); // BUScandatabase: pages of the scan store
     void belegSuchen();
     void dokumentAnfuegen();
 
@@ -143,6 +144,7 @@ private:
     int seitenErfassen(std::unique_ptr<imaging::Seitenquelle> quelle, const imaging::Scaneinstellungen &einstellungen);
     void barcodeNachschlagen(const QStringList &barcodes);
     void ansichtNachErfassen();
+    void scansAusDemSpeicherLoeschen();
     QRect twips(double links, double oben, double breite, double hoehe) const;
 
     QString m_firma;
@@ -174,6 +176,7 @@ private:
     app::Eigenschaftszeilen *m_zeilen = nullptr;
     QHash<int, QString> m_geladen; // row -> value as loaded or last saved
     qint64 m_version = 0;          // of the Beleg as loaded or last saved
+    QStringList m_scanDatensaetze; // scan-store records in the view, deleted after a save
 };
 
 } // namespace archiv::editor

@@ -12,6 +12,8 @@
 #include "common/Texte.h"
 #include "editor/Doksliste.h"
 #include "editor/Scanlauf.h"
+#include "editor/Scanwahl.h"
+#include "imaging/Seitenliste.h"
 #include "editor/Seitenansicht.h"
 #include "lookup/SuBelnr.h"
 #include "server/KlassenMethoden.h"
@@ -19,6 +21,7 @@
 #include "server/Verbindung.h"
 
 #include <QComboBox>
+#include <QDebug>
 #include <QCoreApplication>
 #include <QDate>
 #include <QEventLoop>
@@ -118,6 +121,76 @@ int Bild::seitenErfassen(std::unique_ptr<imaging::Seitenquelle> quelle, const im
     // The window repaints while the pages arrive; input waits.
     warten.exec(QEventLoop::ExcludeUserInputEvents);
     return ergebnis;
+}
+
+void Bild::scanDokumenteHolen()
+{
+    global::Startmodus = modus::Archiv;
+    global::ScanBarcode = Scanwahl::waehlen(this);
+    if (global::ScanBarcode.isEmpty())
+        return;
+    {
+        const app::Sanduhr sanduhr;
+        const int zeile = m_belart->findData(global::ScanBarcode.left(2));
+        if (zeile >= 0)
+            m_belart->setCurrentIndex(zeile);
+        global::AktBelart = global::ScanBarcode.left(2);
+        m_belnr->setText(global::ScanBarcode.mid(2));
+
+        server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Scandat"), QStringLiteral("ListeDokument"));
+        rs.Execute(QStringList{global::ScanBarcode});
+        QStringList ids;
+        while (rs.Next())
+            ids << rs.GetData(2);
+        rs.Close();
+        // In page order after the page shown.
+        int einfuegen = global::AktSeite;
+        for (const QString &id : ids) {
+            server::Objekt scan = global::Archivverbindung->OpenId(QStringLiteral("AR.Scandat"), id);
+            if (scan.istLeer() || m_scanDatensaetze.contains(id))
+                continue; // taken by another workstation meanwhile, or already here
+            server::Datenstrom dok = scan.strom(QStringLiteral("dok"));
+            imaging::Seitenliste datei;
+            try {
+                datei.laden(dok.Read(dok.groesse()), QStringLiteral("scan.tif"), 0, 1);
+            } catch (const imaging::BildFehler &e) {
+                meldung(HauptTitel, QStringLiteral("Scan %1 lässt sich nicht lesen.\n").arg(id) + QString::fromUtf8(e.what()),
+                        MeldungsSymbol::Ausruf);
+                continue;
+            }
+            if (global::AktSeite == 0) {
+                m_image1->leeren();
+                einfuegen = 0;
+            }
+            m_image1->seiten().einfuegen(einfuegen++, datei.kodiert(0));
+            m_image1->seitenGeaendert();
+            ++global::SeitenAnz;
+            global::AktSeite = global::SeitenAnz;
+            global::Geaendert = true;
+            // Deleted in the store only once the Beleg is saved.
+            m_scanDatensaetze << id;
+        }
+        if (global::SeitenAnz > 0)
+            global::AktSeite = 1;
+        ansichtNachErfassen();
+    }
+    if (!global::AktBelart.isEmpty()) {
+        rahmenAnzeigen(m_frBeleg);
+        belegSuchen();
+    }
+}
+
+void Bild::scansAusDemSpeicherLoeschen()
+{
+    for (const QString &id : std::as_const(m_scanDatensaetze)) {
+        try {
+            global::Archivverbindung->New(QStringLiteral("AR.Scandat")).SYS_DeleteId(id);
+        } catch (const server::ServerFehler &e) {
+            // Saved in the archive; the scan stays in the store to be cleared there.
+            qWarning().noquote() << "Scan" << id << ":" << e.meldung();
+        }
+    }
+    m_scanDatensaetze.clear();
 }
 
 void Bild::barcodeNachschlagen(const QStringList &barcodes)

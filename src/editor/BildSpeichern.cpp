@@ -173,6 +173,7 @@ bool Bild::belegSchreiben(const Speicheroptionen &optionen)
         m_doks->setCurrentIndex(dok.aktDok - 1);
     }
     geladeneWerteMerken();
+    scansAusDemSpeicherLoeschen();
     return true;
 }
 

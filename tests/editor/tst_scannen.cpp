@@ -9,6 +9,7 @@
 #include "editor/Seitenansicht.h"
 #include "imaging/Barcode.h"
 #include "imaging/TiffDatei.h"
+#include "server/ErgebnisMenge.h"
 #include "server/Verbindung.h"
 #include "support/ArchivServer.h"
 #include "support/Belegbau.h"
@@ -330,6 +331,65 @@ private Q_SLOTS:
         QVERIFY(m_meldungen->texte().isEmpty());
         QCOMPARE(global::AktSeite, gezeigt);
         QCOMPARE(seitenfolge(b.get()), QList<int>({1, 2, 3, 4, 5}));
+    }
+
+    void scanspeicherErstNachDemSpeichernGeleert()
+    {
+        Belegbau bau(*m_v);
+        const QString id = bau.anlegen(QStringLiteral("ER"), QStringLiteral("SCS-1"), {});
+        // Three scanned pages of "ERSCS-1", stored out of order; page n has n bars.
+        const QList<imaging::Seite> seiten = imaging::TiffDatei::lesen(Belegbau::tiff(3), QStringLiteral("s.tif"));
+        for (const int n : {2, 3, 1}) {
+            server::Objekt scan = m_v->New(QStringLiteral("AR.Scandat"));
+            scan.set(QStringLiteral("dokument"), QStringLiteral("ERSCS-1"));
+            scan.set(QStringLiteral("seite"), QString::number(n));
+            QTemporaryDir d;
+            const QString datei = d.filePath(QStringLiteral("s.tif"));
+            imaging::TiffDatei::schreibenG4(datei, {seiten.at(n - 1)});
+            scan.strom(QStringLiteral("dok")).FileRead(datei);
+            QCOMPARE(scan.SYS_Save(), 1);
+        }
+        const auto imSpeicher = [this] {
+            server::ErgebnisMenge rs = m_v->ResultSet(QStringLiteral("AR.Scandat"), QStringLiteral("ListeDokument"));
+            rs.Execute(QStringList{QStringLiteral("ERSCS-1")});
+            int n = 0;
+            while (rs.Next())
+                ++n;
+            return n;
+        };
+        const auto holen = [](editor::Bild *b) {
+            DialogFahrer fahrer;
+            fahrer.bei(QStringLiteral("scandatabase"), [](QDialog *d) {
+                auto *liste = d->findChild<QTreeWidget *>(QStringLiteral("LIBelege"));
+                const auto treffer = liste->findItems(QStringLiteral("ERSCS-1"), Qt::MatchExactly);
+                QCOMPARE(treffer.size(), 1);
+                QCOMPARE(treffer.first()->text(1), QStringLiteral("3"));
+                liste->setCurrentItem(treffer.first());
+                DialogFahrer::klicken(d, QStringLiteral("BUOK"));
+            });
+            QTest::mouseClick(teil<QPushButton>(b, "BUScandatabase"), Qt::LeftButton);
+            QCOMPARE(fahrer.gesehen(), QStringList{"scandatabase"});
+        };
+        {
+            auto b = oeffnen();
+            holen(b.get());
+            QCOMPARE(global::ScanBarcode, QStringLiteral("ERSCS-1"));
+            QCOMPARE(global::Startmodus, QStringLiteral("archiv"));
+            QCOMPARE(seitenfolge(b.get()), QList<int>({1, 2, 3}));
+            QCOMPARE(global::AktSeite, 1);
+            QCOMPARE(global::AktBelart, QStringLiteral("ER"));
+            QCOMPARE(global::DokId, id);
+            // Closed without saving: the scans wait in the store.
+            m_meldungen->antworte(common::Antwort::Nein);
+            b->schliessen();
+            QCOMPARE(imSpeicher(), 3);
+        }
+        auto b = oeffnen();
+        holen(b.get());
+        QVERIFY(b->speichernMit({false, QString(), false}));
+        QCOMPARE(imSpeicher(), 0);
+        server::Objekt beleg = m_v->OpenId(QStringLiteral("AR.Dokumente"), id);
+        QCOMPARE(beleg.sammlung(QStringLiteral("Doks")).Count(), 1);
     }
 };
 

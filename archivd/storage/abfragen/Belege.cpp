@@ -81,6 +81,13 @@ void registriereBelege(Registry &r)
                    }
                    return protokoll::AufrufErgebnis{ergebnis, std::nullopt};
                }});
+    // The scan store: record id, Belegnummer, page, and date and text of
+    // the archived Beleg a record was assigned to.
+    r.abfrage({"AR.Scandat", "Liste", 0, 0, [](Kontext &k, const QStringList &) {
+                   return alsText(k.db.abfragen(QStringLiteral("SELECT s.id, s.dokument, s.seite, d.datum, d.text FROM ar_scandat s "
+                                                               "LEFT JOIN ar_dokumente d ON d.id = s.iddokumente "
+                                                               "ORDER BY s.dokument, s.seite, s.id")));
+               }});
     // The pages of the scan store for a Belegnummer ("" for all): page and
     // record id, pages in ascending order.
     r.abfrage({"AR.Scandat", "ListeDokument", 1, 1, [](Kontext &k, const QStringList &args) {
