@@ -482,6 +482,61 @@ private Q_SLOTS:
         QVERIFY(!QByteArray::fromStdString(r->body).contains("argon2"));
     }
 
+    void scanspeicherBefehle()
+    {
+        server::Verbindung v;
+        QVERIFY(v.Connect(m_server->verbindungstext()));
+        const auto beleg = [&v](const char *firma, const char *belnr) {
+            server::Objekt b = v.New(QStringLiteral("AR.Dokumente"));
+            b.set(QStringLiteral("Firma"), QLatin1String(firma));
+            b.set(QStringLiteral("Belnr"), QLatin1String(belnr));
+            b.set(QStringLiteral("Datum"), QStringLiteral("2026-11-30"));
+            b.set(QStringLiteral("Text"), QStringLiteral("Rechnung Müller"));
+            b.setRef(QStringLiteral("IdBelart"), QLatin1String(firma) + QStringLiteral("||ER"));
+            if (b.SYS_Save() != 1)
+                qFatal("no Beleg");
+            return b.SYS_Id();
+        };
+        const QString sb1 = beleg("1", "SB-1");
+        beleg("1", "SB-2");
+        beleg("7", "SB-2"); // the same number in another company
+        for (const auto &[nummer, seite] : {std::pair{"ERSB-1", 1}, std::pair{"ERSB-1", 2}, std::pair{"ERSB-2", 1},
+                                            std::pair{"ERSB-GIBTSNICHT", 1}, std::pair{"", 1}}) {
+            server::Objekt s = v.New(QStringLiteral("AR.Scandat"));
+            s.set(QStringLiteral("dokument"), QLatin1String(nummer));
+            s.set(QStringLiteral("seite"), QString::number(seite));
+            QCOMPARE(s.SYS_Save(), 1);
+        }
+        server::KlassenMethoden scandat = v.ClassMethods(QStringLiteral("AR.Scandat"));
+        const auto liste = [&v](const QString &nummer) {
+            QStringList zeilen;
+            server::ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.Scandat"), QStringLiteral("Liste"));
+            rs.Execute();
+            while (rs.Next())
+                if (rs.GetData(2) == nummer)
+                    zeilen << rs.GetData(3) + u'|' + rs.GetData(4).left(10) + u'|' + rs.GetData(5);
+            return zeilen;
+        };
+        // Only the number that names one Beleg is assigned.
+        QCOMPARE(scandat.call(QStringLiteral("ScanBelegSuche"), {QStringLiteral("1")}).wert(), QStringLiteral("2"));
+        QCOMPARE(liste(QStringLiteral("ERSB-1")), QStringList({"1|2026-11-30|Rechnung Müller", "2|2026-11-30|Rechnung Müller"}));
+        QCOMPARE(liste(QStringLiteral("ERSB-2")), QStringList({"1||"}));
+        server::ErgebnisMenge zu = v.ResultSet(QStringLiteral("AR.Scandat"), QStringLiteral("ListeDokument"));
+        zu.Execute(QStringList{QStringLiteral("ERSB-1")});
+        QVERIFY(zu.Next());
+        QCOMPARE(v.OpenId(QStringLiteral("AR.Scandat"), zu.GetData(2)).refId(QStringLiteral("IDDokumente")), sb1);
+        // Searching again changes nothing more.
+        QCOMPARE(scandat.call(QStringLiteral("ScanBelegSuche"), {QStringLiteral("1")}).wert(), QStringLiteral("0"));
+
+        QCOMPARE(scandat.call(QStringLiteral("ZuordnungLoeschen"), {QStringLiteral("ERSB-1")}).wert(), QStringLiteral("2"));
+        QCOMPARE(liste(QStringLiteral("ERSB-1")), QStringList({"1||", "2||"}));
+        QCOMPARE(scandat.call(QStringLiteral("BelegLoeschen"), {QStringLiteral("ERSB-1")}).wert(), QStringLiteral("2"));
+        QVERIFY(liste(QStringLiteral("ERSB-1")).isEmpty());
+        QVERIFY(scandat.call(QStringLiteral("ClearAll")).wert().toInt() >= 3);
+        QVERIFY(liste(QStringLiteral("ERSB-2")).isEmpty());
+        QVERIFY(liste(QString()).isEmpty());
+    }
+
     void cleanupTestCase() { m_server.reset(); }
 };
 

@@ -88,6 +88,36 @@ void registriereBelege(Registry &r)
                                                                "LEFT JOIN ar_dokumente d ON d.id = s.iddokumente "
                                                                "ORDER BY s.dokument, s.seite, s.id")));
                }});
+    // The scan store's commands: the records of a Belegnummer deleted, or
+    // their assignment to a Beleg removed; every record deleted; unassigned
+    // records assigned to the one archived Beleg their Belegnummer names
+    // (type code + number). Each answers how many records it touched. The
+    // page files stay on record, as every archived file does.
+    r.methode({"AR.Scandat", "BelegLoeschen", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
+                   const qint64 n = k.db.ausfuehren(QStringLiteral("DELETE FROM ar_scandat WHERE dokument = ?"), {args.at(0)});
+                   return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
+               }});
+    r.methode({"AR.Scandat", "ZuordnungLoeschen", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
+                   const qint64 n = k.db.ausfuehren(QStringLiteral("UPDATE ar_scandat SET iddokumente = NULL, version = version + 1 "
+                                                                   "WHERE dokument = ? AND iddokumente IS NOT NULL"),
+                                                    {args.at(0)});
+                   return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
+               }});
+    r.methode({"AR.Scandat", "ClearAll", 0, 0, [](Kontext &k, const QStringList &, const QString &) {
+                   const qint64 n = k.db.ausfuehren(QStringLiteral("DELETE FROM ar_scandat"));
+                   return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
+               }});
+    r.methode({"AR.Scandat", "ScanBelegSuche", 0, 1, [](Kontext &k, const QStringList &, const QString &) {
+                   // A number that two companies both have names no one Beleg: left alone.
+                   const QString treffer = QStringLiteral("FROM ar_dokumente d JOIN ar_belart b ON b.id = d.idbelart "
+                                                          "WHERE b.belart = substr(ar_scandat.dokument, 1, 2) "
+                                                          "AND d.belnr = substr(ar_scandat.dokument, 3)");
+                   const qint64 n = k.db.ausfuehren(QStringLiteral("UPDATE ar_scandat SET iddokumente = (SELECT d.id ") + treffer +
+                                                        QStringLiteral("), version = version + 1 WHERE iddokumente IS NULL AND "
+                                                                       "length(dokument) > 2 AND (SELECT count(*) ") +
+                                                        treffer + QStringLiteral(") = 1"));
+                   return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
+               }});
     // The pages of the scan store for a Belegnummer ("" for all): page and
     // record id, pages in ascending order.
     r.abfrage({"AR.Scandat", "ListeDokument", 1, 1, [](Kontext &k, const QStringList &args) {
