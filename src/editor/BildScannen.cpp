@@ -12,10 +12,10 @@
 #include "common/Texte.h"
 #include "editor/Doksliste.h"
 #include "editor/Scanlauf.h"
-#include "editor/Scanwahl.h"
 #include "imaging/Seitenliste.h"
 #include "editor/Seitenansicht.h"
 #include "lookup/SuBelnr.h"
+#include "scan/Scandatabase.h"
 #include "server/KlassenMethoden.h"
 #include "server/ServerFehler.h"
 #include "server/Verbindung.h"
@@ -126,7 +126,11 @@ int Bild::seitenErfassen(std::unique_ptr<imaging::Seitenquelle> quelle, const im
 void Bild::scanDokumenteHolen()
 {
     global::Startmodus = modus::Archiv;
-    global::ScanBarcode = Scanwahl::waehlen(this);
+    global::ScanBarcode.clear();
+    {
+        scan::Scandatabase fenster(this);
+        fenster.exec();
+    }
     if (global::ScanBarcode.isEmpty())
         return;
     {

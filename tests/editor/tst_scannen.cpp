@@ -360,12 +360,15 @@ private Q_SLOTS:
         const auto holen = [](editor::Bild *b) {
             DialogFahrer fahrer;
             fahrer.bei(QStringLiteral("scandatabase"), [](QDialog *d) {
+                // Editor mode: no transfer, no clearing; a double-click picks.
+                QVERIFY(d->findChild<QPushButton *>(QStringLiteral("buuebern"))->isHidden());
+                QVERIFY(d->findChild<QPushButton *>(QStringLiteral("buloeall"))->isHidden());
                 auto *liste = d->findChild<QTreeWidget *>(QStringLiteral("LIBelege"));
                 const auto treffer = liste->findItems(QStringLiteral("ERSCS-1"), Qt::MatchExactly);
-                QCOMPARE(treffer.size(), 1);
-                QCOMPARE(treffer.first()->text(1), QStringLiteral("3"));
-                liste->setCurrentItem(treffer.first());
-                DialogFahrer::klicken(d, QStringLiteral("BUOK"));
+                QCOMPARE(treffer.size(), 3); // one row a page
+                const QRect zeile = liste->visualItemRect(treffer.first());
+                QTest::mouseClick(liste->viewport(), Qt::LeftButton, {}, zeile.center());
+                QTest::mouseDClick(liste->viewport(), Qt::LeftButton, {}, zeile.center());
             });
             QTest::mouseClick(teil<QPushButton>(b, "BUScandatabase"), Qt::LeftButton);
             QCOMPARE(fahrer.gesehen(), QStringList{"scandatabase"});
