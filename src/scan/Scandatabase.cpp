@@ -19,7 +19,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTreeWidget>
 
 namespace archiv::scan {
@@ -97,6 +99,7 @@ Scandatabase::Scandatabase(QWidget *parent) : QDialog(parent), m_editormodus(glo
         connect(a, &QAction::triggered, this, [aktion] { app::ereignis(aktion); });
         return a;
     };
+    eintrag("bearb", QStringLiteral("Bearbeiten"), [this] { bearbeiten(); });
     eintrag("loe", QStringLiteral("Löschen"), [this] { loeschen(); });
     eintrag("zuordloe", QStringLiteral("Belegzuordnung löschen"), [this] { belegzuordnungloeschen(); });
     eintrag("uebeinz", QStringLiteral("Übernehmen einzeln"), [this] { uebernahmeeinzeln(); });
@@ -195,6 +198,79 @@ void Scandatabase::popupZeigen(const QPoint &punkt)
     findChild<QAction *>(QStringLiteral("zuordloe"))->setEnabled(!scan.istLeer() && scan.refId(QStringLiteral("IDDokumente")).toLongLong() > 0);
     if (isVisible())
         m_popup->popup(m_liste->viewport()->mapToGlobal(punkt));
+}
+
+Scanbearbeitung::Scanbearbeitung(const QString &id, const QString &belegnummer, const QString &seite, QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("scanbearb"));
+    setWindowTitle(QStringLiteral("Scan bearbeiten"));
+    m_id = new QLineEdit(id, this);
+    m_id->setObjectName(QStringLiteral("idtxt"));
+    m_id->setReadOnly(true);
+    m_dokument = new QLineEdit(belegnummer, this);
+    m_dokument->setObjectName(QStringLiteral("DokumentTxt"));
+    m_dokument->setMaxLength(100);
+    m_alt = new QLineEdit(belegnummer, this);
+    m_alt->setObjectName(QStringLiteral("olddokument"));
+    m_alt->hide();
+    m_seite = new QSpinBox(this);
+    m_seite->setObjectName(QStringLiteral("SeiteTxt"));
+    m_seite->setRange(1, 9999);
+    m_seite->setValue(qMax(1, seite.toInt()));
+    auto *speichernKnopf = new QPushButton(QStringLiteral("Speichern"), this);
+    speichernKnopf->setObjectName(QStringLiteral("BUSpeich"));
+    speichernKnopf->setDefault(true);
+    auto *zu = new QPushButton(QStringLiteral("Schliessen"), this);
+    zu->setObjectName(QStringLiteral("BUClose"));
+    auto *g = new QGridLayout(this);
+    g->addWidget(new QLabel(QStringLiteral("Scan:"), this), 0, 0);
+    g->addWidget(m_id, 0, 1);
+    g->addWidget(new QLabel(QStringLiteral("Belegnummer:"), this), 1, 0);
+    g->addWidget(m_dokument, 1, 1);
+    g->addWidget(new QLabel(QStringLiteral("Seite:"), this), 2, 0);
+    g->addWidget(m_seite, 2, 1);
+    auto *knoepfe = new QHBoxLayout;
+    knoepfe->addStretch();
+    knoepfe->addWidget(speichernKnopf);
+    knoepfe->addWidget(zu);
+    g->addLayout(knoepfe, 3, 0, 1, 2);
+    connect(speichernKnopf, &QPushButton::clicked, this, [this] { app::ereignis([this] {
+                if (speichern())
+                    accept();
+            }); });
+    connect(zu, &QPushButton::clicked, this, &QDialog::reject);
+    m_dokument->setFocus();
+    m_dokument->selectAll();
+}
+
+bool Scanbearbeitung::speichern()
+{
+    server::Objekt scan = global::Archivverbindung->OpenId(QStringLiteral("AR.Scandat"), m_id->text());
+    if (scan.istLeer()) {
+        meldung(Titel, QStringLiteral("Den Scan %1 gibt es nicht mehr.").arg(m_id->text()), MeldungsSymbol::Information);
+        return true;
+    }
+    const QString neu = m_dokument->text().trimmed();
+    scan.set(QStringLiteral("dokument"), neu);
+    scan.set(QStringLiteral("seite"), QString::number(m_seite->value()));
+    if (neu != m_alt->text())
+        scan.setRef(QStringLiteral("IDDokumente"), QString());
+    if (scan.SYS_Save() != 1) {
+        meldung(Titel, QStringLiteral("Speichern Fehlgeschlagen\n") + scan.letzterFehler(), MeldungsSymbol::Kritisch);
+        return false;
+    }
+    return true;
+}
+
+void Scandatabase::bearbeiten()
+{
+    const std::optional<QString> id = auswahl(1);
+    if (!id)
+        return;
+    Scanbearbeitung dialog(*id, auswahl(2, false).value_or(QString()), auswahl(3, false).value_or(QString()), this);
+    dialog.exec();
+    const Beschaeftigt b(this);
+    aktualisieren();
 }
 
 void Scandatabase::loeschen()

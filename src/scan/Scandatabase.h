@@ -6,6 +6,8 @@
 #include <optional>
 
 class QLabel;
+class QLineEdit;
+class QSpinBox;
 class QMenu;
 class QPushButton;
 class QTreeWidget;
@@ -17,6 +19,23 @@ namespace archiv::scan {
 // selected page, and the commands on them. Opened by the editor (Startmodus
 // "archiv") it only lets the user pick a Belegnummer, which it leaves in
 // ScanBarcode; at a scan station it transfers the pages itself.
+// The edit dialog of one scan-store record: its Belegnummer and page. A
+// changed Belegnummer also drops the record's assignment to a Beleg, which
+// belonged to the old number.
+class Scanbearbeitung : public QDialog
+{
+    Q_OBJECT
+public:
+    Scanbearbeitung(const QString &id, const QString &belegnummer, const QString &seite, QWidget *parent = nullptr);
+    bool speichern(); // BUSpeich; false with a message when the server refused
+
+private:
+    QLineEdit *m_id;
+    QLineEdit *m_dokument;
+    QLineEdit *m_alt;
+    QSpinBox *m_seite;
+};
+
 class Scandatabase : public QDialog
 {
     Q_OBJECT
@@ -28,6 +47,7 @@ public:
 
     void aktualisieren();
     void vorschauladen(int zeile);
+    void bearbeiten(); // the edit dialog of the selected record
     void loeschen();
     void belegzuordnungloeschen();
     void uebernahmeeinzeln();

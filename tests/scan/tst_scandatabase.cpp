@@ -7,6 +7,7 @@
 #include "server/Verbindung.h"
 #include "support/ArchivServer.h"
 #include "support/Belegbau.h"
+#include "support/DialogFahrer.h"
 #include "support/MeldungsRecorder.h"
 #include "support/Steuerelemente.h"
 #include "support/Testumgebung.h"
@@ -14,7 +15,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QSpinBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -136,6 +139,40 @@ private Q_SLOTS:
         QTest::mouseClick(teil<QPushButton>(&f, "buloeall"), Qt::LeftButton);
         QVERIFY(zeilen(f).isEmpty());
         QVERIFY(m_meldungen->texte().contains(QStringLiteral("Wirklich alle Scans löschen")));
+    }
+
+    void datensatzBearbeiten()
+    {
+        scan(QStringLiteral("ERSD-1"), 1);
+        scan(QStringLiteral("XX-FALSCH"), 1);
+        scan::Scandatabase f;
+        f.show();
+        QTest::mouseClick(teil<QPushButton>(&f, "BU_Belegsuche"), Qt::LeftButton);
+        QVERIFY(!f.liste()->topLevelItem(0)->text(2).isEmpty()); // ERSD-1 assigned
+        // A misread number corrected: the whole text is selected, typing replaces it.
+        test::DialogFahrer fahrer;
+        QString id;
+        fahrer.bei(QStringLiteral("scanbearb"), [&id](QDialog *d) {
+            auto *nr = d->findChild<QLineEdit *>(QStringLiteral("DokumentTxt"));
+            QCOMPARE(nr->selectedText(), QStringLiteral("XX-FALSCH"));
+            id = d->findChild<QLineEdit *>(QStringLiteral("idtxt"))->text();
+            QTest::keyClicks(nr, QStringLiteral("ERSD-1"));
+            auto *seite = d->findChild<QSpinBox *>(QStringLiteral("SeiteTxt"));
+            seite->setValue(2);
+            test::DialogFahrer::klicken(d, QStringLiteral("BUSpeich"));
+        });
+        popupEintrag(f, 1, "bearb");
+        QCOMPARE(fahrer.gesehen(), QStringList{"scanbearb"});
+        QCOMPARE(zeilen(f), QStringList({"ERSD-1/1", "ERSD-1/2"}));
+        QCOMPARE(m_v->OpenId(QStringLiteral("AR.Scandat"), id).get(QStringLiteral("dokument")), QStringLiteral("ERSD-1"));
+        // The assigned record renamed: its assignment goes with the old number.
+        fahrer.bei(QStringLiteral("scanbearb"), [](QDialog *d) {
+            QTest::keyClicks(d->findChild<QLineEdit *>(QStringLiteral("DokumentTxt")), QStringLiteral("LSNEU-1"));
+            test::DialogFahrer::klicken(d, QStringLiteral("BUSpeich"));
+        });
+        popupEintrag(f, 0, "bearb");
+        QCOMPARE(zeilen(f), QStringList({"ERSD-1/2", "LSNEU-1/1"}));
+        QVERIFY(f.liste()->topLevelItem(1)->text(2).isEmpty());
     }
 
     void uebernehmenAlles()
