@@ -419,6 +419,13 @@ qint64 ObjektSpeicher::schreiben(const Klasse &k, std::optional<qint64> z, const
 
 protokoll::SpeicherAntwort ObjektSpeicher::speichernInTransaktion(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a)
 {
+    qint64 zeile = 0;
+    return speichernInTransaktion(k, id, a, zeile);
+}
+
+protokoll::SpeicherAntwort ObjektSpeicher::speichernInTransaktion(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a,
+                                                                  qint64 &neu)
+{
     if (!k.besitzer.isEmpty())
         throw AnfrageFehler::ungueltig(QStringLiteral("%1 wird nur mit seinem %2 gespeichert").arg(k.name, k.besitzer));
     std::optional<qint64> z;
@@ -431,7 +438,7 @@ protokoll::SpeicherAntwort ObjektSpeicher::speichernInTransaktion(const Klasse &
     }
     protokoll::SpeicherAntwort antwort;
     const std::optional<qint64> zaehlerVorher = z ? etikettenZaehler(k, *z, a) : std::nullopt;
-    const qint64 neu = schreiben(k, z, a, id.isEmpty() ? std::nullopt : a.version, 0, 0, &antwort.collections);
+    neu = schreiben(k, z, a, id.isEmpty() ? std::nullopt : a.version, 0, 0, &antwort.collections);
     if (zaehlerVorher)
         etikettenlaufVermerken(neu, *zaehlerVorher);
     if (!a.index.isEmpty()) {
@@ -447,11 +454,12 @@ protokoll::SpeicherAntwort ObjektSpeicher::speichernInTransaktion(const Klasse &
 protokoll::SpeicherAntwort ObjektSpeicher::speichern(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a)
 {
     Transaktion t(m_db);
-    protokoll::SpeicherAntwort antwort = speichernInTransaktion(k, id, a);
+    qint64 neu = 0;
+    protokoll::SpeicherAntwort antwort = speichernInTransaktion(k, id, a, neu);
     // A Beleg saved by a workstation is due for the next backup volume
     // (bulk loads decide that themselves).
     if (k.name == QLatin1String(BelegKlasse))
-        geaendertVermerken(*zeile(k, antwort.id));
+        geaendertVermerken(neu);
     t.bestaetigen();
     return antwort;
 }

@@ -50,6 +50,8 @@ private:
         QList<const Mitglied *> mitglieder; // in the order of the columns after id and version
     };
     const Auswahl &auswahl(const Klasse &k);
+    // The same, telling the caller the row written.
+    protokoll::SpeicherAntwort speichernInTransaktion(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a, qint64 &neu);
     protokoll::ObjektDaten ausZeile(const Klasse &k, const QVariantList &zeile, bool mitSammlungen);
     QString idAusZeile(const Klasse &k, const QVariantList &zeile);
     // One save, in steps: the columns the request sets, the row inserted or
