@@ -2,6 +2,7 @@
 
 #include "app/DatumFeld.h"
 #include "app/Einstellungen.h"
+#include "app/Drucken.h"
 #include "app/EinstScan.h"
 #include "app/Ereignis.h"
 #include "app/Sanduhr.h"
@@ -14,15 +15,12 @@
 #include "editor/Doksliste.h"
 #include "editor/Editorbilder.h"
 #include "editor/Seitenansicht.h"
-#include "imaging/Seitendruck.h"
 #include "editor/Vorschaurahmen.h"
 #include "imaging/Seitenbearbeitung.h"
 #include "server/Verbindung.h"
 
 #include <QAction>
 #include <QSignalBlocker>
-#include <QPrinter>
-#include <QPrintDialog>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -302,29 +300,9 @@ void Bild::seiteLoeschen(int seite)
 
 void Bild::seitenDrucken()
 {
-    const imaging::Seitenliste &seiten = m_image1->seiten();
-    if (seiten.istLeer())
-        return;
-    QPrinter drucker;
-    QPrintDialog dialog(&drucker, this);
-    dialog.setObjectName(QStringLiteral("Print1"));
-    dialog.setWindowTitle(QStringLiteral("Dokument drucken"));
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange);
-    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-    dialog.setMinMax(1, seiten.anzahl());
-    drucker.setFromTo(1, seiten.anzahl());
-    if (dialog.exec() != QDialog::Accepted)
-        return; // cancelled: nothing printed, no word
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    const bool bereich = drucker.printRange() == QPrinter::PageRange;
     // Printing draws copies: the pages a later save stores stay as they are,
     // and so does the page shown.
-    try {
-        const app::Sanduhr sanduhr;
-        imaging::seitenDrucken(seiten, drucker, bereich ? drucker.fromPage() : 1, bereich ? drucker.toPage() : seiten.anzahl());
-    } catch (const std::exception &e) {
-        meldung(HauptTitel, QStringLiteral("Drucken fehlgeschlagen\n") + QString::fromUtf8(e.what()), MeldungsSymbol::Ausruf);
-    }
+    app::seitenDrucken(m_image1->seiten(), this);
 }
 
 bool Bild::event(QEvent *e)

@@ -3,14 +3,11 @@
 #include "common/Dateiname.h"
 #include "common/TempVerzeichnis.h"
 #include "imaging/Bilddatei.h"
-#include "imaging/Seitendruck.h"
 #include "imaging/Seitenliste.h"
 #include "server/Verbindung.h"
 
 #include <QDesktopServices>
 #include <QFile>
-#include <QPainter>
-#include <QPrinter>
 
 #include <cstdio>
 #include <stdexcept>
@@ -94,11 +91,6 @@ Betrachter setzeBetrachter(Betrachter b)
     Betrachter alt = betrachter();
     betrachter() = std::move(b);
     return alt;
-}
-
-int drucken(const imaging::Seitenliste &seiten, QPrinter &drucker, int von, int bis)
-{
-    return imaging::seitenDrucken(seiten, drucker, von, bis);
 }
 
 } // namespace archiv::search::ausgabe

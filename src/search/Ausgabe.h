@@ -7,17 +7,12 @@
 #include <functional>
 #include <optional>
 
-class QPrinter;
-
 namespace archiv::server {
 class Verbindung;
 }
-namespace archiv::imaging {
-class Seitenliste;
-}
 
 // What the result window does with the newest document of a Beleg: hand a
-// PDF to the desktop's viewer, export it as TIF or PDF, print its pages.
+// PDF to the desktop's viewer, export it as TIF or PDF.
 namespace archiv::search::ausgabe {
 
 // The newest stored document of a Beleg.
@@ -49,8 +44,5 @@ bool pdfZeigen(const Dokument &d);
 using Betrachter = std::function<bool(const QUrl &)>;
 Betrachter setzeBetrachter(Betrachter b);
 
-// Prints pages von to bis (from 1) of the list, each scaled to 95 % of the
-// printable area; returns the pages printed.
-int drucken(const imaging::Seitenliste &seiten, QPrinter &drucker, int von, int bis);
 
 } // namespace archiv::search::ausgabe

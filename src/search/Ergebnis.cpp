@@ -2,6 +2,7 @@
 #include "search/Ausgabe.h"
 #include "search/InfoDvd.h"
 
+#include "app/Drucken.h"
 #include "app/Ereignis.h"
 #include "app/Sanduhr.h"
 #include "imaging/Seite.h"
@@ -20,8 +21,6 @@
 #include <QCursor>
 #include <QDebug>
 #include <QFileDialog>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QStandardPaths>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -333,22 +332,7 @@ void Ergebnis::drucken()
         meldung(HauptTitel, QStringLiteral("Das Dokument kann nicht gedruckt werden.\n") + QString::fromUtf8(e.what()), MeldungsSymbol::Ausruf);
         return;
     }
-    QPrinter drucker;
-    QPrintDialog dialog(&drucker, this);
-    dialog.setObjectName(QStringLiteral("Print1"));
-    dialog.setWindowTitle(QStringLiteral("Dokument drucken"));
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange);
-    dialog.setMinMax(1, seiten.anzahl());
-    drucker.setFromTo(1, seiten.anzahl());
-    if (dialog.exec() != QDialog::Accepted)
-        return; // cancelled: nothing is printed
-    const bool bereich = drucker.printRange() == QPrinter::PageRange;
-    const app::Sanduhr sanduhr;
-    try {
-        ausgabe::drucken(seiten, drucker, bereich ? drucker.fromPage() : 1, bereich ? drucker.toPage() : seiten.anzahl());
-    } catch (const std::exception &e) {
-        meldung(HauptTitel, QString::fromUtf8(e.what()), MeldungsSymbol::Ausruf);
-    }
+    app::seitenDrucken(seiten, this);
 }
 
 void Ergebnis::infoDvd()

@@ -3,6 +3,7 @@
 #include "common/Programmzustand.h"
 #include "common/TempVerzeichnis.h"
 #include "imaging/Bilddatei.h"
+#include "imaging/Seitendruck.h"
 #include "imaging/Seitenliste.h"
 #include "search/Ausgabe.h"
 #include "search/Ergebnis.h"
@@ -225,7 +226,7 @@ private Q_SLOTS:
         const QString pdf = m_dir.filePath(QStringLiteral("druck.pdf"));
         QFile::remove(pdf);
         drucker.setOutputFileName(pdf);
-        QCOMPARE(search::ausgabe::drucken(l, drucker, von, bis), seiten);
+        QCOMPARE(imaging::seitenDrucken(l, drucker, von, bis), seiten);
         if (seiten == 0) {
             QVERIFY(!QFile::exists(pdf));
             return;
