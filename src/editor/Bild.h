@@ -136,6 +136,8 @@ private:
         QString doktyp;
         QString daterst;
     };
+    // The Belege of the company with the shown type and number: id, date.
+    QList<std::pair<QString, QString>> belegeMitNummer() const;
     std::optional<QString> vorhandenerBeleg() const;
     bool belegSchreiben(const Speicheroptionen &optionen);
     Dokumentstand dokumentSchreiben(server::Objekt &beleg, const Speicheroptionen &optionen);

@@ -241,13 +241,10 @@ void Bild::belegSuchen()
     const QString vorher = global::DokId;
     lookup::SuBelnr liste([this](const QString &id) { belegLaden(id, true); }, this);
     QStringList ids;
-    server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Datum"));
-    rs.Execute(QStringList{m_firma, m_firma + QStringLiteral("||") + global::AktBelart, m_belnr->text()});
-    while (rs.Next()) {
-        liste.hinzufuegen(formatAllgemein(rs.GetData(2)), rs.GetData(1));
-        ids << rs.GetData(1);
+    for (const auto &[id, datum] : belegeMitNummer()) {
+        liste.hinzufuegen(formatAllgemein(datum), id);
+        ids << id;
     }
-    rs.Close();
     if (ids.size() == 1) {
         // The pages in the view stay: they become a new document of that
         // Beleg at the next save.

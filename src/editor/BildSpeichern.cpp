@@ -106,15 +106,23 @@ bool Bild::speichernMit(const Speicheroptionen &optionen)
     return true;
 }
 
-std::optional<QString> Bild::vorhandenerBeleg() const
+QList<std::pair<QString, QString>> Bild::belegeMitNummer() const
 {
+    QList<std::pair<QString, QString>> belege;
     server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Datum"));
     rs.Execute(QStringList{m_firma, typObjektId(m_firma), m_belnr->text()});
-    std::optional<QString> id;
     while (rs.Next())
-        if (QDate::fromString(rs.GetData(2).left(10), Qt::ISODate) == m_beldat->datum())
-            id = rs.GetData(1);
+        belege.append({rs.GetData(1), rs.GetData(2)});
     rs.Close();
+    return belege;
+}
+
+std::optional<QString> Bild::vorhandenerBeleg() const
+{
+    std::optional<QString> id;
+    for (const auto &[beleg, datum] : belegeMitNummer())
+        if (QDate::fromString(datum.left(10), Qt::ISODate) == m_beldat->datum())
+            id = beleg;
     return id;
 }
 
