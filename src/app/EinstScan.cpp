@@ -177,4 +177,16 @@ void einstscanZeigen(QWidget *besitzer)
     dialog.exec();
 }
 
+Scannereinstellungen scannereinstellungen()
+{
+    Scannereinstellungen e;
+    e.quelle = gespeichert("Quelle");
+    e.geraet.dpi = gespeichert("Dpi");
+    e.geraet.kontrast = int(common::zahlWert(gespeichert("Kontrast")) * 10);
+    e.geraet.helligkeit = int(common::zahlWert(gespeichert("Bright")) * 10);
+    e.geraet.eigenerDialog = common::zahlWert(gespeichert("UserInterface")) > 0;
+    e.drehen = common::zahlWert(gespeichert("Drehen")) > 0;
+    return e;
+}
+
 } // namespace archiv::app

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "imaging/Seitenquelle.h"
+
 #include <QDialog>
 
 #include <optional>
@@ -39,5 +41,15 @@ private:
 };
 
 void einstscanZeigen(QWidget *besitzer);
+
+// The stored scanner settings as a scan takes them: "Quelle" (empty = no
+// source defined), the device values, and turning pages.
+struct Scannereinstellungen
+{
+    QString quelle;
+    imaging::Scaneinstellungen geraet;
+    bool drehen = false;
+};
+Scannereinstellungen scannereinstellungen();
 
 } // namespace archiv::app

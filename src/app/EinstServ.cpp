@@ -2,7 +2,10 @@
 
 #include "app/Einstellungen.h"
 #include "common/Meldung.h"
+#include "common/Programmzustand.h"
 #include "common/Texte.h"
+#include "server/Verbindung.h"
+#include "server/Verbindungstext.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -97,6 +100,29 @@ void einstservZeigen(QWidget *besitzer)
 {
     EinstServ dialog(besitzer);
     dialog.exec();
+}
+
+bool archivVerbinden(QWidget *fenster)
+{
+    const auto adresse = [] {
+        return std::pair{einstellung(QStringLiteral("Server"), QStringLiteral("arip")), einstellung(QStringLiteral("Server"), QStringLiteral("arport"))};
+    };
+    if (const auto [arip, arport] = adresse(); arip.isEmpty() || arport.isEmpty()) {
+        fenster->hide();
+        einstservZeigen(fenster);
+        fenster->show();
+    }
+    for (int versuch = 1; versuch <= 2; ++versuch) {
+        // Built before every attempt: an address corrected in the dialog
+        // counts at once.
+        const auto [arip, arport] = adresse();
+        global::Verbindungstext = server::Verbindungsadresse::bauen(arip, arport, QStringLiteral("TSARCHIV"));
+        global::Archivverbindung = std::make_shared<server::Verbindung>();
+        if (global::Archivverbindung->Connect(global::Verbindungstext) && global::Archivverbindung->IsConnected())
+            return true;
+        einstservZeigen(fenster);
+    }
+    return global::Archivverbindung->IsConnected();
 }
 
 } // namespace archiv::app

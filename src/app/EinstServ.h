@@ -29,4 +29,10 @@ bool portGueltig(const QString &port);
 // Shows the dialog modally and unloads it.
 void einstservZeigen(QWidget *besitzer);
 
+// Connects the program to the archive server of the settings (section
+// "Server"): without an address the window hides while the server settings
+// are asked for; then up to two attempts, the settings dialog after a failed
+// one. False when the program has no connection.
+bool archivVerbinden(QWidget *fenster);
+
 } // namespace archiv::app

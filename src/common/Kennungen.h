@@ -74,6 +74,7 @@ namespace modus {
 inline constexpr QLatin1String Bearbeiten("bearbeiten"); // edit mode
 inline constexpr QLatin1String Klick("click"); // view mode, opened from the result window
 inline constexpr QLatin1String Archiv("archiv"); // scan intake opened by the editor
+inline constexpr QLatin1String Scandatabase("scandatabase"); // the scan intake window is the program (scan station)
 } // namespace modus
 
 } // namespace archiv::common

@@ -143,7 +143,7 @@ private:
     Dokumentstand dokumentSchreiben(server::Objekt &beleg, const Speicheroptionen &optionen);
     void indexwerteSetzen(server::Objekt &beleg);
     void geladeneWerteMerken();
-    int seitenErfassen(std::unique_ptr<imaging::Seitenquelle> quelle, const imaging::Scaneinstellungen &einstellungen);
+    int seitenErfassen(std::unique_ptr<imaging::Seitenquelle> quelle, const imaging::Scaneinstellungen &einstellungen, bool drehen);
     void barcodeNachschlagen(const QStringList &barcodes);
     void ansichtNachErfassen();
     void scansAusDemSpeicherLoeschen();

@@ -3,6 +3,7 @@
 // further document of the loaded Beleg.
 #include "editor/Bild.h"
 
+#include "app/EinstScan.h"
 #include "app/Einstellungen.h"
 #include "app/Sanduhr.h"
 #include "common/Format.h"
@@ -11,11 +12,12 @@
 #include "common/Programmzustand.h"
 #include "common/Texte.h"
 #include "editor/Doksliste.h"
-#include "editor/Scanlauf.h"
+#include "imaging/Scanlauf.h"
 #include "imaging/Seitenliste.h"
 #include "editor/Seitenansicht.h"
 #include "lookup/SuBelnr.h"
 #include "scan/Scandatabase.h"
+#include "scan/Stapelscan.h"
 #include "server/KlassenMethoden.h"
 #include "server/ServerFehler.h"
 #include "server/Verbindung.h"
@@ -36,19 +38,10 @@ namespace archiv::editor {
 
 using namespace archiv::common;
 
-namespace {
-
-QString scanner(const char *schluessel)
-{
-    return app::einstellung(QStringLiteral("Scanner"), QLatin1String(schluessel));
-}
-
-} // namespace
-
 void Bild::scannen()
 {
-    const QString quelle = scanner("Quelle");
-    if (quelle.isEmpty()) {
+    const app::Scannereinstellungen scanner = app::scannereinstellungen();
+    if (scanner.quelle.isEmpty()) {
         meldung(HauptTitel, QStringLiteral("Keine Scanquelle definiert"), MeldungsSymbol::Ausruf);
         return;
     }
@@ -60,13 +53,7 @@ void Bild::scannen()
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         global::BarcodeBelart.clear();
         global::BarcodeBelnr.clear();
-
-        imaging::Scaneinstellungen e;
-        e.dpi = scanner("Dpi");
-        e.kontrast = int(zahlWert(scanner("Kontrast")) * 10);
-        e.helligkeit = int(zahlWert(scanner("Bright")) * 10);
-        e.eigenerDialog = zahlWert(scanner("UserInterface")) > 0;
-        const int ergebnis = seitenErfassen(imaging::Seitenquelle::oeffnen(quelle), e);
+        const int ergebnis = seitenErfassen(imaging::Seitenquelle::oeffnen(scanner.quelle), scanner.geraet, scanner.drehen);
         if (ergebnis != imaging::Seitenquelle::Ok) {
             meldung(HauptTitel, QStringLiteral("Scanner nicht bereit"), MeldungsSymbol::Ausruf);
             ansichtNachErfassen();
@@ -88,16 +75,19 @@ void Bild::scannen()
     belegSuchen();
 }
 
-int Bild::seitenErfassen(std::unique_ptr<imaging::Seitenquelle> quelle, const imaging::Scaneinstellungen &einstellungen)
+int Bild::seitenErfassen(std::unique_ptr<imaging::Seitenquelle> quelle, const imaging::Scaneinstellungen &einstellungen, bool drehen)
 {
     if (!quelle)
         return imaging::Seitenquelle::NichtBereit;
     // The pages of one acquisition go in order after the page shown.
     int einfuegen = global::AktSeite;
-    Scanlauf lauf(std::move(quelle), einstellungen, global::SeitenAnz == 0, zahlWert(scanner("Drehen")) > 0);
+    imaging::Scanlauf::Optionen optionen;
+    optionen.barcodes = global::SeitenAnz == 0 ? imaging::Scanlauf::Barcodes::ErsteSeite : imaging::Scanlauf::Barcodes::Keine;
+    optionen.drehen = drehen;
+    imaging::Scanlauf lauf(std::move(quelle), einstellungen, optionen);
     QEventLoop warten;
     int ergebnis = imaging::Seitenquelle::Ok;
-    connect(&lauf, &Scanlauf::seite, this, [&](const imaging::Seite &seite, const QStringList &barcodes) {
+    connect(&lauf, &imaging::Scanlauf::seite, this, [&](const imaging::Seite &seite, const QStringList &barcodes) {
         if (global::SeitenAnz == 0)
             barcodeNachschlagen(barcodes);
         if (global::AktSeite == 0) {
@@ -113,7 +103,7 @@ int Bild::seitenErfassen(std::unique_ptr<imaging::Seitenquelle> quelle, const im
         global::Geaendert = true;
         m_image1->viewport()->update();
     });
-    connect(&lauf, &Scanlauf::fertig, this, [&](int e, const QString &) {
+    connect(&lauf, &imaging::Scanlauf::fertig, this, [&](int e, const QString &) {
         ergebnis = e;
         warten.quit();
     });
@@ -199,15 +189,11 @@ void Bild::scansAusDemSpeicherLoeschen()
 
 void Bild::barcodeNachschlagen(const QStringList &barcodes)
 {
-    server::KlassenMethoden scandat = global::Archivverbindung->ClassMethods(QStringLiteral("AR.Scandat"));
-    for (const QString &code : barcodes) {
-        const QString beleg = scandat.call(QStringLiteral("GetBelegFromBarcode"), {code}).wert();
-        if (beleg.isEmpty())
-            continue;
-        global::BarcodeBelart = beleg.left(2);
-        global::BarcodeBelnr = beleg.mid(2);
+    const QString beleg = scan::belegAusBarcodes(*global::Archivverbindung, barcodes);
+    if (beleg.isEmpty())
         return;
-    }
+    global::BarcodeBelart = beleg.left(2);
+    global::BarcodeBelnr = beleg.mid(2);
 }
 
 void Bild::ansichtNachErfassen()

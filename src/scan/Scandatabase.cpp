@@ -1,5 +1,8 @@
 #include "scan/Scandatabase.h"
 
+#include "app/EinstScan.h"
+#include "app/EinstServ.h"
+#include "app/Einstellungen.h"
 #include "app/Ereignis.h"
 #include "app/Sanduhr.h"
 #include "common/Feld.h"
@@ -7,7 +10,10 @@
 #include "common/Kennungen.h"
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
+#include "common/Twips.h"
+#include "imaging/Scanlauf.h"
 #include "imaging/Seitenliste.h"
+#include "scan/Stapelscan.h"
 #include "scan/Uebernahme.h"
 #include "server/ErgebnisMenge.h"
 #include "server/KlassenMethoden.h"
@@ -15,10 +21,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
+#include <QEventLoop>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -44,10 +54,71 @@ struct Scandatabase::Beschaeftigt
     app::Sanduhr sanduhr;
 };
 
+Scanlayout scanlayout(double breite, double hoehe)
+{
+    constexpr double Rand = 40, Abstand = 120, ListeHoehe = 3600, KnopfHoehe = 400, KnopfSchritt = 480;
+    Scanlayout l;
+    l.liste = QRectF(Rand, Rand, breite - 2 * Rand, ListeHoehe);
+    const double unten = l.liste.bottom() + Abstand;
+    l.vorschau = QRectF(Rand, unten, breite - 1800 - Abstand - Rand, hoehe - ListeHoehe - 300);
+    l.scannen = QRectF(breite - 1500, unten, 1300, KnopfHoehe);
+    for (int i = 0; i < 5; ++i)
+        l.knoepfe << QRectF(breite - 1800, unten + (i + 1) * KnopfSchritt, 1600, KnopfHoehe);
+    return l;
+}
+
+Scanvorgabe::Scanvorgabe(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("scanvorgabe"));
+    setWindowTitle(Titel);
+    m_text = new QLineEdit(QStringLiteral("Stapel ") + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm")), this);
+    m_text->setObjectName(QStringLiteral("VorgabeTxt"));
+    m_text->setMaxLength(100);
+    m_text->selectAll();
+    auto *ok = new QPushButton(QStringLiteral("Scannen"), this);
+    ok->setObjectName(QStringLiteral("BUOk"));
+    ok->setDefault(true);
+    auto *abbrechen = new QPushButton(QStringLiteral("Abbrechen"), this);
+    abbrechen->setObjectName(QStringLiteral("BUAbbrechen"));
+    auto *g = new QGridLayout(this);
+    auto *hinweis = new QLabel(QStringLiteral("Belegnummer des Stapels (z. B. ER4711) oder ein Name für den Scanlauf:"), this);
+    hinweis->setWordWrap(true);
+    g->addWidget(hinweis, 0, 0, 1, 3);
+    g->addWidget(m_text, 1, 0, 1, 3);
+    g->setColumnStretch(0, 1);
+    g->addWidget(ok, 2, 1);
+    g->addWidget(abbrechen, 2, 2);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(abbrechen, &QPushButton::clicked, this, [this] {
+        m_text->clear();
+        reject();
+    });
+    setMinimumWidth(420);
+}
+
+QString Scanvorgabe::text() const
+{
+    return result() == QDialog::Accepted ? m_text->text().trimmed() : QString();
+}
+
 Scandatabase::Scandatabase(QWidget *parent) : QDialog(parent), m_editormodus(global::Startmodus == modus::Archiv)
 {
     setObjectName(QStringLiteral("scandatabase"));
     setWindowTitle(Titel);
+    m_menue = new QMenuBar(this);
+    QMenu *datei = m_menue->addMenu(QStringLiteral("Datei"));
+    datei->setObjectName(QStringLiteral("datei"));
+    const auto menuepunkt = [this, datei](const char *name, const QString &text, auto aktion) {
+        QAction *a = datei->addAction(text);
+        a->setObjectName(QLatin1String(name));
+        connect(a, &QAction::triggered, this, [aktion] { app::ereignis(aktion); });
+        return a;
+    };
+    menuepunkt("einstscaner", QStringLiteral("Einstellungen Scanner"), [this] { app::einstscanZeigen(this); });
+    menuepunkt("einstserver", QStringLiteral("Einstellungen Server"), [this] { app::einstservZeigen(this); });
+    datei->addSeparator();
+    QAction *beenden = menuepunkt("beenden", QStringLiteral("Beenden"), [this] { done(QDialog::Rejected); });
+
     m_liste = new QTreeWidget(this);
     m_liste->setObjectName(QStringLiteral("LIBelege"));
     m_liste->setHeaderLabels({QStringLiteral("Belegnummer"), QStringLiteral("Seite"), QStringLiteral("WWS Datum"), QStringLiteral("WWS Beleg")});
@@ -61,35 +132,25 @@ Scandatabase::Scandatabase(QWidget *parent) : QDialog(parent), m_editormodus(glo
     m_vorschau = new QLabel(this);
     m_vorschau->setObjectName(QStringLiteral("Image2"));
     m_vorschau->setAlignment(Qt::AlignCenter);
-    m_vorschau->setMinimumSize(200, 200);
+    m_vorschau->setFrameShape(QFrame::StyledPanel);
+    m_vorschau->setAutoFillBackground(true);
+    m_vorschau->installEventFilter(this);
 
     const auto knopf = [this](const char *name, const QString &text, auto aktion) {
         auto *k = new QPushButton(text, this);
         k->setObjectName(QLatin1String(name));
         connect(k, &QPushButton::clicked, this, [aktion] { app::ereignis(aktion); });
-        m_knoepfe << k;
         return k;
     };
-    QPushButton *akt = knopf("BUAkt", QStringLiteral("Aktualisieren"), [this] {
+    m_scannen = knopf("BUScan", QStringLiteral("Scannen"), [this] { scannen(); });
+    m_knoepfe << knopf("BUAkt", QStringLiteral("Aktualisieren"), [this] {
         const Beschaeftigt b(this);
         aktualisieren();
     });
-    QPushButton *suche = knopf("BU_Belegsuche", QStringLiteral("Belegsuche"), [this] { belegsuche(); });
+    m_knoepfe << knopf("BU_Belegsuche", QStringLiteral("Belegsuche"), [this] { belegsuche(); });
     QPushButton *uebern = knopf("buuebern", QStringLiteral("Übernehmen alles"), [this] { uebernahmealle(); });
     QPushButton *loeall = knopf("buloeall", QStringLiteral("Alles löschen"), [this] { allesLoeschen(); });
-    QPushButton *zu = knopf("BUClose", QStringLiteral("Schließen"), [this] { reject(); });
-
-    auto *knoepfe = new QVBoxLayout;
-    for (QPushButton *k : {akt, suche, uebern, loeall, zu})
-        knoepfe->addWidget(k);
-    knoepfe->addStretch();
-    auto *g = new QGridLayout(this);
-    g->addWidget(m_liste, 0, 0);
-    g->addLayout(knoepfe, 0, 1);
-    g->addWidget(m_vorschau, 1, 0, 1, 2);
-    g->setRowStretch(0, 2);
-    g->setRowStretch(1, 3);
-    resize(760, 700);
+    m_knoepfe << uebern << loeall << knopf("BUClose", QStringLiteral("Schließen"), [this] { done(QDialog::Rejected); });
 
     m_popup = new QMenu(this);
     m_popup->setObjectName(QStringLiteral("popup"));
@@ -108,19 +169,82 @@ Scandatabase::Scandatabase(QWidget *parent) : QDialog(parent), m_editormodus(glo
     connect(m_liste, &QTreeWidget::itemDoubleClicked, this, [this] { app::ereignis([this] { uebernahmeeinzeln(); }); });
     connect(m_liste, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint &p) { popupZeigen(p); });
 
+    const double dpi = logicalDpiX();
+    setMinimumSize(twipsZuPixel(ScanMinBreite, dpi), twipsZuPixel(ScanMinHoehe, dpi) + m_menue->sizeHint().height());
+    resize(twipsZuPixel(12000, dpi), twipsZuPixel(10500, dpi) + m_menue->sizeHint().height());
+
     if (m_editormodus) {
-        // The editor picks a Belegnummer here: no transfer, no clearing.
+        // The editor picks a Belegnummer here: no scanning, no transfer, no
+        // clearing, and leaving the program is the editor's business.
+        m_scannen->hide();
         uebern->hide();
         loeall->hide();
+        beenden->setVisible(false);
+        const Beschaeftigt b(this);
+        aktualisieren();
     }
-    const Beschaeftigt b(this);
-    aktualisieren();
+}
+
+Scandatabase::~Scandatabase()
+{
+    done(QDialog::Rejected);
+}
+
+bool Scandatabase::laden()
+{
+    if (!app::archivVerbinden(this))
+        return false;
+    m_eigeneVerbindung = true;
+    {
+        const Beschaeftigt b(this);
+        aktualisieren();
+    }
+    anordnen();
+    global::Startmodus = modus::Scandatabase;
+    return true;
+}
+
+void Scandatabase::done(int r)
+{
+    // At a scan station the window is the program: closing it ends the
+    // connection it opened.
+    if (m_eigeneVerbindung && !m_entladen) {
+        m_entladen = true;
+        QApplication::beep();
+        if (global::Archivverbindung && global::Archivverbindung->IsConnected())
+            global::Archivverbindung->Disconnect();
+    }
+    if (isVisible() || r != result())
+        QDialog::done(r);
+}
+
+QRect Scandatabase::pixel(const QRectF &t) const
+{
+    const double dpi = logicalDpiX();
+    const int oben = m_menue->isVisible() ? m_menue->height() : 0;
+    return {twipsZuPixel(t.left(), dpi), twipsZuPixel(t.top(), dpi) + oben, twipsZuPixel(t.width(), dpi), twipsZuPixel(t.height(), dpi)};
+}
+
+void Scandatabase::anordnen()
+{
+    const double dpi = logicalDpiX();
+    const int oben = m_menue->isVisible() ? m_menue->height() : 0;
+    const Scanlayout l = scanlayout(pixelZuTwips(width(), dpi), pixelZuTwips(height() - oben, dpi));
+    m_menue->setGeometry(0, 0, width(), m_menue->sizeHint().height());
+    m_liste->setGeometry(pixel(l.liste));
+    if (m_vorschauPlatz.isEmpty())
+        m_vorschau->setGeometry(pixel(l.vorschau));
+    m_scannen->setGeometry(pixel(l.scannen));
+    for (int i = 0; i < m_knoepfe.size(); ++i)
+        m_knoepfe[i]->setGeometry(pixel(l.knoepfe.value(i)));
+    vorschauEinpassen();
 }
 
 void Scandatabase::setbusy(bool bereit)
 {
     for (QPushButton *k : std::as_const(m_knoepfe))
         k->setEnabled(bereit);
+    m_scannen->setEnabled(bereit);
 }
 
 void Scandatabase::aktualisieren()
@@ -138,6 +262,8 @@ void Scandatabase::aktualisieren()
         }
         rs.Close();
         m_vorschau->clear();
+        m_vorschau->hide();
+        m_bild = QImage();
         // The row number selected before, whatever record it holds now.
         if (zeile >= 0 && zeile < m_liste->topLevelItemCount())
             m_liste->setCurrentItem(m_liste->topLevelItem(zeile));
@@ -163,16 +289,48 @@ void Scandatabase::vorschauladen(int zeile)
     } catch (const std::exception &) {
         m_bild = QImage();
     }
+    global::VorschauZoom = 1;
+    vorschauEinpassen();
+    m_vorschau->show();
+}
+
+void Scandatabase::vorschauEinpassen()
+{
+    // The page fitted into 97 % of the view, keeping its proportions.
     const QSize platz = m_vorschau->size() * 0.97;
-    m_vorschau->setPixmap(m_bild.isNull() ? QPixmap()
-                                          : QPixmap::fromImage(m_bild.scaled(platz, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    m_vorschau->setPixmap(m_bild.isNull() || platz.isEmpty()
+                              ? QPixmap()
+                              : QPixmap::fromImage(m_bild.scaled(platz, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
 void Scandatabase::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
-    if (!m_bild.isNull())
-        m_vorschau->setPixmap(QPixmap::fromImage(m_bild.scaled(m_vorschau->size() * 0.97, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    anordnen();
+}
+
+bool Scandatabase::eventFilter(QObject *objekt, QEvent *event)
+{
+    // A pressed mouse button shows the preview over the whole window; the
+    // release puts it back.
+    if (objekt == m_vorschau && event->type() == QEvent::MouseButtonPress && m_vorschauPlatz.isEmpty()) {
+        const QRect g = m_vorschau->geometry();
+        m_vorschauPlatz = QStringLiteral("%1|%2|%3|%4").arg(g.left()).arg(g.top()).arg(g.height()).arg(g.width());
+        const double dpi = logicalDpiX();
+        const int rand = twipsZuPixel(100, dpi);
+        m_vorschau->setGeometry(0, 0, width() - rand, height() - rand);
+        m_vorschau->raise();
+        vorschauEinpassen();
+        return true;
+    }
+    if (objekt == m_vorschau && event->type() == QEvent::MouseButtonRelease && !m_vorschauPlatz.isEmpty()) {
+        const auto zahl = [this](int i) { return Feld(m_vorschauPlatz, QStringLiteral("|"), i).toInt(); };
+        m_vorschau->setGeometry(zahl(1), zahl(2), zahl(4), zahl(3));
+        m_vorschauPlatz.clear();
+        vorschauEinpassen();
+        return true;
+    }
+    return QDialog::eventFilter(objekt, event);
 }
 
 std::optional<QString> Scandatabase::auswahl(int feld, bool melden)
@@ -268,6 +426,8 @@ void Scandatabase::bearbeiten()
     if (!id)
         return;
     Scanbearbeitung dialog(*id, auswahl(2, false).value_or(QString()), auswahl(3, false).value_or(QString()), this);
+    const double dpi = logicalDpiX();
+    dialog.move(geometry().left() + twipsZuPixel(300, dpi), geometry().top() + twipsZuPixel(2000, dpi));
     dialog.exec();
     const Beschaeftigt b(this);
     aktualisieren();
@@ -349,6 +509,100 @@ void Scandatabase::allesLoeschen()
     const Beschaeftigt b(this);
     global::Archivverbindung->ClassMethods(QStringLiteral("AR.Scandat")).call(QStringLiteral("ClearAll"));
     aktualisieren();
+}
+
+void Scandatabase::scannen()
+{
+    const app::Scannereinstellungen scanner = app::scannereinstellungen();
+    if (scanner.quelle.isEmpty()) {
+        meldung(Titel, QStringLiteral("Keine Scanquelle definiert"), MeldungsSymbol::Ausruf);
+        return;
+    }
+    QString vorgabe;
+    {
+        Scanvorgabe dialog(this);
+        dialog.exec();
+        vorgabe = dialog.text();
+    }
+    if (vorgabe.isEmpty())
+        return;
+    m_scanFehler = 0;
+    int letzteSeite = 0;
+    {
+        const Beschaeftigt b(this);
+        for (;;) {
+            // Page numbers count on from the store as listed now.
+            QList<std::pair<QString, int>> bisher;
+            for (int i = 0; i < m_liste->topLevelItemCount(); ++i)
+                bisher.append({m_liste->topLevelItem(i)->text(0), m_liste->topLevelItem(i)->text(1).toInt()});
+            Seitenzaehler zaehler(bisher);
+            const bool ok = erfassen(scanner, zaehler);
+            if (zaehler.letzte(vorgabe) > 0)
+                letzteSeite = zaehler.letzte(vorgabe);
+            if (!ok)
+                meldung(Titel, QStringLiteral("Scanner nicht bereit"), MeldungsSymbol::Ausruf);
+            aktualisieren();
+            if (m_scanFehler > 0) {
+                meldung(Titel,
+                        QStringLiteral("%1 Seiten konnten nicht im Scanspeicher gespeichert werden; bitte erneut scannen.").arg(m_scanFehler),
+                        MeldungsSymbol::Kritisch);
+                m_scanFehler = 0;
+            }
+            if (meldung(Titel, QStringLiteral("Weiter Scannen"), MeldungsSymbol::Frage, MeldungsKnoepfe::JaNein) != Antwort::Ja)
+                break;
+        }
+        // The last page scanned for the expected Belegnummer.
+        for (int i = 0; i < m_liste->topLevelItemCount(); ++i) {
+            QTreeWidgetItem *item = m_liste->topLevelItem(i);
+            if (item->text(0) == vorgabe && item->text(1).toInt() == letzteSeite) {
+                m_liste->setCurrentItem(item);
+                break;
+            }
+        }
+    }
+}
+
+bool Scandatabase::erfassen(const app::Scannereinstellungen &scanner, Seitenzaehler &zaehler)
+{
+    std::unique_ptr<imaging::Seitenquelle> quelle = imaging::Seitenquelle::oeffnen(scanner.quelle);
+    if (!quelle)
+        return false;
+    imaging::Scanlauf::Optionen optionen;
+    const bool barcodes = zahlWert(app::einstellung(QStringLiteral("Allgemein"), QStringLiteral("Barcode"))) > 0;
+    optionen.barcodes = barcodes ? imaging::Scanlauf::Barcodes::JedeSeite : imaging::Scanlauf::Barcodes::Keine;
+    optionen.drehen = scanner.drehen;
+    optionen.alsTiff = true;
+    imaging::Scanlauf lauf(std::move(quelle), scanner.geraet, optionen);
+    QEventLoop warten;
+    int ergebnis = imaging::Seitenquelle::Ok;
+    connect(&lauf, &imaging::Scanlauf::seite, this, [&](const imaging::Seite &seite, const QStringList &codes, const QByteArray &tiff) {
+        const QString schluessel = barcodes ? belegAusBarcodes(*global::Archivverbindung, codes, KurzerBarcode) : QString();
+        const int nummer = zaehler.naechste(schluessel);
+        global::ScanSeite = nummer - 1;
+        try {
+            const QString id = scanAblegen(*global::Archivverbindung, tiff, nummer, schluessel);
+            // The list grows as the pages arrive; the reload after the
+            // acquisition brings the server's view.
+            auto *item = new QTreeWidgetItem(m_liste, {schluessel, QString::number(nummer), QString(), QString()});
+            item->setData(0, Qt::UserRole, id + u'|' + schluessel + u'|' + QString::number(nummer));
+            m_liste->scrollToItem(item);
+            m_bild = seite.bild().convertToFormat(QImage::Format_Grayscale8);
+            global::VorschauZoom = 1;
+            vorschauEinpassen();
+            m_vorschau->show();
+        } catch (const std::exception &e) {
+            qWarning("scan page not stored: %s", e.what());
+            ++m_scanFehler;
+        }
+    });
+    connect(&lauf, &imaging::Scanlauf::fertig, this, [&](int e, const QString &) {
+        ergebnis = e;
+        warten.quit();
+    });
+    lauf.starten();
+    // The window repaints while the pages arrive; input waits.
+    warten.exec(QEventLoop::ExcludeUserInputEvents);
+    return ergebnis == imaging::Seitenquelle::Ok;
 }
 
 } // namespace archiv::scan

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QImage>
+#include <QRectF>
 
 #include <optional>
 
@@ -9,10 +10,17 @@ class QLabel;
 class QLineEdit;
 class QSpinBox;
 class QMenu;
+class QMenuBar;
 class QPushButton;
 class QTreeWidget;
 
+namespace archiv::app {
+struct Scannereinstellungen;
+}
+
 namespace archiv::scan {
+
+class Seitenzaehler;
 
 // The scan intake window ("Tessam Archivsystem - Scandokumente"): the
 // pages waiting in the scan store with their Belegnummern, a preview of the
@@ -36,11 +44,43 @@ private:
     QSpinBox *m_seite;
 };
 
+// Where the window's parts lie for a window W x H twips (below its menu
+// bar): the list across the top, the preview under it, the buttons in a
+// column at the right edge.
+struct Scanlayout
+{
+    QRectF liste; // LIBelege
+    QRectF vorschau; // Image2
+    QList<QRectF> knoepfe; // BUAkt, BU_Belegsuche, buuebern, buloeall, BUClose
+    QRectF scannen; // BUScan
+};
+inline constexpr double ScanMinBreite = 7200;
+inline constexpr double ScanMinHoehe = 7200;
+Scanlayout scanlayout(double breite, double hoehe);
+
+// Asked before a batch scan: the Belegnummer expected on the stack or a name
+// for the batch. An empty text cancels the scan.
+class Scanvorgabe : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit Scanvorgabe(QWidget *parent = nullptr);
+    QString text() const;
+
+private:
+    QLineEdit *m_text;
+};
+
 class Scandatabase : public QDialog
 {
     Q_OBJECT
 public:
     explicit Scandatabase(QWidget *parent = nullptr);
+    ~Scandatabase() override;
+
+    // At a scan station: connects to the archive server and fills the list;
+    // false when there is no connection (the program then ends).
+    bool laden();
 
     bool editormodus() const { return m_editormodus; }
     QTreeWidget *liste() const { return m_liste; }
@@ -54,10 +94,13 @@ public:
     void uebernahmealle();
     void belegsuche();
     void allesLoeschen();
+    void scannen(); // BUScan: a batch scan into the scan store
     void setbusy(bool bereit);
+    void done(int r) override;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *objekt, QEvent *event) override;
 
 private:
     struct Beschaeftigt;
@@ -66,13 +109,24 @@ private:
     std::optional<QString> auswahl(int feld, bool melden = true);
     void popupZeigen(const QPoint &punkt);
     void uebernahmeMelden(int uebernommen, const QStringList &fehler);
+    // One acquisition into the store: false when the source failed.
+    bool erfassen(const app::Scannereinstellungen &scanner, Seitenzaehler &zaehler);
+    void vorschauEinpassen();
+    void anordnen();
+    QRect pixel(const QRectF &twips) const;
 
     bool m_editormodus;
+    bool m_eigeneVerbindung = false;
+    bool m_entladen = false;
+    QMenuBar *m_menue;
     QTreeWidget *m_liste;
     QLabel *m_vorschau;
     QImage m_bild;
+    QString m_vorschauPlatz; // "left|top|height|width" while enlarged
     QMenu *m_popup;
-    QList<QPushButton *> m_knoepfe;
+    QPushButton *m_scannen;
+    QList<QPushButton *> m_knoepfe; // in layout order, without BUScan
+    int m_scanFehler = 0;
 };
 
 } // namespace archiv::scan

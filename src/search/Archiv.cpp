@@ -117,31 +117,12 @@ QString Archiv::firmaSchluessel() const
 bool Archiv::laden()
 {
     move(twipsZuPixel(100, logicalDpiX()), twipsZuPixel(100, logicalDpiY()));
-    const auto adresse = [] {
-        return std::pair{app::einstellung(QStringLiteral("Server"), QStringLiteral("arip")),
-                         app::einstellung(QStringLiteral("Server"), QStringLiteral("arport"))};
-    };
     global::ScannerDa = true;
     m_neu->setVisible(global::ScannerDa);
     m_menueNeu->setVisible(global::ScannerDa);
-
-    if (const auto [arip, arport] = adresse(); arip.isEmpty() || arport.isEmpty()) {
-        hide();
-        app::einstservZeigen(this);
-        show();
-    }
-    for (int versuch = 1; versuch <= 2; ++versuch) {
-        // Built before every attempt: an address corrected in the dialog
-        // counts at once.
-        const auto [arip, arport] = adresse();
-        global::Verbindungstext = server::Verbindungsadresse::bauen(arip, arport, QStringLiteral("TSARCHIV"));
-        global::Archivverbindung = std::make_shared<server::Verbindung>();
-        if (global::Archivverbindung->Connect(global::Verbindungstext) && global::Archivverbindung->IsConnected())
-            break;
-        app::einstservZeigen(this);
-    }
+    const bool verbunden = app::archivVerbinden(this);
     global::Zoomfaktor = 1;
-    if (!global::Archivverbindung->IsConnected())
+    if (!verbunden)
         return false;
 
     app::ereignis([this] { firmenFuellen(); });

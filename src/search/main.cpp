@@ -1,15 +1,40 @@
 #include "app/MeldungsFenster.h"
+#include "common/Kennungen.h"
+#include "common/Programmzustand.h"
+#include "scan/Scandatabase.h"
 #include "search/Archiv.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+
+using namespace archiv;
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Archiv"));
     QApplication::setOrganizationName(QStringLiteral("Archiv"));
-    archiv::app::meldungsFensterEinrichten();
-    archiv::search::Archiv archiv;
+
+    QCommandLineParser optionen;
+    optionen.setApplicationDescription(QStringLiteral("Das Archiv: Belege suchen, ansehen, bearbeiten und scannen."));
+    optionen.addHelpOption();
+    const QCommandLineOption scanstation(
+        QStringLiteral("scanstation"),
+        QStringLiteral("Startet als Scanstation: das Fenster der Scandokumente mit Stapelscan, Belegsuche und Übernahme ins Archiv."));
+    optionen.addOption(scanstation);
+    optionen.process(app);
+
+    app::meldungsFensterEinrichten();
+    if (optionen.isSet(scanstation)) {
+        global::Startmodus = common::modus::Scandatabase;
+        scan::Scandatabase fenster;
+        fenster.show();
+        if (!fenster.laden())
+            return 0; // no archive server: the program ends without a message
+        QObject::connect(&fenster, &QDialog::finished, &app, &QCoreApplication::quit);
+        return app.exec();
+    }
+    search::Archiv archiv;
     if (!archiv.laden())
         return 0; // no archive server: the program ends without a message
     archiv.show();

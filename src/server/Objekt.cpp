@@ -340,7 +340,11 @@ void Datenstrom::FileRead(const QString &pfad)
     QFile datei(pfad);
     if (!datei.open(QIODevice::ReadOnly))
         throw ServerFehler(0, QStringLiteral("file"), QStringLiteral("%1 lässt sich nicht lesen: %2").arg(pfad, datei.errorString()));
-    const QByteArray daten = datei.readAll();
+    Write(datei.readAll());
+}
+
+void Datenstrom::Write(const QByteArray &daten)
+{
     const QJsonObject antwort = d->transport->blobSenden(daten);
     d->blob = protokoll::textFeld(antwort, "blob");
     d->groesse = daten.size();

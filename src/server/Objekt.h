@@ -89,6 +89,7 @@ public:
     void Rewind();
     QByteArray Read(qint64 laenge);
     void FileRead(const QString &pfad); // fill the stream from a local file
+    void Write(const QByteArray &daten); // fill the stream from memory
     void FileWrite(const QString &pfad); // write the stream to a local file
 
 private:

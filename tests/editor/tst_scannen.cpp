@@ -18,6 +18,7 @@
 #include "support/Steuerelemente.h"
 #include "support/Testumgebung.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QMimeData>
@@ -363,6 +364,8 @@ private Q_SLOTS:
                 // Editor mode: no transfer, no clearing; a double-click picks.
                 QVERIFY(d->findChild<QPushButton *>(QStringLiteral("buuebern"))->isHidden());
                 QVERIFY(d->findChild<QPushButton *>(QStringLiteral("buloeall"))->isHidden());
+                QVERIFY(d->findChild<QPushButton *>(QStringLiteral("BUScan"))->isHidden());
+                QVERIFY(!d->findChild<QAction *>(QStringLiteral("beenden"))->isVisible());
                 auto *liste = d->findChild<QTreeWidget *>(QStringLiteral("LIBelege"));
                 const auto treffer = liste->findItems(QStringLiteral("ERSCS-1"), Qt::MatchExactly);
                 QCOMPARE(treffer.size(), 3); // one row a page

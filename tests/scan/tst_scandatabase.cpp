@@ -1,8 +1,12 @@
 // The scan intake window at a scan station, driven by clicks, double-clicks
 // and popup entries, against a real archivd.
+#include "app/Einstellungen.h"
+#include "common/Etikett.h"
 #include "common/Programmzustand.h"
+#include "imaging/Barcode.h"
 #include "imaging/TiffDatei.h"
 #include "scan/Scandatabase.h"
+#include "server/ErgebnisMenge.h"
 #include "server/KlassenMethoden.h"
 #include "server/Verbindung.h"
 #include "support/ArchivServer.h"
@@ -15,6 +19,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSpinBox>
@@ -34,7 +40,9 @@ class TestScandatabase : public QObject
     std::shared_ptr<server::Verbindung> m_v;
     std::unique_ptr<test::MeldungsRecorder> m_meldungen;
     QTemporaryDir m_dir;
+    QTemporaryDir m_einzug;
     QString m_beleg;
+    qint64 m_etikett = 0;
 
     void scan(const QString &nummer, int seite)
     {
@@ -45,6 +53,27 @@ class TestScandatabase : public QObject
         s.set(QStringLiteral("seite"), QString::number(seite));
         s.strom(QStringLiteral("dok")).FileRead(pfad);
         QCOMPARE(s.SYS_Save(), 1);
+    }
+    // The window as the scan station starts it: its own connection from the
+    // server settings.
+    std::unique_ptr<scan::Scandatabase> station()
+    {
+        auto f = std::make_unique<scan::Scandatabase>();
+        f->show();
+        if (!f->laden())
+            qFatal("scan station without connection");
+        return f;
+    }
+    // The feeder: pages made by Belegbau::tiff with the barcodes given per page.
+    void einlegen(const QList<QStringList> &codes)
+    {
+        QList<imaging::Seite> seiten = imaging::TiffDatei::lesen(Belegbau::tiff(int(codes.size())), QStringLiteral("s.tif"));
+        for (qsizetype i = 0; i < codes.size(); ++i)
+            if (!codes[i].isEmpty())
+                seiten[i] = Belegbau::beklebt(seiten[i], codes[i]);
+        QDir(m_einzug.path()).removeRecursively();
+        QDir().mkpath(m_einzug.path());
+        imaging::TiffDatei::schreibenG4(QDir(m_einzug.path()).filePath(QStringLiteral("stapel.tif")), seiten);
     }
     static QStringList zeilen(scan::Scandatabase &f)
     {
@@ -84,6 +113,11 @@ private Q_SLOTS:
         QVERIFY(m_v->Connect(m_server->verbindungstext()));
         Belegbau bau(*m_v);
         m_beleg = bau.anlegen(QStringLiteral("ER"), QStringLiteral("SD-1"), {});
+        // A label run of type ER: its first number.
+        server::Objekt t = m_v->OpenId(QStringLiteral("AR.Belart"), QStringLiteral("1||ER"));
+        m_etikett = t.get(QStringLiteral("lastbelnrbarc")).toLongLong() + 1;
+        t.set(QStringLiteral("lastbelnrbarc"), QString::number(m_etikett + 9));
+        QCOMPARE(t.SYS_Save(), 1);
     }
 
     void init()
@@ -91,6 +125,10 @@ private Q_SLOTS:
         test::zuruecksetzen();
         global::Archivverbindung = m_v;
         global::Startmodus.clear();
+        app::setzeEinstellung(QStringLiteral("Server"), QStringLiteral("arip"), QStringLiteral("127.0.0.1"));
+        app::setzeEinstellung(QStringLiteral("Server"), QStringLiteral("arport"), QString::number(m_server->port()));
+        app::setzeEinstellung(QStringLiteral("Scanner"), QStringLiteral("Quelle"), QStringLiteral("Ordner: ") + m_einzug.path());
+        app::setzeEinstellung(QStringLiteral("Allgemein"), QStringLiteral("Barcode"), QStringLiteral("1"));
         m_v->ClassMethods(QStringLiteral("AR.Scandat")).call(QStringLiteral("ClearAll"));
         m_meldungen = std::make_unique<test::MeldungsRecorder>();
     }
@@ -103,8 +141,8 @@ private Q_SLOTS:
         scan(QStringLiteral("ERSD-1"), 2);
         scan(QStringLiteral("ERSD-OHNE"), 1);
         scan(QStringLiteral("LSZ-9"), 1);
-        scan::Scandatabase f;
-        f.show();
+        auto fenster = station();
+        scan::Scandatabase &f = *fenster;
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QCOMPARE(f.windowTitle(), QStringLiteral("Tessam Archivsystem - Scandokumente"));
         QVERIFY(!teil<QPushButton>(&f, "buuebern")->isHidden());
@@ -145,8 +183,8 @@ private Q_SLOTS:
     {
         scan(QStringLiteral("ERSD-1"), 1);
         scan(QStringLiteral("XX-FALSCH"), 1);
-        scan::Scandatabase f;
-        f.show();
+        auto fenster = station();
+        scan::Scandatabase &f = *fenster;
         QTest::mouseClick(teil<QPushButton>(&f, "BU_Belegsuche"), Qt::LeftButton);
         QVERIFY(!f.liste()->topLevelItem(0)->text(2).isEmpty()); // ERSD-1 assigned
         // A misread number corrected: the whole text is selected, typing replaces it.
@@ -180,8 +218,8 @@ private Q_SLOTS:
         scan(QStringLiteral("ERSD-1"), 1);
         scan(QStringLiteral("ERSD-1"), 2);
         scan(QStringLiteral("ERSD-OHNE"), 1);
-        scan::Scandatabase f;
-        f.show();
+        auto fenster = station();
+        scan::Scandatabase &f = *fenster;
         QTest::mouseClick(teil<QPushButton>(&f, "BU_Belegsuche"), Qt::LeftButton);
         QTest::mouseClick(teil<QPushButton>(&f, "buuebern"), Qt::LeftButton);
         // The assigned pages went into their Beleg; the other stays.
@@ -190,6 +228,193 @@ private Q_SLOTS:
         server::Objekt b = m_v->OpenId(QStringLiteral("AR.Dokumente"), m_beleg);
         QCOMPARE(b.sammlung(QStringLiteral("Doks")).Count(), 1);
         QVERIFY(teil<QPushButton>(&f, "BUClose")->isEnabled());
+    }
+
+    // A stack with label barcodes at the scan station: each page into the
+    // store under the Beleg its first known barcode names, numbered on from
+    // the pages listed before and from each other.
+    void stapelMitBarcodes()
+    {
+        Belegbau bau(*m_v);
+        bau.anlegen(QStringLiteral("ER"), QStringLiteral("SD-77"), {});
+        bau.anlegen(QStringLiteral("ER"), QStringLiteral("SD-777"), {});
+        const QString etikett = common::etikett::code(m_etikett);
+        const QString etikettBeleg = QStringLiteral("ER") + QString::number(m_etikett);
+        for (int seite : {1, 2, 3})
+            scan(QStringLiteral("ERSD-777"), seite);
+        scan(QString(), 1);
+        const QList<QStringList> codes = {
+            {QStringLiteral("ERSD-77")}, // 7 characters: never looked up, though a Beleg has that key
+            {QStringLiteral("ERSD-777")}, // 8: looked up; the store has its pages 1 to 3
+            {QStringLiteral("ERNICHTDA"), etikett}, // an unknown code, then the label
+            {etikett}, // the same new key again in this acquisition
+            {}, // no barcode
+            {QStringLiteral("ERSD-777"), etikett}, // two known codes: the first found decides
+        };
+        einlegen(codes);
+        const QString tiff = QDir(m_einzug.path()).filePath(QStringLiteral("stapel.tif"));
+        const QStringList reihenfolge = imaging::BarcodeLeser::lesen(imaging::TiffDatei::lesen(tiff).at(5));
+        QCOMPARE(reihenfolge.size(), 2);
+        const QString erster = reihenfolge.first() == etikett ? etikettBeleg : QStringLiteral("ERSD-777");
+
+        auto fenster = station();
+        test::DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("scanvorgabe"), [&etikettBeleg](QDialog *d) {
+            auto *text = d->findChild<QLineEdit *>(QStringLiteral("VorgabeTxt"));
+            QCOMPARE(text->selectedText(), text->text()); // a suggested batch name, replaced by typing
+            QTest::keyClicks(text, etikettBeleg);
+            test::DialogFahrer::klicken(d, QStringLiteral("BUOk"));
+        });
+        m_meldungen->antworte(common::Antwort::Nein); // "Weiter Scannen"
+        QTest::mouseClick(teil<QPushButton>(fenster.get(), "BUScan"), Qt::LeftButton);
+        QCOMPARE(fahrer.gesehen(), QStringList{"scanvorgabe"});
+        QCOMPARE(m_meldungen->texte(), QStringList{"Weiter Scannen"});
+
+        QStringList erwartet = {QStringLiteral("/1"), QStringLiteral("/2"), QStringLiteral("/3"), // no key: after the listed page 1
+                                etikettBeleg + QStringLiteral("/1"), etikettBeleg + QStringLiteral("/2"),
+                                QStringLiteral("ERSD-777/1"), QStringLiteral("ERSD-777/2"), QStringLiteral("ERSD-777/3"),
+                                QStringLiteral("ERSD-777/4")};
+        if (erster == etikettBeleg)
+            erwartet.insert(5, etikettBeleg + QStringLiteral("/3"));
+        else
+            erwartet << QStringLiteral("ERSD-777/5");
+        QCOMPARE(zeilen(*fenster), erwartet);
+        // The row of the expected Belegnummer is selected: its last page.
+        QCOMPARE(fenster->liste()->currentItem()->text(0), etikettBeleg);
+        QCOMPARE(fenster->liste()->currentItem()->text(1), erster == etikettBeleg ? QStringLiteral("3") : QStringLiteral("2"));
+        QVERIFY(teil<QPushButton>(fenster.get(), "BUScan")->isEnabled());
+
+        // Each record holds its page as a single-page G4 TIFF.
+        server::ErgebnisMenge rs = m_v->ResultSet(QStringLiteral("AR.Scandat"), QStringLiteral("ListeDokument"));
+        rs.Execute(QStringList{QStringLiteral("ERSD-777")});
+        QString id;
+        while (rs.Next())
+            if (rs.GetData(1) == QLatin1String("4"))
+                id = rs.GetData(2);
+        rs.Close();
+        server::Objekt s = m_v->OpenId(QStringLiteral("AR.Scandat"), id);
+        server::Datenstrom dok = s.strom(QStringLiteral("dok"));
+        const QByteArray datei = dok.Read(dok.groesse());
+        QCOMPARE(imaging::TiffDatei::seitenzahl(datei, QStringLiteral("s.tif")), 1);
+        QCOMPARE(Belegbau::balken(imaging::TiffDatei::lesen(datei, QStringLiteral("s.tif")).first().bild()), 2);
+
+        // The pages found their Belege and go into them.
+        QTest::mouseClick(teil<QPushButton>(fenster.get(), "BU_Belegsuche"), Qt::LeftButton);
+        QTest::mouseClick(teil<QPushButton>(fenster.get(), "buuebern"), Qt::LeftButton);
+        QVERIFY(!zeilen(*fenster).contains(QStringLiteral("ERSD-777/4")));
+    }
+
+    void scanOhneBarcodesUndLeererEinzug()
+    {
+        app::setzeEinstellung(QStringLiteral("Allgemein"), QStringLiteral("Barcode"), QStringLiteral("0"));
+        scan(QString(), 1);
+        scan(QString(), 2);
+        einlegen({{common::etikett::code(m_etikett)}, {}});
+        auto fenster = station();
+        test::DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("scanvorgabe"), [](QDialog *d) { test::DialogFahrer::klicken(d, QStringLiteral("BUOk")); });
+        // A second acquisition finds the feeder empty, then the user stops.
+        m_meldungen->antworte(common::Antwort::Ja);
+        m_meldungen->antworte(common::Antwort::Ok); // "Scanner nicht bereit"
+        m_meldungen->antworte(common::Antwort::Nein);
+        QTest::mouseClick(teil<QPushButton>(fenster.get(), "BUScan"), Qt::LeftButton);
+        QCOMPARE(m_meldungen->texte(), QStringList({"Weiter Scannen", "Scanner nicht bereit", "Weiter Scannen"}));
+        // Barcodes not read: both pages without key, after the listed ones.
+        QCOMPARE(zeilen(*fenster), QStringList({"/1", "/2", "/3", "/4"}));
+    }
+
+    void scanAbbrechenOderOhneQuelle()
+    {
+        einlegen({{}});
+        auto fenster = station();
+        test::DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("scanvorgabe"), [](QDialog *d) { test::DialogFahrer::klicken(d, QStringLiteral("BUAbbrechen")); });
+        QTest::mouseClick(teil<QPushButton>(fenster.get(), "BUScan"), Qt::LeftButton);
+        QCOMPARE(fahrer.gesehen(), QStringList{"scanvorgabe"});
+        QVERIFY(m_meldungen->texte().isEmpty());
+        QVERIFY(zeilen(*fenster).isEmpty());
+        QVERIFY(QFile::exists(QDir(m_einzug.path()).filePath(QStringLiteral("stapel.tif")))); // nothing taken
+
+        app::setzeEinstellung(QStringLiteral("Scanner"), QStringLiteral("Quelle"), QString());
+        QTest::mouseClick(teil<QPushButton>(fenster.get(), "BUScan"), Qt::LeftButton);
+        QCOMPARE(m_meldungen->texte(), QStringList{"Keine Scanquelle definiert"});
+        QCOMPARE(fahrer.gesehen(), QStringList{"scanvorgabe"});
+    }
+
+    // A page that cannot go into its Beleg stays in the store, and the user
+    // learns how many did not.
+    void fehlgeschlageneSeiteBleibt()
+    {
+        Belegbau bau(*m_v);
+        bau.anlegen(QStringLiteral("ER"), QStringLiteral("SD-KAPUTT"), {});
+        scan(QStringLiteral("ERSD-1"), 1);
+        server::Objekt kaputt = m_v->New(QStringLiteral("AR.Scandat"));
+        kaputt.set(QStringLiteral("dokument"), QStringLiteral("ERSD-KAPUTT"));
+        kaputt.set(QStringLiteral("seite"), QStringLiteral("1"));
+        kaputt.strom(QStringLiteral("dok")).Write(QByteArray("II*\0kaputt"));
+        QCOMPARE(kaputt.SYS_Save(), 1);
+        auto fenster = station();
+        QTest::mouseClick(teil<QPushButton>(fenster.get(), "BU_Belegsuche"), Qt::LeftButton);
+        QTest::mouseClick(teil<QPushButton>(fenster.get(), "buuebern"), Qt::LeftButton);
+        QCOMPARE(zeilen(*fenster), QStringList{"ERSD-KAPUTT/1"});
+        QCOMPARE(m_meldungen->meldungen().size(), 1);
+        QVERIFY(m_meldungen->texte().first().startsWith(QStringLiteral("1 Seiten konnten nicht übernommen werden")));
+        // An empty store: nothing to do, nothing to say.
+        m_v->ClassMethods(QStringLiteral("AR.Scandat")).call(QStringLiteral("ClearAll"));
+        QTest::mouseClick(teil<QPushButton>(fenster.get(), "BUAkt"), Qt::LeftButton);
+        QTest::mouseClick(teil<QPushButton>(fenster.get(), "buuebern"), Qt::LeftButton);
+        QCOMPARE(m_meldungen->meldungen().size(), 1);
+    }
+
+    void vorschauUndAnordnung()
+    {
+        scan(QStringLiteral("ERSD-1"), 1);
+        auto fenster = station();
+        auto *bild = teil<QLabel>(fenster.get(), "Image2");
+        QVERIFY(bild->isHidden()); // nothing selected yet
+        QTest::mouseClick(fenster->liste()->viewport(), Qt::LeftButton, {}, fenster->liste()->visualItemRect(fenster->liste()->topLevelItem(0)).center());
+        QVERIFY(bild->isVisible());
+        const QRect klein = bild->geometry();
+        QVERIFY(bild->pixmap().width() <= klein.width() * 0.97 + 1 && bild->pixmap().height() <= klein.height() * 0.97 + 1);
+        // Held down, the preview covers the window; let go, it goes back.
+        QTest::mousePress(bild, Qt::LeftButton);
+        QVERIFY(bild->width() > klein.width() && bild->height() > klein.height());
+        QCOMPARE(bild->pos(), QPoint(0, 0));
+        QVERIFY(bild->pixmap().height() > klein.height());
+        QTest::mouseRelease(bild, Qt::LeftButton);
+        QCOMPARE(bild->geometry(), klein);
+
+        // Grown, the list and preview grow with the window; the buttons keep to the right edge.
+        fenster->resize(fenster->width() + 300, fenster->height() + 200);
+        QTRY_COMPARE(bild->height(), klein.height() + 200);
+        const int rechts = fenster->width() - teil<QPushButton>(fenster.get(), "BUClose")->x();
+        QCOMPARE(fenster->width() - teil<QPushButton>(fenster.get(), "BUAkt")->x(), rechts);
+        QVERIFY(fenster->liste()->width() > fenster->width() - 20);
+        QVERIFY(bild->geometry().right() < teil<QPushButton>(fenster.get(), "BUAkt")->x());
+    }
+
+    void scanlayout_data()
+    {
+        QTest::addColumn<double>("breite");
+        QTest::addColumn<double>("hoehe");
+        QTest::newRow("klein") << 7200.0 << 7200.0;
+        QTest::newRow("entworfen") << 12000.0 << 10500.0;
+        QTest::newRow("Vollbild") << 28800.0 << 16200.0;
+    }
+    void scanlayout()
+    {
+        QFETCH(double, breite);
+        QFETCH(double, hoehe);
+        const scan::Scanlayout l = scan::scanlayout(breite, hoehe);
+        QCOMPARE(l.liste.width(), breite - 80);
+        QCOMPARE(l.vorschau.height(), hoehe - l.liste.height() - 300);
+        QVERIFY(l.vorschau.bottom() < hoehe);
+        QCOMPARE(l.scannen.left(), breite - 1500);
+        for (const QRectF &k : l.knoepfe) {
+            QCOMPARE(k.left(), breite - 1800);
+            QVERIFY(k.right() < breite && k.bottom() < hoehe);
+            QVERIFY(!k.intersects(l.vorschau) && !k.intersects(l.liste) && !k.intersects(l.scannen));
+        }
     }
 };
 

@@ -1,11 +1,16 @@
 #include "support/Belegbau.h"
 
+#include "imaging/Barcode.h"
 #include "imaging/TiffDatei.h"
 #include "server/Objekt.h"
 #include "server/Verbindung.h"
 
 #include <QFile>
+#include <QPainter>
 #include <QTemporaryDir>
+
+#include <ZXing/BitMatrix.h>
+#include <ZXing/MultiFormatWriter.h>
 
 #include <stdexcept>
 
@@ -83,6 +88,32 @@ int Belegbau::balken(const QImage &seite)
         schwarz = jetzt;
     }
     return n;
+}
+
+imaging::Seite Belegbau::beklebt(const imaging::Seite &seite, const QStringList &codes)
+{
+    QImage bild = seite.bild().convertToFormat(QImage::Format_RGB32);
+    QPainter p(&bild);
+    int oben = 60;
+    for (const QString &code : codes) {
+        QImage symbol = imaging::ean13Bild(code, 500, 200);
+        if (symbol.isNull()) {
+            ZXing::MultiFormatWriter schreiber(ZXing::BarcodeFormat::Code128);
+            schreiber.setMargin(30);
+            const ZXing::BitMatrix m = schreiber.encode(code.toStdString(), 0, 160);
+            symbol = QImage(m.width() * 2, m.height(), QImage::Format_RGB32);
+            symbol.fill(Qt::white);
+            for (int y = 0; y < m.height(); ++y)
+                for (int x = 0; x < m.width(); ++x)
+                    if (m.get(x, y)) // modules two pixels wide
+                        for (int d : {0, 1})
+                            symbol.setPixel(2 * x + d, y, qRgb(0, 0, 0));
+        }
+        p.drawImage(QPoint(bild.width() - symbol.width() - 60, oben), symbol);
+        oben += symbol.height() + 120;
+    }
+    p.end();
+    return imaging::Seite(bild, seite.dpiX());
 }
 
 } // namespace archiv::test

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "imaging/Seite.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QList>
@@ -39,6 +41,9 @@ public:
     static QByteArray tiff(int seiten, int dpi = 200);
     // The number of bars on a page made by tiff().
     static int balken(const QImage &seite);
+    // The page with barcodes stuck on its top right, one under the other:
+    // 12 or 13 digits as an EAN-13 label, any other text as Code 128.
+    static imaging::Seite beklebt(const imaging::Seite &seite, const QStringList &codes);
 
 private:
     server::Verbindung &m_v;
