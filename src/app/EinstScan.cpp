@@ -83,6 +83,9 @@ EinstScan::EinstScan(QWidget *parent, std::optional<QStringList> quellen) : QDia
     m_drehen->setObjectName(QStringLiteral("CHTurn"));
     m_oberflaeche = new QCheckBox(QStringLiteral("User Interface"), this);
     m_oberflaeche->setObjectName(QStringLiteral("CHUinterf"));
+    m_barcode = new QCheckBox(QStringLiteral("Barcodes lesen (Scanstation)"), this);
+    m_barcode->setObjectName(QStringLiteral("CHBarcode"));
+    m_barcode->setToolTip(QStringLiteral("Beim Stapelscan den Beleg jeder Seite aus ihrem Barcode-Etikett bestimmen"));
     auto *speichernKnopf = new QPushButton(QStringLiteral("Speichern"), this);
     speichernKnopf->setObjectName(QStringLiteral("BUSpeich"));
     auto *schliessen = new QPushButton(QStringLiteral("Schliessen"), this);
@@ -102,11 +105,12 @@ EinstScan::EinstScan(QWidget *parent, std::optional<QStringList> quellen) : QDia
     g->addWidget(m_kontrText, 3, 3);
     g->addWidget(m_drehen, 4, 1);
     g->addWidget(m_oberflaeche, 5, 1);
+    g->addWidget(m_barcode, 6, 1, 1, 3);
     auto *knoepfe = new QHBoxLayout;
     knoepfe->addStretch();
     knoepfe->addWidget(speichernKnopf);
     knoepfe->addWidget(schliessen);
-    g->addLayout(knoepfe, 6, 0, 1, 4);
+    g->addLayout(knoepfe, 7, 0, 1, 4);
 
     connect(m_bright, &QScrollBar::valueChanged, this, [this](int v) { m_brightText->setText(QString::number(v) + QStringLiteral(" %")); });
     connect(m_kontr, &QScrollBar::valueChanged, this, [this](int v) { m_kontrText->setText(QString::number(v) + QStringLiteral(" %")); });
@@ -136,6 +140,7 @@ EinstScan::EinstScan(QWidget *parent, std::optional<QStringList> quellen) : QDia
         m_drehen->setChecked(common::zahlWert(gespeichert("Drehen")) != 0);
     if (!gespeichert("UserInterface").isEmpty())
         m_oberflaeche->setChecked(common::zahlWert(gespeichert("UserInterface")) != 0);
+    m_barcode->setChecked(common::zahlWert(einstellung(QStringLiteral("Allgemein"), QStringLiteral("Barcode"))) > 0);
     m_brightText->setText(QString::number(m_bright->value()) + QStringLiteral(" %"));
     m_kontrText->setText(QString::number(m_kontr->value()) + QStringLiteral(" %"));
 }
@@ -160,6 +165,7 @@ void EinstScan::speichern()
     setzeEinstellung(Abschnitt, QStringLiteral("Kontrast"), QString::number(m_kontr->value()));
     setzeEinstellung(Abschnitt, QStringLiteral("Drehen"), m_drehen->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     setzeEinstellung(Abschnitt, QStringLiteral("UserInterface"), m_oberflaeche->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    setzeEinstellung(QStringLiteral("Allgemein"), QStringLiteral("Barcode"), m_barcode->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     // Folder sources are remembered for the next time the list is built.
     if (quelle.startsWith(QLatin1String(imaging::OrdnerQuelle::Praefix))) {
         QStringList ordner = einstellung(Abschnitt, QStringLiteral("Ordner")).split(u'|', Qt::SkipEmptyParts);

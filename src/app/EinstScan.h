@@ -38,6 +38,7 @@ private:
     QLabel *m_kontrText;
     QCheckBox *m_drehen;
     QCheckBox *m_oberflaeche;
+    QCheckBox *m_barcode; // section "Allgemein": read barcodes in batch scans
 };
 
 void einstscanZeigen(QWidget *besitzer);

@@ -12,6 +12,7 @@
 #include "common/Programmzustand.h"
 #include "common/Twips.h"
 #include "imaging/Scanlauf.h"
+#include "imaging/Seitenbearbeitung.h"
 #include "imaging/Seitenliste.h"
 #include "scan/Stapelscan.h"
 #include "scan/Uebernahme.h"
@@ -263,7 +264,7 @@ void Scandatabase::aktualisieren()
         rs.Close();
         m_vorschau->clear();
         m_vorschau->hide();
-        m_bild = QImage();
+        m_seite = imaging::Seite();
         // The row number selected before, whatever record it holds now.
         if (zeile >= 0 && zeile < m_liste->topLevelItemCount())
             m_liste->setCurrentItem(m_liste->topLevelItem(zeile));
@@ -285,9 +286,9 @@ void Scandatabase::vorschauladen(int zeile)
     try {
         imaging::Seitenliste seite;
         seite.laden(dok.Read(dok.groesse()), QStringLiteral("tmparchiv.tif"), 0, 1);
-        m_bild = seite.seite(0).bild().convertToFormat(QImage::Format_Grayscale8);
+        m_seite = seite.seite(0);
     } catch (const std::exception &) {
-        m_bild = QImage();
+        m_seite = imaging::Seite();
     }
     global::VorschauZoom = 1;
     vorschauEinpassen();
@@ -298,9 +299,7 @@ void Scandatabase::vorschauEinpassen()
 {
     // The page fitted into 97 % of the view, keeping its proportions.
     const QSize platz = m_vorschau->size() * 0.97;
-    m_vorschau->setPixmap(m_bild.isNull() || platz.isEmpty()
-                              ? QPixmap()
-                              : QPixmap::fromImage(m_bild.scaled(platz, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    m_vorschau->setPixmap(QPixmap::fromImage(imaging::vorschau(m_seite, platz)));
 }
 
 void Scandatabase::resizeEvent(QResizeEvent *event)
@@ -586,7 +585,7 @@ bool Scandatabase::erfassen(const app::Scannereinstellungen &scanner, Seitenzaeh
             auto *item = new QTreeWidgetItem(m_liste, {schluessel, QString::number(nummer), QString(), QString()});
             item->setData(0, Qt::UserRole, id + u'|' + schluessel + u'|' + QString::number(nummer));
             m_liste->scrollToItem(item);
-            m_bild = seite.bild().convertToFormat(QImage::Format_Grayscale8);
+            m_seite = seite;
             global::VorschauZoom = 1;
             vorschauEinpassen();
             m_vorschau->show();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "imaging/Seite.h"
+
 #include <QDialog>
 #include <QImage>
 #include <QRectF>
@@ -121,7 +123,7 @@ private:
     QMenuBar *m_menue;
     QTreeWidget *m_liste;
     QLabel *m_vorschau;
-    QImage m_bild;
+    imaging::Seite m_seite; // the page previewed
     QString m_vorschauPlatz; // "left|top|height|width" while enlarged
     QMenu *m_popup;
     QPushButton *m_scannen;

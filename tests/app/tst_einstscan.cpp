@@ -64,6 +64,9 @@ private Q_SLOTS:
         QCOMPARE(teil<QLabel>(&d, "KontrTXT")->text(), QStringLiteral("20 %"));
         auto *drehen = teil<QCheckBox>(&d, "CHTurn");
         QTest::mouseClick(drehen, Qt::LeftButton, {}, QPoint(5, drehen->height() / 2));
+        auto *barcode = teil<QCheckBox>(&d, "CHBarcode");
+        QVERIFY(!barcode->isChecked()); // off until switched on
+        QTest::mouseClick(barcode, Qt::LeftButton, {}, QPoint(5, barcode->height() / 2));
         QTest::mouseClick(teil<QPushButton>(&d, "BUSpeich"), Qt::LeftButton);
         QCOMPARE(scanner("Quelle"), Quellen.at(2));
         QCOMPARE(scanner("Dpi"), QStringLiteral("275"));
@@ -71,6 +74,7 @@ private Q_SLOTS:
         QCOMPARE(scanner("Kontrast"), QStringLiteral("20"));
         QCOMPARE(scanner("Drehen"), QStringLiteral("1"));
         QCOMPARE(scanner("UserInterface"), QStringLiteral("0"));
+        QCOMPARE(app::einstellung(QStringLiteral("Allgemein"), QStringLiteral("Barcode")), QStringLiteral("1"));
 
         // Opened again, it shows what was stored.
         app::EinstScan wieder(nullptr, Quellen);
@@ -78,6 +82,7 @@ private Q_SLOTS:
         QCOMPARE(teil<QComboBox>(&wieder, "Dpi")->currentText(), QStringLiteral("275"));
         QCOMPARE(teil<QLabel>(&wieder, "BrightTxT")->text(), QStringLiteral("-35 %"));
         QVERIFY(teil<QCheckBox>(&wieder, "CHTurn")->isChecked());
+        QVERIFY(teil<QCheckBox>(&wieder, "CHBarcode")->isChecked());
     }
 
     void verschwundeneQuelleOhneAuswahl()

@@ -8,6 +8,10 @@
 #include "support/ArchivServer.h"
 #include "support/Belegbau.h"
 
+#include <QCryptographicHash>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -92,6 +96,22 @@ private Q_SLOTS:
         // The newest document of the other replaced, no new version.
         QCOMPARE(m_v.OpenId(QStringLiteral("AR.Dokumente"), mit).sammlung(QStringLiteral("Doks")).Count(), 1);
         QCOMPARE(neuestesDokument(mit), QList<int>({1}));
+        // The file it replaced is still in the document's history.
+        if (!m_server->aufPostgres()) {
+            const QString element = m_v.OpenId(QStringLiteral("AR.Dokumente"), mit).sammlung(QStringLiteral("Doks")).getat(1).SYS_Id();
+            const QString alt = QString::fromLatin1(QCryptographicHash::hash(Belegbau::tiff(2), QCryptographicHash::Sha256).toHex());
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("blick"));
+                db.setDatabaseName(m_server->dbPfad());
+                QVERIFY(db.open());
+                QSqlQuery q(db);
+                QVERIFY(q.exec(QStringLiteral("SELECT count(*) FROM stream_history WHERE class = 'AR.Dokuments' AND object_id = %1 AND blob = '%2'")
+                                   .arg(element, alt)));
+                QVERIFY(q.next());
+                QCOMPARE(q.value(0).toInt(), 1);
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("blick"));
+        }
         QCOMPARE(imSpeicher(QStringLiteral("ERUE-1")), 0);
         QCOMPARE(imSpeicher(QStringLiteral("ERUE-2")), 0);
         QCOMPARE(imSpeicher(QStringLiteral("ERUE-GIBTSNICHT")), 1);
