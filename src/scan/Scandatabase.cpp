@@ -233,11 +233,17 @@ void Scandatabase::anordnen()
     const Scanlayout l = scanlayout(pixelZuTwips(width(), dpi), pixelZuTwips(height() - oben, dpi));
     m_menue->setGeometry(0, 0, width(), m_menue->sizeHint().height());
     m_liste->setGeometry(pixel(l.liste));
-    if (m_vorschauPlatz.isEmpty())
-        m_vorschau->setGeometry(pixel(l.vorschau));
-    m_scannen->setGeometry(pixel(l.scannen));
+    // A caption wider than the column (a larger system font) moves the
+    // column to the left rather than cutting the caption.
+    int breit = 0;
+    for (QPushButton *k : std::as_const(m_knoepfe))
+        breit = qMax(breit, k->sizeHint().width());
+    const int mehr = qMax(0, breit - pixel(l.knoepfe.value(0)).width());
     for (int i = 0; i < m_knoepfe.size(); ++i)
-        m_knoepfe[i]->setGeometry(pixel(l.knoepfe.value(i)));
+        m_knoepfe[i]->setGeometry(pixel(l.knoepfe.value(i)).adjusted(-mehr, 0, 0, 0));
+    m_scannen->setGeometry(pixel(l.scannen).adjusted(-mehr, 0, 0, 0));
+    if (m_vorschauPlatz.isEmpty())
+        m_vorschau->setGeometry(pixel(l.vorschau).adjusted(0, 0, -mehr, 0));
     vorschauEinpassen();
 }
 

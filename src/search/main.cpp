@@ -9,19 +9,37 @@
 
 using namespace archiv;
 
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Archiv"));
-    QApplication::setOrganizationName(QStringLiteral("Archiv"));
+namespace {
 
-    QCommandLineParser optionen;
+void optionenAnlegen(QCommandLineParser &optionen, const QCommandLineOption &scanstation)
+{
     optionen.setApplicationDescription(QStringLiteral("Das Archiv: Belege suchen, ansehen, bearbeiten und scannen."));
     optionen.addHelpOption();
+    optionen.addOption(scanstation);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
     const QCommandLineOption scanstation(
         QStringLiteral("scanstation"),
         QStringLiteral("Startet als Scanstation: das Fenster der Scandokumente mit Stapelscan, Belegsuche und Übernahme ins Archiv."));
-    optionen.addOption(scanstation);
+    // The help is there without a display.
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "-h" || a == "--help" || a == "-?" || a == "--help-all") {
+            QCoreApplication hilfe(argc, argv);
+            QCommandLineParser optionen;
+            optionenAnlegen(optionen, scanstation);
+            optionen.process(hilfe);
+        }
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Archiv"));
+    QApplication::setOrganizationName(QStringLiteral("Archiv"));
+    QCommandLineParser optionen;
+    optionenAnlegen(optionen, scanstation);
     optionen.process(app);
 
     app::meldungsFensterEinrichten();
