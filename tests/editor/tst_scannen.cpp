@@ -64,13 +64,8 @@ class TestScannen : public QObject
     void einlegen(int n, int mitCode = -1, const QString &code = {})
     {
         QList<imaging::Seite> seiten = imaging::TiffDatei::lesen(Belegbau::tiff(n), QStringLiteral("s.tif"));
-        if (mitCode >= 0) {
-            QImage bild = seiten[mitCode].bild().convertToFormat(QImage::Format_RGB32);
-            QPainter p(&bild);
-            p.drawImage(QPoint(bild.width() / 2 + 40, 60), imaging::ean13Bild(code, 500, 220));
-            p.end();
-            seiten[mitCode] = imaging::Seite(bild, 200);
-        }
+        if (mitCode >= 0)
+            seiten[mitCode] = Belegbau::beklebt(seiten[mitCode], {code});
         QVERIFY(QDir(m_einzug.path()).removeRecursively());
         QVERIFY(QDir().mkpath(m_einzug.path()));
         imaging::TiffDatei::schreibenG4(QDir(m_einzug.path()).filePath(QStringLiteral("stapel.tif")), seiten);
