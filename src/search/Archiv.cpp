@@ -1,5 +1,6 @@
 #include "search/Archiv.h"
 
+#include "about/FrmAbout.h"
 #include "app/Anmeldung.h"
 #include "app/EinstAg.h"
 #include "app/EinstScan.h"
@@ -12,6 +13,7 @@
 #include "common/Texte.h"
 #include "common/Twips.h"
 #include "search/Ergebnis.h"
+#include "tools/Etikettendruck.h"
 #include "server/Verbindung.h"
 #include "server/Verbindungstext.h"
 
@@ -95,7 +97,13 @@ void Archiv::menueAnlegen()
     m_menueNeu = eintrag(dokument, "neu", QStringLiteral("Neu/Bearbeiten"));
     connect(m_menueNeu, &QAction::triggered, this, [this] { app::ereignis([this] { neuerBeleg(false); }); });
     eintrag(dokument, "vollst", QStringLiteral("Vollständigkeitstest"));
-    eintrag(dokument, "etik", QStringLiteral("Etikettendruck"));
+    connect(eintrag(dokument, "etik", QStringLiteral("Etikettendruck")), &QAction::triggered, this, [this] {
+        app::ereignis([this] {
+            tools::Etikettendruck fenster(firmaSchluessel(), this);
+            fenster.laden();
+            fenster.exec();
+        });
+    });
     QAction *ende = eintrag(dokument, "beenden", QStringLiteral("Beenden"));
     connect(ende, &QAction::triggered, this, &Archiv::beenden);
 
@@ -107,6 +115,12 @@ void Archiv::menueAnlegen()
 
     QAction *info = menuBar()->addAction(QStringLiteral("Info"));
     info->setObjectName(QStringLiteral("info"));
+    connect(info, &QAction::triggered, this, [this] {
+        if (!m_info)
+            m_info = new about::FrmAbout(this);
+        m_info->show();
+        m_info->raise();
+    });
 }
 
 QString Archiv::firmaSchluessel() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 
 class QComboBox;
 class QPushButton;
@@ -83,6 +84,7 @@ private:
     QPushButton *m_ende;
     QStatusBar *m_status;
     QTimer *m_timer;
+    QPointer<QDialog> m_info; // the about box, opened not modally
     QAction *m_menueNeu = nullptr;
     bool m_entladen = false;
 
