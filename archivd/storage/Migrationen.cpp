@@ -149,12 +149,19 @@ Migration etikettenlaeufe()
              "CREATE INDEX ar_etikettenlauf_bereich ON ar_etikettenlauf (von, bis)"}};
 }
 
+// A company's business year may begin in another month than January.
+Migration wirtschaftsjahr()
+{
+    return {9, {"ALTER TABLE ar_firma ADD COLUMN wjbeginn %BIGINT%"}};
+}
+
 } // namespace
 
 const QList<Migration> &migrationen()
 {
     static const QList<Migration> alle{ersteVersion(),   suchIndizes(),         nurGefalteterWertIndex(),
-                                       gefalteteWerte(), gefalteterWertIndex(), blobTeile(), sicherungZeitpunkt(), etikettenlaeufe()};
+                                       gefalteteWerte(), gefalteterWertIndex(), blobTeile(), sicherungZeitpunkt(), etikettenlaeufe(),
+                                       wirtschaftsjahr()};
     return alle;
 }
 

@@ -14,6 +14,7 @@
 #include "common/Twips.h"
 #include "search/Ergebnis.h"
 #include "tools/Etikettendruck.h"
+#include "tools/Vollstaendigkeitstest.h"
 #include "server/Verbindung.h"
 #include "server/Verbindungstext.h"
 
@@ -96,7 +97,15 @@ void Archiv::menueAnlegen()
     dokument->setObjectName(QStringLiteral("dokument"));
     m_menueNeu = eintrag(dokument, "neu", QStringLiteral("Neu/Bearbeiten"));
     connect(m_menueNeu, &QAction::triggered, this, [this] { app::ereignis([this] { neuerBeleg(false); }); });
-    eintrag(dokument, "vollst", QStringLiteral("Vollständigkeitstest"));
+    connect(eintrag(dokument, "vollst", QStringLiteral("Vollständigkeitstest")), &QAction::triggered, this, [this] {
+        app::ereignis([this] {
+            // One window for the program's life: it keeps its report.
+            if (!m_vollst)
+                m_vollst = new tools::Vollstaendigkeitstest(this);
+            m_vollst->laden(firmaSchluessel());
+            m_vollst->exec();
+        });
+    });
     connect(eintrag(dokument, "etik", QStringLiteral("Etikettendruck")), &QAction::triggered, this, [this] {
         app::ereignis([this] {
             tools::Etikettendruck fenster(firmaSchluessel(), this);

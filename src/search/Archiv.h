@@ -3,6 +3,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include "tools/Vollstaendigkeitstest.h"
+
 class QComboBox;
 class QPushButton;
 class QStatusBar;
@@ -85,6 +87,7 @@ private:
     QStatusBar *m_status;
     QTimer *m_timer;
     QPointer<QDialog> m_info; // the about box, opened not modally
+    QPointer<tools::Vollstaendigkeitstest> m_vollst; // kept with its report
     QAction *m_menueNeu = nullptr;
     bool m_entladen = false;
 

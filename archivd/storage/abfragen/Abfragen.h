@@ -10,6 +10,7 @@ void registriereWwsMethoden(Registry &r);
 void registriereStammdaten(Registry &r);
 void registriereSuche(Registry &r);
 void registriereBelege(Registry &r);
+void registriereVollstaendigkeit(Registry &r);
 
 inline void registriereAlle(Registry &r)
 {
@@ -18,6 +19,7 @@ inline void registriereAlle(Registry &r)
     registriereStammdaten(r);
     registriereSuche(r);
     registriereBelege(r);
+    registriereVollstaendigkeit(r);
 }
 
 } // namespace archiv::archivd

@@ -1,0 +1,289 @@
+// The completeness test of one document type and business year, as a job
+// that runs on the server while the client fetches its report line by line.
+#include "storage/abfragen/Abfragen.h"
+
+#include "Fehler.h"
+#include "Registry.h"
+#include "storage/BlobSpeicher.h"
+#include "storage/Datenbank.h"
+#include "storage/abfragen/Argumente.h"
+
+#include <QCryptographicHash>
+#include <QDate>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace archiv::archivd {
+
+namespace {
+
+using Uhr = std::chrono::steady_clock;
+
+// One running test: its report lines wait here until fetched.
+struct Auftrag
+{
+    std::mutex m;
+    std::condition_variable geaendert;
+    std::deque<QString> zeilen; // "status|text"
+    bool fertig = false;
+    std::atomic<bool> abbruch{false};
+    Uhr::time_point zuletztGefragt = Uhr::now();
+    std::thread faden;
+
+    // Blocks while the client has many lines still to fetch.
+    bool melden(const QString &zeile)
+    {
+        std::unique_lock sperre(m);
+        geaendert.wait(sperre, [this] { return zeilen.size() < MaxWartend || abbruch; });
+        if (abbruch)
+            return false;
+        zeilen.push_back(zeile);
+        geaendert.notify_all();
+        return true;
+    }
+    static constexpr size_t MaxWartend = 1000;
+};
+
+// The jobs of this server process. A job nobody asked about for a while
+// (its client went away) is stopped and forgotten; only a few run at once.
+class Auftraege
+{
+public:
+    static constexpr int MaxLaufend = 8;
+    static constexpr auto Verwaist = std::chrono::minutes(10);
+
+    ~Auftraege()
+    {
+        for (auto &[_, a] : m_alle)
+            beenden(*a);
+    }
+
+    static Auftraege &alle()
+    {
+        static Auftraege a;
+        return a;
+    }
+
+    QString starten(std::function<void(Auftrag &)> arbeit)
+    {
+        std::lock_guard sperre(m_m);
+        aufraeumen();
+        if (m_alle.size() >= size_t(MaxLaufend))
+            throw AnfrageFehler::ungueltig(QStringLiteral("Es laufen schon %1 Vollständigkeitstests; bitte später noch einmal.").arg(MaxLaufend));
+        auto a = std::make_shared<Auftrag>();
+        const QString id = QStringLiteral("VT%1").arg(++m_zaehler);
+        a->faden = std::thread([a, arbeit] {
+            arbeit(*a);
+            std::lock_guard s(a->m);
+            a->fertig = true;
+            a->geaendert.notify_all();
+        });
+        m_alle.emplace(id, a);
+        return id;
+    }
+
+    // The next line, waiting up to a second for one: "RUN|" while there is
+    // none yet. The job is forgotten once its last line was fetched.
+    QString naechste(const QString &id)
+    {
+        std::shared_ptr<Auftrag> a = finden(id);
+        if (!a)
+            return QStringLiteral("ERR|Den Vollständigkeitstest %1 gibt es nicht (mehr).").arg(id);
+        std::unique_lock sperre(a->m);
+        a->zuletztGefragt = Uhr::now();
+        a->geaendert.wait_for(sperre, std::chrono::seconds(1), [&a] { return !a->zeilen.empty() || a->fertig; });
+        if (a->zeilen.empty())
+            return a->fertig ? QStringLiteral("ERR|Der Vollständigkeitstest endete ohne Ergebnis.") : QStringLiteral("RUN|");
+        const QString zeile = a->zeilen.front();
+        a->zeilen.pop_front();
+        a->geaendert.notify_all();
+        const bool letzte = zeile.startsWith(QLatin1String("OK|")) || zeile.startsWith(QLatin1String("ERR|"));
+        sperre.unlock();
+        if (letzte)
+            entfernen(id);
+        return zeile;
+    }
+
+    void abbrechen(const QString &id) { entfernen(id); }
+
+private:
+    static void beenden(Auftrag &a)
+    {
+        {
+            std::lock_guard s(a.m);
+            a.abbruch = true;
+            a.geaendert.notify_all();
+        }
+        if (a.faden.joinable())
+            a.faden.join();
+    }
+
+    std::shared_ptr<Auftrag> finden(const QString &id)
+    {
+        std::lock_guard sperre(m_m);
+        const auto it = m_alle.find(id);
+        return it == m_alle.end() ? nullptr : it->second;
+    }
+
+    void entfernen(const QString &id)
+    {
+        std::shared_ptr<Auftrag> a;
+        {
+            std::lock_guard sperre(m_m);
+            const auto it = m_alle.find(id);
+            if (it == m_alle.end())
+                return;
+            a = it->second;
+            m_alle.erase(it);
+        }
+        beenden(*a);
+    }
+
+    // Under m_m.
+    void aufraeumen()
+    {
+        for (auto it = m_alle.begin(); it != m_alle.end();) {
+            bool weg;
+            {
+                std::lock_guard s(it->second->m);
+                weg = Uhr::now() - it->second->zuletztGefragt > Verwaist;
+            }
+            if (weg) {
+                beenden(*it->second);
+                it = m_alle.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    std::mutex m_m;
+    std::map<QString, std::shared_ptr<Auftrag>> m_alle;
+    quint64 m_zaehler = 0;
+};
+
+QString nummernLuecke(qint64 von, qint64 bis)
+{
+    return von == bis ? QStringLiteral("Nummer %1 fehlt").arg(von) : QStringLiteral("Nummern %1 bis %2 fehlen (%3)").arg(von).arg(bis).arg(bis - von + 1);
+}
+
+// The test itself, on the job's thread with a connection of its own.
+void pruefen(Auftrag &a, Datenbank &db, const QVariant &firma, const QString &belart, const QString &jahrText, bool dateien)
+{
+    const auto fehler = [&a](const QString &text) { a.melden(QStringLiteral("ERR|") + text); };
+    try {
+        Datenbank::Ausleihe verbindung(db);
+        bool zahl = false;
+        const int jahr = jahrText.trimmed().toInt(&zahl);
+        if (!zahl || jahr < 1900 || jahr > 2999)
+            return fehler(QStringLiteral("\"%1\" ist kein Wirtschaftsjahr (z. B. 2026).").arg(jahrText));
+        const QVariant typ = db.wert(QStringLiteral("SELECT id FROM ar_belart WHERE firma = ? AND belart = ?"), {firma, belart});
+        if (!typ.isValid() || typ.isNull())
+            return fehler(QStringLiteral("Die Belegart \"%1\" gibt es nicht.").arg(belart));
+        const int beginn = qBound(1, db.wert(QStringLiteral("SELECT COALESCE(wjbeginn, 1) FROM ar_firma WHERE firma = ?"), {firma}).toInt(), 12);
+        const QDate von(jahr, beginn, 1);
+        const QDate bis = von.addYears(1);
+        a.melden(QStringLiteral("RUN|Belegart %1, Wirtschaftsjahr %2: %3 bis %4")
+                     .arg(belart, jahrText.trimmed(), von.toString(QStringLiteral("dd.MM.yyyy")), bis.addDays(-1).toString(QStringLiteral("dd.MM.yyyy"))));
+
+        const QList<SqlZeile> belege = db.abfragen(
+            QStringLiteral("SELECT d.belnr, d.datum, %1, (SELECT count(*) FROM ar_dokuments e WHERE e.parent_id = d.id AND e.dok_blob IS NOT NULL) "
+                           "FROM ar_dokumente d WHERE d.idbelart = ? AND d.datum >= ? AND d.datum < ? ORDER BY 3, d.belnr")
+                .arg(db.ganzzahl(QStringLiteral("d.belnr"))),
+            {typ, von.toString(Qt::ISODate), bis.toString(Qt::ISODate)});
+        qint64 luecken = 0, ohneDokument = 0, vorige = -1;
+        for (const SqlZeile &b : belege) {
+            if (a.abbruch)
+                return;
+            if (!b.at(2).isNull()) {
+                const qint64 n = b.at(2).toLongLong();
+                if (vorige >= 0 && n > vorige + 1) {
+                    luecken += n - vorige - 1;
+                    if (!a.melden(QStringLiteral("RUN|") + nummernLuecke(vorige + 1, n - 1)))
+                        return;
+                }
+                vorige = qMax(vorige, n);
+            }
+        }
+        for (const SqlZeile &b : belege) {
+            if (b.at(3).toLongLong() > 0)
+                continue;
+            ++ohneDokument;
+            if (!a.melden(QStringLiteral("RUN|Beleg %1 vom %2 hat kein Dokument").arg(b.at(0).toString(), b.at(1).toString().left(10))))
+                return;
+        }
+        qint64 dateiFehler = 0, geprueft = 0;
+        if (dateien) {
+            // Each distinct file once, read part by part and hashed.
+            const QList<SqlZeile> blobs = db.abfragen(
+                QStringLiteral("SELECT e.dok_blob, min(d.belnr) FROM ar_dokuments e JOIN ar_dokumente d ON d.id = e.parent_id "
+                               "WHERE d.idbelart = ? AND d.datum >= ? AND d.datum < ? AND e.dok_blob IS NOT NULL GROUP BY e.dok_blob"),
+                {typ, von.toString(Qt::ISODate), bis.toString(Qt::ISODate)});
+            BlobSpeicher speicher(db);
+            for (const SqlZeile &z : blobs) {
+                if (a.abbruch)
+                    return;
+                const QString id = z.at(0).toString();
+                QCryptographicHash hash(QCryptographicHash::Sha256);
+                const std::optional<qint64> groesse = speicher.groesse(id);
+                bool da = false, lesbar = true;
+                try {
+                    da = groesse && speicher.lesen(id, 0, *groesse, [&hash, &a](const QByteArray &teil) {
+                             hash.addData(teil);
+                             return !a.abbruch.load();
+                         });
+                } catch (const AnfrageFehler &) {
+                    lesbar = false; // parts missing
+                }
+                ++geprueft;
+                QString problem;
+                if (!da && lesbar)
+                    problem = QStringLiteral("Datei von Beleg %1 fehlt (%2)");
+                else if (!lesbar || QString::fromLatin1(hash.result().toHex()) != id)
+                    problem = QStringLiteral("Datei von Beleg %1 ist beschädigt (%2)");
+                if (!problem.isEmpty()) {
+                    ++dateiFehler;
+                    if (!a.melden(QStringLiteral("RUN|") + problem.arg(z.at(1).toString(), id.left(12))))
+                        return;
+                }
+            }
+        }
+        QString summe = QStringLiteral("%1 Belege geprüft: %2 Nummern fehlen, %3 ohne Dokument").arg(belege.size()).arg(luecken).arg(ohneDokument);
+        if (dateien)
+            summe += QStringLiteral(", %1 von %2 Dateien fehlerhaft").arg(dateiFehler).arg(geprueft);
+        a.melden(QStringLiteral("OK|") + summe);
+    } catch (const std::exception &e) {
+        fehler(QStringLiteral("Der Test ist fehlgeschlagen: %1").arg(QString::fromUtf8(e.what())));
+    }
+}
+
+} // namespace
+
+void registriereVollstaendigkeit(Registry &r)
+{
+    // Type key, business year, company, and "1" to read every file back.
+    r.methode({"AR.Dokumente", "VTestStart", 2, 4, [](Kontext &k, const QStringList &args, const QString &) {
+                   Datenbank &db = k.db;
+                   const QVariant firma = args.size() > 2 && !args.at(2).isEmpty() ? firmaArg(args, 2) : QVariant(1);
+                   const QString belart = args.at(0).trimmed();
+                   const QString jahr = args.at(1);
+                   const bool dateien = args.size() > 3 && args.at(3) == QLatin1String("1");
+                   const QString id = Auftraege::alle().starten(
+                       [&db, firma, belart, jahr, dateien](Auftrag &a) { pruefen(a, db, firma, belart, jahr, dateien); });
+                   return protokoll::AufrufErgebnis{id, std::nullopt};
+               }});
+    r.methode({"AR.Dokumente", "VTestErg", 1, 1, [](Kontext &, const QStringList &args, const QString &) {
+                   return protokoll::AufrufErgebnis{Auftraege::alle().naechste(args.at(0)), std::nullopt};
+               }});
+    r.methode({"AR.Dokumente", "vtestcancel", 1, 1, [](Kontext &, const QStringList &args, const QString &) {
+                   Auftraege::alle().abbrechen(args.at(0));
+                   return protokoll::AufrufErgebnis{QString(), std::nullopt};
+               }});
+}
+
+} // namespace archiv::archivd
