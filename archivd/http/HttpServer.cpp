@@ -5,11 +5,11 @@
 #include "Registry.h"
 #include "common/Protokoll.h"
 #include "model/Modell.h"
+#include "storage/Pruefsumme.h"
 #include "storage/BlobSpeicher.h"
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
 
-#include <QCryptographicHash>
 #include <QDebug>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -234,7 +234,7 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
             QTemporaryFile datei;
             if (!datei.open())
                 throw AnfrageFehler::speicher(QStringLiteral("Kein Platz für eine temporäre Datei"));
-            QCryptographicHash hash(QCryptographicHash::Sha256);
+            Sha256 hash;
             qint64 laenge = 0;
             bool geschrieben = true;
             leser([&](const char *d, size_t n) {
@@ -247,7 +247,7 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
                 throw AnfrageFehler::speicher(QStringLiteral("Die Datei ließ sich nicht annehmen (Platte voll?)"));
             if (!datei.seek(0))
                 throw AnfrageFehler::speicher(QStringLiteral("Die empfangene Datei lässt sich nicht lesen"));
-            const QString id = QString::fromLatin1(hash.result().toHex());
+            const QString id = hash.hex();
             // A connection only for storing, not while a slow client sends.
             Datenbank::Ausleihe verbindung(daten->db);
             daten->blobs.ablegen(id, datei, laenge);

@@ -2,8 +2,8 @@
 
 #include "Fehler.h"
 #include "storage/Datenbank.h"
+#include "storage/Pruefsumme.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QIODevice>
 #include <QRegularExpression>
@@ -21,7 +21,7 @@ bool BlobSpeicher::istBlobId(const QString &id)
 
 QString BlobSpeicher::blobId(const QByteArray &daten)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(daten, QCryptographicHash::Sha256).toHex());
+    return Sha256::hex(daten);
 }
 
 QString BlobSpeicher::ablegen(const QByteArray &daten)

@@ -9,7 +9,9 @@
 #include <sane/saneopts.h>
 
 #include <cmath>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace archiv::imaging {
 
@@ -225,7 +227,15 @@ int SaneQuelle::erfassen(const Scaneinstellungen &e, const ProSeite &proSeite)
         return NichtBereit;
     }
     // Every way out ends the device's scan, also the failures.
-    const auto abbrechen = qScopeGuard([&g] { sane_cancel(g.handle()); });
+    bool leseFehler = false;
+    const auto abbrechen = qScopeGuard([&g, &leseFehler] {
+        // A backend whose reading thread ended with an error is still
+        // leaving it: cancelling that thread in the middle of its exit can
+        // deadlock it (seen with the SANE test backend). A moment lets it go.
+        if (leseFehler)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        sane_cancel(g.handle());
+    });
     const bool feeder = einstellen(g, e);
     bool ok = false;
     const double dpi = e.dpi.trimmed().toDouble(&ok);
@@ -256,6 +266,7 @@ int SaneQuelle::erfassen(const Scaneinstellungen &e, const ProSeite &proSeite)
             if (status != SANE_STATUS_GOOD)
                 break;
         }
+        leseFehler = status != SANE_STATUS_EOF;
         if (status == SANE_STATUS_NO_DOCS && daten.isEmpty()) {
             if (seiten > 0)
                 break;

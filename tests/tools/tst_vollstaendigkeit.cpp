@@ -79,7 +79,7 @@ private Q_SLOTS:
         QVERIFY(teil<QComboBox>(&f, "LIBelart")->findData(QStringLiteral("LS")) < 0); // not tested for completeness
         const QStringList bericht = lauf(f, QStringLiteral("GU"), QStringLiteral("2031"));
         QCOMPARE(bericht, QStringList({"Belegart GU, Wirtschaftsjahr 2031: 01.01.2031 bis 31.12.2031", "Nummern 9003 bis 9004 fehlen (2)",
-                                       "Nummern 9007 bis 9009 fehlen (3)", "Beleg 9005 vom 2031-05-02 hat kein Dokument",
+                                       "Nummern 9007 bis 9009 fehlen (3)", "Beleg 9005 vom 02.05.2031 hat kein Dokument",
                                        "6 Belege geprüft: 5 Nummern fehlen, 1 ohne Dokument"}));
         QVERIFY(teil<QPushButton>(&f, "BUStart")->isEnabled());
         QVERIFY(meldungen.texte().isEmpty());

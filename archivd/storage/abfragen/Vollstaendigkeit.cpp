@@ -6,9 +6,9 @@
 #include "Registry.h"
 #include "storage/BlobSpeicher.h"
 #include "storage/Datenbank.h"
+#include "storage/Pruefsumme.h"
 #include "storage/abfragen/Argumente.h"
 
-#include <QCryptographicHash>
 #include <QDate>
 
 #include <atomic>
@@ -17,6 +17,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace archiv::archivd {
 
@@ -214,7 +215,7 @@ void pruefen(Auftrag &a, Datenbank &db, const QVariant &firma, const QString &be
             if (b.at(3).toLongLong() > 0)
                 continue;
             ++ohneDokument;
-            if (!a.melden(QStringLiteral("RUN|Beleg %1 vom %2 hat kein Dokument").arg(b.at(0).toString(), b.at(1).toString().left(10))))
+            if (!a.melden(QStringLiteral("RUN|Beleg %1 vom %2 hat kein Dokument").arg(b.at(0).toString(), QDate::fromString(b.at(1).toString().left(10), Qt::ISODate).toString(QStringLiteral("dd.MM.yyyy")))))
                 return;
         }
         qint64 dateiFehler = 0, geprueft = 0;
@@ -224,33 +225,48 @@ void pruefen(Auftrag &a, Datenbank &db, const QVariant &firma, const QString &be
                 QStringLiteral("SELECT e.dok_blob, min(d.belnr) FROM ar_dokuments e JOIN ar_dokumente d ON d.id = e.parent_id "
                                "WHERE d.idbelart = ? AND d.datum >= ? AND d.datum < ? AND e.dok_blob IS NOT NULL GROUP BY e.dok_blob"),
                 {typ, von.toString(Qt::ISODate), bis.toString(Qt::ISODate)});
-            BlobSpeicher speicher(db);
-            for (const SqlZeile &z : blobs) {
-                if (a.abbruch)
+            // Several readers at once: one reads from the database while
+            // another hashes.
+            std::vector<QString> probleme(size_t(blobs.size()));
+            std::atomic<qsizetype> naechster{0};
+            const auto leser = [&] {
+                Datenbank::Ausleihe eigene(db);
+                BlobSpeicher speicher(db);
+                for (qsizetype i = naechster++; i < blobs.size() && !a.abbruch; i = naechster++) {
+                    const QString id = blobs.at(i).at(0).toString();
+                    Sha256 hash;
+                    bool da = false, lesbar = true;
+                    try {
+                        const std::optional<qint64> groesse = speicher.groesse(id);
+                        da = groesse && speicher.lesen(id, 0, *groesse, [&hash, &a](const QByteArray &teil) {
+                                 hash.addData(teil);
+                                 return !a.abbruch.load();
+                             });
+                    } catch (const AnfrageFehler &) {
+                        lesbar = false; // parts missing
+                    }
+                    if (!da && lesbar)
+                        probleme[size_t(i)] = QStringLiteral("Datei von Beleg %1 fehlt (%2)");
+                    else if (!lesbar || hash.hex() != id)
+                        probleme[size_t(i)] = QStringLiteral("Datei von Beleg %1 ist beschädigt (%2)");
+                }
+            };
+            std::vector<std::thread> faeden;
+            const int anzahl = int(qBound(1u, std::thread::hardware_concurrency(), 4u));
+            for (int t = 1; t < anzahl; ++t)
+                faeden.emplace_back(leser);
+            leser();
+            for (std::thread &t : faeden)
+                t.join();
+            if (a.abbruch)
+                return;
+            geprueft = blobs.size();
+            for (qsizetype i = 0; i < blobs.size(); ++i) {
+                if (probleme[size_t(i)].isEmpty())
+                    continue;
+                ++dateiFehler;
+                if (!a.melden(QStringLiteral("RUN|") + probleme[size_t(i)].arg(blobs.at(i).at(1).toString(), blobs.at(i).at(0).toString().left(12))))
                     return;
-                const QString id = z.at(0).toString();
-                QCryptographicHash hash(QCryptographicHash::Sha256);
-                const std::optional<qint64> groesse = speicher.groesse(id);
-                bool da = false, lesbar = true;
-                try {
-                    da = groesse && speicher.lesen(id, 0, *groesse, [&hash, &a](const QByteArray &teil) {
-                             hash.addData(teil);
-                             return !a.abbruch.load();
-                         });
-                } catch (const AnfrageFehler &) {
-                    lesbar = false; // parts missing
-                }
-                ++geprueft;
-                QString problem;
-                if (!da && lesbar)
-                    problem = QStringLiteral("Datei von Beleg %1 fehlt (%2)");
-                else if (!lesbar || QString::fromLatin1(hash.result().toHex()) != id)
-                    problem = QStringLiteral("Datei von Beleg %1 ist beschädigt (%2)");
-                if (!problem.isEmpty()) {
-                    ++dateiFehler;
-                    if (!a.melden(QStringLiteral("RUN|") + problem.arg(z.at(1).toString(), id.left(12))))
-                        return;
-                }
             }
         }
         QString summe = QStringLiteral("%1 Belege geprüft: %2 Nummern fehlen, %3 ohne Dokument").arg(belege.size()).arg(luecken).arg(ohneDokument);
