@@ -65,7 +65,7 @@ const Mitglied *Klasse::mitglied(const QString &n) const
 Modell::Modell()
 {
     m_klassen = {
-        {Archiv, "AR.Firma", "ar_firma", {"Firma"}, {zahl("Firma"), text("Name")}, {}},
+        {Archiv, "AR.Firma", "ar_firma", {"Firma"}, {zahl("Firma"), text("Name"), zahl("wjbeginn")}, {}},
         {Archiv,
          "AR.Belart",
          "ar_belart",
