@@ -115,6 +115,19 @@ private Q_SLOTS:
         QCOMPARE(archiv.findChild<QTimer *>(QStringLiteral("timer1"))->interval(), 5000);
         QVERIFY(global::Archivverbindung->IsConnected());
 
+        // The utilities of the menu, for the company shown.
+        fahrer.bei(QStringLiteral("etikett"), [](QDialog *d) {
+            QCOMPARE(d->findChild<QComboBox *>(QStringLiteral("LIBelart"))->currentData().toString(), QStringLiteral("ER"));
+            DialogFahrer::klicken(d, QStringLiteral("BUAusstieg"));
+        });
+        archiv.findChild<QAction *>(QStringLiteral("etik"))->trigger();
+        fahrer.bei(QStringLiteral("vollsttst"), [](QDialog *d) { DialogFahrer::klicken(d, QStringLiteral("BUClose")); });
+        archiv.findChild<QAction *>(QStringLiteral("vollst"))->trigger();
+        QCOMPARE(fahrer.gesehen(), QStringList({"anmeld", "etikett", "vollsttst"}));
+        archiv.findChild<QAction *>(QStringLiteral("info"))->trigger();
+        auto *info = archiv.findChild<QDialog *>(QStringLiteral("frmAbout"));
+        QVERIFY(info && info->isVisible() && !info->isModal());
+
         // Beenden: the connection is closed.
         archiv.findChild<QPushButton *>(QStringLiteral("BUEnd"))->click();
         QVERIFY(!global::Archivverbindung->IsConnected());
