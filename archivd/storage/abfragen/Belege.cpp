@@ -86,7 +86,7 @@ void registriereBelege(Registry &r)
     r.abfrage({"AR.Scandat", "Liste", 0, 0, [](Kontext &k, const QStringList &) {
                    return alsText(k.db.abfragen(QStringLiteral("SELECT s.id, s.dokument, s.seite, d.datum, d.text FROM ar_scandat s "
                                                                "LEFT JOIN ar_dokumente d ON d.id = s.iddokumente "
-                                                               "ORDER BY s.dokument, s.seite, s.id")));
+                                                               "ORDER BY COALESCE(s.dokument, ''), s.seite, s.id")));
                }});
     // The scan store's commands: the records of a Belegnummer deleted, or
     // their assignment to a Beleg removed; every record deleted; unassigned
