@@ -7,6 +7,7 @@
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlDatabase>
@@ -535,6 +536,45 @@ private Q_SLOTS:
         QVERIFY(scandat.call(QStringLiteral("ClearAll")).wert().toInt() >= 3);
         QVERIFY(liste(QStringLiteral("ERSB-2")).isEmpty());
         QVERIFY(liste(QString()).isEmpty());
+    }
+
+    // A password check tells an attacker nothing: unknown user, disabled
+    // user and wrong password answer alike, and failures slow the next tries.
+    void passwortPruefungOhneOrakel()
+    {
+        auto c = client();
+        const auto pruefen = [&c](const char *id, const char *passwort, qint64 *ms = nullptr) {
+            QElapsedTimer uhr;
+            uhr.start();
+            const std::string b = QJsonDocument(QJsonObject{{"class", "TS.ParPersEdv"}, {"method", "PasswortPruefen"},
+                                                            {"args", QJsonArray{QLatin1String(passwort)}}, {"id", QLatin1String(id)}})
+                                      .toJson()
+                                      .toStdString();
+            const httplib::Result r = c->Post("/v1/TESSAM/call", b, "application/json");
+            if (ms)
+                *ms = uhr.elapsed();
+            return r && r->status == 200 ? json(r).value("result").toString() : QStringLiteral("status %1").arg(r ? r->status : -1);
+        };
+        QCOMPARE(pruefen("1||EK", "erika"), QStringLiteral("1"));
+        QCOMPARE(pruefen("1||AL", "alt"), QStringLiteral("0")); // disabled, right password
+        QCOMPARE(pruefen("1||NIEMAND", "x"), QStringLiteral("0")); // unknown: no 404
+        QCOMPARE(pruefen("1||EK", "falsch"), QStringLiteral("0"));
+        // The fourth failure in a row waits, the fifth longer.
+        QCOMPARE(pruefen("1||EK", "falsch"), QStringLiteral("0"));
+        QCOMPARE(pruefen("1||EK", "falsch"), QStringLiteral("0"));
+        qint64 vierte = 0, fuenfte = 0;
+        QCOMPARE(pruefen("1||EK", "falsch", &vierte), QStringLiteral("0"));
+        QCOMPARE(pruefen("1||EK", "falsch", &fuenfte), QStringLiteral("0"));
+        QVERIFY2(vierte >= 250 && fuenfte >= 500, qPrintable(QStringLiteral("%1 ms, %2 ms").arg(vierte).arg(fuenfte)));
+        // Other users are not slowed down; the right password still passes
+        // and forgets the failures.
+        qint64 anderer = 0;
+        QCOMPARE(pruefen("1||MM", "geheim", &anderer), QStringLiteral("1"));
+        QVERIFY2(anderer + 250 < fuenfte, qPrintable(QStringLiteral("%1 ms").arg(anderer)));
+        QCOMPARE(pruefen("1||EK", "erika"), QStringLiteral("1"));
+        qint64 danach = 0;
+        QCOMPARE(pruefen("1||EK", "falsch", &danach), QStringLiteral("0"));
+        QVERIFY2(danach + 250 < fuenfte, qPrintable(QStringLiteral("%1 ms").arg(danach)));
     }
 
     void cleanupTestCase() { m_server.reset(); }

@@ -31,11 +31,20 @@ void registriereWwsMethoden(Registry &r)
         {"TS.ParPersEdv", "PasswortPruefen", 1, 1,
          [](Kontext &k, const QStringList &args, const QString &id) {
              const Klasse *klasse = Modell::instanz().klasse(QStringLiteral("TS.ParPersEdv"));
+             // An unknown user, a disabled one and a wrong password give the
+             // same answer in the same time.
              const auto z = k.objekte.zeile(*klasse, id);
-             if (!z)
-                 throw AnfrageFehler::unbekannt(QStringLiteral("unknown_id"), QStringLiteral("Benutzer \"%1\" gibt es nicht").arg(id));
-             const QString hash = k.db.wert(QStringLiteral("SELECT passwort FROM ts_parpersedv WHERE id = ?"), {*z}).toString();
-             return protokoll::AufrufErgebnis{passwortPasst(hash, args.at(0)) ? QStringLiteral("1") : QStringLiteral("0"), std::nullopt};
+             std::optional<QString> hash;
+             bool aktiv = false;
+             if (z) {
+                 const QList<SqlZeile> r = k.db.abfragen(QStringLiteral("SELECT passwort, aktiv FROM ts_parpersedv WHERE id = ?"), {*z});
+                 if (!r.isEmpty()) {
+                     hash = r.first().at(0).toString();
+                     aktiv = r.first().at(1).toString() == QLatin1String("J");
+                 }
+             }
+             return protokoll::AufrufErgebnis{anmeldungPruefen(id, hash, aktiv, args.at(0)) ? QStringLiteral("1") : QStringLiteral("0"),
+                                              std::nullopt};
          },
          true});
 }
