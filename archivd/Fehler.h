@@ -22,6 +22,7 @@ public:
 
     static AnfrageFehler ungueltig(const QString &m) { return {400, QStringLiteral("bad_request"), m}; }
     static AnfrageFehler unbekannt(const QString &code, const QString &m) { return {404, code, m}; }
+    static AnfrageFehler verboten(const QString &m) { return {403, QStringLiteral("forbidden"), m}; }
     static AnfrageFehler konflikt(const QString &m) { return {409, QStringLiteral("conflict"), m}; }
     static AnfrageFehler zuGross(const QString &m) { return {413, QStringLiteral("too_large"), m}; }
     static AnfrageFehler speicher(const QString &m) { return {500, QStringLiteral("storage"), m}; }

@@ -97,6 +97,14 @@ void kopfPruefen(const httplib::Request &req)
     for (const char c : req.path)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
             throw AnfrageFehler::ungueltig(QStringLiteral("Der Pfad enthält ein Steuerzeichen"));
+    // A web page open on a workstation must not reach the archive: browsers
+    // send Origin with every cross-site request, and a body that is not
+    // declared JSON is what a form or a "simple" request would send.
+    if (req.has_header("Origin"))
+        throw AnfrageFehler::verboten(QStringLiteral("Anfragen aus einem Browser werden nicht angenommen"));
+    if ((req.method == "POST" || req.method == "PUT") && !req.path.ends_with("/blob") &&
+        !req.get_header_value("Content-Type").starts_with("application/json"))
+        throw AnfrageFehler(415, QStringLiteral("unsupported_media_type"), QStringLiteral("Der Inhalt muss als application/json angegeben sein"));
     if (req.has_header("Transfer-Encoding"))
         throw AnfrageFehler::ungueltig(QStringLiteral("Transfer-Encoding wird nicht angenommen; der Inhalt braucht eine Content-Length"));
     const size_t laengen = req.get_header_value_count("Content-Length");
@@ -171,6 +179,8 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
             return httplib::Server::HandlerResponse::Unhandled;
         } catch (const AnfrageFehler &e) {
             fehlerAntwort(res, e.status(), e.code(), e.meldung());
+            // The body was not read: the connection cannot carry another request.
+            res.set_header("Connection", "close");
             return httplib::Server::HandlerResponse::Handled;
         }
     });
@@ -222,6 +232,10 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
 
     s.Delete(R"(/v1/([^/]+)/object/([^/]+)/(.+))", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
                  const Klasse &k = klasse(teil(req, 1), teil(req, 2));
+                 // What is archived stays: Belege and their documents are
+                 // never deleted over the wire.
+                 if (k.name == QLatin1String(BelegKlasse) || k.besitzer == QLatin1String(BelegKlasse))
+                     throw AnfrageFehler::verboten(QStringLiteral("Archivierte Belege werden nicht gelöscht"));
                  daten->objekte.loeschen(k, teil(req, 3));
                  jsonAntwort(res, QJsonObject{});
              }));

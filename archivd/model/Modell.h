@@ -57,5 +57,7 @@ private:
 
 inline constexpr auto Archiv = "TSARCHIV";
 inline constexpr auto Wws = "TESSAM";
+// The class of an archived Beleg.
+inline constexpr const char *BelegKlasse = "AR.Dokumente";
 
 } // namespace archiv::archivd

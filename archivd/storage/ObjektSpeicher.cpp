@@ -17,14 +17,6 @@ namespace archiv::archivd {
 
 namespace {
 
-// The class of a Beleg: its saves carry index values and mark it for backup.
-constexpr const char *BelegKlasse = "AR.Dokumente";
-
-} // namespace
-
-
-namespace {
-
 QString alsText(const Mitglied &m, const QVariant &v)
 {
     if (!v.isValid() || v.isNull())

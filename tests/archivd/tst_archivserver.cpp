@@ -577,6 +577,28 @@ private Q_SLOTS:
         QVERIFY2(danach + 250 < fuenfte, qPrintable(QStringLiteral("%1 ms").arg(danach)));
     }
 
+    // A web page on a workstation cannot write; nothing archived is deleted.
+    void keineBrowserKeinLoeschen()
+    {
+        auto c = client();
+        const std::string speichern = R"({"props":{"Name":"x"},"version":1})";
+        httplib::Result r = c->Put("/v1/TSARCHIV/object/AR.Firma/1", httplib::Headers{{"Origin", "http://intranet"}}, speichern, "application/json");
+        QVERIFY(r);
+        QCOMPARE(r->status, 403);
+        r = c->Put("/v1/TSARCHIV/object/AR.Firma/1", speichern, "text/plain");
+        QVERIFY(r);
+        QCOMPARE(r->status, 415);
+        r = c->Get("/v1/TSARCHIV/ping", httplib::Headers{{"Origin", "http://intranet"}});
+        QVERIFY(r);
+        QCOMPARE(r->status, 403);
+        for (const char *pfad : {"/v1/TSARCHIV/object/AR.Dokumente/1", "/v1/TSARCHIV/object/AR.Dokuments/1"}) {
+            r = c->Delete(pfad);
+            QVERIFY(r);
+            QCOMPARE(r->status, 403);
+            QCOMPARE(json(r).value("error").toObject().value("code").toString(), QStringLiteral("forbidden"));
+        }
+    }
+
     void cleanupTestCase() { m_server.reset(); }
 };
 
