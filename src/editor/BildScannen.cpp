@@ -77,16 +77,12 @@ void Bild::scannen()
 
 int Bild::seitenErfassen(std::unique_ptr<imaging::Seitenquelle> quelle, const imaging::Scaneinstellungen &einstellungen, bool drehen)
 {
-    if (!quelle)
-        return imaging::Seitenquelle::NichtBereit;
     // The pages of one acquisition go in order after the page shown.
     int einfuegen = global::AktSeite;
     imaging::Scanlauf::Optionen optionen;
     optionen.barcodes = global::SeitenAnz == 0 ? imaging::Scanlauf::Barcodes::ErsteSeite : imaging::Scanlauf::Barcodes::Keine;
     optionen.drehen = drehen;
     imaging::Scanlauf lauf(std::move(quelle), einstellungen, optionen);
-    QEventLoop warten;
-    int ergebnis = imaging::Seitenquelle::Ok;
     connect(&lauf, &imaging::Scanlauf::seite, this, [&](const imaging::Seite &seite, const QStringList &barcodes) {
         if (global::SeitenAnz == 0)
             barcodeNachschlagen(barcodes);
@@ -103,14 +99,8 @@ int Bild::seitenErfassen(std::unique_ptr<imaging::Seitenquelle> quelle, const im
         global::Geaendert = true;
         m_image1->viewport()->update();
     });
-    connect(&lauf, &imaging::Scanlauf::fertig, this, [&](int e, const QString &) {
-        ergebnis = e;
-        warten.quit();
-    });
-    lauf.starten();
     // The window repaints while the pages arrive; input waits.
-    warten.exec(QEventLoop::ExcludeUserInputEvents);
-    return ergebnis;
+    return lauf.ausfuehren();
 }
 
 void Bild::scanDokumenteHolen()

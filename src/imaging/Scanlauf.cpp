@@ -4,6 +4,7 @@
 #include "imaging/Seitenbearbeitung.h"
 #include "imaging/TiffDatei.h"
 
+#include <QEventLoop>
 #include <QMetaObject>
 
 namespace archiv::imaging {
@@ -20,12 +21,19 @@ Scanlauf::~Scanlauf()
         m_faden.join();
 }
 
-void Scanlauf::starten()
+int Scanlauf::ausfuehren()
 {
+    if (!m_quelle)
+        return Seitenquelle::NichtBereit;
+    QEventLoop warten;
+    int ergebnis = Seitenquelle::Ok;
+    connect(this, &Scanlauf::fertig, &warten, [&](int e) {
+        ergebnis = e;
+        warten.quit();
+    });
     m_faden = std::thread([this] {
         bool erste = true;
         int ergebnis = Seitenquelle::Dateifehler;
-        QString fehler;
         try {
             ergebnis = m_quelle->erfassen(m_einstellungen, [this, &erste](const Seite &s) {
                 QStringList barcodes;
@@ -37,12 +45,14 @@ void Scanlauf::starten()
                 QMetaObject::invokeMethod(
                     this, [this, seite, barcodes, tiff] { Q_EMIT this->seite(seite, barcodes, tiff); }, Qt::QueuedConnection);
             });
-            fehler = m_quelle->letzterFehler();
         } catch (const std::exception &e) {
-            fehler = QString::fromUtf8(e.what());
+            qWarning("scan failed: %s", e.what());
         }
-        QMetaObject::invokeMethod(this, [this, ergebnis, fehler] { Q_EMIT fertig(ergebnis, fehler); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, ergebnis] { Q_EMIT fertig(ergebnis); }, Qt::QueuedConnection);
     });
+    warten.exec(QEventLoop::ExcludeUserInputEvents);
+    m_faden.join();
+    return ergebnis;
 }
 
 } // namespace archiv::imaging

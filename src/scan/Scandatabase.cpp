@@ -23,7 +23,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
-#include <QEventLoop>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -569,17 +568,12 @@ void Scandatabase::scannen()
 
 bool Scandatabase::erfassen(const app::Scannereinstellungen &scanner, Seitenzaehler &zaehler)
 {
-    std::unique_ptr<imaging::Seitenquelle> quelle = imaging::Seitenquelle::oeffnen(scanner.quelle);
-    if (!quelle)
-        return false;
     imaging::Scanlauf::Optionen optionen;
     const bool barcodes = zahlWert(app::einstellung(QStringLiteral("Allgemein"), QStringLiteral("Barcode"))) > 0;
     optionen.barcodes = barcodes ? imaging::Scanlauf::Barcodes::JedeSeite : imaging::Scanlauf::Barcodes::Keine;
     optionen.drehen = scanner.drehen;
     optionen.alsTiff = true;
-    imaging::Scanlauf lauf(std::move(quelle), scanner.geraet, optionen);
-    QEventLoop warten;
-    int ergebnis = imaging::Seitenquelle::Ok;
+    imaging::Scanlauf lauf(imaging::Seitenquelle::oeffnen(scanner.quelle), scanner.geraet, optionen);
     connect(&lauf, &imaging::Scanlauf::seite, this, [&](const imaging::Seite &seite, const QStringList &codes, const QByteArray &tiff) {
         const QString schluessel = barcodes ? belegAusBarcodes(*global::Archivverbindung, codes, KurzerBarcode) : QString();
         const int nummer = zaehler.naechste(schluessel);
@@ -600,14 +594,8 @@ bool Scandatabase::erfassen(const app::Scannereinstellungen &scanner, Seitenzaeh
             ++m_scanFehler;
         }
     });
-    connect(&lauf, &imaging::Scanlauf::fertig, this, [&](int e, const QString &) {
-        ergebnis = e;
-        warten.quit();
-    });
-    lauf.starten();
     // The window repaints while the pages arrive; input waits.
-    warten.exec(QEventLoop::ExcludeUserInputEvents);
-    return ergebnis == imaging::Seitenquelle::Ok;
+    return lauf.ausfuehren() == imaging::Seitenquelle::Ok;
 }
 
 } // namespace archiv::scan
