@@ -85,16 +85,23 @@ void etikettenZeichnen(QPagedPaintDevice &geraet, qint64 start, qint64 anzahl)
     }
 }
 
-std::optional<QString> etikettenReservieren(server::Verbindung &v, const QString &firma, const QString &belart, qint64 start, qint64 anzahl)
+std::optional<QString> etikettenBereichPruefen(qint64 start, qint64 anzahl)
 {
-    const qint64 ende = start + anzahl - 1;
     if (start < 1 || anzahl < 1)
         return QStringLiteral("Bitte eine Startnummer ab 1 und eine Anzahl ab 1 angeben.");
-    if (ende > etikett::HoechsteNummer)
-        return QStringLiteral("Etikettennummern gehen nur bis %1; der Lauf %2 bis %3 ist nicht möglich.")
+    if (start + anzahl - 1 > etikett::HoechsteNummer)
+        return QStringLiteral("Etikettennummern gehen von 1 bis %1; der Lauf %2 bis %3 ist nicht möglich.")
             .arg(etikett::HoechsteNummer)
             .arg(start)
-            .arg(ende);
+            .arg(start + anzahl - 1);
+    return std::nullopt;
+}
+
+std::optional<QString> etikettenReservieren(server::Verbindung &v, const QString &firma, const QString &belart, qint64 start, qint64 anzahl)
+{
+    if (const auto fehler = etikettenBereichPruefen(start, anzahl))
+        return fehler;
+    const qint64 ende = start + anzahl - 1;
     server::Objekt typ = v.OpenId(QStringLiteral("AR.Belart"), firma + QStringLiteral("||") + belart);
     if (typ.istLeer())
         return QStringLiteral("Die Belegart %1 gibt es nicht.").arg(belart);
@@ -194,13 +201,8 @@ bool Etikettendruck::aufbauen()
     if (m_belart->currentIndex() < 0 || anzahl == 0 || m_belart->currentText().isEmpty())
         return false;
     const qint64 start = m_start->text().toLongLong();
-    if (start < 1 || start + anzahl - 1 > etikett::HoechsteNummer) {
-        meldung(Titel,
-                QStringLiteral("Etikettennummern gehen von 1 bis %1; der Lauf %2 bis %3 ist nicht möglich.")
-                    .arg(etikett::HoechsteNummer)
-                    .arg(start)
-                    .arg(start + anzahl - 1),
-                MeldungsSymbol::Ausruf);
+    if (const auto fehler = etikettenBereichPruefen(start, anzahl)) {
+        meldung(Titel, *fehler, MeldungsSymbol::Ausruf);
         return false;
     }
     QPrintDialog dialog(&m_drucker, this);

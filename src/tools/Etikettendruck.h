@@ -33,6 +33,10 @@ QList<Etikettplatz> etikettenLayout(qint64 start, qint64 anzahl);
 // EAN-13 barcode (1200 x 300 twips).
 void etikettenZeichnen(QPagedPaintDevice &geraet, qint64 start, qint64 anzahl);
 
+// A run of labels must lie within 1 .. 999999 (six digits in the code):
+// nullopt when it does, else the message for the user.
+std::optional<QString> etikettenBereichPruefen(qint64 start, qint64 anzahl);
+
 // Reserves the numbers start .. start + anzahl - 1 of a type's labels on the
 // server before they are printed: the type's counter moves to the last of
 // them in one versioned save, so two workstations never print one number.
