@@ -100,10 +100,10 @@ void kopfPruefen(const httplib::Request &req)
     // A web page open on a workstation must not reach the archive: browsers
     // send Origin with every cross-site request, and a body that is not
     // declared JSON is what a form or a "simple" request would send.
+    const bool blob = req.method == "PUT" && req.path.ends_with("/blob");
     if (req.has_header("Origin"))
         throw AnfrageFehler::verboten(QStringLiteral("Anfragen aus einem Browser werden nicht angenommen"));
-    if ((req.method == "POST" || req.method == "PUT") && !req.path.ends_with("/blob") &&
-        !req.get_header_value("Content-Type").starts_with("application/json"))
+    if ((req.method == "POST" || req.method == "PUT") && !blob && !req.get_header_value("Content-Type").starts_with("application/json"))
         throw AnfrageFehler(415, QStringLiteral("unsupported_media_type"), QStringLiteral("Der Inhalt muss als application/json angegeben sein"));
     if (req.has_header("Transfer-Encoding"))
         throw AnfrageFehler::ungueltig(QStringLiteral("Transfer-Encoding wird nicht angenommen; der Inhalt braucht eine Content-Length"));
@@ -119,7 +119,6 @@ void kopfPruefen(const httplib::Request &req)
     }
     if (req.get_header_value("Range").find(',') != std::string::npos)
         throw AnfrageFehler::ungueltig(QStringLiteral("Es wird höchstens ein Bereich (Range) beantwortet"));
-    const bool blob = req.method == "PUT" && req.path.size() >= 5 && req.path.compare(req.path.size() - 5, 5, "/blob") == 0;
     const qint64 grenze = blob ? HttpServer::MaxBlob : HttpServer::MaxJson;
     if (laenge > grenze)
         throw AnfrageFehler::zuGross(QStringLiteral("Anfrage zu groß: %1 Bytes, höchstens %2").arg(laenge).arg(grenze));
