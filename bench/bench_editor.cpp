@@ -3,12 +3,12 @@
 // paging with the arrow key, the thumbnail strip of 50 pages, and the
 // resident memory with the 200-page document open.
 #include "BenchHilfen.h"
+#include "BenchServer.h"
 #include "common/Programmzustand.h"
 #include "editor/Bild.h"
 #include "editor/Seitenansicht.h"
 #include "imaging/TiffDatei.h"
 #include "server/Verbindung.h"
-#include "support/ArchivServer.h"
 #include "support/Belegbau.h"
 #include "support/Testumgebung.h"
 
@@ -68,14 +68,11 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     test::einstellungenAbschirmen();
-    qputenv("ARCHIVD_BIN", ARCHIVD_PFAD);
-    test::ArchivServer server(test::ArchivServer::Inhalt::Demo, 40);
-    if (!server.starten()) {
-        aus << server.fehler() << Qt::endl;
+    const auto server = bench::demoServer(40);
+    if (!server)
         return 1;
-    }
     global::Archivverbindung = std::make_shared<server::Verbindung>();
-    if (!global::Archivverbindung->Connect(server.verbindungstext()))
+    if (!global::Archivverbindung->Connect(server->verbindungstext()))
         return 1;
     test::Belegbau bau(*global::Archivverbindung);
     const QString zwanzig = bau.anlegen(QStringLiteral("ER"), QStringLiteral("B-20"), {{"tif", "20 Seiten", dokument(20)}});

@@ -2,13 +2,13 @@
 // the barcode of page 1 read and looked up: pages per second into the view,
 // and a single page from the click to the view showing it.
 #include "BenchHilfen.h"
+#include "BenchServer.h"
 #include "app/Einstellungen.h"
 #include "common/Programmzustand.h"
 #include "editor/Bild.h"
 #include "editor/Seitenansicht.h"
 #include "imaging/TiffDatei.h"
 #include "server/Verbindung.h"
-#include "support/ArchivServer.h"
 #include "support/Testumgebung.h"
 
 #include <QApplication>
@@ -47,14 +47,11 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     test::einstellungenAbschirmen();
-    qputenv("ARCHIVD_BIN", ARCHIVD_PFAD);
-    test::ArchivServer server(test::ArchivServer::Inhalt::Demo, 40);
-    if (!server.starten()) {
-        aus << server.fehler() << Qt::endl;
+    const auto server = bench::demoServer(40);
+    if (!server)
         return 1;
-    }
     global::Archivverbindung = std::make_shared<server::Verbindung>();
-    if (!global::Archivverbindung->Connect(server.verbindungstext()))
+    if (!global::Archivverbindung->Connect(server->verbindungstext()))
         return 1;
     QTemporaryDir ordner;
     app::setzeEinstellung(QStringLiteral("Scanner"), QStringLiteral("Quelle"), QStringLiteral("Ordner: ") + ordner.path());

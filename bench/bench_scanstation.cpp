@@ -3,6 +3,7 @@
 // page into the scan store; then the Beleg search and the transfer of the
 // 200 pages into their 50 Belege. Pages per second for both.
 #include "BenchHilfen.h"
+#include "BenchServer.h"
 #include "app/Einstellungen.h"
 #include "common/Etikett.h"
 #include "common/Programmzustand.h"
@@ -10,7 +11,6 @@
 #include "scan/Scandatabase.h"
 #include "server/KlassenMethoden.h"
 #include "server/Verbindung.h"
-#include "support/ArchivServer.h"
 #include "support/Belegbau.h"
 #include "support/DialogFahrer.h"
 #include "support/MeldungsRecorder.h"
@@ -32,14 +32,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QTextStream aus(stdout);
     test::einstellungenAbschirmen();
-    qputenv("ARCHIVD_BIN", ARCHIVD_PFAD);
-    test::ArchivServer server(test::ArchivServer::Inhalt::Demo, 40);
-    if (!server.starten()) {
-        aus << server.fehler() << Qt::endl;
+    const auto server = bench::demoServer(40);
+    if (!server)
         return 1;
-    }
     server::Verbindung v;
-    if (!v.Connect(server.verbindungstext()))
+    if (!v.Connect(server->verbindungstext()))
         return 1;
 
     v.ClassMethods(QStringLiteral("AR.Scandat")).call(QStringLiteral("ClearAll"));
@@ -62,7 +59,7 @@ int main(int argc, char *argv[])
     app::setzeEinstellung(QStringLiteral("Scanner"), QStringLiteral("Quelle"), QStringLiteral("Ordner: ") + ordner.path());
     app::setzeEinstellung(QStringLiteral("Allgemein"), QStringLiteral("Barcode"), QStringLiteral("1"));
     app::setzeEinstellung(QStringLiteral("Server"), QStringLiteral("arip"), QStringLiteral("127.0.0.1"));
-    app::setzeEinstellung(QStringLiteral("Server"), QStringLiteral("arport"), QString::number(server.port()));
+    app::setzeEinstellung(QStringLiteral("Server"), QStringLiteral("arport"), QString::number(server->port()));
 
     test::MeldungsRecorder meldungen;
     meldungen.antworte(common::Antwort::Nein); // "Weiter Scannen"

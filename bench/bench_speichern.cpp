@@ -3,6 +3,7 @@
 // server's fsync), the export of 200 pages as PDF beside tiff2pdf, and the
 // rate at which archivd backup writes a volume.
 #include "BenchHilfen.h"
+#include "BenchServer.h"
 #include "common/Programmzustand.h"
 #include "editor/Bild.h"
 #include "editor/Seitenansicht.h"
@@ -11,7 +12,6 @@
 #include "imaging/TiffDatei.h"
 #include "search/Ausgabe.h"
 #include "server/Verbindung.h"
-#include "support/ArchivServer.h"
 #include "support/Belegbau.h"
 #include "support/Testumgebung.h"
 
@@ -64,14 +64,11 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     test::einstellungenAbschirmen();
-    qputenv("ARCHIVD_BIN", ARCHIVD_PFAD);
-    test::ArchivServer server(test::ArchivServer::Inhalt::Demo, 40);
-    if (!server.starten()) {
-        aus << server.fehler() << Qt::endl;
+    const auto server = bench::demoServer(40);
+    if (!server)
         return 1;
-    }
     global::Archivverbindung = std::make_shared<server::Verbindung>();
-    if (!global::Archivverbindung->Connect(server.verbindungstext()))
+    if (!global::Archivverbindung->Connect(server->verbindungstext()))
         return 1;
     global::Anmeldung = QStringLiteral("MA01");
     test::Belegbau bau(*global::Archivverbindung);
@@ -123,11 +120,11 @@ int main(int argc, char *argv[])
     // A volume of 150 Belege with 20 pages each.
     for (int i = 0; i < 150; ++i)
         bau.anlegen(QStringLiteral("LS"), QStringLiteral("SV-%1").arg(i), {{"tif", "", zwanzigSeiten}});
-    server.stoppen();
+    server->stoppen();
     QString ausgabe;
     QElapsedTimer uhr;
     uhr.start();
-    test::ArchivServer::archivd({"backup", "--ziel", dir.filePath(QStringLiteral("baender")), "--db", server.dbPfad()}, &ausgabe);
+    test::ArchivServer::archivd({"backup", "--ziel", dir.filePath(QStringLiteral("baender")), "--db", server->dbPfad()}, &ausgabe);
     const double s = uhr.nsecsElapsed() / 1e9;
     aus << ausgabe.trimmed() << Qt::endl;
     qint64 bytes = 0;

@@ -1,9 +1,9 @@
 // Round trips, opening and saving a Beleg, and blob throughput against a
 // real archivd on loopback; blob downloads beside curl on the same blob.
 #include "BenchHilfen.h"
+#include "BenchServer.h"
 #include "imaging/TiffDatei.h"
 #include "server/Verbindung.h"
-#include "support/ArchivServer.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -33,14 +33,11 @@ double perzentil(QList<double> w, double p)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    qputenv("ARCHIVD_BIN", ARCHIVD_PFAD);
-    test::ArchivServer server(test::ArchivServer::Inhalt::Demo, 50);
-    if (!server.starten()) {
-        aus << server.fehler() << Qt::endl;
+    const auto server = bench::demoServer(50);
+    if (!server)
         return 1;
-    }
     server::Verbindung v;
-    if (!v.Connect(server.verbindungstext()))
+    if (!v.Connect(server->verbindungstext()))
         return 1;
 
     // 1. Small query, 10 000 calls on one keep-alive connection.
@@ -132,7 +129,7 @@ int main(int argc, char *argv[])
         uhr.restart();
         c.start(QStringLiteral("curl"),
                 {"-s", "-o", dir.filePath(QStringLiteral("curl.bin")),
-                 QStringLiteral("http://127.0.0.1:%1/v1/TSARCHIV/blob/%2").arg(server.port()).arg(blob)});
+                 QStringLiteral("http://127.0.0.1:%1/v1/TSARCHIV/blob/%2").arg(server->port()).arg(blob)});
         c.waitForFinished(-1);
         curl << mib / (uhr.nsecsElapsed() / 1e9);
     }
