@@ -10,8 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -461,17 +459,10 @@ private Q_SLOTS:
         QCOMPARE(QByteArray::fromStdString(r->body), alt);
         if (m_server->aufPostgres())
             return;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("blick"));
-            db.setDatabaseName(m_server->dbPfad());
-            QVERIFY(db.open());
-            QSqlQuery q(db);
-            QVERIFY(
-                q.exec(QStringLiteral("SELECT blob FROM stream_history WHERE class = 'AR.Scandat' AND object_id = %1").arg(scan.SYS_Id())));
-            QVERIFY(q.next());
-            QCOMPARE(q.value(0).toString().toStdString(), altId);
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("blick"));
+        const auto blob =
+            m_server->sqlite(QStringLiteral("SELECT blob FROM stream_history WHERE class = 'AR.Scandat' AND object_id = %1").arg(scan.SYS_Id()));
+        QVERIFY(blob && blob->isValid());
+        QCOMPARE(blob->toString().toStdString(), altId);
     }
 
     void passwortVerlaesstDenServerNicht()

@@ -9,8 +9,6 @@
 #include "support/Belegbau.h"
 
 #include <QCryptographicHash>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -100,17 +98,11 @@ private Q_SLOTS:
         if (!m_server->aufPostgres()) {
             const QString element = m_v.OpenId(QStringLiteral("AR.Dokumente"), mit).sammlung(QStringLiteral("Doks")).getat(1).SYS_Id();
             const QString alt = QString::fromLatin1(QCryptographicHash::hash(Belegbau::tiff(2), QCryptographicHash::Sha256).toHex());
-            {
-                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("blick"));
-                db.setDatabaseName(m_server->dbPfad());
-                QVERIFY(db.open());
-                QSqlQuery q(db);
-                QVERIFY(q.exec(QStringLiteral("SELECT count(*) FROM stream_history WHERE class = 'AR.Dokuments' AND object_id = %1 AND blob = '%2'")
-                                   .arg(element, alt)));
-                QVERIFY(q.next());
-                QCOMPARE(q.value(0).toInt(), 1);
-            }
-            QSqlDatabase::removeDatabase(QStringLiteral("blick"));
+            const auto anzahl = m_server->sqlite(
+                QStringLiteral("SELECT count(*) FROM stream_history WHERE class = 'AR.Dokuments' AND object_id = %1 AND blob = '%2'")
+                    .arg(element, alt));
+            QVERIFY(anzahl);
+            QCOMPARE(anzahl->toInt(), 1);
         }
         QCOMPARE(imSpeicher(QStringLiteral("ERUE-1")), 0);
         QCOMPARE(imSpeicher(QStringLiteral("ERUE-2")), 0);

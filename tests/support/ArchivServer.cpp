@@ -1,5 +1,8 @@
 #include "support/ArchivServer.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
 #include "support/PostgresCluster.h"
 
 #include <QDeadlineTimer>
@@ -71,6 +74,21 @@ std::unique_ptr<ArchivServer> ArchivServer::fuer(const QString &dbPfad)
     auto s = std::unique_ptr<ArchivServer>(new ArchivServer(Inhalt::Leer, 0));
     s->m_vorhanden = dbPfad;
     return s;
+}
+
+std::optional<QVariant> ArchivServer::sqlite(const QString &sql) const
+{
+    const QString name = QStringLiteral("blick");
+    std::optional<QVariant> ergebnis;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(dbPfad());
+        QSqlQuery q(db);
+        if (db.open() && q.exec(sql))
+            ergebnis = q.next() ? q.value(0) : QVariant();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ergebnis;
 }
 
 QString ArchivServer::dbPfad() const

@@ -2,6 +2,9 @@
 
 #include <QProcess>
 #include <QString>
+#include <QVariant>
+
+#include <optional>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -31,6 +34,11 @@ public:
     QString verbindungstext(const QString &ns = QStringLiteral("TSARCHIV")) const;
     QString dbPfad() const; // file path, or postgresql:// URL
     bool aufPostgres() const { return !m_url.isEmpty(); }
+    // Runs one statement straight on the SQLite archive file, beside the
+    // server (for what the protocol does not show, or to damage a file):
+    // the first column of the first row (invalid without rows); nullopt
+    // when the statement fails.
+    std::optional<QVariant> sqlite(const QString &sql) const;
     // ARCHIV_TEST_DB=postgres runs the same tests on PostgreSQL.
     static bool postgresGewuenscht();
     QString fehler() const { return m_fehler; }
