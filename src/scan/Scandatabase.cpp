@@ -187,7 +187,7 @@ Scandatabase::Scandatabase(QWidget *parent) : QDialog(parent), m_editormodus(glo
 
 Scandatabase::~Scandatabase()
 {
-    done(QDialog::Rejected);
+    entladen();
 }
 
 bool Scandatabase::laden()
@@ -206,16 +206,20 @@ bool Scandatabase::laden()
 
 void Scandatabase::done(int r)
 {
+    entladen();
+    QDialog::done(r);
+}
+
+void Scandatabase::entladen()
+{
     // At a scan station the window is the program: closing it ends the
-    // connection it opened.
-    if (m_eigeneVerbindung && !m_entladen) {
-        m_entladen = true;
-        QApplication::beep();
-        if (global::Archivverbindung && global::Archivverbindung->IsConnected())
-            global::Archivverbindung->Disconnect();
-    }
-    if (isVisible() || r != result())
-        QDialog::done(r);
+    // connection it opened, once.
+    if (!m_eigeneVerbindung)
+        return;
+    m_eigeneVerbindung = false;
+    QApplication::beep();
+    if (global::Archivverbindung && global::Archivverbindung->IsConnected())
+        global::Archivverbindung->Disconnect();
 }
 
 QRect Scandatabase::pixel(const QRectF &t) const

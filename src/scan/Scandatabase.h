@@ -114,12 +114,12 @@ private:
     // One acquisition into the store: false when the source failed.
     bool erfassen(const app::Scannereinstellungen &scanner, Seitenzaehler &zaehler);
     void vorschauEinpassen();
+    void entladen();
     void anordnen();
     QRect pixel(const QRectF &twips) const;
 
     bool m_editormodus;
-    bool m_eigeneVerbindung = false;
-    bool m_entladen = false;
+    bool m_eigeneVerbindung = false; // opened by laden(), ended by entladen()
     QMenuBar *m_menue;
     QTreeWidget *m_liste;
     QLabel *m_vorschau;
