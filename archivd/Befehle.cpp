@@ -4,16 +4,24 @@
 #include "Konsole.h"
 #include "Passwort.h"
 #include "Registry.h"
+#include "Tls.h"
 #include "Verwaltung.h"
+#include "Zugang.h"
+#include "common/Zugangsschluessel.h"
 #include "http/HttpServer.h"
 #include "model/Modell.h"
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
 #include "storage/Verwaltungsspeicher.h"
+#include "storage/Zugangsspeicher.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDate>
 #include <QFileInfo>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QNetworkInterface>
 #include <QTextStream>
 
 #include <csignal>
@@ -40,6 +48,8 @@ const char *Uebersicht =
     "  check    Archiv prüfen (Integrität der Datenbank)\n"
     "  import   Stammdaten aus einer CSV-Datei übernehmen\n"
     "  backup   festhalten, welche Belege eine Sicherungs-DVD enthält\n"
+    "  client   Zugangsschlüssel der Arbeitsplätze verwalten (add, list, revoke)\n"
+    "  audit    Protokoll der Änderungen ausgeben\n"
     "\n"
     "Jeder Befehl kennt --help.\n";
 
@@ -48,6 +58,43 @@ std::unique_ptr<Datenbank> oeffnen(const QString &ort)
     auto db = Datenbank::oeffnen(ort);
     db->migrieren();
     return db;
+}
+
+bool loopback(const QString &host)
+{
+    return host == QLatin1String("localhost") || QHostAddress(host).isLoopback();
+}
+
+// The TLS files serve uses: those given, else those beside the archive.
+// Nullopt inside: plain HTTP, allowed on loopback or with --plain-http only.
+// Nullopt outside: refused (the reason was printed).
+std::optional<std::optional<TlsDateien>> tlsWaehlen(QCommandLineParser &p, const QString &host)
+{
+    if (p.isSet(QStringLiteral("plain-http"))) {
+        if (!loopback(host))
+            qWarning().noquote() << "archivd: WARNUNG: ohne TLS auf" << host
+                                 << "- Dokumente und Passwörter gehen lesbar über das Netz";
+        return std::optional<TlsDateien>();
+    }
+    if (p.isSet(QStringLiteral("cert")) != p.isSet(QStringLiteral("key"))) {
+        err() << "archivd: --cert und --key gehören zusammen" << Qt::endl;
+        return std::nullopt;
+    }
+    const TlsDateien dateien = p.isSet(QStringLiteral("cert"))
+        ? TlsDateien{p.value(QStringLiteral("cert")), p.value(QStringLiteral("key"))}
+        : TlsDateien::nebenArchiv(p.value(QStringLiteral("db")));
+    if (dateien.vorhanden())
+        return std::optional<TlsDateien>(dateien);
+    if (p.isSet(QStringLiteral("cert"))) {
+        err() << "archivd: " << dateien.zertifikat << " oder " << dateien.schluessel << " fehlt" << Qt::endl;
+        return std::nullopt;
+    }
+    if (!loopback(host)) {
+        err() << "archivd: Kein Zertifikat (" << dateien.zertifikat << "): auf " << host
+              << " wird nur mit TLS bedient. \"archivd init\" legt eines an; --plain-http erlaubt den Betrieb ohne." << Qt::endl;
+        return std::nullopt;
+    }
+    return std::optional<TlsDateien>();
 }
 
 int serve(const QStringList &args)
@@ -67,6 +114,16 @@ int serve(const QStringList &args)
                  QStringLiteral("Verbindungen, die zugleich offen sein dürfen; weitere werden sofort mit 503 abgewiesen (Standard: %1).")
                      .arg(HttpServer::MaxVerbindungen),
                  QStringLiteral("anzahl"), QString::number(HttpServer::MaxVerbindungen)});
+    p.addOption({QStringLiteral("cert"),
+                 QStringLiteral("TLS-Zertifikat (PEM); Standard: das von \"archivd init\" neben dem Archiv angelegte."),
+                 QStringLiteral("datei")});
+    p.addOption({QStringLiteral("key"), QStringLiteral("Privater Schlüssel zum Zertifikat (PEM)."), QStringLiteral("datei")});
+    p.addOption({QStringLiteral("plain-http"),
+                 QStringLiteral("Ohne TLS bedienen. Auf einer anderen Adresse als der eigenen (loopback) nur mit dieser Option; "
+                                "Dokumente und Passwörter gehen dann lesbar über das Netz.")});
+    p.addOption({QStringLiteral("host-name"),
+                 QStringLiteral("Weiterer Name, unter dem die Arbeitsplätze den Server erreichen (Host-Kopfzeile); mehrfach möglich."),
+                 QStringLiteral("name")});
     if (!befehlAuswerten(p, args, QStringLiteral("Startet den Archivserver.")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     const QString listen = p.value(QStringLiteral("listen"));
@@ -97,8 +154,17 @@ int serve(const QStringList &args)
         setrlimit(RLIMIT_NOFILE, &grenze);
     }
 
+    const auto tls = tlsWaehlen(p, host);
+    if (!tls)
+        return 2;
     auto db = oeffnen(p.value(QStringLiteral("db")));
-    HttpServer server(*db, Registry::standard());
+    HttpServer server(*db, Registry::standard(), *tls);
+    if (!server.gueltig()) {
+        err() << "archivd: Zertifikat " << (*tls)->zertifikat << " oder Schlüssel " << (*tls)->schluessel << " lässt sich nicht laden"
+              << Qt::endl;
+        return 1;
+    }
+    server.setzeHostnamen(p.values(QStringLiteral("host-name")));
     const int leerlauf = p.value(QStringLiteral("idle-timeout")).toInt(&ok);
     if (!ok || leerlauf < 1) {
         err() << "archivd: --idle-timeout erwartet Sekunden" << Qt::endl;
@@ -128,11 +194,40 @@ int serve(const QStringList &args)
         server.stoppen();
     });
     waechter.detach();
-    aus() << "archivd: listening on " << host << ':' << gebunden << " (" << db->beschreibung() << ")" << Qt::endl;
+    aus() << "archivd: listening on " << host << ':' << gebunden << " (" << db->beschreibung() << ", "
+          << (server.mitTls() ? QStringLiteral("TLS") : QStringLiteral("ohne TLS")) << ")" << Qt::endl;
     server.laufen();
     aus() << "archivd: stopped" << Qt::endl;
     return 0;
 }
+
+} // namespace
+
+// The archive's own certificate, made once: for this machine's name and
+// its addresses, so that the workstations reach it by any of them.
+bool zertifikatSicherstellen(const QString &ort)
+{
+    const TlsDateien dateien = TlsDateien::nebenArchiv(ort);
+    if (dateien.vorhanden())
+        return true;
+    QStringList namen{QHostInfo::localHostName(), QStringLiteral("localhost")};
+    for (QHostAddress a : QNetworkInterface::allAddresses()) {
+        a.setScopeId(QString());
+        namen << a.toString();
+    }
+    namen.removeAll(QString());
+    namen.removeDuplicates();
+    QString fehler;
+    if (!zertifikatAnlegen(dateien, namen, &fehler)) {
+        err() << "archivd: " << fehler << Qt::endl;
+        return false;
+    }
+    aus() << "archivd: TLS-Zertifikat " << dateien.zertifikat << " angelegt (SHA-256 " << fingerabdruck(dateien.zertifikat).value_or(QString())
+          << ")" << Qt::endl;
+    return true;
+}
+
+namespace {
 
 int init(const QStringList &args)
 {
@@ -141,7 +236,7 @@ int init(const QStringList &args)
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     auto db = oeffnen(p.value(QStringLiteral("db")));
     aus() << "archivd: Archiv " << db->beschreibung() << " hat Schema-Version " << db->schemaVersion() << Qt::endl;
-    return 0;
+    return zertifikatSicherstellen(p.value(QStringLiteral("db"))) ? 0 : 1;
 }
 
 int check(const QStringList &args)
@@ -233,6 +328,102 @@ int user(const QStringList &args)
     return 0;
 }
 
+int client(const QStringList &args)
+{
+    QCommandLineParser p;
+    p.addPositionalArgument(QStringLiteral("aktion"), QStringLiteral("add, list oder revoke"));
+    p.addPositionalArgument(QStringLiteral("name"), QStringLiteral("Name des Arbeitsplatzes (add, revoke)"));
+    p.addOption({QStringLiteral("cert"), QStringLiteral("Zertifikat des Servers, falls nicht das neben dem Archiv."), QStringLiteral("datei")});
+    if (!befehlAuswerten(p, args,
+                         QStringLiteral("Verwaltet die Zugangsschlüssel der Arbeitsplätze. \"add\" gibt den Schlüssel einmal aus; "
+                                        "der Server behält nur seinen Hash.")))
+        return p.isSet(QStringLiteral("help")) ? 0 : 2;
+    const QStringList pos = p.positionalArguments();
+    const QString aktion = pos.value(0);
+    if (!(aktion == QLatin1String("list") && pos.size() == 1) &&
+        !((aktion == QLatin1String("add") || aktion == QLatin1String("revoke")) && pos.size() == 2)) {
+        err() << "archivd client: erwartet add NAME, list oder revoke NAME" << Qt::endl;
+        return 2;
+    }
+    const QString name = pos.value(1);
+    if (!name.isEmpty() && !common::Zugangsschluessel::nameGueltig(name)) {
+        err() << "archivd client: \"" << name << "\" ist kein Name für einen Arbeitsplatz (Buchstaben A-Z, Ziffern, - und _, höchstens 40)"
+              << Qt::endl;
+        return 2;
+    }
+    auto db = oeffnen(p.value(QStringLiteral("db")));
+    Zugangsspeicher zugang(*db);
+    if (aktion == QLatin1String("list")) {
+        for (const auto &a : zugang.liste())
+            aus() << a.name << '\t' << a.angelegt << '\t' << (a.widerrufen.isEmpty() ? QStringLiteral("gültig") : QStringLiteral("widerrufen ") + a.widerrufen)
+                  << Qt::endl;
+        return 0;
+    }
+    if (aktion == QLatin1String("revoke")) {
+        Transaktion t(*db);
+        if (!zugang.widerrufen(name)) {
+            err() << "archivd client: \"" << name << "\" hat keinen gültigen Schlüssel" << Qt::endl;
+            return 1;
+        }
+        zugang.vermerken({{}, QStringLiteral("archivd"), {}, QStringLiteral("Arbeitsplatz"), name, QStringLiteral("widerrufen"), 0, 0, {}});
+        t.bestaetigen();
+        aus() << "archivd client: Schlüssel von " << name << " widerrufen" << Qt::endl;
+        return 0;
+    }
+    const QString zertifikat = p.isSet(QStringLiteral("cert")) ? p.value(QStringLiteral("cert"))
+                                                               : TlsDateien::nebenArchiv(p.value(QStringLiteral("db"))).zertifikat;
+    const std::optional<QString> abdruck = fingerabdruck(zertifikat);
+    if (!abdruck) {
+        err() << "archivd client: " << zertifikat << " ist kein Zertifikat (\"archivd init\" legt eines an)" << Qt::endl;
+        return 1;
+    }
+    const common::Zugangsschluessel schluessel{name, neuesGeheimnis(), *abdruck};
+    Transaktion t(*db);
+    if (!zugang.anlegen(name, geheimnisHash(schluessel.geheimnis))) {
+        err() << "archivd client: \"" << name << "\" hat schon einen gültigen Schlüssel (erst revoke)" << Qt::endl;
+        return 1;
+    }
+    zugang.vermerken({{}, QStringLiteral("archivd"), {}, QStringLiteral("Arbeitsplatz"), name, QStringLiteral("angelegt"), 0, 0, {}});
+    t.bestaetigen();
+    aus() << schluessel.text() << Qt::endl;
+    return 0;
+}
+
+int audit(const QStringList &args)
+{
+    QCommandLineParser p;
+    p.addOption({QStringLiteral("beleg"), QStringLiteral("Nur die Änderungen dieses Belegs (Id)."), QStringLiteral("id")});
+    p.addOption({QStringLiteral("seit"), QStringLiteral("Ab diesem Tag (JJJJ-MM-TT)."), QStringLiteral("datum")});
+    if (!befehlAuswerten(p, args,
+                         QStringLiteral("Gibt das Protokoll der Änderungen aus: Zeit (UTC), Arbeitsplatz, Benutzer, Klasse, Id, Aktion, "
+                                        "Version, Beleg, Dateien (SHA-256).")))
+        return p.isSet(QStringLiteral("help")) ? 0 : 2;
+    qint64 beleg = 0;
+    if (p.isSet(QStringLiteral("beleg"))) {
+        bool ok = false;
+        beleg = p.value(QStringLiteral("beleg")).toLongLong(&ok);
+        if (!ok || beleg <= 0) {
+            err() << "archivd audit: --beleg erwartet die Id eines Belegs" << Qt::endl;
+            return 2;
+        }
+    }
+    QString seit;
+    if (p.isSet(QStringLiteral("seit"))) {
+        const QDate tag = QDate::fromString(p.value(QStringLiteral("seit")), Qt::ISODate);
+        if (!tag.isValid()) {
+            err() << "archivd audit: --seit erwartet ein Datum JJJJ-MM-TT" << Qt::endl;
+            return 2;
+        }
+        seit = tag.toString(Qt::ISODate);
+    }
+    auto db = oeffnen(p.value(QStringLiteral("db")));
+    for (const auto &e : Zugangsspeicher(*db).protokoll(beleg, seit))
+        aus() << e.zeit << '\t' << e.arbeitsplatz << '\t' << (e.benutzer.isEmpty() ? QStringLiteral("-") : e.benutzer) << '\t' << e.klasse
+              << '\t' << e.objekt << '\t' << e.aktion << '\t' << e.version << '\t' << (e.beleg > 0 ? QString::number(e.beleg) : QStringLiteral("-"))
+              << '\t' << (e.dateien.isEmpty() ? QStringLiteral("-") : e.dateien.join(u' ')) << Qt::endl;
+    return 0;
+}
+
 } // namespace
 
 int befehlAusfuehren(const QStringList &argumente)
@@ -255,6 +446,10 @@ int befehlAusfuehren(const QStringList &argumente)
             return importieren(rest);
         if (befehl == QLatin1String("backup"))
             return sicherungErfassen(rest);
+        if (befehl == QLatin1String("client"))
+            return client(rest);
+        if (befehl == QLatin1String("audit"))
+            return audit(rest);
     } catch (const AnfrageFehler &e) {
         err() << "archivd: " << e.meldung() << Qt::endl;
         return 1;

@@ -1,4 +1,5 @@
 #include "Passwort.h"
+#include "Zugang.h"
 
 #include "Fehler.h"
 
@@ -115,12 +116,17 @@ Fehlversuche &fehlversuche()
 
 bool anmeldungPruefen(const QString &schluessel, const std::optional<QString> &hash, bool aktiv, const QString &passwort)
 {
-    const std::optional<std::chrono::milliseconds> warten = fehlversuche().wartezeit(schluessel);
-    if (!warten) {
-        qWarning().noquote() << "archivd: Passwortprüfung für" << schluessel << "gesperrt (zu viele Fehlversuche)";
+    // Failures count for the user and for the workstation that tries: a
+    // workstation guessing many users' passwords slows down as well.
+    const QString platz = QStringLiteral("@") + Anfragekontext::aktuell().arbeitsplatz;
+    const auto fuerBenutzer = fehlversuche().wartezeit(schluessel);
+    const auto fuerPlatz = fehlversuche().wartezeit(platz);
+    if (!fuerBenutzer || !fuerPlatz) {
+        qWarning().noquote() << "archivd: Passwortprüfung für" << schluessel << "vom Arbeitsplatz" << platz.mid(1)
+                             << "gesperrt (zu viele Fehlversuche)";
         return false;
     }
-    std::this_thread::sleep_for(*warten);
+    std::this_thread::sleep_for(std::max(*fuerBenutzer, *fuerPlatz));
     // Unknown users and users without a password are checked against a hash
     // of nothing anyone can type, so that every answer takes as long.
     static const QString attrappe = passwortHash(QStringLiteral("\x01 keine Anmeldung \x01"));
@@ -130,7 +136,8 @@ bool anmeldungPruefen(const QString &schluessel, const std::optional<QString> &h
         fehlversuche().gelungen(schluessel);
     } else {
         fehlversuche().fehlgeschlagen(schluessel);
-        qWarning().noquote() << "archivd: Passwortprüfung für" << schluessel << "fehlgeschlagen";
+        fehlversuche().fehlgeschlagen(platz);
+        qWarning().noquote() << "archivd: Passwortprüfung für" << schluessel << "vom Arbeitsplatz" << platz.mid(1) << "fehlgeschlagen";
     }
     return passt;
 }

@@ -42,7 +42,20 @@ struct MethodenEintrag
     int maxArgs = 0;
     MethodenFunktion ausfuehren;
     bool objektMethode = false; // needs the id of an object
+    // A method that changes the archive: it needs a user's session, runs in
+    // a transaction of its own and is recorded in the audit trail, with the
+    // Beleg its argument belegArgument names (-1: none).
+    bool schreibt = false;
+    int belegArgument = -1;
 };
+
+// Marks a method as one that writes.
+inline MethodenEintrag schreibend(MethodenEintrag e, int belegArgument = -1)
+{
+    e.schreibt = true;
+    e.belegArgument = belegArgument;
+    return e;
+}
 
 // Every class query and class method the server answers. Each is added in
 // one place (a registrieren... function in storage/abfragen) and reached by

@@ -1,3 +1,4 @@
+#include "Befehle.h"
 #include "Fehler.h"
 #include "demo/DemoArchiv.h"
 #include "storage/Datenbank.h"
@@ -39,6 +40,8 @@ int main(int argc, char *argv[])
         db->migrieren();
         archiv::archivd::DemoArchiv(*db, opt).erzeugen();
         aus << "archivd demo: fertig in " << uhr.elapsed() / 1000.0 << " s (" << db->beschreibung() << ")" << Qt::endl;
+        if (!archiv::archivd::zertifikatSicherstellen(p.value(QStringLiteral("db"))))
+            return 1;
     } catch (const archiv::archivd::AnfrageFehler &e) {
         err << "archivd demo: " << e.meldung() << Qt::endl;
         return 1;

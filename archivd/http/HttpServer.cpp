@@ -3,16 +3,23 @@
 
 #include "Fehler.h"
 #include "Registry.h"
+#include "Tls.h"
+#include "Zugang.h"
 #include "common/Protokoll.h"
 #include "model/Modell.h"
 #include "storage/Pruefsumme.h"
 #include "storage/BlobSpeicher.h"
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
+#include "storage/Zugangsspeicher.h"
 
 #include <QDebug>
 #include <QJsonDocument>
+#include <QFile>
+#include <QHostAddress>
 #include <QJsonParseError>
+#include <QNetworkInterface>
+#include <QSet>
 #include <QTemporaryFile>
 
 #include <httplib.h>
@@ -22,6 +29,7 @@
 #include <string>
 
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace archiv::archivd {
 
@@ -33,12 +41,15 @@ struct HttpServer::Daten
     const Registry &registry;
     ObjektSpeicher objekte;
     BlobSpeicher blobs;
-    httplib::Server server;
+    Arbeitsplaetze arbeitsplaetze;
+    std::unique_ptr<httplib::Server> server;
+    bool tls = false;
     int lauschSocket = -1;
+    QSet<QString> hosts; // what a Host header may name; filled before listening
     Verbindungswache::Grenzen grenzen{HttpServer::Arbeiter, HttpServer::MaxVerbindungen,
                                       std::chrono::seconds(HttpServer::Leerlauf + HttpServer::Lesefrist)};
 
-    Daten(Datenbank &d, const Registry &r) : db(d), registry(r), objekte(d), blobs(d) { }
+    Daten(Datenbank &d, const Registry &r) : db(d), registry(r), objekte(d), blobs(d), arbeitsplaetze(d) { }
     Kontext kontext() { return {db, objekte, blobs}; }
 };
 
@@ -87,6 +98,57 @@ const Klasse &klasse(const QString &ns, const QString &name)
     if (!k)
         throw AnfrageFehler::unbekannt(QStringLiteral("unknown_class"), QStringLiteral("Klasse \"%1\" gibt es in %2 nicht").arg(name, ns));
     return *k;
+}
+
+// The host part of a Host header, lower case, without port and brackets.
+QString hostTeil(const std::string &kopf)
+{
+    QString h = QString::fromStdString(kopf).trimmed().toLower();
+    if (h.startsWith(u'[')) {
+        const qsizetype ende = h.indexOf(u']');
+        return ende > 0 ? h.mid(1, ende - 1) : h;
+    }
+    const qsizetype doppelpunkt = h.indexOf(u':');
+    return doppelpunkt >= 0 ? h.left(doppelpunkt) : h;
+}
+
+// A web page can make a browser send requests to any name that resolves to
+// the server (DNS rebinding); only names of this server are answered.
+void hostPruefen(const httplib::Request &req, const QSet<QString> &hosts)
+{
+    const QString host = hostTeil(req.get_header_value("Host"));
+    if (host.isEmpty())
+        throw AnfrageFehler::ungueltig(QStringLiteral("Die Anfrage nennt keinen Host"));
+    if (!hosts.contains(host))
+        throw AnfrageFehler::verboten(QStringLiteral("\"%1\" ist kein Name dieses Archivservers").arg(host));
+}
+
+// Writes are made by a logged-in WWS user.
+void sitzungNoetig()
+{
+    if (Anfragekontext::aktuell().benutzer.isEmpty())
+        throw AnfrageFehler(403, QLatin1String(protokoll::AnmeldungNoetig),
+                            QStringLiteral("Zum Speichern ist eine Anmeldung nötig (oder sie ist abgelaufen)"));
+}
+
+AnfrageFehler nurAmServer(const Klasse &k)
+{
+    return AnfrageFehler::verboten(QStringLiteral("%1 wird nur am Server mit den archivd-Befehlen geändert").arg(k.name));
+}
+
+// What a workstation may write over the wire: Belege with their documents
+// and index values, the scan store, and a type's label counter.
+void schreibrechtPruefen(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a)
+{
+    const bool belegTeil = k.name == QLatin1String(BelegKlasse) || k.name == QLatin1String("AR.Extind") ||
+        k.name == QLatin1String("AR.Scandat");
+    bool nurEtikettenZaehler = k.name == QLatin1String("AR.Belart") && !id.isEmpty() && a.props.size() == 1 && a.refs.isEmpty() &&
+        a.collections.isEmpty() && a.streams.isEmpty() && a.index.isEmpty();
+    if (nurEtikettenZaehler)
+        nurEtikettenZaehler = a.props.firstKey().compare(QLatin1String("lastbelnrbarc"), Qt::CaseInsensitive) == 0;
+    if (!belegTeil && !nurEtikettenZaehler)
+        throw nurAmServer(k);
+    sitzungNoetig();
 }
 
 // The request line and headers, strictly: one body length and only as a
@@ -150,9 +212,17 @@ httplib::Server::Handler sicher(Datenbank *db, F f)
 
 } // namespace
 
-HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_unique<Daten>(db, registry))
+HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optional<TlsDateien> &tls)
+    : d(std::make_unique<Daten>(db, registry))
 {
-    auto &s = d->server;
+    if (tls) {
+        d->server = std::make_unique<httplib::SSLServer>(QFile::encodeName(tls->zertifikat).constData(),
+                                                         QFile::encodeName(tls->schluessel).constData());
+        d->tls = true;
+    } else {
+        d->server = std::make_unique<httplib::Server>();
+    }
+    auto &s = *d->server;
     Daten *daten = d.get();
     s.new_task_queue = [daten] { return new Verbindungswache(daten->grenzen); };
     s.set_keep_alive_max_count(1000000);
@@ -171,10 +241,28 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
     // After an answer was written the connection waits for its next request.
     s.set_logger([](const httplib::Request &, const httplib::Response &) { Verbindungswache::antwortGeschrieben(); });
     // Runs on the headers, before any body is read.
-    s.set_pre_routing_handler([](const httplib::Request &req, httplib::Response &res) {
+    s.set_pre_routing_handler([daten](const httplib::Request &req, httplib::Response &res) {
         Verbindungswache::kopfGelesen();
         try {
             kopfPruefen(req);
+            hostPruefen(req, daten->hosts);
+            // Every request comes from an enrolled workstation.
+            const std::string kopf = req.get_header_value(protokoll::ZugangKopf);
+            const std::string art = protokoll::ZugangArt;
+            const QString nachweis = kopf.starts_with(art) ? QString::fromStdString(kopf.substr(art.size())).trimmed() : QString();
+            QString grund;
+            const std::optional<QString> platz = daten->arbeitsplaetze.pruefen(nachweis, &grund);
+            if (!platz) {
+                qWarning().noquote() << "archivd: abgewiesen (" << QString::fromStdString(req.remote_addr) << "):" << grund;
+                throw AnfrageFehler(401, QLatin1String(protokoll::KeinZugang), grund);
+            }
+            Anfragekontext k;
+            k.arbeitsplatz = *platz;
+            if (req.has_header(protokoll::SitzungKopf))
+                k.benutzer = Sitzungen::instanz()
+                                 .benutzer(QString::fromStdString(req.get_header_value(protokoll::SitzungKopf)), *platz)
+                                 .value_or(QString());
+            Anfragekontext::setzen(std::move(k));
             return httplib::Server::HandlerResponse::Unhandled;
         } catch (const AnfrageFehler &e) {
             fehlerAntwort(res, e.status(), e.code(), e.meldung());
@@ -207,7 +295,18 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
                if (e.objektMethode && a.id.isEmpty())
                    throw AnfrageFehler::ungueltig(QStringLiteral("Methode \"%1\" braucht die Id eines Objekts").arg(e.name));
                Kontext k = daten->kontext();
-               jsonAntwort(res, e.ausfuehren(k, a.args, a.id).toJson());
+               if (!e.schreibt) {
+                   jsonAntwort(res, e.ausfuehren(k, a.args, a.id).toJson());
+                   return;
+               }
+               sitzungNoetig();
+               Transaktion t(daten->db);
+               const protokoll::AufrufErgebnis ergebnis = e.ausfuehren(k, a.args, a.id);
+               const qint64 beleg = e.belegArgument >= 0 ? a.args.value(e.belegArgument).toLongLong() : 0;
+               daten->objekte.vermerken(*Modell::instanz().klasse(e.klasse), a.id.isEmpty() ? a.args.join(u'|').left(200) : a.id, e.name,
+                                        0, beleg, {});
+               t.bestaetigen();
+               jsonAntwort(res, ergebnis.toJson());
            }));
 
     s.Get(R"(/v1/([^/]+)/object/([^/]+)/(.+))", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
@@ -220,12 +319,14 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
     s.Post(R"(/v1/([^/]+)/object/([^/]+))", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
                const Klasse &k = klasse(teil(req, 1), teil(req, 2));
                const auto a = protokoll::SpeicherAnfrage::fromJson(jsonKoerper(req));
+               schreibrechtPruefen(k, QString(), a);
                jsonAntwort(res, daten->objekte.speichern(k, QString(), a).toJson());
            }));
 
     s.Put(R"(/v1/([^/]+)/object/([^/]+)/(.+))", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
               const Klasse &k = klasse(teil(req, 1), teil(req, 2));
               const auto a = protokoll::SpeicherAnfrage::fromJson(jsonKoerper(req));
+              schreibrechtPruefen(k, teil(req, 3), a);
               jsonAntwort(res, daten->objekte.speichern(k, teil(req, 3), a).toJson());
           }));
 
@@ -235,6 +336,11 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry) : d(std::make_un
                  // never deleted over the wire.
                  if (k.name == QLatin1String(BelegKlasse) || k.besitzer == QLatin1String(BelegKlasse))
                      throw AnfrageFehler::verboten(QStringLiteral("Archivierte Belege werden nicht gelöscht"));
+                 // The scan store's records go once taken over; the rest
+                 // is changed on the server only.
+                 if (k.name != QLatin1String("AR.Scandat"))
+                     throw nurAmServer(k);
+                 sitzungNoetig();
                  daten->objekte.loeschen(k, teil(req, 3));
                  jsonAntwort(res, QJsonObject{});
              }));
@@ -309,10 +415,38 @@ HttpServer::~HttpServer()
     stoppen();
 }
 
+bool HttpServer::gueltig() const
+{
+    return d->server->is_valid();
+}
+
+bool HttpServer::mitTls() const
+{
+    return d->tls;
+}
+
+void HttpServer::setzeHostnamen(const QStringList &namen)
+{
+    for (const QString &n : namen)
+        d->hosts.insert(n.trimmed().toLower());
+}
+
 int HttpServer::binden(const QString &host, int port)
 {
+    d->hosts.insert(host.toLower());
+    d->hosts.insert(QStringLiteral("localhost"));
+    for (QHostAddress a : QNetworkInterface::allAddresses()) {
+        a.setScopeId(QString());
+        d->hosts.insert(a.toString().toLower());
+    }
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) == 0 && name[0]) {
+        const QString n = QString::fromLocal8Bit(name).toLower();
+        d->hosts.insert(n);
+        d->hosts.insert(n.section(u'.', 0, 0));
+    }
     const std::string h = host.toStdString();
-    const int gebunden = port == 0 ? d->server.bind_to_any_port(h) : d->server.bind_to_port(h, port) ? port : -1;
+    const int gebunden = port == 0 ? d->server->bind_to_any_port(h) : d->server->bind_to_port(h, port) ? port : -1;
     if (gebunden >= 0 && d->lauschSocket >= 0)
         ::listen(d->lauschSocket, SOMAXCONN);
     return gebunden;
@@ -320,12 +454,12 @@ int HttpServer::binden(const QString &host, int port)
 
 void HttpServer::laufen()
 {
-    d->server.listen_after_bind();
+    d->server->listen_after_bind();
 }
 
 void HttpServer::setzeLeerlauf(int sekunden)
 {
-    d->server.set_keep_alive_timeout(sekunden);
+    d->server->set_keep_alive_timeout(sekunden);
 }
 
 void HttpServer::setzeKopffrist(int sekunden)
@@ -341,8 +475,8 @@ void HttpServer::setzeMaxVerbindungen(int anzahl)
 
 void HttpServer::stoppen()
 {
-    if (d->server.is_running())
-        d->server.stop();
+    if (d->server->is_running())
+        d->server->stop();
 }
 
 } // namespace archiv::archivd

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "Tls.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <memory>
+#include <optional>
 
 namespace httplib {
 class Server;
@@ -13,13 +17,22 @@ namespace archiv::archivd {
 class Datenbank;
 class Registry;
 
+
 // The HTTP face of the archive: routes of the wire protocol onto the object
 // store, the blob store and the registry of queries and methods.
 class HttpServer
 {
 public:
-    HttpServer(Datenbank &db, const Registry &registry);
+    // With TLS files the server speaks only TLS.
+    HttpServer(Datenbank &db, const Registry &registry, const std::optional<TlsDateien> &tls = std::nullopt);
     ~HttpServer();
+
+    // False when the certificate or key could not be loaded.
+    bool gueltig() const;
+    bool mitTls() const;
+    // Host names a request's Host header may carry besides the address the
+    // server listens on, "localhost" and the addresses of this machine.
+    void setzeHostnamen(const QStringList &namen);
 
     // Binds to host:port (port 0 takes a free one) and returns the port, or -1.
     int binden(const QString &host, int port);

@@ -155,13 +155,26 @@ Migration wirtschaftsjahr()
     return {9, {"ALTER TABLE ar_firma ADD COLUMN wjbeginn %BIGINT%"}};
 }
 
+// The workstations that may reach the server (only a hash of each access
+// key is kept), and the trail of every write made over the wire: appended
+// in the write's own transaction, never changed.
+Migration zugangUndProtokoll()
+{
+    return {10,
+            {"CREATE TABLE ar_arbeitsplatz (id %ID%, name TEXT NOT NULL UNIQUE, schluessel TEXT NOT NULL, angelegt TEXT NOT NULL, "
+             "widerrufen TEXT)",
+             "CREATE TABLE ar_protokoll (id %ID%, zeit TEXT NOT NULL, arbeitsplatz TEXT NOT NULL, benutzer TEXT, klasse TEXT NOT NULL, "
+             "objekt TEXT, aktion TEXT NOT NULL, version %BIGINT%, beleg %BIGINT%, dateien TEXT)",
+             "CREATE INDEX ar_protokoll_beleg ON ar_protokoll (beleg, id)"}};
+}
+
 } // namespace
 
 const QList<Migration> &migrationen()
 {
     static const QList<Migration> alle{ersteVersion(),   suchIndizes(),         nurGefalteterWertIndex(),
                                        gefalteteWerte(), gefalteterWertIndex(), blobTeile(), sicherungZeitpunkt(), etikettenlaeufe(),
-                                       wirtschaftsjahr()};
+                                       wirtschaftsjahr(), zugangUndProtokoll()};
     return alle;
 }
 

@@ -1,4 +1,6 @@
 #include "storage/ObjektSpeicher.h"
+#include "storage/Zugangsspeicher.h"
+#include "Zugang.h"
 
 #include "Fehler.h"
 #include "common/Faltung.h"
@@ -443,15 +445,41 @@ protokoll::SpeicherAntwort ObjektSpeicher::speichernInTransaktion(const Klasse &
     return antwort;
 }
 
+namespace {
+
+// The files a save stores: its streams and those of its elements.
+void dateienSammeln(const protokoll::SpeicherAnfrage &a, QStringList &dateien)
+{
+    for (const QString &blob : a.streams)
+        if (!blob.isEmpty() && !dateien.contains(blob))
+            dateien << blob;
+    for (const QList<protokoll::SpeicherAnfrage> &elemente : a.collections)
+        for (const protokoll::SpeicherAnfrage &e : elemente)
+            dateienSammeln(e, dateien);
+}
+
+} // namespace
+
+void ObjektSpeicher::vermerken(const Klasse &k, const QString &id, const QString &aktion, qint64 version, qint64 beleg,
+                               const QStringList &dateien)
+{
+    const Anfragekontext &anfrage = Anfragekontext::aktuell();
+    Zugangsspeicher(m_db).vermerken({{}, anfrage.arbeitsplatz, anfrage.benutzer, k.name, id, aktion, version, beleg, dateien});
+}
+
 protokoll::SpeicherAntwort ObjektSpeicher::speichern(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a)
 {
     Transaktion t(m_db);
     qint64 neu = 0;
     protokoll::SpeicherAntwort antwort = speichernInTransaktion(k, id, a, neu);
+    const bool beleg = k.name == QLatin1String(BelegKlasse);
     // A Beleg saved by a workstation is due for the next backup volume
     // (bulk loads decide that themselves).
-    if (k.name == QLatin1String(BelegKlasse))
+    if (beleg)
         geaendertVermerken(neu);
+    QStringList dateien;
+    dateienSammeln(a, dateien);
+    vermerken(k, antwort.id, id.isEmpty() ? QStringLiteral("neu") : QStringLiteral("geändert"), antwort.version, beleg ? neu : 0, dateien);
     t.bestaetigen();
     return antwort;
 }
@@ -530,6 +558,7 @@ void ObjektSpeicher::loeschen(const Klasse &k, const QString &id)
             throw;
         throw AnfrageFehler::konflikt(QStringLiteral("%1 \"%2\" wird noch verwendet").arg(k.name, id));
     }
+    vermerken(k, id, QStringLiteral("gelöscht"), 0, 0, {});
     t.bestaetigen();
 }
 

@@ -29,6 +29,9 @@ public:
     protokoll::SpeicherAntwort speichernInTransaktion(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a);
 
     void loeschen(const Klasse &k, const QString &id);
+    // Appends a write to the audit trail, under the workstation and user
+    // of the request being answered; the caller holds the transaction.
+    void vermerken(const Klasse &k, const QString &id, const QString &aktion, qint64 version, qint64 beleg, const QStringList &dateien);
 
     // The index values of a Beleg (its row): each replaces every value the
     // Beleg had for that company and property; trailing blanks are not kept

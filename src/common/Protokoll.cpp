@@ -267,9 +267,10 @@ Zeilen zeilenAusJson(const QJsonObject &json)
 
 QJsonObject AufrufErgebnis::toJson() const
 {
-    if (liste)
-        return {{"result", QJsonArray::fromStringList(*liste)}};
-    return {{"result", wert}};
+    QJsonObject o{{"result", liste ? QJsonValue(QJsonArray::fromStringList(*liste)) : QJsonValue(wert)}};
+    if (!sitzung.isEmpty())
+        o.insert("session", sitzung);
+    return o;
 }
 
 AufrufErgebnis AufrufErgebnis::fromJson(const QJsonObject &json)
@@ -282,6 +283,7 @@ AufrufErgebnis AufrufErgebnis::fromJson(const QJsonObject &json)
         e.wert = r.toString();
     else if (!r.isNull() && !r.isUndefined())
         fehler(QStringLiteral("\"result\" is neither a string nor a list"));
+    e.sitzung = textFeld(json, "session", false);
     return e;
 }
 

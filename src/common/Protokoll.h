@@ -19,6 +19,16 @@ inline constexpr auto Version = "1";
 inline constexpr auto JsonTyp = "application/json; charset=utf-8";
 inline constexpr auto BlobTyp = "application/octet-stream";
 
+// Every request carries the workstation's proof of its access key
+// ("Bearer NAME.SECRET"); writes carry the session of a logged-in WWS user.
+inline constexpr auto ZugangKopf = "Authorization";
+inline constexpr auto ZugangArt = "Bearer ";
+inline constexpr auto SitzungKopf = "X-Archiv-Sitzung";
+// Error codes the client acts on: no valid key (401), a write without a
+// valid session (403).
+inline constexpr auto KeinZugang = "unauthorized";
+inline constexpr auto AnmeldungNoetig = "login_required";
+
 // A body that does not have the documented shape.
 class FormFehler : public std::runtime_error
 {
@@ -112,6 +122,7 @@ struct AufrufErgebnis
 {
     QString wert;
     std::optional<QStringList> liste;
+    QString sitzung{}; // a successful password check opens a session
 
     QJsonObject toJson() const;
     static AufrufErgebnis fromJson(const QJsonObject &json);

@@ -43,12 +43,12 @@ void registriereBelege(Registry &r)
                }});
     // The Beleg becomes due for the next backup volume (a save through the
     // server marks it as well; the editor calls this after every save).
-    r.methode({"AR.Dokumente", "Setdirty", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
-                   Transaktion t(k.db);
-                   k.objekte.geaendertVermerken(belegZeile(k, args.at(0)));
-                   t.bestaetigen();
-                   return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt};
-               }});
+    r.methode(schreibend({"AR.Dokumente", "Setdirty", 1, 1,
+                          [](Kontext &k, const QStringList &args, const QString &) {
+                              k.objekte.geaendertVermerken(belegZeile(k, args.at(0)));
+                              return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt};
+                          }},
+                         0));
     // The backup volumes that hold a Beleg, in the order they were written.
     r.methode({"AR.Dokumente", "GetBackupinfo", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
                    QStringList dvds;
@@ -93,21 +93,21 @@ void registriereBelege(Registry &r)
     // records assigned to the one archived Beleg their Belegnummer names
     // (type code + number). Each answers how many records it touched. The
     // page files stay on record, as every archived file does.
-    r.methode({"AR.Scandat", "BelegLoeschen", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
+    r.methode(schreibend({"AR.Scandat", "BelegLoeschen", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
                    const qint64 n = k.db.ausfuehren(QStringLiteral("DELETE FROM ar_scandat WHERE dokument = ?"), {args.at(0)});
                    return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
-               }});
-    r.methode({"AR.Scandat", "ZuordnungLoeschen", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
+               }}));
+    r.methode(schreibend({"AR.Scandat", "ZuordnungLoeschen", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
                    const qint64 n = k.db.ausfuehren(QStringLiteral("UPDATE ar_scandat SET iddokumente = NULL, version = version + 1 "
                                                                    "WHERE dokument = ? AND iddokumente IS NOT NULL"),
                                                     {args.at(0)});
                    return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
-               }});
-    r.methode({"AR.Scandat", "ClearAll", 0, 0, [](Kontext &k, const QStringList &, const QString &) {
+               }}));
+    r.methode(schreibend({"AR.Scandat", "ClearAll", 0, 0, [](Kontext &k, const QStringList &, const QString &) {
                    const qint64 n = k.db.ausfuehren(QStringLiteral("DELETE FROM ar_scandat"));
                    return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
-               }});
-    r.methode({"AR.Scandat", "ScanBelegSuche", 0, 1, [](Kontext &k, const QStringList &, const QString &) {
+               }}));
+    r.methode(schreibend({"AR.Scandat", "ScanBelegSuche", 0, 1, [](Kontext &k, const QStringList &, const QString &) {
                    // A number that two companies both have names no one Beleg: left alone.
                    const QString treffer = QStringLiteral("FROM ar_dokumente d JOIN ar_belart b ON b.id = d.idbelart "
                                                           "WHERE b.belart = substr(ar_scandat.dokument, 1, 2) "
@@ -117,7 +117,7 @@ void registriereBelege(Registry &r)
                                                                        "length(dokument) > 2 AND (SELECT count(*) ") +
                                                         treffer + QStringLiteral(") = 1"));
                    return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
-               }});
+               }}));
     // The pages of the scan store for a Belegnummer ("" for all): page and
     // record id, pages in ascending order.
     r.abfrage({"AR.Scandat", "ListeDokument", 1, 1, [](Kontext &k, const QStringList &args) {
@@ -128,12 +128,12 @@ void registriereBelege(Registry &r)
                }});
     // One index value (company, property, Beleg, value), replacing the
     // Beleg's values of that property; an empty value removes them.
-    r.methode({"AR.Extind", "seteigensch", 4, 4, [](Kontext &k, const QStringList &args, const QString &) {
-                   Transaktion t(k.db);
-                   k.objekte.indexSchreiben(belegZeile(k, args.at(2)), {{args.at(0), args.at(1), args.at(3)}});
-                   t.bestaetigen();
-                   return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt};
-               }});
+    r.methode(schreibend({"AR.Extind", "seteigensch", 4, 4,
+                          [](Kontext &k, const QStringList &args, const QString &) {
+                              k.objekte.indexSchreiben(belegZeile(k, args.at(2)), {{args.at(0), args.at(1), args.at(3)}});
+                              return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt};
+                          }},
+                         2));
 }
 
 } // namespace archiv::archivd

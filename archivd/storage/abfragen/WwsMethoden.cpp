@@ -1,6 +1,7 @@
 #include "Fehler.h"
 #include "Passwort.h"
 #include "Registry.h"
+#include "Zugang.h"
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
 #include "storage/abfragen/Abfragen.h"
@@ -43,8 +44,13 @@ void registriereWwsMethoden(Registry &r)
                      aktiv = r.first().at(1).toString() == QLatin1String("J");
                  }
              }
-             return protokoll::AufrufErgebnis{anmeldungPruefen(id, hash, aktiv, args.at(0)) ? QStringLiteral("1") : QStringLiteral("0"),
-                                              std::nullopt};
+             if (!anmeldungPruefen(id, hash, aktiv, args.at(0)))
+                 return protokoll::AufrufErgebnis{QStringLiteral("0"), std::nullopt};
+             // A session for this user at this workstation: what it writes
+             // next is recorded under the user's name.
+             Anfragekontext &anfrage = Anfragekontext::aktuell();
+             anfrage.neueSitzung = Sitzungen::instanz().eroeffnen(id, anfrage.arbeitsplatz);
+             return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt, anfrage.neueSitzung};
          },
          true});
 }

@@ -1,0 +1,153 @@
+#include "Zugang.h"
+
+#include "common/Zugangsschluessel.h"
+#include "storage/Datenbank.h"
+#include "storage/Pruefsumme.h"
+#include "storage/Zugangsspeicher.h"
+
+#include <QByteArray>
+
+#include <openssl/crypto.h>
+#include <openssl/rand.h>
+
+#include <stdexcept>
+
+namespace archiv::archivd {
+
+namespace {
+
+thread_local Anfragekontext kontext;
+
+QByteArray zufall(int n)
+{
+    QByteArray b(n, Qt::Uninitialized);
+    if (RAND_bytes(reinterpret_cast<unsigned char *>(b.data()), n) != 1)
+        throw std::runtime_error("RAND_bytes failed");
+    return b;
+}
+
+QString sha256(const QString &text)
+{
+    Sha256 h;
+    h.addData(text.toUtf8());
+    return h.hex();
+}
+
+bool gleich(const QString &a, const QString &b)
+{
+    const QByteArray x = a.toLatin1();
+    const QByteArray y = b.toLatin1();
+    return x.size() == y.size() && CRYPTO_memcmp(x.constData(), y.constData(), size_t(x.size())) == 0;
+}
+
+} // namespace
+
+Anfragekontext &Anfragekontext::aktuell()
+{
+    return kontext;
+}
+
+void Anfragekontext::setzen(Anfragekontext k)
+{
+    kontext = std::move(k);
+}
+
+QString neuesGeheimnis()
+{
+    return QString::fromLatin1(zufall(32).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+}
+
+QString geheimnisHash(const QString &geheimnis)
+{
+    return sha256(geheimnis);
+}
+
+Sitzungen &Sitzungen::instanz()
+{
+    static Sitzungen s;
+    return s;
+}
+
+void Sitzungen::aufraeumen(Uhr::time_point jetzt)
+{
+    for (auto it = m_sitzungen.begin(); it != m_sitzungen.end();) {
+        if (jetzt - it->second.zuletzt > Ruhezeit || jetzt - it->second.beginn > Hoechstdauer)
+            it = m_sitzungen.erase(it);
+        else
+            ++it;
+    }
+}
+
+QString Sitzungen::eroeffnen(const QString &benutzer, const QString &arbeitsplatz)
+{
+    const QString token = neuesGeheimnis();
+    const auto jetzt = Uhr::now();
+    std::lock_guard sperre(m_mutex);
+    if (m_sitzungen.size() >= MaxSitzungen)
+        aufraeumen(jetzt);
+    if (m_sitzungen.size() >= MaxSitzungen) {
+        auto aelteste = m_sitzungen.begin();
+        for (auto it = m_sitzungen.begin(); it != m_sitzungen.end(); ++it)
+            if (it->second.zuletzt < aelteste->second.zuletzt)
+                aelteste = it;
+        m_sitzungen.erase(aelteste);
+    }
+    m_sitzungen[sha256(token)] = {benutzer, arbeitsplatz, jetzt, jetzt};
+    return token;
+}
+
+std::optional<QString> Sitzungen::benutzer(const QString &token, const QString &arbeitsplatz)
+{
+    if (token.isEmpty())
+        return std::nullopt;
+    const auto jetzt = Uhr::now();
+    std::lock_guard sperre(m_mutex);
+    const auto it = m_sitzungen.find(sha256(token));
+    if (it == m_sitzungen.end())
+        return std::nullopt;
+    Sitzung &s = it->second;
+    if (jetzt - s.zuletzt > Ruhezeit || jetzt - s.beginn > Hoechstdauer) {
+        m_sitzungen.erase(it);
+        return std::nullopt;
+    }
+    if (s.arbeitsplatz != arbeitsplatz)
+        return std::nullopt;
+    s.zuletzt = jetzt;
+    return s.benutzer;
+}
+
+std::optional<QString> Arbeitsplaetze::pruefen(const QString &nachweis, QString *grund)
+{
+    const qsizetype punkt = nachweis.indexOf(u'.');
+    const QString name = nachweis.left(punkt);
+    const QString geheimnis = punkt > 0 ? nachweis.mid(punkt + 1) : QString();
+    if (punkt <= 0 || !common::Zugangsschluessel::nameGueltig(name) || geheimnis.size() != common::Zugangsschluessel::GeheimnisLaenge) {
+        *grund = nachweis.isEmpty() ? QStringLiteral("Dieser Arbeitsplatz hat keinen Zugangsschlüssel.")
+                                    : QStringLiteral("Der Zugangsschlüssel ist unvollständig.");
+        return std::nullopt;
+    }
+    const auto jetzt = std::chrono::steady_clock::now();
+    std::optional<QString> hash;
+    {
+        std::lock_guard sperre(m_mutex);
+        const auto it = m_cache.find(name);
+        if (it != m_cache.end() && jetzt - it->second.gelesen < Gueltigkeit)
+            hash = it->second.hash;
+    }
+    if (!hash) {
+        Datenbank::Ausleihe verbindung(m_db);
+        hash = Zugangsspeicher(m_db).schluesselHash(name);
+        std::lock_guard sperre(m_mutex);
+        if (hash)
+            m_cache[name] = {hash, jetzt};
+        else
+            m_cache.erase(name);
+    }
+    if (!hash || !gleich(*hash, geheimnisHash(geheimnis))) {
+        *grund = QStringLiteral("Der Zugangsschlüssel des Arbeitsplatzes \"%1\" gilt nicht (widerrufen oder unbekannt).").arg(name);
+        return std::nullopt;
+    }
+    return name;
+}
+
+} // namespace archiv::archivd
