@@ -145,6 +145,9 @@ int serve(const QStringList &args)
     sigaddset(&signale, SIGINT);
     sigaddset(&signale, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signale, nullptr);
+    // A workstation that goes away while TLS writes to it must not end
+    // the server.
+    ::signal(SIGPIPE, SIG_IGN);
 
     // Every workstation keeps a connection open: take as many descriptors
     // as the system allows this process.

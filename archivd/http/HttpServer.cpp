@@ -140,8 +140,8 @@ AnfrageFehler nurAmServer(const Klasse &k)
 // and index values, the scan store, and a type's label counter.
 void schreibrechtPruefen(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a)
 {
-    const bool belegTeil = k.name == QLatin1String(BelegKlasse) || k.name == QLatin1String("AR.Extind") ||
-        k.name == QLatin1String("AR.Scandat");
+    const bool belegTeil = k.name == QLatin1String(BelegKlasse) || k.besitzer == QLatin1String(BelegKlasse) ||
+        k.name == QLatin1String("AR.Extind") || k.name == QLatin1String("AR.Scandat");
     bool nurEtikettenZaehler = k.name == QLatin1String("AR.Belart") && !id.isEmpty() && a.props.size() == 1 && a.refs.isEmpty() &&
         a.collections.isEmpty() && a.streams.isEmpty() && a.index.isEmpty();
     if (nurEtikettenZaehler)

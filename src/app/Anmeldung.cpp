@@ -7,14 +7,17 @@
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
 #include "common/Texte.h"
+#include "server/ErgebnisMenge.h"
 #include "server/Verbindung.h"
 #include "server/Verbindungstext.h"
+#include "server/Zugang.h"
 
 #include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QThread>
 
 namespace archiv::app {
 
@@ -81,8 +84,12 @@ void AnmeldDialog::speichern()
                                                                 QStringLiteral("TESSAM"));
     WwsSitzung wws;
     for (int versuch = 1; versuch <= 2; ++versuch) {
+        zugangLaden();
         if (wws.verbindung.Connect(global::Verbindungstext) && wws.verbindung.IsConnected())
             break;
+        if (wws.verbindung.keinZugang())
+            meldung(HauptTitel, QStringLiteral("Keine Berechtigung für den Archivserver\n") + wws.verbindung.letzterFehler(),
+                    MeldungsSymbol::Ausruf);
         einstservZeigen(this);
     }
     if (!wws.verbindung.IsConnected()) {
@@ -121,6 +128,7 @@ void AnmeldDialog::pruefen(WwsSitzung &wws)
 bool Anmelden(const QString &firma)
 {
     global::Anmeldeantwort.clear();
+    global::AnmeldFirma = firma;
     AnmeldDialog dialog(firma);
     dialog.exec();
     if (global::Anmeldeantwort.isEmpty())
@@ -129,6 +137,33 @@ bool Anmelden(const QString &firma)
     global::AnmeldName = Feld(global::Anmeldeantwort, QStringLiteral("|"), 2);
     global::AnmeldRest = 300;
     return true;
+}
+
+void Abmelden()
+{
+    global::Anmeldung.clear();
+    global::AnmeldName.clear();
+    global::AnmeldRest = 0;
+    server::sitzungBeenden();
+}
+
+void anmeldungFuerSchreibenEinrichten()
+{
+    server::setzeAnmelder([] {
+        // Dialogs belong to the window thread; a worker just fails.
+        if (!qApp || QThread::currentThread() != qApp->thread())
+            return false;
+        QString firma = global::AnmeldFirma;
+        if (firma.isEmpty() && global::Archivverbindung && global::Archivverbindung->IsConnected()) {
+            server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Firma"), QStringLiteral("Liste"));
+            rs.Execute();
+            if (rs.Next())
+                firma = rs.GetData(1);
+            rs.Close();
+        }
+        Abmelden();
+        return Anmelden(firma);
+    });
 }
 
 } // namespace archiv::app

@@ -30,7 +30,17 @@ private:
 };
 
 // Shows the login dialog; true when a user logged in. Sets Anmeldung,
-// AnmeldName and AnmeldRest (300 seconds).
+// AnmeldName and AnmeldRest (300 seconds); the server's answer carries the
+// session the user's writes go with.
 bool Anmelden(const QString &firma);
+
+// Ends the login: the countdown ran out, the session is dropped.
+void Abmelden();
+
+// When the server refuses a write because no one is logged in (the scan
+// station, a label run, a session that lapsed), the login dialog is shown
+// for the company of the last login (or the first company) and the write
+// is sent again after it.
+void anmeldungFuerSchreibenEinrichten();
 
 } // namespace archiv::app

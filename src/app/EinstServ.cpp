@@ -4,8 +4,10 @@
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
 #include "common/Texte.h"
+#include "common/Zugangsschluessel.h"
 #include "server/Verbindung.h"
 #include "server/Verbindungstext.h"
+#include "server/Zugang.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -34,6 +36,9 @@ EinstServ::EinstServ(QWidget *parent) : QDialog(parent)
     m_wwsport = feld(this, "wwsport");
     m_arip = feld(this, "arip");
     m_arport = feld(this, "arport");
+    m_zugang = feld(this, "zugang");
+    m_zugang->setMinimumWidth(360);
+    m_zugang->setEchoMode(QLineEdit::PasswordEchoOnEdit);
     m_wwsport->setMaximumWidth(90);
     m_arport->setMaximumWidth(90);
     auto *speichernKnopf = new QPushButton(QStringLiteral("Speichern"), this);
@@ -51,17 +56,20 @@ EinstServ::EinstServ(QWidget *parent) : QDialog(parent)
     g->addWidget(m_arip, 1, 1);
     g->addWidget(new QLabel(QStringLiteral("Port:"), this), 1, 2);
     g->addWidget(m_arport, 1, 3);
+    g->addWidget(new QLabel(QStringLiteral("Zugangsschlüssel:"), this), 2, 0);
+    g->addWidget(m_zugang, 2, 1, 1, 3);
     auto *knoepfe = new QHBoxLayout;
     knoepfe->addStretch();
     knoepfe->addWidget(speichernKnopf);
     knoepfe->addWidget(schliessen);
-    g->addLayout(knoepfe, 2, 0, 1, 4);
+    g->addLayout(knoepfe, 3, 0, 1, 4);
 
     const QString s = QStringLiteral("Server");
     m_wwsip->setText(einstellung(s, QStringLiteral("wwsip")));
     m_wwsport->setText(einstellung(s, QStringLiteral("wwsport")));
     m_arip->setText(einstellung(s, QStringLiteral("arip")));
     m_arport->setText(einstellung(s, QStringLiteral("arport")));
+    m_zugang->setText(einstellung(s, QStringLiteral("zugang")));
 
     connect(speichernKnopf, &QPushButton::clicked, this, &EinstServ::speichern);
     connect(schliessen, &QPushButton::clicked, this, &QDialog::reject);
@@ -88,12 +96,34 @@ void EinstServ::speichern()
             return;
         }
     }
+    // A key is pasted whole; a part of one would lock the workstation out.
+    const QString zugang = m_zugang->text().trimmed();
+    if (!zugang.isEmpty() && !common::Zugangsschluessel::lesen(zugang)) {
+        common::meldung(common::HauptTitel,
+                        QStringLiteral("Der Zugangsschlüssel ist unvollständig.\nBitte die ganze Zeile einfügen, die \"archivd client add\" "
+                                       "ausgegeben hat."),
+                        common::MeldungsSymbol::Ausruf);
+        m_zugang->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     const QString s = QStringLiteral("Server");
+    zugangSpeichern(zugang);
     setzeEinstellung(s, QStringLiteral("wwsip"), m_wwsip->text());
     setzeEinstellung(s, QStringLiteral("wwsport"), m_wwsport->text());
     setzeEinstellung(s, QStringLiteral("arip"), m_arip->text());
     setzeEinstellung(s, QStringLiteral("arport"), m_arport->text());
     accept();
+}
+
+void zugangSpeichern(const QString &schluessel)
+{
+    setzeEinstellung(QStringLiteral("Server"), QStringLiteral("zugang"), schluessel.trimmed());
+    server::setzeZugang(schluessel);
+}
+
+void zugangLaden()
+{
+    server::setzeZugang(einstellung(QStringLiteral("Server"), QStringLiteral("zugang")));
 }
 
 void einstservZeigen(QWidget *besitzer)
@@ -118,8 +148,15 @@ bool archivVerbinden(QWidget *fenster)
         const auto [arip, arport] = adresse();
         global::Verbindungstext = server::Verbindungsadresse::bauen(arip, arport, QStringLiteral("TSARCHIV"));
         global::Archivverbindung = std::make_shared<server::Verbindung>();
+        zugangLaden();
         if (global::Archivverbindung->Connect(global::Verbindungstext) && global::Archivverbindung->IsConnected())
             return true;
+        // Without a valid key the address is right but the door is shut:
+        // the user learns why before the settings open.
+        if (global::Archivverbindung->keinZugang())
+            common::meldung(common::HauptTitel,
+                            QStringLiteral("Keine Berechtigung für den Archivserver\n") + global::Archivverbindung->letzterFehler(),
+                            common::MeldungsSymbol::Ausruf);
         einstservZeigen(fenster);
     }
     return global::Archivverbindung->IsConnected();

@@ -7,7 +7,8 @@ class QLineEdit;
 namespace archiv::app {
 
 // The server settings dialog: addresses and ports of the WWS and archive
-// servers, stored exactly as typed once the ports are valid.
+// servers, stored exactly as typed once the ports are valid, and the
+// workstation's access key.
 class EinstServ : public QDialog
 {
     Q_OBJECT
@@ -21,10 +22,17 @@ private:
     QLineEdit *m_wwsport;
     QLineEdit *m_arip;
     QLineEdit *m_arport;
+    QLineEdit *m_zugang;
 };
 
 // An empty port (not configured) or a number from 1 to 65535.
 bool portGueltig(const QString &port);
+
+// Settings "Server"/"zugang": the workstation's access key. Stored, it is
+// used by every connection of the program at once.
+void zugangSpeichern(const QString &schluessel);
+// Makes the stored key the one the connections use.
+void zugangLaden();
 
 // Shows the dialog modally and unloads it.
 void einstservZeigen(QWidget *besitzer);

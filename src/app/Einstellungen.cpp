@@ -1,5 +1,6 @@
 #include "app/Einstellungen.h"
 
+#include <QFile>
 #include <QSettings>
 
 namespace archiv::app {
@@ -23,6 +24,8 @@ void setzeEinstellung(const QString &abschnitt, const QString &schluessel, const
     QSettings s = speicher();
     s.setValue(abschnitt + u'/' + schluessel, wert);
     s.sync();
+    // The file holds the workstation's access key: for this user's eyes only.
+    QFile::setPermissions(s.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 } // namespace archiv::app

@@ -11,6 +11,7 @@ void zuruecksetzen()
     Anmeldung.clear();
     AnmeldName.clear();
     AnmeldRest = 0;
+    AnmeldFirma.clear();
     Anmeldeantwort.clear();
     SuchTyp.fill(QString());
     EigenId.fill(0);

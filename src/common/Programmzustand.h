@@ -25,6 +25,7 @@ inline QString Anmeldung;
 inline QString AnmeldName;
 inline int AnmeldRest = 0;
 inline QString Anmeldeantwort;
+inline QString AnmeldFirma; // the company of the last login
 
 // Search
 inline std::array<QString, MaxEigenschaften + 1> SuchTyp;

@@ -182,8 +182,7 @@ void Archiv::timer1Abgelaufen()
     m_timer->stop();
     global::AnmeldRest -= 5;
     if (global::AnmeldRest <= 0) {
-        global::Anmeldung.clear();
-        global::AnmeldName.clear();
+        app::Abmelden();
         m_status->clearMessage();
     } else {
         m_status->showMessage(global::AnmeldName + QStringLiteral("   ") + formatAllgemein(double(global::AnmeldRest)) +

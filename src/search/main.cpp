@@ -1,21 +1,31 @@
+#include "app/Anmeldung.h"
+#include "app/EinstServ.h"
 #include "app/MeldungsFenster.h"
 #include "common/Kennungen.h"
 #include "common/Programmzustand.h"
+#include "common/Zugangsschluessel.h"
 #include "scan/Scandatabase.h"
 #include "search/Archiv.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTextStream>
 
 using namespace archiv;
 
 namespace {
+
+const QCommandLineOption zugang(QStringLiteral("zugang"),
+                                QStringLiteral("Speichert den Zugangsschlüssel dieses Arbeitsplatzes (die Zeile von \"archivd client add\") "
+                                               "in den Einstellungen."),
+                                QStringLiteral("schlüssel"));
 
 void optionenAnlegen(QCommandLineParser &optionen, const QCommandLineOption &scanstation)
 {
     optionen.setApplicationDescription(QStringLiteral("Das Archiv: Belege suchen, ansehen, bearbeiten und scannen."));
     optionen.addHelpOption();
     optionen.addOption(scanstation);
+    optionen.addOption(zugang);
 }
 
 } // namespace
@@ -43,6 +53,14 @@ int main(int argc, char *argv[])
     optionen.process(app);
 
     app::meldungsFensterEinrichten();
+    if (optionen.isSet(zugang)) {
+        if (!common::Zugangsschluessel::lesen(optionen.value(zugang))) {
+            QTextStream(stderr) << "archiv: --zugang erwartet die ganze Zeile, die \"archivd client add\" ausgegeben hat\n";
+            return 2;
+        }
+        app::zugangSpeichern(optionen.value(zugang));
+    }
+    app::anmeldungFuerSchreibenEinrichten();
     if (optionen.isSet(scanstation)) {
         global::Startmodus = common::modus::Scandatabase;
         scan::Scandatabase fenster;

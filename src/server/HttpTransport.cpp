@@ -1,6 +1,8 @@
 #include "server/HttpTransport.h"
 
 #include "common/Protokoll.h"
+#include "common/Zugangsschluessel.h"
+#include "server/Zugang.h"
 
 #include <QJsonDocument>
 #include <QSaveFile>
@@ -8,12 +10,41 @@
 
 #include <httplib.h>
 
+#include <csignal>
+
+#include <openssl/crypto.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+
 namespace archiv::server {
+
+// The fingerprint the server's certificate must have, and whether the
+// last handshake met another one.
+struct HttpTransport::Pin
+{
+    QByteArray fingerabdruck; // 32 bytes
+    bool abgelehnt = false;
+
+    static int pruefen(X509_STORE_CTX *ctx, void *arg)
+    {
+        auto *pin = static_cast<Pin *>(arg);
+        X509 *zertifikat = X509_STORE_CTX_get0_cert(ctx);
+        unsigned char md[EVP_MAX_MD_SIZE];
+        unsigned int laenge = 0;
+        const bool passt = zertifikat && X509_digest(zertifikat, EVP_sha256(), md, &laenge) == 1 &&
+            laenge == unsigned(pin->fingerabdruck.size()) && CRYPTO_memcmp(md, pin->fingerabdruck.constData(), laenge) == 0;
+        pin->abgelehnt = !passt;
+        return passt ? 1 : 0;
+    }
+};
 
 namespace {
 
-QJsonObject auswerten(const httplib::Result &res, const QString &pfad)
+QJsonObject auswerten(const httplib::Result &res, const QString &pfad, bool zertifikatAbgelehnt = false)
 {
+    if (!res && zertifikatAbgelehnt)
+        throw ServerFehler(401, QLatin1String(protokoll::KeinZugang),
+                           QStringLiteral("Der Server zeigt ein anderes Zertifikat, als der Zugangsschlüssel nennt; es wurde nichts gesendet."));
     if (!res)
         throw ServerFehler(
             0, QStringLiteral("connection"),
@@ -28,6 +59,16 @@ QJsonObject auswerten(const httplib::Result &res, const QString &pfad)
     return json;
 }
 
+// The key and, while a user is logged in, the session.
+httplib::Headers kopfzeilen(const QString &nachweis, const QString &host, int port)
+{
+    httplib::Headers h{{protokoll::ZugangKopf, std::string(protokoll::ZugangArt) + nachweis.toStdString()}};
+    const QString s = sitzungFuer(host, port);
+    if (!s.isEmpty())
+        h.emplace(protokoll::SitzungKopf, s.toStdString());
+    return h;
+}
+
 std::string jsonText(const QJsonObject &o)
 {
     return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
@@ -35,9 +76,39 @@ std::string jsonText(const QJsonObject &o)
 
 } // namespace
 
-HttpTransport::HttpTransport(const QString &host, int port, const QString &ns)
-    : m_client(std::make_unique<httplib::Client>(host.toStdString(), port)), m_ns(ns)
+QJsonObject HttpTransport::antwortLesen(const httplib::Result &res, const QString &pfad) const
 {
+    const QJsonObject json = auswerten(res, pfad, m_pin && m_pin->abgelehnt);
+    if (const QJsonValue s = json.value(QStringLiteral("session")); s.isString())
+        setzeSitzung(m_host, m_port, s.toString());
+    return json;
+}
+
+HttpTransport::HttpTransport(const QString &host, int port, const QString &ns) : m_host(host), m_port(port), m_ns(ns)
+{
+    // TLS writes to a connection the server closed would end the program
+    // with SIGPIPE; they are to fail as errors instead.
+    static const bool ohneSigpipe = [] { return ::signal(SIGPIPE, SIG_IGN) != SIG_ERR; }();
+    Q_UNUSED(ohneSigpipe);
+    const QString text = zugangFuer(host, port);
+    const auto schluessel = common::Zugangsschluessel::lesen(text);
+    if (schluessel) {
+        m_nachweis = schluessel->nachweis();
+        m_pin = std::make_unique<Pin>();
+        m_pin->fingerabdruck = QByteArray::fromHex(schluessel->fingerabdruck.toLatin1());
+        auto ssl = std::make_unique<httplib::SSLClient>(host.toStdString(), port);
+        // Not the usual chain of authorities: the certificate is the one the
+        // key names, or the handshake fails before a byte of the request.
+        ssl->enable_server_certificate_verification(false);
+        SSL_CTX *ctx = ssl->ssl_context();
+        SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
+        SSL_CTX_set_cert_verify_callback(ctx, &Pin::pruefen, m_pin.get());
+        m_client = std::move(ssl);
+    } else {
+        m_zugangsfehler = text.isEmpty() ? QStringLiteral("Dieser Arbeitsplatz hat keinen Zugangsschlüssel.")
+                                         : QStringLiteral("Der Zugangsschlüssel hat nicht die Form NAME.GEHEIMNIS.FINGERABDRUCK.");
+        m_client = std::make_unique<httplib::ClientImpl>(host.toStdString(), port);
+    }
     m_client->set_connection_timeout(2, 0);
     m_client->set_read_timeout(300, 0);
     m_client->set_write_timeout(300, 0);
@@ -54,7 +125,45 @@ void HttpTransport::frisch()
     constexpr qint64 MaxRuheMs = 3000;
     if (m_zuletzt.isValid() && m_zuletzt.elapsed() > MaxRuheMs)
         m_client->stop();
+    if (m_pin)
+        m_pin->abgelehnt = false;
     m_zuletzt.start();
+}
+
+void HttpTransport::zugangPruefen() const
+{
+    if (!m_zugangsfehler.isEmpty())
+        throw ServerFehler(401, QLatin1String(protokoll::KeinZugang), m_zugangsfehler);
+}
+
+
+template<typename F>
+QJsonObject HttpTransport::mitAnmeldung(F anfrage)
+{
+    try {
+        return anfrage();
+    } catch (const ServerFehler &e) {
+        if (e.code() != QLatin1String(protokoll::AnmeldungNoetig) || !anmelden())
+            throw;
+    }
+    return anfrage();
+}
+
+template<typename F>
+httplib::Result HttpTransport::nochmals(bool wiederholbar, F anfrage)
+{
+    httplib::Result res = anfrage();
+    // A kept connection the server closed meanwhile: TLS leaves its closing
+    // message in the socket, so the connection looked alive. A request that
+    // could not be written did not arrive; one that changes nothing may be
+    // sent again whatever happened.
+    if (!res && (res.error() == httplib::Error::Write || (wiederholbar && res.error() == httplib::Error::Read))) {
+        m_client->stop();
+        if (m_pin)
+            m_pin->abgelehnt = false;
+        res = anfrage();
+    }
+    return res;
 }
 
 void HttpTransport::setzeLeseZeit(int sekunden)
@@ -72,54 +181,74 @@ QString HttpTransport::basis(const QString &pfad) const
     return QStringLiteral("/v1/") + kodiert(m_ns) + u'/' + pfad;
 }
 
+
 QJsonObject HttpTransport::get(const QString &pfad)
 {
+    zugangPruefen();
     frisch();
     const QString p = basis(pfad);
-    return auswerten(m_client->Get(p.toStdString()), p);
+    return antwortLesen(nochmals(true, [&] { return m_client->Get(p.toStdString(), kopfzeilen(m_nachweis, m_host, m_port)); }), p);
 }
 
 QJsonObject HttpTransport::post(const QString &pfad, const QJsonObject &body)
 {
-    frisch();
+    zugangPruefen();
     const QString p = basis(pfad);
-    return auswerten(m_client->Post(p.toStdString(), jsonText(body), protokoll::JsonTyp), p);
+    const std::string text = jsonText(body);
+    return mitAnmeldung([&] {
+        frisch();
+        return antwortLesen(nochmals(false, [&] { return m_client->Post(p.toStdString(), kopfzeilen(m_nachweis, m_host, m_port), text, protokoll::JsonTyp); }), p);
+    });
 }
 
 QJsonObject HttpTransport::put(const QString &pfad, const QJsonObject &body)
 {
-    frisch();
+    zugangPruefen();
     const QString p = basis(pfad);
-    return auswerten(m_client->Put(p.toStdString(), jsonText(body), protokoll::JsonTyp), p);
+    const std::string text = jsonText(body);
+    return mitAnmeldung([&] {
+        frisch();
+        return antwortLesen(nochmals(false, [&] { return m_client->Put(p.toStdString(), kopfzeilen(m_nachweis, m_host, m_port), text, protokoll::JsonTyp); }), p);
+    });
 }
 
 QJsonObject HttpTransport::loeschen(const QString &pfad)
 {
-    frisch();
+    zugangPruefen();
     const QString p = basis(pfad);
-    return auswerten(m_client->Delete(p.toStdString()), p);
+    return mitAnmeldung([&] {
+        frisch();
+        return antwortLesen(nochmals(false, [&] { return m_client->Delete(p.toStdString(), kopfzeilen(m_nachweis, m_host, m_port)); }), p);
+    });
 }
 
 QJsonObject HttpTransport::blobSenden(const QByteArray &daten)
 {
+    zugangPruefen();
     frisch();
     const QString p = basis(QStringLiteral("blob"));
-    return auswerten(m_client->Put(p.toStdString(), daten.constData(), size_t(daten.size()), protokoll::BlobTyp), p);
+    return antwortLesen(nochmals(true, [&] {
+                            return m_client->Put(p.toStdString(), kopfzeilen(m_nachweis, m_host, m_port), daten.constData(), size_t(daten.size()),
+                                                 protokoll::BlobTyp);
+                        }),
+                        p);
 }
 
 QByteArray HttpTransport::blobHolen(const QString &blob)
 {
+    zugangPruefen();
     frisch();
     const QString p = basis(QStringLiteral("blob/") + kodiert(blob));
-    auto res = m_client->Get(p.toStdString());
+    auto res = nochmals(true, [&] { return m_client->Get(p.toStdString(), kopfzeilen(m_nachweis, m_host, m_port)); });
     if (res && res->status == 200)
         return QByteArray(res->body.data(), qsizetype(res->body.size()));
-    auswerten(res, p);
+    antwortLesen(res, p);
     throw ServerFehler(res->status, QStringLiteral("http"), QStringLiteral("HTTP %1 bei %2").arg(res->status).arg(p));
 }
 
 void HttpTransport::blobInDatei(const QString &blob, const QString &pfad)
 {
+    zugangPruefen();
     frisch();
     const QString p = basis(QStringLiteral("blob/") + kodiert(blob));
     QSaveFile datei(pfad);
@@ -129,7 +258,7 @@ void HttpTransport::blobInDatei(const QString &blob, const QString &pfad)
     std::string fehlerText;
     bool schreibfehler = false;
     auto res = m_client->Get(
-        p.toStdString(),
+        p.toStdString(), kopfzeilen(m_nachweis, m_host, m_port),
         [&](const httplib::Response &r) {
             status = r.status;
             return true;
@@ -150,7 +279,7 @@ void HttpTransport::blobInDatei(const QString &blob, const QString &pfad)
     if (!res || status != 200) {
         if (res)
             res->body = fehlerText;
-        auswerten(res, p);
+        antwortLesen(res, p);
     }
     if (!datei.commit())
         throw ServerFehler(0, QStringLiteral("file"), QStringLiteral("%1 lässt sich nicht schreiben: %2").arg(pfad, datei.errorString()));

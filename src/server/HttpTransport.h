@@ -10,13 +10,17 @@
 #include <memory>
 
 namespace httplib {
-class Client;
+class ClientImpl;
+class Result;
 }
 
 namespace archiv::server {
 
-// One keep-alive HTTP connection to archivd for one namespace. Every failure
-// becomes a ServerFehler carrying the server's message.
+// One keep-alive HTTPS connection to archivd for one namespace. It carries
+// the workstation's access key and pins the server's certificate to the
+// fingerprint in that key: a server with another certificate gets nothing,
+// not even the request. Every failure becomes a ServerFehler carrying the
+// server's message.
 class HttpTransport
 {
 public:
@@ -38,12 +42,32 @@ public:
 
     static QString kodiert(const QString &teil); // one path segment
 
+    struct Pin;
+
 private:
     QString basis(const QString &pfad) const;
     // Before a request: a connection that idled for a while is closed and
     // opened afresh, so the request does not meet the server closing it.
     void frisch();
-    std::unique_ptr<httplib::Client> m_client;
+    // Refuses to send anything without a usable key.
+    void zugangPruefen() const;
+
+    // Runs a JSON request; a write refused for want of a login is sent once
+    // more after the program's login succeeded.
+    template<typename F>
+    QJsonObject mitAnmeldung(F anfrage);
+    // Sends again on a fresh connection when the kept one had gone.
+    template<typename F>
+    httplib::Result nochmals(bool wiederholbar, F anfrage);
+    std::unique_ptr<Pin> m_pin;
+    std::unique_ptr<httplib::ClientImpl> m_client;
+    // What came back; a successful password check opens a session for the
+    // user's writes.
+    QJsonObject antwortLesen(const httplib::Result &res, const QString &pfad) const;
+    QString m_host;
+    int m_port = 0;
+    QString m_nachweis; // NAME.SECRET of the key
+    QString m_zugangsfehler;
     QElapsedTimer m_zuletzt;
     QString m_ns;
 };

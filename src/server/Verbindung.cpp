@@ -13,18 +13,26 @@ Verbindung::~Verbindung() = default;
 bool Verbindung::Connect(const QString &verbindungstext)
 {
     m_transport.reset();
+    m_fehler.clear();
+    m_keinZugang = false;
     const auto adresse = Verbindungsadresse::lesen(verbindungstext);
-    if (!adresse)
+    if (!adresse) {
+        m_fehler = QStringLiteral("Ungültige Adresse des Archivservers: %1").arg(verbindungstext);
         return false;
+    }
     auto t = std::make_shared<HttpTransport>(adresse->host, adresse->port, adresse->ns);
     try {
         // A peer that accepts but never answers must not hang the start.
         t->setzeLeseZeit(5);
         const QJsonObject antwort = t->get(QStringLiteral("ping"));
         t->setzeLeseZeit(300);
-        if (antwort.value(QStringLiteral("namespace")).toString() != adresse->ns)
+        if (antwort.value(QStringLiteral("namespace")).toString() != adresse->ns) {
+            m_fehler = QStringLiteral("Der Server bedient %1 nicht").arg(adresse->ns);
             return false;
-    } catch (const ServerFehler &) {
+        }
+    } catch (const ServerFehler &e) {
+        m_fehler = e.meldung();
+        m_keinZugang = e.code() == QLatin1String(protokoll::KeinZugang);
         return false;
     }
     m_transport = std::move(t);

@@ -25,6 +25,10 @@ public:
     // within a few seconds.
     bool Connect(const QString &verbindungstext);
     bool IsConnected() const;
+    // Why the last Connect failed ("" after a success); keinZugang() when
+    // the server or the key refused this workstation.
+    QString letzterFehler() const { return m_fehler; }
+    bool keinZugang() const { return m_keinZugang; }
     void Disconnect();
 
     Objekt New(const QString &klasse);
@@ -38,6 +42,8 @@ public:
 private:
     std::shared_ptr<HttpTransport> transport() const;
     std::shared_ptr<HttpTransport> m_transport;
+    QString m_fehler;
+    bool m_keinZugang = false;
 };
 
 } // namespace archiv::server

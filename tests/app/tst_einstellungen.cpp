@@ -4,6 +4,7 @@
 #include "app/Einstellungen.h"
 #include "common/Programmzustand.h"
 #include "server/Verbindung.h"
+#include "server/Zugang.h"
 #include "support/ArchivServer.h"
 #include "support/DialogFahrer.h"
 #include "support/MeldungsRecorder.h"
@@ -52,14 +53,7 @@ private Q_SLOTS:
         m_server = std::make_unique<test::ArchivServer>(test::ArchivServer::Inhalt::Demo, 20);
         QVERIFY2(m_server->starten(), qPrintable(m_server->fehler()));
         // An active user for whom no password was ever stored.
-        server::Verbindung wws;
-        QVERIFY(wws.Connect(m_server->verbindungstext(QStringLiteral("TESSAM"))));
-        server::Objekt u = wws.New(QStringLiteral("TS.ParPersEdv"));
-        u.set(QStringLiteral("Firma"), QStringLiteral("1"));
-        u.set(QStringLiteral("Pcode"), QStringLiteral("OP"));
-        u.set(QStringLiteral("pname"), QStringLiteral("Ohne,Passwort"));
-        u.set(QStringLiteral("aktiv"), QStringLiteral("J"));
-        QCOMPARE(u.SYS_Save(), 1);
+        QVERIFY(m_server->stammdaten(QStringLiteral("TS.ParPersEdv"), {{{"Firma", "1"}, {"Pcode", "OP"}, {"pname", "Ohne,Passwort"}, {"aktiv", "J"}}}));
     }
 
     void init() { test::zuruecksetzen(); }
@@ -299,6 +293,8 @@ private Q_SLOTS:
         const QString port = test::freierPort();
         setzeEinstellung(QStringLiteral("Server"), QStringLiteral("wwsip"), QStringLiteral("127.0.0.1"));
         setzeEinstellung(QStringLiteral("Server"), QStringLiteral("wwsport"), port);
+        // With a key for that address: the server is missing, not the key.
+        server::setzeZugangFuer(QStringLiteral("127.0.0.1"), port.toInt(), m_server->zugang());
         test::MeldungsRecorder meldungen;
         DialogFahrer fahrer;
         fahrer.bei(QStringLiteral("anmeld"), [](QDialog *d) {

@@ -12,7 +12,7 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <QTest>
 
 using namespace archiv;
@@ -20,15 +20,38 @@ using archiv::test::ArchivServer;
 
 namespace {
 
+// A raw connection as the server speaks it: TLS (the certificate taken as
+// it comes), or plain for a server started with --plain-http.
+std::unique_ptr<QSslSocket> verbinden(const ArchivServer &server)
+{
+    auto s = std::make_unique<QSslSocket>();
+    if (!server.mitTls()) {
+        s->connectToHost(QStringLiteral("127.0.0.1"), quint16(server.port()));
+        s->waitForConnected(2000);
+        return s;
+    }
+    s->setPeerVerifyMode(QSslSocket::VerifyNone);
+    s->connectToHostEncrypted(QStringLiteral("127.0.0.1"), quint16(server.port()));
+    s->waitForEncrypted(5000);
+    return s;
+}
+
+// The request as a workstation sends it: to the server's address, with
+// the test's access key.
+QByteArray mitZugang(const ArchivServer &server, QByteArray anfrage)
+{
+    return anfrage.replace("\r\nHost: x\r\n", "\r\nHost: 127.0.0.1\r\nAuthorization: " + server.zugangKopf() + "\r\n");
+}
+
 // One raw HTTP exchange: what the server answers on the status line, or
 // "" when it answers nothing within the time.
-QByteArray roh(int port, const QByteArray &anfrage, int zeitMs = 5000)
+QByteArray roh(const ArchivServer &server, const QByteArray &anfrage, int zeitMs = 5000)
 {
-    QTcpSocket s;
-    s.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
-    if (!s.waitForConnected(2000))
+    const auto verbindung = verbinden(server);
+    QSslSocket &s = *verbindung;
+    if (s.state() != QAbstractSocket::ConnectedState || (server.mitTls() && !s.isEncrypted()))
         return "keine Verbindung";
-    s.write(anfrage);
+    s.write(mitZugang(server, anfrage));
     s.waitForBytesWritten(2000);
     QByteArray antwort;
     QElapsedTimer uhr;
@@ -90,8 +113,8 @@ private Q_SLOTS:
         m_server = std::make_unique<ArchivServer>(ArchivServer::Inhalt::Leer);
         QVERIFY2(m_server->starten(), qPrintable(m_server->fehler()));
         QVERIFY(m_v.Connect(m_server->verbindungstext()));
-        anlegen(QStringLiteral("AR.Firma"), {{"Firma", "1"}, {"Name", "Firma 1"}});
-        anlegen(QStringLiteral("AR.Belart"), {{"Firma", "1"}, {"Belart", "ER"}, {"Bezeichnung", "Eingangsrechnung"}});
+        QVERIFY(m_server->stammdaten(QStringLiteral("AR.Firma"), {{{"Firma", "1"}, {"Name", "Firma 1"}}}));
+        QVERIFY(m_server->stammdaten(QStringLiteral("AR.Belart"), {{{"Firma", "1"}, {"Belart", "ER"}, {"Bezeichnung", "Eingangsrechnung"}}}));
         anlegen(QStringLiteral("AR.Dokumente"), {{"Firma", "1"}, {"Belnr", "7"}, {"Datum", "2026-01-02"}}, {{"IdBelart", "1||ER"}});
     }
 
@@ -177,15 +200,24 @@ private Q_SLOTS:
 
     void fehlerOhneInterna()
     {
-        // The type is still used by a Beleg: a conflict in plain words.
-        try {
-            m_v.OpenId(QStringLiteral("AR.Belart"), QStringLiteral("1||ER")).SYS_DeleteId(QStringLiteral("1||ER"));
-            QFAIL("a type in use was deleted");
-        } catch (const server::ServerFehler &e) {
-            QCOMPARE(e.status(), 409);
-            for (const char *intern : {"SQL", "FOREIGN", "constraint", "sqlite", "postgres"})
-                QVERIFY2(!e.meldung().contains(QLatin1String(intern), Qt::CaseInsensitive), qPrintable(e.meldung()));
-        }
+        // A Beleg saved meanwhile at another workstation: a conflict in
+        // plain words.
+        server::Objekt neu = m_v.New(QStringLiteral("AR.Dokumente"));
+        neu.set(QStringLiteral("Firma"), QStringLiteral("1"));
+        neu.set(QStringLiteral("Belnr"), QStringLiteral("Zwei Plätze"));
+        neu.setRef(QStringLiteral("IdBelart"), QStringLiteral("1||ER"));
+        QCOMPARE(neu.SYS_Save(), 1);
+        server::Objekt hier = m_v.OpenId(QStringLiteral("AR.Dokumente"), neu.SYS_Id());
+        server::Objekt dort = m_v.OpenId(QStringLiteral("AR.Dokumente"), neu.SYS_Id());
+        hier.set(QStringLiteral("Text"), QStringLiteral("hier"));
+        QCOMPARE(hier.SYS_Save(), 1);
+        dort.set(QStringLiteral("Text"), QStringLiteral("dort"));
+        QVERIFY(dort.SYS_Save() != 1);
+        const QString meldung = dort.letzterFehler();
+        QVERIFY(!meldung.isEmpty());
+        for (const char *intern : {"SQL", "FOREIGN", "constraint", "sqlite", "postgres"})
+            QVERIFY2(!meldung.contains(QLatin1String(intern), Qt::CaseInsensitive), qPrintable(meldung));
+        QCOMPARE(m_v.OpenId(QStringLiteral("AR.Dokumente"), neu.SYS_Id()).get(QStringLiteral("Text")), QStringLiteral("hier"));
     }
 
     void strengesHttp_data()
@@ -214,9 +246,9 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, anfrage);
         QFETCH(QByteArray, status);
-        QCOMPARE(roh(m_server->port(), anfrage).left(status.size()), status);
+        QCOMPARE(roh(*m_server, anfrage).left(status.size()), status);
         // And the server goes on answering.
-        QCOMPARE(roh(m_server->port(), "GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\n\r\n"), QByteArray("HTTP/1.1 200 OK"));
+        QCOMPARE(roh(*m_server, "GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\n\r\n"), QByteArray("HTTP/1.1 200 OK"));
     }
 
     void grosserKoerperWirdNichtGelesen()
@@ -224,10 +256,11 @@ private Q_SLOTS:
         // Headers of a 100 MB JSON body and 20 MB of it: refused from its
         // length, the server's memory does not grow by the body.
         const qint64 vorher = m_server->rssKiB();
-        QTcpSocket s;
-        s.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_server->port()));
-        QVERIFY(s.waitForConnected(2000));
-        s.write("POST /v1/TSARCHIV/query HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nContent-Length: 100000000\r\n\r\n");
+        const auto verbindung = verbinden(*m_server);
+        QSslSocket &s = *verbindung;
+        QVERIFY(s.isEncrypted());
+        s.write(mitZugang(*m_server,
+                          "POST /v1/TSARCHIV/query HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nContent-Length: 100000000\r\n\r\n"));
         const QByteArray block(1024 * 1024, ' ');
         for (int i = 0; i < 20 && s.state() == QAbstractSocket::ConnectedState; ++i) {
             s.write(block);
@@ -246,16 +279,15 @@ private Q_SLOTS:
     void ruhendeVerbindungenHaltenNiemandenAuf()
     {
         // 300 workstations connected and silent: another is answered at once.
-        QList<std::shared_ptr<QTcpSocket>> ruhend;
+        QList<std::shared_ptr<QSslSocket>> ruhend;
         for (int i = 0; i < 300; ++i) {
-            auto s = std::make_shared<QTcpSocket>();
-            s->connectToHost(QStringLiteral("127.0.0.1"), quint16(m_server->port()));
-            QVERIFY(s->waitForConnected(2000));
+            std::shared_ptr<QSslSocket> s = verbinden(*m_server);
+            QVERIFY(s->isEncrypted());
             ruhend << s;
         }
         QElapsedTimer uhr;
         uhr.start();
-        QCOMPARE(roh(m_server->port(), "GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\n\r\n", 1000), QByteArray("HTTP/1.1 200 OK"));
+        QCOMPARE(roh(*m_server, "GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\n\r\n", 1000), QByteArray("HTTP/1.1 200 OK"));
         QVERIFY2(uhr.elapsed() < 1000, qPrintable(QString::number(uhr.elapsed())));
         server::ErgebnisMenge rs = m_v.ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Suche"));
         rs.Execute(QStringList{"1", "ER", "", "", "", "", "500"});
@@ -278,9 +310,9 @@ private Q_SLOTS:
         QFETCH(int, abstandMs);
         ArchivServer kurz(ArchivServer::Inhalt::Leer);
         QVERIFY2(kurz.starten({QStringLiteral("--header-timeout"), QStringLiteral("2")}), qPrintable(kurz.fehler()));
-        QTcpSocket s;
-        s.connectToHost(QStringLiteral("127.0.0.1"), quint16(kurz.port()));
-        QVERIFY(s.waitForConnected(2000));
+        const auto verbindung = verbinden(kurz);
+        QSslSocket &s = *verbindung;
+        QVERIFY(s.isEncrypted());
         s.write("GET /v1/TSARCHIV/pi");
         s.waitForBytesWritten(1000);
         QElapsedTimer uhr;
@@ -295,35 +327,27 @@ private Q_SLOTS:
         QCOMPARE(s.state(), QAbstractSocket::UnconnectedState);
         QVERIFY2(uhr.elapsed() < 6000, qPrintable(QString::number(uhr.elapsed())));
         // A request that comes in time on a connection of the same server is answered.
-        QCOMPARE(roh(kurz.port(), "GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\n\r\n"), QByteArray("HTTP/1.1 200 OK"));
+        QCOMPARE(roh(kurz, "GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\n\r\n"), QByteArray("HTTP/1.1 200 OK"));
     }
 
     void verbindungsgrenzeWeistKlarAb()
     {
         // Five connections allowed: the sixth is answered at once with 503
-        // and a message the client shows; once one closes, a new one is served.
+        // (before any TLS: a plain server shows the answer); once one
+        // closes, a new one is served.
         ArchivServer eng(ArchivServer::Inhalt::Leer);
-        QVERIFY2(eng.starten({QStringLiteral("--max-connections"), QStringLiteral("5")}), qPrintable(eng.fehler()));
-        QList<std::shared_ptr<QTcpSocket>> offen;
+        QVERIFY2(eng.starten({QStringLiteral("--max-connections"), QStringLiteral("5"), QStringLiteral("--plain-http")}),
+                 qPrintable(eng.fehler()));
+        QList<std::shared_ptr<QSslSocket>> offen;
         for (int i = 0; i < 5; ++i) {
-            auto s = std::make_shared<QTcpSocket>();
-            s->connectToHost(QStringLiteral("127.0.0.1"), quint16(eng.port()));
-            QVERIFY(s->waitForConnected(2000));
+            std::shared_ptr<QSslSocket> s = verbinden(eng);
+            QCOMPARE(s->state(), QAbstractSocket::ConnectedState);
             offen << s;
         }
         QTest::qWait(200); // the server has taken all five
-        server::HttpTransport t(QStringLiteral("127.0.0.1"), eng.port(), QStringLiteral("TSARCHIV"));
-        try {
-            t.get(QStringLiteral("ping"));
-            QFAIL("the sixth connection was served");
-        } catch (const server::ServerFehler &f) {
-            QCOMPARE(f.status(), 503);
-            QCOMPARE(f.code(), QStringLiteral("busy"));
-            QVERIFY2(f.meldung().contains(QStringLiteral("ausgelastet")), qPrintable(f.meldung()));
-        }
         QElapsedTimer uhr;
         uhr.start();
-        QCOMPARE(roh(eng.port(), "GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\n\r\n"), QByteArray("HTTP/1.1 503 Service Unavailable"));
+        QCOMPARE(roh(eng, "GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\n\r\n"), QByteArray("HTTP/1.1 503 Service Unavailable"));
         QVERIFY2(uhr.elapsed() < 1000, qPrintable(QString::number(uhr.elapsed())));
         offen.first()->abort();
         offen.removeFirst();
@@ -331,7 +355,7 @@ private Q_SLOTS:
         uhr.restart();
         while (antwort != "HTTP/1.1 200 OK" && uhr.elapsed() < 3000) {
             QTest::qWait(100);
-            antwort = roh(eng.port(), "GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\n\r\n");
+            antwort = roh(eng, "GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\n\r\n");
         }
         QCOMPARE(antwort, QByteArray("HTTP/1.1 200 OK"));
     }
@@ -341,11 +365,11 @@ private Q_SLOTS:
         // 200 MB up and back: the server never holds the file whole.
         constexpr qint64 groesse = 200LL * 1024 * 1024;
         const qint64 vorher = m_server->rssKiB(true);
-        QTcpSocket s;
-        s.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_server->port()));
-        QVERIFY(s.waitForConnected(2000));
-        s.write("PUT /v1/TSARCHIV/blob HTTP/1.1\r\nHost: x\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-                QByteArray::number(groesse) + "\r\n\r\n");
+        const auto verbindung = verbinden(*m_server);
+        QSslSocket &s = *verbindung;
+        QVERIFY(s.isEncrypted());
+        s.write(mitZugang(*m_server, "PUT /v1/TSARCHIV/blob HTTP/1.1\r\nHost: x\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+                                         QByteArray::number(groesse) + "\r\n\r\n"));
         QCryptographicHash hash(QCryptographicHash::Sha256);
         QByteArray block(1024 * 1024, Qt::Uninitialized);
         for (qint64 i = 0; i < groesse / block.size(); ++i) {
@@ -372,10 +396,10 @@ private Q_SLOTS:
                  qPrintable(QStringLiteral("peak %1 → %2 KiB").arg(vorher).arg(m_server->rssKiB(true))));
 
         // Back again, whole and as one byte range.
-        QTcpSocket holen;
-        holen.connectToHost(QStringLiteral("127.0.0.1"), quint16(m_server->port()));
-        QVERIFY(holen.waitForConnected(2000));
-        holen.write("GET /v1/TSARCHIV/blob/" + id.toLatin1() + " HTTP/1.1\r\nHost: x\r\n\r\n");
+        const auto holenVerbindung = verbinden(*m_server);
+        QSslSocket &holen = *holenVerbindung;
+        QVERIFY(holen.isEncrypted());
+        holen.write(mitZugang(*m_server, "GET /v1/TSARCHIV/blob/" + id.toLatin1() + " HTTP/1.1\r\nHost: x\r\n\r\n"));
         QByteArray kopf;
         while (!kopf.contains("\r\n\r\n") && holen.waitForReadyRead(5000))
             kopf += holen.readAll();
@@ -394,7 +418,7 @@ private Q_SLOTS:
         QVERIFY2(m_server->rssKiB(true) - vorher < 50 * 1024,
                  qPrintable(QStringLiteral("peak %1 → %2 KiB").arg(vorher).arg(m_server->rssKiB(true))));
         const QByteArray bereich = roh(
-            m_server->port(), "GET /v1/TSARCHIV/blob/" + id.toLatin1() + " HTTP/1.1\r\nHost: x\r\nRange: bytes=1048570-1048580\r\n\r\n");
+            *m_server, "GET /v1/TSARCHIV/blob/" + id.toLatin1() + " HTTP/1.1\r\nHost: x\r\nRange: bytes=1048570-1048580\r\n\r\n");
         QCOMPARE(bereich, QByteArray("HTTP/1.1 206 Partial Content"));
     }
 };

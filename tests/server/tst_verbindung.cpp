@@ -223,15 +223,15 @@ private Q_SLOTS:
 
     void schluesselObjekte()
     {
-        Objekt b = m_v.New(QStringLiteral("AR.Belart"));
-        b.set(QStringLiteral("Firma"), QStringLiteral("7"));
-        b.set(QStringLiteral("Belart"), QStringLiteral("TT"));
-        b.set(QStringLiteral("Bezeichnung"), QStringLiteral("Testtyp"));
-        QCOMPARE(b.SYS_Save(), 1);
-        QCOMPARE(b.SYS_Id(), QStringLiteral("7||TT"));
+        QVERIFY(m_server->stammdaten(QStringLiteral("AR.Belart"), {{{"Firma", "7"}, {"Belart", "TT"}, {"Bezeichnung", "Testtyp"}}}));
+        Objekt b = m_v.OpenId(QStringLiteral("AR.Belart"), QStringLiteral("7||TT"));
+        QCOMPARE(b.get(QStringLiteral("Bezeichnung")), QStringLiteral("Testtyp"));
+        // A type is master data: a workstation changes only its label counter.
+        b.set(QStringLiteral("Bezeichnung"), QStringLiteral("Anders"));
+        QVERIFY(b.SYS_Save() != 1);
         Objekt zweites = m_v.New(QStringLiteral("AR.Belart"));
         zweites.set(QStringLiteral("Firma"), QStringLiteral("7"));
-        zweites.set(QStringLiteral("Belart"), QStringLiteral("TT"));
+        zweites.set(QStringLiteral("Belart"), QStringLiteral("TU"));
         QVERIFY(zweites.SYS_Save() != 1);
         Objekt offen = m_v.OpenId(QStringLiteral("AR.Belart"), QStringLiteral("7||TT"));
         offen.set(QStringLiteral("lastbelnrbarc"), QStringLiteral("149"));
@@ -253,11 +253,7 @@ private Q_SLOTS:
         QCOMPARE(u.call(QStringLiteral("PasswortPruefen"), {QStringLiteral("geheim ")}), QStringLiteral("0"));
         QCOMPARE(u.call(QStringLiteral("PasswortPruefen"), {QStringLiteral("Geheim")}), QStringLiteral("0"));
         // A user without a stored password matches no typed text.
-        Objekt ohne = wws.New(QStringLiteral("TS.ParPersEdv"));
-        ohne.set(QStringLiteral("Firma"), QStringLiteral("1"));
-        ohne.set(QStringLiteral("Pcode"), QStringLiteral("OHNE"));
-        ohne.set(QStringLiteral("aktiv"), QStringLiteral("J"));
-        QCOMPARE(ohne.SYS_Save(), 1);
+        QVERIFY(m_server->stammdaten(QStringLiteral("TS.ParPersEdv"), {{{"Firma", "1"}, {"Pcode", "OHNE"}, {"aktiv", "J"}}}));
         Objekt ohneGelesen = wws.OpenId(QStringLiteral("TS.ParPersEdv"), QStringLiteral("1||OHNE"));
         for (const QString &versuch : {QString(), QStringLiteral("x"), QStringLiteral("geheim")})
             QCOMPARE(ohneGelesen.call(QStringLiteral("PasswortPruefen"), {versuch}), QStringLiteral("0"));
@@ -292,9 +288,8 @@ private Q_SLOTS:
         QVERIFY(s.starten());
         Verbindung v;
         QVERIFY(v.Connect(s.verbindungstext()));
-        Objekt f = v.New(QStringLiteral("AR.Firma"));
-        f.set(QStringLiteral("Firma"), QStringLiteral("3"));
-        QCOMPARE(f.SYS_Save(), 1);
+        QVERIFY(s.stammdaten(QStringLiteral("AR.Firma"), {{{"Firma", "3"}}}));
+        QVERIFY(!v.OpenId(QStringLiteral("AR.Firma"), QStringLiteral("3")).istLeer());
         s.abschiessen();
         QVERIFY_THROWS_EXCEPTION(ServerFehler, v.OpenId(QStringLiteral("AR.Firma"), QStringLiteral("3")));
     }

@@ -5,9 +5,15 @@
 
 #include "support/PostgresCluster.h"
 
+#include "common/Zugangsschluessel.h"
+#include "server/Objekt.h"
+#include "server/Verbindung.h"
+#include "server/Zugang.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QUrl>
 
 namespace archiv::test {
 
@@ -60,8 +66,20 @@ ArchivServer::ArchivServer(Inhalt inhalt, int demoBelege)
     QString ausgabe;
     const QStringList args = inhalt == Inhalt::Demo ? QStringList{"demo", "--db", dbPfad(), "--belege", QString::number(demoBelege)}
                                                     : QStringList{"init", "--db", dbPfad()};
-    if (archivd(args, &ausgabe) != 0)
+    if (archivd(args, &ausgabe) != 0) {
         m_fehler = QStringLiteral("archivd %1: %2").arg(args.first(), ausgabe);
+        return;
+    }
+    // The test enrolls as a workstation and has a WWS user of its own, as
+    // an installation would.
+    if (archivd({"client", "add", "test", "--db", dbPfad()}, &ausgabe) != 0 || !common::Zugangsschluessel::lesen(ausgabe.trimmed())) {
+        m_fehler = QStringLiteral("archivd client add: %1").arg(ausgabe);
+        return;
+    }
+    m_zugang = ausgabe.trimmed();
+    if (archivd({"user", "add", "1", TestBenutzer, "--name", "Test,Archiv", "--password", QString::fromUtf8(TestPasswort), "--db", dbPfad()},
+                &ausgabe) != 0)
+        m_fehler = QStringLiteral("archivd user add: %1").arg(ausgabe);
 }
 
 ArchivServer::~ArchivServer()
@@ -73,7 +91,60 @@ std::unique_ptr<ArchivServer> ArchivServer::fuer(const QString &dbPfad)
 {
     auto s = std::unique_ptr<ArchivServer>(new ArchivServer(Inhalt::Leer, 0));
     s->m_vorhanden = dbPfad;
+    s->m_fehler.clear();
+    QString ausgabe;
+    archivd({"init", "--db", dbPfad}, &ausgabe);
+    archivd({"client", "revoke", "test", "--db", dbPfad}, &ausgabe);
+    if (archivd({"client", "add", "test", "--db", dbPfad}, &ausgabe) != 0)
+        s->m_fehler = QStringLiteral("archivd client add: %1").arg(ausgabe);
+    s->m_zugang = ausgabe.trimmed();
+    archivd({"user", "add", "1", TestBenutzer, "--name", "Test,Archiv", "--password", QString::fromUtf8(TestPasswort), "--db", dbPfad},
+            &ausgabe);
     return s;
+}
+
+bool ArchivServer::stammdaten(const QString &klasse, const QList<Stammsatz> &saetze, QString *fehler) const
+{
+    const auto feld = [](QString f) { return u'"' + f.replace(u'"', QStringLiteral("\"\"")) + u'"'; };
+    for (qsizetype i = 0; i < saetze.size();) {
+        const QStringList spalten = saetze.at(i).keys();
+        QStringList kopf;
+        for (const QString &sp : spalten)
+            kopf << feld(sp);
+        QString csv = kopf.join(u';') + u'\n';
+        for (; i < saetze.size() && saetze.at(i).keys() == spalten; ++i) {
+            QStringList zeile;
+            for (const QString &wert : saetze.at(i))
+                zeile << feld(wert);
+            csv += zeile.join(u';') + u'\n';
+        }
+        QFile datei(m_dir.filePath(QStringLiteral("stammdaten.csv")));
+        if (!datei.open(QIODevice::WriteOnly | QIODevice::Truncate) || datei.write(csv.toUtf8()) < 0)
+            return false;
+        datei.close();
+        QString ausgabe;
+        if (archivd({"import", klasse, datei.fileName(), "--db", dbPfad()}, &ausgabe) != 0) {
+            if (fehler)
+                *fehler = ausgabe;
+            return false;
+        }
+    }
+    return true;
+}
+
+QByteArray ArchivServer::zugangKopf() const
+{
+    const auto k = common::Zugangsschluessel::lesen(m_zugang);
+    return "Bearer " + (k ? k->nachweis().toUtf8() : QByteArray());
+}
+
+bool ArchivServer::anmelden()
+{
+    server::Verbindung wws;
+    if (!wws.Connect(verbindungstext(QStringLiteral("TESSAM"))))
+        return false;
+    server::Objekt benutzer = wws.OpenId(QStringLiteral("TS.ParPersEdv"), QStringLiteral("1||") + QLatin1String(TestBenutzer));
+    return !benutzer.istLeer() && benutzer.call(QStringLiteral("PasswortPruefen"), {QString::fromUtf8(TestPasswort)}) == QLatin1String("1");
 }
 
 std::optional<QVariant> ArchivServer::sqlite(const QString &sql) const
@@ -81,8 +152,18 @@ std::optional<QVariant> ArchivServer::sqlite(const QString &sql) const
     const QString name = QStringLiteral("blick");
     std::optional<QVariant> ergebnis;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(dbPfad());
+        QSqlDatabase db;
+        if (aufPostgres()) {
+            const QUrl url(m_url);
+            db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+            db.setHostName(url.host());
+            db.setPort(url.port(5432));
+            db.setDatabaseName(url.path().mid(1));
+            db.setUserName(url.userName());
+        } else {
+            db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(dbPfad());
+        }
         QSqlQuery q(db);
         if (db.open() && q.exec(sql))
             ergebnis = q.next() ? q.value(0) : QVariant();
@@ -109,6 +190,7 @@ bool ArchivServer::starten(const QStringList &weitereArgs)
 {
     if (!m_fehler.isEmpty())
         return false;
+    m_klartext = weitereArgs.contains(QStringLiteral("--plain-http"));
     m_prozess = std::make_unique<QProcess>();
     m_prozess->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_prozess->start(programm(), QStringList{"serve", "--db", dbPfad(), "--listen", "127.0.0.1:0"} + weitereArgs);
@@ -122,6 +204,11 @@ bool ArchivServer::starten(const QStringList &weitereArgs)
         const auto m = zeile.match(gelesen);
         if (m.hasMatch()) {
             m_port = m.captured(1).toInt();
+            server::setzeZugangFuer(QStringLiteral("127.0.0.1"), m_port, m_zugang);
+            if (!m_klartext && !anmelden()) {
+                m_fehler = QStringLiteral("Anmeldung des Testbenutzers am Server nicht möglich");
+                return false;
+            }
             return true;
         }
     }

@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QMap>
 #include <QVariant>
 
 #include <optional>
@@ -28,17 +29,37 @@ public:
     void stoppen(); // SIGTERM and wait
     void abschiessen(); // SIGKILL, no chance to clean up
     int port() const { return m_port; }
+    // Unless started with --plain-http (for tests of the bare connection).
+    bool mitTls() const { return !m_klartext; }
     // Resident memory of the server process in KiB, now and at its highest
     // so far (0 when not running).
     qint64 rssKiB(bool hoechststand = false) const;
     QString verbindungstext(const QString &ns = QStringLiteral("TSARCHIV")) const;
+    // The access key this test enrolled with "archivd client add"; every
+    // connection of the test process to this server uses it.
+    QString zugang() const { return m_zugang; }
+    // "Bearer NAME.SECRET", for requests made by hand.
+    QByteArray zugangKopf() const;
+    // Logs the test's WWS user in (company 1, TestBenutzer/TestPasswort) so
+    // that this process's writes to the server carry a session; starten()
+    // does it. False when the server refused.
+    bool anmelden();
+    static constexpr auto TestBenutzer = "ARCHIVTEST";
+    static constexpr auto TestPasswort = "Prüfung-ß 1";
     QString dbPfad() const; // file path, or postgresql:// URL
     bool aufPostgres() const { return !m_url.isEmpty(); }
-    // Runs one statement straight on the SQLite archive file, beside the
-    // server (for what the protocol does not show, or to damage a file):
+    // Runs one statement straight on the archive's database (the SQLite file
+    // or the PostgreSQL database), beside the server (for what the protocol
+    // does not show or write, or to damage a file):
     // the first column of the first row (invalid without rows); nullopt
     // when the statement fails.
     std::optional<QVariant> sqlite(const QString &sql) const;
+    // Master data (companies, types, their index properties, customers, WWS
+    // users ...) as an installation brings it in: "archivd import", since a
+    // workstation cannot write it. Rows with the same columns go in one
+    // import; false with the message in *fehler.
+    using Stammsatz = QMap<QString, QString>;
+    bool stammdaten(const QString &klasse, const QList<Stammsatz> &saetze, QString *fehler = nullptr) const;
     // ARCHIV_TEST_DB=postgres runs the same tests on PostgreSQL.
     static bool postgresGewuenscht();
     QString fehler() const { return m_fehler; }
@@ -54,6 +75,8 @@ private:
     std::unique_ptr<QProcess> m_prozess;
     int m_port = 0;
     QString m_fehler;
+    QString m_zugang;
+    bool m_klartext = false;
 };
 
 } // namespace archiv::test

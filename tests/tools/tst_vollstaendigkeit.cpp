@@ -137,16 +137,12 @@ private Q_SLOTS:
     // belongs to 2031.
     void wirtschaftsjahrAbApril()
     {
-        server::Objekt firma = m_v->OpenId(QStringLiteral("AR.Firma"), QStringLiteral("1"));
-        QVERIFY(!firma.istLeer());
-        firma.set(QStringLiteral("wjbeginn"), QStringLiteral("4"));
-        QCOMPARE(firma.SYS_Save(), 1);
+        QVERIFY(m_server->stammdaten(QStringLiteral("AR.Firma"), {{{"Firma", "1"}, {"wjbeginn", "4"}}}));
         tools::Vollstaendigkeitstest f;
         f.laden(QStringLiteral("1"));
         f.show();
         const QStringList bericht = lauf(f, QStringLiteral("GU"), QStringLiteral("2031"));
-        firma.set(QStringLiteral("wjbeginn"), QStringLiteral("1"));
-        QCOMPARE(firma.SYS_Save(), 1);
+        QVERIFY(m_server->stammdaten(QStringLiteral("AR.Firma"), {{{"Firma", "1"}, {"wjbeginn", "1"}}}));
         QCOMPARE(bericht.first(), QStringLiteral("Belegart GU, Wirtschaftsjahr 2031: 01.04.2031 bis 31.03.2032"));
         QCOMPARE(bericht.at(1), QStringLiteral("Nummer 9003 fehlt"));
         QVERIFY2(bericht.last().startsWith(QStringLiteral("7 Belege geprüft")), qPrintable(bericht.last()));
