@@ -63,8 +63,12 @@ void Zugangsspeicher::vermerken(const Eintrag &e)
 QList<Zugangsspeicher::Eintrag> Zugangsspeicher::protokoll(qint64 beleg, const QString &seit, int grenze)
 {
     QString sql = QStringLiteral("SELECT zeit, arbeitsplatz, benutzer, klasse, objekt, aktion, version, beleg, dateien FROM ar_protokoll "
-                                 "WHERE zeit >= ?");
-    QVariantList werte{seit};
+                                 "WHERE 1 = 1");
+    QVariantList werte;
+    if (!seit.isEmpty()) {
+        sql += QStringLiteral(" AND zeit >= ?");
+        werte << seit;
+    }
     if (beleg > 0) {
         sql += QStringLiteral(" AND beleg = ?");
         werte << beleg;
