@@ -3,6 +3,8 @@
 #include "app/EinstServ.h"
 #include "app/Einstellungen.h"
 #include "common/Programmzustand.h"
+#include "common/Zugangsschluessel.h"
+#include "server/Objekt.h"
 #include "server/Verbindung.h"
 #include "server/Zugang.h"
 #include "support/ArchivServer.h"
@@ -11,6 +13,7 @@
 #include "support/Testumgebung.h"
 
 #include <QLineEdit>
+#include <QFile>
 #include <QRadioButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -309,6 +312,96 @@ private Q_SLOTS:
         QCOMPARE(fahrer.gesehen(), QStringList({"anmeld", "einstserv", "einstserv"}));
         QCOMPARE(meldungen.texte(), QStringList{"Anmeldung nicht möglich"});
         QCOMPARE(meldungen.meldungen().first().symbol, common::MeldungsSymbol::Ausruf);
+    }
+
+    // The access key goes in the server settings, whole or not at all, into
+    // a settings file only its owner can read.
+    void zugangsschluesselInDenEinstellungen()
+    {
+        test::MeldungsRecorder meldungen;
+        {
+            EinstServ d;
+            QVERIFY(d.findChild<QLineEdit *>(QStringLiteral("zugang")));
+            DialogFahrer::tippen(&d, QStringLiteral("zugang"), m_server->zugang().left(50));
+            DialogFahrer::klicken(&d, QStringLiteral("BUSpeich"));
+            QVERIFY(d.result() != int(QDialog::Accepted));
+        }
+        QCOMPARE(meldungen.texte().size(), 1);
+        QVERIFY2(meldungen.texte().first().startsWith(QStringLiteral("Der Zugangsschlüssel ist unvollständig.")),
+                 qPrintable(meldungen.texte().first()));
+        QVERIFY(einstellung(QStringLiteral("Server"), QStringLiteral("zugang")).isEmpty());
+        {
+            EinstServ d;
+            DialogFahrer::tippen(&d, QStringLiteral("zugang"), QStringLiteral("  ") + m_server->zugang() + QStringLiteral(" "));
+            DialogFahrer::klicken(&d, QStringLiteral("BUSpeich"));
+            QCOMPARE(d.result(), int(QDialog::Accepted));
+        }
+        QCOMPARE(einstellung(QStringLiteral("Server"), QStringLiteral("zugang")), m_server->zugang());
+        QCOMPARE(server::zugangFuer(QStringLiteral("archiv.firma.lan"), 1972), m_server->zugang());
+        QSettings s(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Archiv"), QStringLiteral("Archiv"));
+        QCOMPARE(QFile::permissions(s.fileName()) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        server::setzeZugang(QString());
+    }
+
+    // A workstation whose key the server does not take learns why before
+    // the server settings open, and then connects with the key typed there.
+    void ohneBerechtigungErklaertUndFragt()
+    {
+        // "localhost": the test's own key is registered for 127.0.0.1 only.
+        setzeEinstellung(QStringLiteral("Server"), QStringLiteral("arip"), QStringLiteral("localhost"));
+        setzeEinstellung(QStringLiteral("Server"), QStringLiteral("arport"), QString::number(m_server->port()));
+        auto schluessel = *common::Zugangsschluessel::lesen(m_server->zugang());
+        schluessel.name = QStringLiteral("Unbekannt");
+        setzeEinstellung(QStringLiteral("Server"), QStringLiteral("zugang"), schluessel.text());
+        test::MeldungsRecorder meldungen;
+        DialogFahrer fahrer;
+        const QString richtig = m_server->zugang();
+        fahrer.bei(QStringLiteral("einstserv"), [&richtig](QDialog *d) {
+            DialogFahrer::tippen(d, QStringLiteral("zugang"), richtig);
+            DialogFahrer::klicken(d, QStringLiteral("BUSpeich"));
+        });
+        QWidget fenster;
+        QVERIFY(archivVerbinden(&fenster));
+        QCOMPARE(fahrer.gesehen(), QStringList{"einstserv"});
+        QCOMPARE(meldungen.texte().size(), 1);
+        QVERIFY2(meldungen.texte().first().startsWith(QStringLiteral("Keine Berechtigung für den Archivserver\n")),
+                 qPrintable(meldungen.texte().first()));
+        QVERIFY2(meldungen.texte().first().contains(QStringLiteral("Unbekannt")), qPrintable(meldungen.texte().first()));
+        server::setzeZugang(QString());
+    }
+
+    // A write without a login (none yet, or the countdown ended) shows the
+    // login and is sent again after it.
+    void schreibenOhneAnmeldungMeldetAn()
+    {
+        wwsAufServer();
+        anmeldungFuerSchreibenEinrichten();
+        Abmelden();
+        QVERIFY(server::sitzungFuer(QStringLiteral("127.0.0.1"), m_server->port()).isEmpty());
+        global::AnmeldFirma = QStringLiteral("1");
+        server::Verbindung v;
+        QVERIFY(v.Connect(m_server->verbindungstext()));
+        server::Objekt typ = v.OpenId(QStringLiteral("AR.Belart"), QStringLiteral("1||ER"));
+        typ.set(QStringLiteral("lastbelnrbarc"), QString::number(typ.get(QStringLiteral("lastbelnrbarc")).toLongLong() + 5));
+        test::MeldungsRecorder meldungen;
+        DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("anmeld"), [](QDialog *d) {
+            DialogFahrer::tippen(d, QStringLiteral("PcodeTxt"), QStringLiteral("EK"));
+            DialogFahrer::tippen(d, QStringLiteral("PasswordTxt"), QStringLiteral("erika"));
+            DialogFahrer::klicken(d, QStringLiteral("BUSpeich"));
+        });
+        QCOMPARE(typ.SYS_Save(), 1);
+        QCOMPARE(fahrer.gesehen(), QStringList{"anmeld"});
+        QCOMPARE(global::Anmeldung, QStringLiteral("EK"));
+        QString protokoll;
+        QCOMPARE(test::ArchivServer::archivd({"audit", "--db", m_server->dbPfad()}, &protokoll), 0);
+        QVERIFY2(protokoll.trimmed().split(u'\n').last().contains(QStringLiteral("\t1||EK\tAR.Belart\t1||ER\tgeändert")), qPrintable(protokoll));
+        // The countdown ends: the session goes with it.
+        Abmelden();
+        QVERIFY(server::sitzungFuer(QStringLiteral("127.0.0.1"), m_server->port()).isEmpty());
+        server::setzeAnmelder({});
+        QVERIFY(m_server->anmelden());
     }
 
     void cleanupTestCase() { m_server.reset(); }
