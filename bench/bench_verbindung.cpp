@@ -1,5 +1,6 @@
 // Round trips, opening and saving a Beleg, and blob throughput against a
-// real archivd on loopback; blob downloads beside curl on the same blob.
+// real archivd on loopback over TLS with a workstation key; blob downloads
+// beside curl on the same blob over TLS with the same key.
 #include "BenchHilfen.h"
 #include "BenchServer.h"
 #include "imaging/TiffDatei.h"
@@ -127,10 +128,15 @@ int main(int argc, char *argv[])
         runter << mib / (uhr.nsecsElapsed() / 1e9);
         QProcess c;
         uhr.restart();
-        c.start(QStringLiteral("curl"),
-                {"-s", "-o", dir.filePath(QStringLiteral("curl.bin")),
-                 QStringLiteral("http://127.0.0.1:%1/v1/TSARCHIV/blob/%2").arg(server->port()).arg(blob)});
+        c.start(QStringLiteral("curl"), {"-s", "-f", "--cacert", server->dbPfad() + QStringLiteral(".crt"), "-H",
+                                         QStringLiteral("Authorization: ") + QString::fromLatin1(server->zugangKopf()), "-o",
+                                         dir.filePath(QStringLiteral("curl.bin")),
+                                         QStringLiteral("https://127.0.0.1:%1/v1/TSARCHIV/blob/%2").arg(server->port()).arg(blob)});
         c.waitForFinished(-1);
+        if (c.exitCode() != 0 || QFile(dir.filePath(QStringLiteral("curl.bin"))).size() != gross.size()) {
+            aus << "curl failed: " << c.readAllStandardError() << Qt::endl;
+            return 1;
+        }
         curl << mib / (uhr.nsecsElapsed() / 1e9);
     }
     aus << "blob 64 MiB: upload median " << archiv::bench::median(hoch) << " MB/s, download median " << archiv::bench::median(runter)
