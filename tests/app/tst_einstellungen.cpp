@@ -40,11 +40,7 @@ class TestEinstellungen : public QObject
     // Logs in with code and password, then closes the dialog if it stayed open.
     bool anmelden(const QString &firma, const QString &code, const QString &passwort, DialogFahrer &fahrer)
     {
-        fahrer.bei(QStringLiteral("anmeld"), [=](QDialog *d) {
-            DialogFahrer::tippen(d, QStringLiteral("PcodeTxt"), code);
-            DialogFahrer::tippen(d, QStringLiteral("PasswordTxt"), passwort);
-            DialogFahrer::klicken(d, QStringLiteral("BUSpeich"));
-        });
+        fahrer.bei(QStringLiteral("anmeld"), DialogFahrer::anmeldung(code, passwort));
         fahrer.bei(QStringLiteral("anmeld"), [](QDialog *d) { DialogFahrer::klicken(d, QStringLiteral("BUClose")); });
         return Anmelden(firma);
     }
@@ -300,11 +296,7 @@ private Q_SLOTS:
         server::setzeZugangFuer(QStringLiteral("127.0.0.1"), port.toInt(), m_server->zugang());
         test::MeldungsRecorder meldungen;
         DialogFahrer fahrer;
-        fahrer.bei(QStringLiteral("anmeld"), [](QDialog *d) {
-            DialogFahrer::tippen(d, QStringLiteral("PcodeTxt"), QStringLiteral("MM"));
-            DialogFahrer::tippen(d, QStringLiteral("PasswordTxt"), QStringLiteral("geheim"));
-            DialogFahrer::klicken(d, QStringLiteral("BUSpeich"));
-        });
+        fahrer.bei(QStringLiteral("anmeld"), DialogFahrer::anmeldung(QStringLiteral("MM"), QStringLiteral("geheim")));
         // After each failed attempt the server settings appear.
         fahrer.bei(QStringLiteral("einstserv"), [](QDialog *d) { DialogFahrer::klicken(d, QStringLiteral("BUClose")); });
         fahrer.bei(QStringLiteral("einstserv"), [](QDialog *d) { DialogFahrer::klicken(d, QStringLiteral("BUClose")); });
@@ -386,11 +378,7 @@ private Q_SLOTS:
         typ.set(QStringLiteral("lastbelnrbarc"), QString::number(typ.get(QStringLiteral("lastbelnrbarc")).toLongLong() + 5));
         test::MeldungsRecorder meldungen;
         DialogFahrer fahrer;
-        fahrer.bei(QStringLiteral("anmeld"), [](QDialog *d) {
-            DialogFahrer::tippen(d, QStringLiteral("PcodeTxt"), QStringLiteral("EK"));
-            DialogFahrer::tippen(d, QStringLiteral("PasswordTxt"), QStringLiteral("erika"));
-            DialogFahrer::klicken(d, QStringLiteral("BUSpeich"));
-        });
+        fahrer.bei(QStringLiteral("anmeld"), DialogFahrer::anmeldung(QStringLiteral("EK"), QStringLiteral("erika")));
         QCOMPARE(typ.SYS_Save(), 1);
         QCOMPARE(fahrer.gesehen(), QStringList{"anmeld"});
         QCOMPARE(global::Anmeldung, QStringLiteral("EK"));

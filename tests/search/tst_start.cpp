@@ -87,11 +87,7 @@ private Q_SLOTS:
         serverEinstellen(QString::number(m_server->port()), QString::number(m_server->port()));
         test::MeldungsRecorder meldungen;
         DialogFahrer fahrer;
-        fahrer.bei(QStringLiteral("anmeld"), [](QDialog *d) {
-            DialogFahrer::tippen(d, QStringLiteral("PcodeTxt"), QStringLiteral("EK"));
-            DialogFahrer::tippen(d, QStringLiteral("PasswordTxt"), QStringLiteral("erika"));
-            DialogFahrer::klicken(d, QStringLiteral("BUSpeich"));
-        });
+        fahrer.bei(QStringLiteral("anmeld"), DialogFahrer::anmeldung(QStringLiteral("EK"), QStringLiteral("erika")));
         search::Archiv archiv;
         QVERIFY(archiv.laden());
         QVERIFY2(fahrer.gesehen() == QStringList{"anmeld"}, qPrintable(fahrer.gesehen().join(',')));

@@ -101,4 +101,13 @@ void DialogFahrer::tasten(QWidget *w, const QString &text)
     }
 }
 
+std::function<void(QDialog *)> DialogFahrer::anmeldung(const QString &code, const QString &passwort)
+{
+    return [code, passwort](QDialog *d) {
+        tippen(d, QStringLiteral("PcodeTxt"), code);
+        tippen(d, QStringLiteral("PasswordTxt"), passwort);
+        klicken(d, QStringLiteral("BUSpeich"));
+    };
+}
+
 } // namespace archiv::test

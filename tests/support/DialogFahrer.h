@@ -32,6 +32,8 @@ public:
     // Types text key by key into a widget, umlauts and ß included (the
     // test library's own key clicks know ASCII only).
     static void tasten(QWidget *w, const QString &text);
+    // The login dialog's action: code and password typed, "Speichern" clicked.
+    static std::function<void(QDialog *)> anmeldung(const QString &code, const QString &passwort);
 
 private:
     void pruefen();
