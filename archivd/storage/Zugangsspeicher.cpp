@@ -60,6 +60,18 @@ void Zugangsspeicher::vermerken(const Eintrag &e)
                      e.beleg > 0 ? QVariant(e.beleg) : QVariant(), e.dateien.join(u' ')});
 }
 
+std::optional<Zugangsspeicher::Eintrag> Zugangsspeicher::letzteAenderung(qint64 beleg)
+{
+    const QList<SqlZeile> z = m_db.abfragen(QStringLiteral("SELECT zeit, arbeitsplatz, benutzer, klasse, objekt, aktion, version FROM ar_protokoll "
+                                                           "WHERE beleg = ? ORDER BY id DESC LIMIT 1"),
+                                            {beleg});
+    if (z.isEmpty())
+        return std::nullopt;
+    const SqlZeile &r = z.first();
+    return Eintrag{r.at(0).toString(), r.at(1).toString(), r.at(2).toString(), r.at(3).toString(), r.at(4).toString(),
+                   r.at(5).toString(), r.at(6).toLongLong(), beleg, {}};
+}
+
 QList<Zugangsspeicher::Eintrag> Zugangsspeicher::protokoll(qint64 beleg, const QString &seit, int grenze)
 {
     QString sql = QStringLiteral("SELECT zeit, arbeitsplatz, benutzer, klasse, objekt, aktion, version, beleg, dateien FROM ar_protokoll "

@@ -46,6 +46,8 @@ public:
     // Oldest first; a Beleg (0: all) and a start (ISO date or date and
     // time, empty: from the beginning); at most grenze entries.
     QList<Eintrag> protokoll(qint64 beleg, const QString &seit, int grenze = 100000);
+    // The last write of a Beleg on record, nullopt when none is.
+    std::optional<Eintrag> letzteAenderung(qint64 beleg);
 
 private:
     Datenbank &m_db;

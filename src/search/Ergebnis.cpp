@@ -15,10 +15,13 @@
 #include "common/Texte.h"
 #include "common/Twips.h"
 #include "search/TrefferModell.h"
+#include "server/KlassenMethoden.h"
+#include "server/ServerFehler.h"
 #include "server/Verbindung.h"
 
 #include <QApplication>
 #include <QCursor>
+#include <QDateTime>
 #include <QDebug>
 #include <QFileDialog>
 #include <QStandardPaths>
@@ -263,7 +266,27 @@ void Ergebnis::infoId(int zeile)
         return;
     const QString id = Feld(m_modell->zeile(zeile).daten, QStringLiteral("|"), 1);
     if (!id.isEmpty())
-        meldung(HauptTitel, QStringLiteral("Dokumentid = ") + id, MeldungsSymbol::Information);
+        meldung(HauptTitel, infoIdText(*global::Archivverbindung, id), MeldungsSymbol::Information);
+}
+
+QString infoIdText(server::Verbindung &v, const QString &id)
+{
+    QString text = QStringLiteral("Dokumentid = ") + id;
+    try {
+        const QString letzte = v.ClassMethods(QStringLiteral("AR.Dokumente")).call(QStringLiteral("LetzteAenderung"), {id}).wert();
+        if (letzte.isEmpty())
+            return text;
+        // time|workstation|FIRMA||CODE: the user is the rest after the second bar.
+        const QDateTime zeit = QDateTime::fromString(letzte.section(u'|', 0, 0), Qt::ISODateWithMs).toLocalTime();
+        const QString benutzer = letzte.section(u'|', 2).section(QStringLiteral("||"), -1);
+        text += QStringLiteral("\nLetzte Änderung: ") + zeit.toString(QStringLiteral("dd.MM.yyyy hh:mm"));
+        if (!benutzer.isEmpty())
+            text += QStringLiteral(", Benutzer ") + benutzer;
+        text += QStringLiteral(", Arbeitsplatz ") + letzte.section(u'|', 1, 1);
+    } catch (const server::ServerFehler &e) {
+        qWarning().noquote() << "Info ID:" << e.meldung(); // the id alone is still worth showing
+    }
+    return text;
 }
 
 QString Ergebnis::zeilenFeld(int zeile, int feld) const

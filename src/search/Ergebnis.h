@@ -10,6 +10,10 @@ class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+namespace archiv::server {
+class Verbindung;
+}
+
 namespace archiv::search {
 
 class TrefferModell;
@@ -71,5 +75,9 @@ private:
     std::function<QString()> m_firma;
     bool m_listeMaus = false; // a mouse button is down on the result list
 };
+
+// What "Info ID" tells about a Beleg: its id and, when the server has it on
+// record, its last change (local time, user code, workstation).
+QString infoIdText(server::Verbindung &v, const QString &id);
 
 } // namespace archiv::search

@@ -482,9 +482,15 @@ private Q_SLOTS:
         QVERIFY(e->findChild<QAction *>(QStringLiteral("popup1_dokbe"))->isEnabled());
         QCOMPARE(e->windowTitle(), QStringLiteral("Tessam Archivsystem - Ergebnis"));
 
-        // "Info ID" names the object id.
+        // "Info ID" names the object id and the Beleg's last change on record.
         e->infoId(storno);
-        QCOMPARE(m_meldungen->texte(), QStringList{QStringLiteral("Dokumentid = ") + m_storniert});
+        QCOMPARE(m_meldungen->texte().size(), 1);
+        const QStringList info = m_meldungen->texte().first().split(u'\n');
+        QCOMPARE(info.value(0), QStringLiteral("Dokumentid = ") + m_storniert);
+        QVERIFY2(info.value(1).startsWith(QStringLiteral("Letzte Änderung: ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"))) &&
+                     info.value(1).endsWith(QStringLiteral(", Benutzer ") + QLatin1String(test::ArchivServer::TestBenutzer) +
+                                            QStringLiteral(", Arbeitsplatz test")),
+                 qPrintable(info.value(1)));
 
         // A Beleg without document: no picture mark, the status cell says nothing.
         klicken(knopf("BULOE"));

@@ -6,6 +6,7 @@
 #include "model/Modell.h"
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
+#include "storage/Zugangsspeicher.h"
 #include "storage/abfragen/Abfragen.h"
 #include "storage/abfragen/Argumente.h"
 
@@ -49,6 +50,12 @@ void registriereBelege(Registry &r)
                               return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt};
                           }},
                          0));
+    // The Beleg's last write on record: time (UTC), workstation and user
+    // joined by "|", or "" when the audit trail has none.
+    r.methode({"AR.Dokumente", "LetzteAenderung", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
+                   const auto e = Zugangsspeicher(k.db).letzteAenderung(belegZeile(k, args.at(0)));
+                   return protokoll::AufrufErgebnis{e ? QStringList{e->zeit, e->arbeitsplatz, e->benutzer}.join(u'|') : QString(), std::nullopt};
+               }});
     // The backup volumes that hold a Beleg, in the order they were written.
     r.methode({"AR.Dokumente", "GetBackupinfo", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
                    QStringList dvds;
