@@ -326,6 +326,8 @@ int user(const QStringList &args)
     } else {
         verwaltung.benutzerDeaktivieren(*zeile);
     }
+    Anfragekontext::fuerBefehl();
+    objekte.vermerken(k, id, QStringLiteral("user ") + pos.at(0), 0, 0, {});
     t.bestaetigen();
     aus() << "archivd user: " << pos.at(0) << ' ' << id << " erledigt" << Qt::endl;
     return 0;
@@ -368,7 +370,9 @@ int client(const QStringList &args)
             err() << "archivd client: \"" << name << "\" hat keinen gültigen Schlüssel" << Qt::endl;
             return 1;
         }
-        zugang.vermerken({{}, QStringLiteral("archivd"), {}, QStringLiteral("Arbeitsplatz"), name, QStringLiteral("widerrufen"), 0, 0, {}});
+        Anfragekontext::fuerBefehl();
+        zugang.vermerken({{}, QStringLiteral("archivd"), Anfragekontext::aktuell().benutzer, QStringLiteral("Arbeitsplatz"), name,
+                          QStringLiteral("widerrufen"), 0, 0, {}});
         t.bestaetigen();
         aus() << "archivd client: Schlüssel von " << name << " widerrufen" << Qt::endl;
         return 0;
@@ -386,7 +390,9 @@ int client(const QStringList &args)
         err() << "archivd client: \"" << name << "\" hat schon einen gültigen Schlüssel (erst revoke)" << Qt::endl;
         return 1;
     }
-    zugang.vermerken({{}, QStringLiteral("archivd"), {}, QStringLiteral("Arbeitsplatz"), name, QStringLiteral("angelegt"), 0, 0, {}});
+    Anfragekontext::fuerBefehl();
+    zugang.vermerken({{}, QStringLiteral("archivd"), Anfragekontext::aktuell().benutzer, QStringLiteral("Arbeitsplatz"), name,
+                      QStringLiteral("angelegt"), 0, 0, {}});
     t.bestaetigen();
     aus() << schluessel.text() << Qt::endl;
     return 0;

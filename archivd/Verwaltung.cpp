@@ -1,4 +1,5 @@
 #include "Verwaltung.h"
+#include "Zugang.h"
 
 #include "Fehler.h"
 #include "Konsole.h"
@@ -12,6 +13,7 @@
 #include <QCommandLineParser>
 #include <QDate>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <unistd.h>
@@ -134,6 +136,8 @@ int importieren(const QStringList &args)
         }
         ++(id.isEmpty() ? neu : geaendert);
     }
+    Anfragekontext::fuerBefehl();
+    objekte.vermerken(*k, QFileInfo(pos.at(1)).fileName(), QStringLiteral("import: %1 neu, %2 aktualisiert").arg(neu).arg(geaendert), 0, 0, {});
     t.bestaetigen();
     aus() << "archivd import: " << k->name << ": " << neu << " neu, " << geaendert << " aktualisiert" << Qt::endl;
     return 0;
@@ -158,6 +162,9 @@ static int dvdFesthalten(QCommandLineParser &p)
     db->migrieren();
     Transaktion t(*db);
     const qint64 n = Verwaltungsspeicher(*db).sicherungVermerken(pos.first().trimmed(), datum);
+    Anfragekontext::fuerBefehl();
+    ObjektSpeicher(*db).vermerken(*Modell::instanz().klasse(QStringLiteral("AR.Sicherung")), pos.first().trimmed(),
+                                  QStringLiteral("backup: %1 Belege").arg(n), 0, 0, {});
     t.bestaetigen();
     aus() << "archivd backup: " << n << " Belege auf " << pos.first().trimmed() << " festgehalten" << Qt::endl;
     return 0;

@@ -12,6 +12,9 @@
 
 #include <stdexcept>
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace archiv::archivd {
 
 namespace {
@@ -45,6 +48,14 @@ bool gleich(const QString &a, const QString &b)
 Anfragekontext &Anfragekontext::aktuell()
 {
     return kontext;
+}
+
+void Anfragekontext::fuerBefehl()
+{
+    Anfragekontext k;
+    const passwd *pw = ::getpwuid(::getuid());
+    k.benutzer = pw && pw->pw_name ? QString::fromLocal8Bit(pw->pw_name) : qEnvironmentVariable("USER");
+    setzen(std::move(k));
 }
 
 void Anfragekontext::setzen(Anfragekontext k)

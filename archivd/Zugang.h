@@ -21,6 +21,9 @@ struct Anfragekontext
     QString neueSitzung; // set by a successful password check
 
     static Anfragekontext &aktuell();
+    // For the administration commands: workstation "archivd", the user the
+    // command runs as on the server.
+    static void fuerBefehl();
     // Sets the context for the rest of a request.
     static void setzen(Anfragekontext k);
 };
