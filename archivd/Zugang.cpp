@@ -6,6 +6,7 @@
 #include "storage/Zugangsspeicher.h"
 
 #include <QByteArray>
+#include <QDateTime>
 
 #include <openssl/crypto.h>
 #include <openssl/rand.h>
@@ -73,58 +74,41 @@ QString geheimnisHash(const QString &geheimnis)
     return sha256(geheimnis);
 }
 
-Sitzungen &Sitzungen::instanz()
+namespace {
+
+QString zeitpunkt(const QDateTime &t)
 {
-    static Sitzungen s;
-    return s;
+    return t.toString(Qt::ISODateWithMs);
 }
 
-void Sitzungen::aufraeumen(Uhr::time_point jetzt)
-{
-    for (auto it = m_sitzungen.begin(); it != m_sitzungen.end();) {
-        if (jetzt - it->second.zuletzt > Ruhezeit || jetzt - it->second.beginn > Hoechstdauer)
-            it = m_sitzungen.erase(it);
-        else
-            ++it;
-    }
-}
+} // namespace
 
-QString Sitzungen::eroeffnen(const QString &benutzer, const QString &arbeitsplatz)
+QString Sitzungen::eroeffnen(Datenbank &db, const QString &benutzer, const QString &arbeitsplatz)
 {
     const QString token = neuesGeheimnis();
-    const auto jetzt = Uhr::now();
-    std::lock_guard sperre(m_mutex);
-    if (m_sitzungen.size() >= MaxSitzungen)
-        aufraeumen(jetzt);
-    if (m_sitzungen.size() >= MaxSitzungen) {
-        auto aelteste = m_sitzungen.begin();
-        for (auto it = m_sitzungen.begin(); it != m_sitzungen.end(); ++it)
-            if (it->second.zuletzt < aelteste->second.zuletzt)
-                aelteste = it;
-        m_sitzungen.erase(aelteste);
-    }
-    m_sitzungen[sha256(token)] = {benutzer, arbeitsplatz, jetzt, jetzt};
+    const QDateTime jetzt = QDateTime::currentDateTimeUtc();
+    const QString j = zeitpunkt(jetzt);
+    Zugangsspeicher(db).sitzungAnlegen(sha256(token), {benutzer, arbeitsplatz, j, j},
+                                        zeitpunkt(jetzt.addSecs(-std::chrono::seconds(Hoechstdauer).count())),
+                                        zeitpunkt(jetzt.addSecs(-std::chrono::seconds(Ruhezeit).count())));
     return token;
 }
 
-std::optional<QString> Sitzungen::benutzer(const QString &token, const QString &arbeitsplatz)
+std::optional<QString> Sitzungen::benutzer(Datenbank &db, const QString &token, const QString &arbeitsplatz)
 {
-    if (token.isEmpty())
+    if (token.isEmpty() || token.size() > 100)
         return std::nullopt;
-    const auto jetzt = Uhr::now();
-    std::lock_guard sperre(m_mutex);
-    const auto it = m_sitzungen.find(sha256(token));
-    if (it == m_sitzungen.end())
+    Zugangsspeicher speicher(db);
+    const QString hash = sha256(token);
+    const auto s = speicher.sitzung(hash);
+    const QDateTime jetzt = QDateTime::currentDateTimeUtc();
+    if (!s || s->arbeitsplatz != arbeitsplatz || s->beginn < zeitpunkt(jetzt.addSecs(-std::chrono::seconds(Hoechstdauer).count())) ||
+        s->zuletzt < zeitpunkt(jetzt.addSecs(-std::chrono::seconds(Ruhezeit).count())))
         return std::nullopt;
-    Sitzung &s = it->second;
-    if (jetzt - s.zuletzt > Ruhezeit || jetzt - s.beginn > Hoechstdauer) {
-        m_sitzungen.erase(it);
-        return std::nullopt;
-    }
-    if (s.arbeitsplatz != arbeitsplatz)
-        return std::nullopt;
-    s.zuletzt = jetzt;
-    return s.benutzer;
+    // Used: noted at most once a minute, not at every write.
+    if (s->zuletzt < zeitpunkt(jetzt.addSecs(-60)))
+        speicher.sitzungBenutzt(hash, zeitpunkt(jetzt));
+    return s->benutzer;
 }
 
 std::optional<QString> Arbeitsplaetze::pruefen(const QString &nachweis, QString *grund)

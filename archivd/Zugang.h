@@ -17,7 +17,8 @@ class Datenbank;
 struct Anfragekontext
 {
     QString arbeitsplatz = QStringLiteral("archivd");
-    QString benutzer; // FIRMA||CODE, empty without a session
+    QString sitzung; // the token the request carried
+    QString benutzer; // FIRMA||CODE once a write found the session valid
     QString neueSitzung; // set by a successful password check
 
     static Anfragekontext &aktuell();
@@ -30,33 +31,17 @@ struct Anfragekontext
 
 // Sessions of logged-in WWS users, opened by a successful password check and
 // bound to the workstation that made it. A session lapses after Ruhezeit
-// without use and after Hoechstdauer in any case; at most MaxSitzungen are
-// kept (the oldest goes first).
+// without use and after Hoechstdauer in any case. They are kept in the
+// database: every server on it knows them, and a restart keeps them.
 class Sitzungen
 {
 public:
-    static Sitzungen &instanz();
-
     static constexpr std::chrono::minutes Ruhezeit{15};
     static constexpr std::chrono::hours Hoechstdauer{12};
-    static constexpr size_t MaxSitzungen = 10000;
 
-    QString eroeffnen(const QString &benutzer, const QString &arbeitsplatz);
+    static QString eroeffnen(Datenbank &db, const QString &benutzer, const QString &arbeitsplatz);
     // The user of a valid session of that workstation.
-    std::optional<QString> benutzer(const QString &token, const QString &arbeitsplatz);
-
-private:
-    using Uhr = std::chrono::steady_clock;
-    struct Sitzung
-    {
-        QString benutzer;
-        QString arbeitsplatz;
-        Uhr::time_point beginn;
-        Uhr::time_point zuletzt;
-    };
-    void aufraeumen(Uhr::time_point jetzt);
-    std::mutex m_mutex;
-    std::map<QString, Sitzung> m_sitzungen; // by the SHA-256 of the token
+    static std::optional<QString> benutzer(Datenbank &db, const QString &token, const QString &arbeitsplatz);
 };
 
 // Checks a workstation's proof of its key. What the database says is kept for

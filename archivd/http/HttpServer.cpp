@@ -123,10 +123,12 @@ void hostPruefen(const httplib::Request &req, const QSet<QString> &hosts)
         throw AnfrageFehler::verboten(QStringLiteral("\"%1\" ist kein Name dieses Archivservers").arg(host));
 }
 
-// Writes are made by a logged-in WWS user.
-void sitzungNoetig()
+// Writes are made by a logged-in WWS user; the request's session names them.
+void sitzungNoetig(Datenbank &db)
 {
-    if (Anfragekontext::aktuell().benutzer.isEmpty())
+    Anfragekontext &k = Anfragekontext::aktuell();
+    k.benutzer = Sitzungen::benutzer(db, k.sitzung, k.arbeitsplatz).value_or(QString());
+    if (k.benutzer.isEmpty())
         throw AnfrageFehler(403, QLatin1String(protokoll::AnmeldungNoetig),
                             QStringLiteral("Zum Speichern ist eine Anmeldung nötig (oder sie ist abgelaufen)"));
 }
@@ -138,7 +140,7 @@ AnfrageFehler nurAmServer(const Klasse &k)
 
 // What a workstation may write over the wire: Belege with their documents
 // and index values, the scan store, and a type's label counter.
-void schreibrechtPruefen(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a)
+void schreibrechtPruefen(Datenbank &db, const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a)
 {
     const bool belegTeil = k.name == QLatin1String(BelegKlasse) || k.besitzer == QLatin1String(BelegKlasse) ||
         k.name == QLatin1String("AR.Extind") || k.name == QLatin1String("AR.Scandat");
@@ -148,7 +150,7 @@ void schreibrechtPruefen(const Klasse &k, const QString &id, const protokoll::Sp
         nurEtikettenZaehler = a.props.firstKey().compare(QLatin1String("lastbelnrbarc"), Qt::CaseInsensitive) == 0;
     if (!belegTeil && !nurEtikettenZaehler)
         throw nurAmServer(k);
-    sitzungNoetig();
+    sitzungNoetig(db);
 }
 
 // The request line and headers, strictly: one body length and only as a
@@ -258,10 +260,7 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
             }
             Anfragekontext k;
             k.arbeitsplatz = *platz;
-            if (req.has_header(protokoll::SitzungKopf))
-                k.benutzer = Sitzungen::instanz()
-                                 .benutzer(QString::fromStdString(req.get_header_value(protokoll::SitzungKopf)), *platz)
-                                 .value_or(QString());
+            k.sitzung = QString::fromStdString(req.get_header_value(protokoll::SitzungKopf));
             Anfragekontext::setzen(std::move(k));
             return httplib::Server::HandlerResponse::Unhandled;
         } catch (const AnfrageFehler &e) {
@@ -299,7 +298,7 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
                    jsonAntwort(res, e.ausfuehren(k, a.args, a.id).toJson());
                    return;
                }
-               sitzungNoetig();
+               sitzungNoetig(daten->db);
                Transaktion t(daten->db);
                const protokoll::AufrufErgebnis ergebnis = e.ausfuehren(k, a.args, a.id);
                const qint64 beleg = e.belegArgument >= 0 ? a.args.value(e.belegArgument).toLongLong() : 0;
@@ -319,14 +318,14 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
     s.Post(R"(/v1/([^/]+)/object/([^/]+))", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
                const Klasse &k = klasse(teil(req, 1), teil(req, 2));
                const auto a = protokoll::SpeicherAnfrage::fromJson(jsonKoerper(req));
-               schreibrechtPruefen(k, QString(), a);
+               schreibrechtPruefen(daten->db, k, QString(), a);
                jsonAntwort(res, daten->objekte.speichern(k, QString(), a).toJson());
            }));
 
     s.Put(R"(/v1/([^/]+)/object/([^/]+)/(.+))", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
               const Klasse &k = klasse(teil(req, 1), teil(req, 2));
               const auto a = protokoll::SpeicherAnfrage::fromJson(jsonKoerper(req));
-              schreibrechtPruefen(k, teil(req, 3), a);
+              schreibrechtPruefen(daten->db, k, teil(req, 3), a);
               jsonAntwort(res, daten->objekte.speichern(k, teil(req, 3), a).toJson());
           }));
 
@@ -340,7 +339,7 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
                  // is changed on the server only.
                  if (k.name != QLatin1String("AR.Scandat"))
                      throw nurAmServer(k);
-                 sitzungNoetig();
+                 sitzungNoetig(daten->db);
                  daten->objekte.loeschen(k, teil(req, 3));
                  jsonAntwort(res, QJsonObject{});
              }));

@@ -168,13 +168,22 @@ Migration zugangUndProtokoll()
              "CREATE INDEX ar_protokoll_beleg ON ar_protokoll (beleg, id)"}};
 }
 
+// Sessions of logged-in users live in the database, so that several
+// servers on one PostgreSQL database share them and a restart keeps them.
+Migration sitzungen()
+{
+    return {11,
+            {"CREATE TABLE ar_sitzung (id %ID%, token TEXT NOT NULL UNIQUE, benutzer TEXT NOT NULL, arbeitsplatz TEXT NOT NULL, "
+             "beginn TEXT NOT NULL, zuletzt TEXT NOT NULL)"}};
+}
+
 } // namespace
 
 const QList<Migration> &migrationen()
 {
     static const QList<Migration> alle{ersteVersion(),   suchIndizes(),         nurGefalteterWertIndex(),
                                        gefalteteWerte(), gefalteterWertIndex(), blobTeile(), sicherungZeitpunkt(), etikettenlaeufe(),
-                                       wirtschaftsjahr(), zugangUndProtokoll()};
+                                       wirtschaftsjahr(), zugangUndProtokoll(), sitzungen()};
     return alle;
 }
 

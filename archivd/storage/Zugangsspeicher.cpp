@@ -52,6 +52,32 @@ std::optional<QString> Zugangsspeicher::schluesselHash(const QString &name)
     return h.toString();
 }
 
+void Zugangsspeicher::sitzungAnlegen(const QString &tokenHash, const Sitzung &s, const QString &beginnGrenze, const QString &ruheGrenze)
+{
+    m_db.ausfuehren(QStringLiteral("DELETE FROM ar_sitzung WHERE beginn < ? OR zuletzt < ?"), {beginnGrenze, ruheGrenze});
+    m_db.ausfuehren(QStringLiteral("INSERT INTO ar_sitzung (token, benutzer, arbeitsplatz, beginn, zuletzt) VALUES (?, ?, ?, ?, ?)"),
+                    {tokenHash, s.benutzer, s.arbeitsplatz, s.beginn, s.zuletzt});
+}
+
+std::optional<Zugangsspeicher::Sitzung> Zugangsspeicher::sitzung(const QString &tokenHash)
+{
+    const QList<SqlZeile> z =
+        m_db.abfragen(QStringLiteral("SELECT benutzer, arbeitsplatz, beginn, zuletzt FROM ar_sitzung WHERE token = ?"), {tokenHash});
+    if (z.isEmpty())
+        return std::nullopt;
+    return Sitzung{z.first().at(0).toString(), z.first().at(1).toString(), z.first().at(2).toString(), z.first().at(3).toString()};
+}
+
+void Zugangsspeicher::sitzungBenutzt(const QString &tokenHash, const QString &zeit)
+{
+    m_db.ausfuehren(QStringLiteral("UPDATE ar_sitzung SET zuletzt = ? WHERE token = ?"), {zeit, tokenHash});
+}
+
+void Zugangsspeicher::sitzungLoeschen(const QString &tokenHash)
+{
+    m_db.ausfuehren(QStringLiteral("DELETE FROM ar_sitzung WHERE token = ?"), {tokenHash});
+}
+
 void Zugangsspeicher::vermerken(const Eintrag &e)
 {
     m_db.ausfuehren(QStringLiteral("INSERT INTO ar_protokoll (zeit, arbeitsplatz, benutzer, klasse, objekt, aktion, version, beleg, dateien) "

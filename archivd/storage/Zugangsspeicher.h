@@ -29,6 +29,22 @@ public:
     // The hash of the workstation's valid key, nullopt when it has none.
     std::optional<QString> schluesselHash(const QString &name);
 
+    // Sessions, by the hash of their token; times are UTC ISO strings with
+    // milliseconds (they sort as they compare).
+    struct Sitzung
+    {
+        QString benutzer;
+        QString arbeitsplatz;
+        QString beginn;
+        QString zuletzt;
+    };
+    // Drops the sessions begun before beginnGrenze or unused since
+    // ruheGrenze, then records the new one.
+    void sitzungAnlegen(const QString &tokenHash, const Sitzung &s, const QString &beginnGrenze, const QString &ruheGrenze);
+    std::optional<Sitzung> sitzung(const QString &tokenHash);
+    void sitzungBenutzt(const QString &tokenHash, const QString &zeit);
+    void sitzungLoeschen(const QString &tokenHash);
+
     struct Eintrag
     {
         QString zeit; // UTC, ISO with milliseconds

@@ -205,6 +205,35 @@ private Q_SLOTS:
         QVERIFY(!protokoll({"--seit", QDate::currentDate().toString(Qt::ISODate)}).trimmed().isEmpty());
     }
 
+    // A session belongs to the workstation that logged in, outlives a
+    // restart of the server, and is nothing without that workstation's key.
+    void sitzungGehoertZumArbeitsplatz()
+    {
+        const QString sitzung = server::sitzungFuer(QStringLiteral("127.0.0.1"), m_server->port());
+        QVERIFY(!sitzung.isEmpty());
+        QString anderer;
+        QCOMPARE(ArchivServer::archivd({"client", "add", "Kasse-3", "--db", m_server->dbPfad()}, &anderer), 0);
+        const auto schreiben = [this](const QByteArray &zugang, const QString &token) {
+            auto c = roh(zugang);
+            const auto r = c->Put("/v1/TSARCHIV/object/AR.Belart/1%7C%7CER", {{"X-Archiv-Sitzung", token.toStdString()}},
+                                  R"({"props":{"lastbelnrbarc":"1"}})", "application/json");
+            return r ? r->status : -1;
+        };
+        // Past the session check, the save fails only for its missing version.
+        QCOMPARE(schreiben(m_server->zugangKopf(), sitzung), 400);
+        QCOMPARE(schreiben("Bearer " + anderer.trimmed().section(u'.', 0, 1).toUtf8(), sitzung), 403);
+        QCOMPARE(schreiben(m_server->zugangKopf(), QStringLiteral("erfunden")), 403);
+
+        m_server->stoppen();
+        QVERIFY2(m_server->starten(), qPrintable(m_server->fehler()));
+        QCOMPARE(schreiben(m_server->zugangKopf(), sitzung), 400);
+        server::setzeSitzung(QStringLiteral("127.0.0.1"), m_server->port(), sitzung);
+        server::Verbindung v;
+        QVERIFY(v.Connect(m_server->verbindungstext()));
+        const QString id = test::Belegbau(v).anlegen(QStringLiteral("ER"), QStringLiteral("NACH-NEUSTART"), {});
+        QVERIFY(!id.isEmpty());
+    }
+
     void archiviertesBleibt()
     {
         server::Verbindung v;

@@ -49,7 +49,7 @@ void registriereWwsMethoden(Registry &r)
              // A session for this user at this workstation: what it writes
              // next is recorded under the user's name.
              Anfragekontext &anfrage = Anfragekontext::aktuell();
-             anfrage.neueSitzung = Sitzungen::instanz().eroeffnen(id, anfrage.arbeitsplatz);
+             anfrage.neueSitzung = Sitzungen::eroeffnen(k.db, id, anfrage.arbeitsplatz);
              return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt, anfrage.neueSitzung};
          },
          true});
