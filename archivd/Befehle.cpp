@@ -72,17 +72,15 @@ std::optional<std::optional<TlsDateien>> tlsWaehlen(QCommandLineParser &p, const
 {
     if (p.isSet(QStringLiteral("plain-http"))) {
         if (!loopback(host))
-            qWarning().noquote() << "archivd: WARNUNG: ohne TLS auf" << host
-                                 << "- Dokumente und Passwörter gehen lesbar über das Netz";
+            qWarning().noquote() << "archivd: WARNUNG: ohne TLS auf" << host << "- Dokumente und Passwörter gehen lesbar über das Netz";
         return std::optional<TlsDateien>();
     }
     if (p.isSet(QStringLiteral("cert")) != p.isSet(QStringLiteral("key"))) {
         err() << "archivd: --cert und --key gehören zusammen" << Qt::endl;
         return std::nullopt;
     }
-    const TlsDateien dateien = p.isSet(QStringLiteral("cert"))
-        ? TlsDateien{p.value(QStringLiteral("cert")), p.value(QStringLiteral("key"))}
-        : TlsDateien::nebenArchiv(p.value(QStringLiteral("db")));
+    const TlsDateien dateien = p.isSet(QStringLiteral("cert")) ? TlsDateien{p.value(QStringLiteral("cert")), p.value(QStringLiteral("key"))}
+                                                               : TlsDateien::nebenArchiv(p.value(QStringLiteral("db")));
     if (dateien.vorhanden())
         return std::optional<TlsDateien>(dateien);
     if (p.isSet(QStringLiteral("cert"))) {
@@ -225,8 +223,8 @@ bool zertifikatSicherstellen(const QString &ort)
         err() << "archivd: " << fehler << Qt::endl;
         return false;
     }
-    aus() << "archivd: TLS-Zertifikat " << dateien.zertifikat << " angelegt (SHA-256 " << fingerabdruck(dateien.zertifikat).value_or(QString())
-          << ")" << Qt::endl;
+    aus() << "archivd: TLS-Zertifikat " << dateien.zertifikat << " angelegt (SHA-256 "
+          << fingerabdruck(dateien.zertifikat).value_or(QString()) << ")" << Qt::endl;
     return true;
 }
 
@@ -338,7 +336,8 @@ int client(const QStringList &args)
     QCommandLineParser p;
     p.addPositionalArgument(QStringLiteral("aktion"), QStringLiteral("add, list oder revoke"));
     p.addPositionalArgument(QStringLiteral("name"), QStringLiteral("Name des Arbeitsplatzes (add, revoke)"));
-    p.addOption({QStringLiteral("cert"), QStringLiteral("Zertifikat des Servers, falls nicht das neben dem Archiv."), QStringLiteral("datei")});
+    p.addOption(
+        {QStringLiteral("cert"), QStringLiteral("Zertifikat des Servers, falls nicht das neben dem Archiv."), QStringLiteral("datei")});
     if (!befehlAuswerten(p, args,
                          QStringLiteral("Verwaltet die Zugangsschlüssel der Arbeitsplätze. \"add\" gibt den Schlüssel einmal aus; "
                                         "der Server behält nur seinen Hash.")))
@@ -358,10 +357,15 @@ int client(const QStringList &args)
     }
     auto db = oeffnen(p.value(QStringLiteral("db")));
     Zugangsspeicher zugang(*db);
+    const auto vermerken = [&zugang, &name](const QString &was) {
+        Anfragekontext::fuerBefehl();
+        zugang.vermerken(
+            {{}, QStringLiteral("archivd"), Anfragekontext::aktuell().benutzer, QStringLiteral("Arbeitsplatz"), name, was, 0, 0, {}});
+    };
     if (aktion == QLatin1String("list")) {
         for (const auto &a : zugang.liste())
-            aus() << a.name << '\t' << a.angelegt << '\t' << (a.widerrufen.isEmpty() ? QStringLiteral("gültig") : QStringLiteral("widerrufen ") + a.widerrufen)
-                  << Qt::endl;
+            aus() << a.name << '\t' << a.angelegt << '\t'
+                  << (a.widerrufen.isEmpty() ? QStringLiteral("gültig") : QStringLiteral("widerrufen ") + a.widerrufen) << Qt::endl;
         return 0;
     }
     if (aktion == QLatin1String("revoke")) {
@@ -370,9 +374,7 @@ int client(const QStringList &args)
             err() << "archivd client: \"" << name << "\" hat keinen gültigen Schlüssel" << Qt::endl;
             return 1;
         }
-        Anfragekontext::fuerBefehl();
-        zugang.vermerken({{}, QStringLiteral("archivd"), Anfragekontext::aktuell().benutzer, QStringLiteral("Arbeitsplatz"), name,
-                          QStringLiteral("widerrufen"), 0, 0, {}});
+        vermerken(QStringLiteral("widerrufen"));
         t.bestaetigen();
         aus() << "archivd client: Schlüssel von " << name << " widerrufen" << Qt::endl;
         return 0;
@@ -390,9 +392,7 @@ int client(const QStringList &args)
         err() << "archivd client: \"" << name << "\" hat schon einen gültigen Schlüssel (erst revoke)" << Qt::endl;
         return 1;
     }
-    Anfragekontext::fuerBefehl();
-    zugang.vermerken({{}, QStringLiteral("archivd"), Anfragekontext::aktuell().benutzer, QStringLiteral("Arbeitsplatz"), name,
-                      QStringLiteral("angelegt"), 0, 0, {}});
+    vermerken(QStringLiteral("angelegt"));
     t.bestaetigen();
     aus() << schluessel.text() << Qt::endl;
     return 0;
@@ -428,8 +428,9 @@ int audit(const QStringList &args)
     auto db = oeffnen(p.value(QStringLiteral("db")));
     for (const auto &e : Zugangsspeicher(*db).protokoll(beleg, seit))
         aus() << e.zeit << '\t' << e.arbeitsplatz << '\t' << (e.benutzer.isEmpty() ? QStringLiteral("-") : e.benutzer) << '\t' << e.klasse
-              << '\t' << e.objekt << '\t' << e.aktion << '\t' << e.version << '\t' << (e.beleg > 0 ? QString::number(e.beleg) : QStringLiteral("-"))
-              << '\t' << (e.dateien.isEmpty() ? QStringLiteral("-") : e.dateien.join(u' ')) << Qt::endl;
+              << '\t' << e.objekt << '\t' << e.aktion << '\t' << e.version << '\t'
+              << (e.beleg > 0 ? QString::number(e.beleg) : QStringLiteral("-")) << '\t'
+              << (e.dateien.isEmpty() ? QStringLiteral("-") : e.dateien.join(u' ')) << Qt::endl;
     return 0;
 }
 

@@ -1,7 +1,7 @@
 #include "Tls.h"
 
-#include <QFile>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QUrl>
@@ -81,8 +81,7 @@ bool zertifikatAnlegen(const TlsDateien &ziel, const QStringList &namen, QString
     for (const QString &n : namen)
         alt << (QHostAddress(n).isNull() ? QStringLiteral("DNS:") : QStringLiteral("IP:")) + n;
     if ((!alt.isEmpty() && !erweiterung(z.get(), NID_subject_alt_name, alt.join(u',').toUtf8())) ||
-        !erweiterung(z.get(), NID_basic_constraints, "critical,CA:FALSE") ||
-        X509_sign(z.get(), schluessel.get(), EVP_sha256()) <= 0) {
+        !erweiterung(z.get(), NID_basic_constraints, "critical,CA:FALSE") || X509_sign(z.get(), schluessel.get(), EVP_sha256()) <= 0) {
         *fehler = opensslFehler("Das Ausstellen des Zertifikats");
         return false;
     }

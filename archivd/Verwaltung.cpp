@@ -137,7 +137,8 @@ int importieren(const QStringList &args)
         ++(id.isEmpty() ? neu : geaendert);
     }
     Anfragekontext::fuerBefehl();
-    objekte.vermerken(*k, QFileInfo(pos.at(1)).fileName(), QStringLiteral("import: %1 neu, %2 aktualisiert").arg(neu).arg(geaendert), 0, 0, {});
+    objekte.vermerken(*k, QFileInfo(pos.at(1)).fileName(), QStringLiteral("import: %1 neu, %2 aktualisiert").arg(neu).arg(geaendert), 0, 0,
+                      {});
     t.bestaetigen();
     aus() << "archivd import: " << k->name << ": " << neu << " neu, " << geaendert << " aktualisiert" << Qt::endl;
     return 0;
@@ -192,9 +193,8 @@ static int baenderSchreiben(QCommandLineParser &p)
         err() << Qt::endl;
     for (const QString &f : b.fehler)
         err() << "archivd backup: " << f << " (bleibt für die nächste Sicherung vorgemerkt)" << Qt::endl;
-    aus() << "archivd backup: " << b.belege << " Belege, " << QString::number(double(b.bytes) / 1e6, 'f', 1) << " MB in "
-          << b.baende.size() << (b.baende.size() == 1 ? " Band" : " Bänden") << (b.baende.isEmpty() ? QString() : ": " + b.baende.join(u' '))
-          << Qt::endl;
+    aus() << "archivd backup: " << b.belege << " Belege, " << QString::number(double(b.bytes) / 1e6, 'f', 1) << " MB in " << b.baende.size()
+          << (b.baende.size() == 1 ? " Band" : " Bänden") << (b.baende.isEmpty() ? QString() : ": " + b.baende.join(u' ')) << Qt::endl;
     return b.fehler.isEmpty() ? 0 : 1;
 }
 
@@ -219,14 +219,17 @@ static int bandPruefen(const QString &band)
 int sicherungErfassen(const QStringList &args)
 {
     QCommandLineParser p;
-    p.addPositionalArgument(QStringLiteral("dvd"), QStringLiteral("nur festhalten: Kennung einer anders geschriebenen DVD, z. B. DVD-2026-12"),
+    p.addPositionalArgument(QStringLiteral("dvd"),
+                            QStringLiteral("nur festhalten: Kennung einer anders geschriebenen DVD, z. B. DVD-2026-12"),
                             QStringLiteral("[dvd]"));
     p.addOption({QStringLiteral("ziel"), QStringLiteral("Ordner, in den die Sicherungsbände geschrieben werden."), QStringLiteral("ordner")});
     p.addOption({QStringLiteral("band-groesse"), QStringLiteral("Bytes an Dokumenten je Band (Standard: 4700000000, eine DVD)."),
                  QStringLiteral("bytes"), QStringLiteral("4700000000")});
-    p.addOption({QStringLiteral("name"), QStringLiteral("Anfang der Bandnamen (Standard: ARCHIV)."), QStringLiteral("name"), QStringLiteral("ARCHIV")});
+    p.addOption({QStringLiteral("name"), QStringLiteral("Anfang der Bandnamen (Standard: ARCHIV)."), QStringLiteral("name"),
+                 QStringLiteral("ARCHIV")});
     p.addOption({QStringLiteral("verify"), QStringLiteral("Einen geschriebenen Band gegen sein Manifest prüfen."), QStringLiteral("band")});
-    p.addOption({QStringLiteral("datum"), QStringLiteral("nur festhalten: Tag der Sicherung (Standard: heute)."), QStringLiteral("YYYY-MM-DD")});
+    p.addOption(
+        {QStringLiteral("datum"), QStringLiteral("nur festhalten: Tag der Sicherung (Standard: heute)."), QStringLiteral("YYYY-MM-DD")});
     if (!befehlAuswerten(p, args,
                          QStringLiteral("Schreibt alle noch nicht gesicherten und alle seit ihrer letzten Sicherung geänderten Belege in "
                                         "Sicherungsbände (--ziel), prüft einen Band (--verify) oder hält nur fest, dass sie auf einer "

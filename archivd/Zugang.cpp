@@ -89,8 +89,8 @@ QString Sitzungen::eroeffnen(Datenbank &db, const QString &benutzer, const QStri
     const QDateTime jetzt = QDateTime::currentDateTimeUtc();
     const QString j = zeitpunkt(jetzt);
     Zugangsspeicher(db).sitzungAnlegen(sha256(token), {benutzer, arbeitsplatz, j, j},
-                                        zeitpunkt(jetzt.addSecs(-std::chrono::seconds(Hoechstdauer).count())),
-                                        zeitpunkt(jetzt.addSecs(-std::chrono::seconds(Ruhezeit).count())));
+                                       zeitpunkt(jetzt.addSecs(-std::chrono::seconds(Hoechstdauer).count())),
+                                       zeitpunkt(jetzt.addSecs(-std::chrono::seconds(Ruhezeit).count())));
     return token;
 }
 

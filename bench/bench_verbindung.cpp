@@ -128,10 +128,10 @@ int main(int argc, char *argv[])
         runter << mib / (uhr.nsecsElapsed() / 1e9);
         QProcess c;
         uhr.restart();
-        c.start(QStringLiteral("curl"), {"-s", "-f", "--cacert", server->dbPfad() + QStringLiteral(".crt"), "-H",
-                                         QStringLiteral("Authorization: ") + QString::fromLatin1(server->zugangKopf()), "-o",
-                                         dir.filePath(QStringLiteral("curl.bin")),
-                                         QStringLiteral("https://127.0.0.1:%1/v1/TSARCHIV/blob/%2").arg(server->port()).arg(blob)});
+        c.start(QStringLiteral("curl"),
+                {"-s", "-f", "--cacert", server->dbPfad() + QStringLiteral(".crt"), "-H",
+                 QStringLiteral("Authorization: ") + QString::fromLatin1(server->zugangKopf()), "-o", dir.filePath(QStringLiteral("curl.bin")),
+                 QStringLiteral("https://127.0.0.1:%1/v1/TSARCHIV/blob/%2").arg(server->port()).arg(blob)});
         c.waitForFinished(-1);
         if (c.exitCode() != 0 || QFile(dir.filePath(QStringLiteral("curl.bin"))).size() != gross.size()) {
             aus << "curl failed: " << c.readAllStandardError() << Qt::endl;

@@ -7,16 +7,16 @@
 #include "Zugang.h"
 #include "common/Protokoll.h"
 #include "model/Modell.h"
-#include "storage/Pruefsumme.h"
 #include "storage/BlobSpeicher.h"
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
+#include "storage/Pruefsumme.h"
 #include "storage/Zugangsspeicher.h"
 
 #include <QDebug>
-#include <QJsonDocument>
 #include <QFile>
 #include <QHostAddress>
+#include <QJsonDocument>
 #include <QJsonParseError>
 #include <QNetworkInterface>
 #include <QSet>
@@ -168,7 +168,8 @@ void kopfPruefen(const httplib::Request &req)
     if (req.has_header("Origin"))
         throw AnfrageFehler::verboten(QStringLiteral("Anfragen aus einem Browser werden nicht angenommen"));
     if ((req.method == "POST" || req.method == "PUT") && !blob && !req.get_header_value("Content-Type").starts_with("application/json"))
-        throw AnfrageFehler(415, QStringLiteral("unsupported_media_type"), QStringLiteral("Der Inhalt muss als application/json angegeben sein"));
+        throw AnfrageFehler(415, QStringLiteral("unsupported_media_type"),
+                            QStringLiteral("Der Inhalt muss als application/json angegeben sein"));
     if (req.has_header("Transfer-Encoding"))
         throw AnfrageFehler::ungueltig(QStringLiteral("Transfer-Encoding wird nicht angenommen; der Inhalt braucht eine Content-Length"));
     const size_t laengen = req.get_header_value_count("Content-Length");
@@ -302,8 +303,8 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
                Transaktion t(daten->db);
                const protokoll::AufrufErgebnis ergebnis = e.ausfuehren(k, a.args, a.id);
                const qint64 beleg = e.belegArgument >= 0 ? a.args.value(e.belegArgument).toLongLong() : 0;
-               daten->objekte.vermerken(*Modell::instanz().klasse(e.klasse), a.id.isEmpty() ? a.args.join(u'|').left(200) : a.id, e.name,
-                                        0, beleg, {});
+               daten->objekte.vermerken(*Modell::instanz().klasse(e.klasse), a.id.isEmpty() ? a.args.join(u'|').left(200) : a.id, e.name, 0,
+                                        beleg, {});
                t.bestaetigen();
                jsonAntwort(res, ergebnis.toJson());
            }));

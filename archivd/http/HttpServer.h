@@ -17,7 +17,6 @@ namespace archiv::archivd {
 class Datenbank;
 class Registry;
 
-
 // The HTTP face of the archive: routes of the wire protocol onto the object
 // store, the blob store and the registry of queries and methods.
 class HttpServer

@@ -181,9 +181,10 @@ Migration sitzungen()
 
 const QList<Migration> &migrationen()
 {
-    static const QList<Migration> alle{ersteVersion(),   suchIndizes(),         nurGefalteterWertIndex(),
-                                       gefalteteWerte(), gefalteterWertIndex(), blobTeile(), sicherungZeitpunkt(), etikettenlaeufe(),
-                                       wirtschaftsjahr(), zugangUndProtokoll(), sitzungen()};
+    static const QList<Migration> alle{
+        ersteVersion(), suchIndizes(),        nurGefalteterWertIndex(), gefalteteWerte(),  gefalteterWertIndex(),
+        blobTeile(),    sicherungZeitpunkt(), etikettenlaeufe(),        wirtschaftsjahr(), zugangUndProtokoll(),
+        sitzungen()};
     return alle;
 }
 

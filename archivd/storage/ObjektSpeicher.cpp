@@ -1,6 +1,6 @@
 #include "storage/ObjektSpeicher.h"
-#include "storage/Zugangsspeicher.h"
 #include "Zugang.h"
+#include "storage/Zugangsspeicher.h"
 
 #include "Fehler.h"
 #include "common/Faltung.h"

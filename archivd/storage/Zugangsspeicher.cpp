@@ -61,8 +61,8 @@ void Zugangsspeicher::sitzungAnlegen(const QString &tokenHash, const Sitzung &s,
 
 std::optional<Zugangsspeicher::Sitzung> Zugangsspeicher::sitzung(const QString &tokenHash)
 {
-    const QList<SqlZeile> z =
-        m_db.abfragen(QStringLiteral("SELECT benutzer, arbeitsplatz, beginn, zuletzt FROM ar_sitzung WHERE token = ?"), {tokenHash});
+    const QList<SqlZeile> z = m_db.abfragen(
+        QStringLiteral("SELECT benutzer, arbeitsplatz, beginn, zuletzt FROM ar_sitzung WHERE token = ?"), {tokenHash});
     if (z.isEmpty())
         return std::nullopt;
     return Sitzung{z.first().at(0).toString(), z.first().at(1).toString(), z.first().at(2).toString(), z.first().at(3).toString()};
@@ -80,28 +80,38 @@ void Zugangsspeicher::sitzungLoeschen(const QString &tokenHash)
 
 void Zugangsspeicher::vermerken(const Eintrag &e)
 {
-    m_db.ausfuehren(QStringLiteral("INSERT INTO ar_protokoll (zeit, arbeitsplatz, benutzer, klasse, objekt, aktion, version, beleg, dateien) "
-                                   "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                    {e.zeit.isEmpty() ? jetzt() : e.zeit, e.arbeitsplatz, e.benutzer, e.klasse, e.objekt, e.aktion, e.version,
-                     e.beleg > 0 ? QVariant(e.beleg) : QVariant(), e.dateien.join(u' ')});
+    m_db.ausfuehren(
+        QStringLiteral("INSERT INTO ar_protokoll (zeit, arbeitsplatz, benutzer, klasse, objekt, aktion, version, beleg, dateien) "
+                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        {e.zeit.isEmpty() ? jetzt() : e.zeit, e.arbeitsplatz, e.benutzer, e.klasse, e.objekt, e.aktion, e.version,
+         e.beleg > 0 ? QVariant(e.beleg) : QVariant(), e.dateien.join(u' ')});
 }
 
 std::optional<Zugangsspeicher::Eintrag> Zugangsspeicher::letzteAenderung(qint64 beleg)
 {
-    const QList<SqlZeile> z = m_db.abfragen(QStringLiteral("SELECT zeit, arbeitsplatz, benutzer, klasse, objekt, aktion, version FROM ar_protokoll "
-                                                           "WHERE beleg = ? ORDER BY id DESC LIMIT 1"),
-                                            {beleg});
+    const QList<SqlZeile> z = m_db.abfragen(
+        QStringLiteral("SELECT zeit, arbeitsplatz, benutzer, klasse, objekt, aktion, version FROM ar_protokoll "
+                       "WHERE beleg = ? ORDER BY id DESC LIMIT 1"),
+        {beleg});
     if (z.isEmpty())
         return std::nullopt;
     const SqlZeile &r = z.first();
-    return Eintrag{r.at(0).toString(), r.at(1).toString(), r.at(2).toString(), r.at(3).toString(), r.at(4).toString(),
-                   r.at(5).toString(), r.at(6).toLongLong(), beleg, {}};
+    return Eintrag{r.at(0).toString(),
+                   r.at(1).toString(),
+                   r.at(2).toString(),
+                   r.at(3).toString(),
+                   r.at(4).toString(),
+                   r.at(5).toString(),
+                   r.at(6).toLongLong(),
+                   beleg,
+                   {}};
 }
 
 QList<Zugangsspeicher::Eintrag> Zugangsspeicher::protokoll(qint64 beleg, const QString &seit, int grenze)
 {
-    QString sql = QStringLiteral("SELECT zeit, arbeitsplatz, benutzer, klasse, objekt, aktion, version, beleg, dateien FROM ar_protokoll "
-                                 "WHERE 1 = 1");
+    QString sql = QStringLiteral(
+        "SELECT zeit, arbeitsplatz, benutzer, klasse, objekt, aktion, version, beleg, dateien FROM ar_protokoll "
+        "WHERE 1 = 1");
     QVariantList werte;
     if (!seit.isEmpty()) {
         sql += QStringLiteral(" AND zeit >= ?");
@@ -116,8 +126,7 @@ QList<Zugangsspeicher::Eintrag> Zugangsspeicher::protokoll(qint64 beleg, const Q
     QList<Eintrag> ergebnis;
     for (const SqlZeile &z : m_db.abfragen(sql, werte))
         ergebnis.append({z.at(0).toString(), z.at(1).toString(), z.at(2).toString(), z.at(3).toString(), z.at(4).toString(),
-                         z.at(5).toString(), z.at(6).toLongLong(), z.at(7).toLongLong(),
-                         z.at(8).toString().split(u' ', Qt::SkipEmptyParts)});
+                         z.at(5).toString(), z.at(6).toLongLong(), z.at(7).toLongLong(), z.at(8).toString().split(u' ', Qt::SkipEmptyParts)});
     return ergebnis;
 }
 

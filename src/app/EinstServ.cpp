@@ -99,10 +99,11 @@ void EinstServ::speichern()
     // A key is pasted whole; a part of one would lock the workstation out.
     const QString zugang = m_zugang->text().trimmed();
     if (!zugang.isEmpty() && !common::Zugangsschluessel::lesen(zugang)) {
-        common::meldung(common::HauptTitel,
-                        QStringLiteral("Der Zugangsschlüssel ist unvollständig.\nBitte die ganze Zeile einfügen, die \"archivd client add\" "
-                                       "ausgegeben hat."),
-                        common::MeldungsSymbol::Ausruf);
+        common::meldung(
+            common::HauptTitel,
+            QStringLiteral("Der Zugangsschlüssel ist unvollständig.\nBitte die ganze Zeile einfügen, die \"archivd client add\" "
+                           "ausgegeben hat."),
+            common::MeldungsSymbol::Ausruf);
         m_zugang->setFocus(Qt::OtherFocusReason);
         return;
     }
@@ -135,7 +136,8 @@ void einstservZeigen(QWidget *besitzer)
 bool archivVerbinden(QWidget *fenster)
 {
     const auto adresse = [] {
-        return std::pair{einstellung(QStringLiteral("Server"), QStringLiteral("arip")), einstellung(QStringLiteral("Server"), QStringLiteral("arport"))};
+        return std::pair{einstellung(QStringLiteral("Server"), QStringLiteral("arip")),
+                         einstellung(QStringLiteral("Server"), QStringLiteral("arport"))};
     };
     if (const auto [arip, arport] = adresse(); arip.isEmpty() || arport.isEmpty()) {
         fenster->hide();

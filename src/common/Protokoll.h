@@ -75,7 +75,7 @@ struct SpeicherAnfrage
     QMap<QString, QString> refs; // reference name -> object id ("" clears)
     QMap<QString, QList<SpeicherAnfrage>> collections;
     QMap<QString, QString> streams; // stream name -> blob ("" empties)
-    QList<Indexwert> index;         // AR.Dokumente only
+    QList<Indexwert> index; // AR.Dokumente only
 
     QJsonObject toJson() const;
     static SpeicherAnfrage fromJson(const QJsonObject &json);

@@ -13,10 +13,10 @@
 #include "common/Texte.h"
 #include "common/Twips.h"
 #include "search/Ergebnis.h"
-#include "tools/Etikettendruck.h"
-#include "tools/Vollstaendigkeitstest.h"
 #include "server/Verbindung.h"
 #include "server/Verbindungstext.h"
+#include "tools/Etikettendruck.h"
+#include "tools/Vollstaendigkeitstest.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -5,8 +5,6 @@
 #include "app/Drucken.h"
 #include "app/Ereignis.h"
 #include "app/Sanduhr.h"
-#include "imaging/Seite.h"
-#include "imaging/Seitenliste.h"
 #include "common/Feld.h"
 #include "common/Format.h"
 #include "common/Kennungen.h"
@@ -14,6 +12,8 @@
 #include "common/Programmzustand.h"
 #include "common/Texte.h"
 #include "common/Twips.h"
+#include "imaging/Seite.h"
+#include "imaging/Seitenliste.h"
 #include "search/TrefferModell.h"
 #include "server/KlassenMethoden.h"
 #include "server/ServerFehler.h"
@@ -24,7 +24,6 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFileDialog>
-#include <QStandardPaths>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
@@ -32,6 +31,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -352,7 +352,8 @@ void Ergebnis::drucken()
         }
         seiten.laden(d->inhalt, QStringLiteral("dokument.") + d->doktyp);
     } catch (const imaging::BildFehler &e) {
-        meldung(HauptTitel, QStringLiteral("Das Dokument kann nicht gedruckt werden.\n") + QString::fromUtf8(e.what()), MeldungsSymbol::Ausruf);
+        meldung(HauptTitel, QStringLiteral("Das Dokument kann nicht gedruckt werden.\n") + QString::fromUtf8(e.what()),
+                MeldungsSymbol::Ausruf);
         return;
     }
     app::seitenDrucken(seiten, this);

@@ -15,10 +15,11 @@ using namespace archiv;
 
 namespace {
 
-const QCommandLineOption zugang(QStringLiteral("zugang"),
-                                QStringLiteral("Speichert den Zugangsschlüssel dieses Arbeitsplatzes (die Zeile von \"archivd client add\") "
-                                               "in den Einstellungen."),
-                                QStringLiteral("schlüssel"));
+const QCommandLineOption
+    zugang(QStringLiteral("zugang"),
+           QStringLiteral("Speichert den Zugangsschlüssel dieses Arbeitsplatzes (die Zeile von \"archivd client add\") "
+                          "in den Einstellungen."),
+           QStringLiteral("schlüssel"));
 
 void optionenAnlegen(QCommandLineParser &optionen, const QCommandLineOption &scanstation)
 {

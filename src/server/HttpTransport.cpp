@@ -43,8 +43,9 @@ namespace {
 QJsonObject auswerten(const httplib::Result &res, const QString &pfad, bool zertifikatAbgelehnt = false)
 {
     if (!res && zertifikatAbgelehnt)
-        throw ServerFehler(401, QLatin1String(protokoll::KeinZugang),
-                           QStringLiteral("Der Server zeigt ein anderes Zertifikat, als der Zugangsschlüssel nennt; es wurde nichts gesendet."));
+        throw ServerFehler(
+            401, QLatin1String(protokoll::KeinZugang),
+            QStringLiteral("Der Server zeigt ein anderes Zertifikat, als der Zugangsschlüssel nennt; es wurde nichts gesendet."));
     if (!res)
         throw ServerFehler(
             0, QStringLiteral("connection"),
@@ -136,7 +137,6 @@ void HttpTransport::zugangPruefen() const
         throw ServerFehler(401, QLatin1String(protokoll::KeinZugang), m_zugangsfehler);
 }
 
-
 template<typename F>
 QJsonObject HttpTransport::mitAnmeldung(F anfrage)
 {
@@ -181,7 +181,6 @@ QString HttpTransport::basis(const QString &pfad) const
     return QStringLiteral("/v1/") + kodiert(m_ns) + u'/' + pfad;
 }
 
-
 QJsonObject HttpTransport::get(const QString &pfad)
 {
     zugangPruefen();
@@ -197,7 +196,9 @@ QJsonObject HttpTransport::post(const QString &pfad, const QJsonObject &body)
     const std::string text = jsonText(body);
     return mitAnmeldung([&] {
         frisch();
-        return antwortLesen(nochmals(false, [&] { return m_client->Post(p.toStdString(), kopfzeilen(m_nachweis, m_host, m_port), text, protokoll::JsonTyp); }), p);
+        return antwortLesen(
+            nochmals(false, [&] { return m_client->Post(p.toStdString(), kopfzeilen(m_nachweis, m_host, m_port), text, protokoll::JsonTyp); }),
+            p);
     });
 }
 
@@ -208,7 +209,9 @@ QJsonObject HttpTransport::put(const QString &pfad, const QJsonObject &body)
     const std::string text = jsonText(body);
     return mitAnmeldung([&] {
         frisch();
-        return antwortLesen(nochmals(false, [&] { return m_client->Put(p.toStdString(), kopfzeilen(m_nachweis, m_host, m_port), text, protokoll::JsonTyp); }), p);
+        return antwortLesen(
+            nochmals(false, [&] { return m_client->Put(p.toStdString(), kopfzeilen(m_nachweis, m_host, m_port), text, protokoll::JsonTyp); }),
+            p);
     });
 }
 
@@ -227,10 +230,11 @@ QJsonObject HttpTransport::blobSenden(const QByteArray &daten)
     zugangPruefen();
     frisch();
     const QString p = basis(QStringLiteral("blob"));
-    return antwortLesen(nochmals(true, [&] {
-                            return m_client->Put(p.toStdString(), kopfzeilen(m_nachweis, m_host, m_port), daten.constData(), size_t(daten.size()),
-                                                 protokoll::BlobTyp);
-                        }),
+    return antwortLesen(nochmals(true,
+                                 [&] {
+                                     return m_client->Put(p.toStdString(), kopfzeilen(m_nachweis, m_host, m_port), daten.constData(),
+                                                          size_t(daten.size()), protokoll::BlobTyp);
+                                 }),
                         p);
 }
 

@@ -3,8 +3,8 @@
 #include "server/ServerFehler.h"
 
 #include <QByteArray>
-#include <QJsonObject>
 #include <QElapsedTimer>
+#include <QJsonObject>
 #include <QString>
 
 #include <memory>
@@ -12,7 +12,7 @@
 namespace httplib {
 class ClientImpl;
 class Result;
-}
+} // namespace httplib
 
 namespace archiv::server {
 

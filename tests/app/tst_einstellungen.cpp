@@ -12,8 +12,8 @@
 #include "support/MeldungsRecorder.h"
 #include "support/Testumgebung.h"
 
-#include <QLineEdit>
 #include <QFile>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -52,7 +52,8 @@ private Q_SLOTS:
         m_server = std::make_unique<test::ArchivServer>(test::ArchivServer::Inhalt::Demo, 20);
         QVERIFY2(m_server->starten(), qPrintable(m_server->fehler()));
         // An active user for whom no password was ever stored.
-        QVERIFY(m_server->stammdaten(QStringLiteral("TS.ParPersEdv"), {{{"Firma", "1"}, {"Pcode", "OP"}, {"pname", "Ohne,Passwort"}, {"aktiv", "J"}}}));
+        QVERIFY(m_server->stammdaten(QStringLiteral("TS.ParPersEdv"),
+                                     {{{"Firma", "1"}, {"Pcode", "OP"}, {"pname", "Ohne,Passwort"}, {"aktiv", "J"}}}));
     }
 
     void init() { test::zuruecksetzen(); }
@@ -384,7 +385,8 @@ private Q_SLOTS:
         QCOMPARE(global::Anmeldung, QStringLiteral("EK"));
         QString protokoll;
         QCOMPARE(test::ArchivServer::archivd({"audit", "--db", m_server->dbPfad()}, &protokoll), 0);
-        QVERIFY2(protokoll.trimmed().split(u'\n').last().contains(QStringLiteral("\t1||EK\tAR.Belart\t1||ER\tgeändert")), qPrintable(protokoll));
+        QVERIFY2(protokoll.trimmed().split(u'\n').last().contains(QStringLiteral("\t1||EK\tAR.Belart\t1||ER\tgeändert")),
+                 qPrintable(protokoll));
         // The countdown ends: the session goes with it.
         Abmelden();
         QVERIFY(server::sitzungFuer(QStringLiteral("127.0.0.1"), m_server->port()).isEmpty());

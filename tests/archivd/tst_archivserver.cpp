@@ -115,9 +115,9 @@ private Q_SLOTS:
                                       << "/v1/TSARCHIV/blob/" + QString(64, u'0') << QByteArray() << 404 << "unknown_blob";
         QTest::newRow("unknown path") << "GET"
                                       << "/v2/TSARCHIV/ping" << QByteArray() << 404 << "unknown_path";
-        QTest::newRow("save without version")
-            << "PUT"
-            << "/v1/TSARCHIV/object/AR.Belart/1%7C%7CER" << QByteArray(R"({"props":{"lastbelnrbarc":"5"}})") << 400 << "bad_request";
+        QTest::newRow("save without version") << "PUT"
+                                              << "/v1/TSARCHIV/object/AR.Belart/1%7C%7CER"
+                                              << QByteArray(R"({"props":{"lastbelnrbarc":"5"}})") << 400 << "bad_request";
         QTest::newRow("unknown property") << "POST"
                                           << "/v1/TSARCHIV/object/AR.Dokumente" << QByteArray(R"({"props":{"Firma":"1","Farbe":"rot"}})")
                                           << 400 << "bad_request";
@@ -310,7 +310,8 @@ private Q_SLOTS:
                 zeilen << rs.GetData(1) + u'|' + rs.GetData(2).left(10);
             return zeilen;
         };
-        QCOMPARE(datum(QStringLiteral("1||LS"), QStringLiteral("NR 4711/ä")), QStringList({ids.at(1) + "|2026-11-01", ids.at(0) + "|2026-11-02"}));
+        QCOMPARE(datum(QStringLiteral("1||LS"), QStringLiteral("NR 4711/ä")),
+                 QStringList({ids.at(1) + "|2026-11-01", ids.at(0) + "|2026-11-02"}));
         QVERIFY(datum(QStringLiteral("1||ER"), QStringLiteral("NR 4711/ä")).isEmpty());
         QVERIFY(datum(QStringLiteral("1||XX"), QStringLiteral("NR 4711/ä")).isEmpty());
         QVERIFY(datum(QStringLiteral("1||LS"), QStringLiteral("NR 4711")).isEmpty());
@@ -321,8 +322,8 @@ private Q_SLOTS:
 
         // Never backed up: an empty list; three volumes in the order written.
         QCOMPARE(dokumente.call(QStringLiteral("GetBackupinfo"), {ids.at(0)}).Count(), 0);
-        for (const auto &[dvd, tag] : {std::pair{"DVD-2026-03", "2026-03-01"}, std::pair{"DVD-2026-01", "2026-01-01"},
-                                       std::pair{"DVD-2026-02", "2026-02-01"}})
+        for (const auto &[dvd, tag] :
+             {std::pair{"DVD-2026-03", "2026-03-01"}, std::pair{"DVD-2026-01", "2026-01-01"}, std::pair{"DVD-2026-02", "2026-02-01"}})
             QVERIFY(m_server->sqlite(QStringLiteral("INSERT INTO ar_sicherung (iddokumente, dvd, datum) VALUES (%1, '%2', '%3')")
                                          .arg(ids.at(0), QLatin1String(dvd), QLatin1String(tag))));
         const server::MethodenErgebnis info = dokumente.call(QStringLiteral("GetBackupinfo"), {ids.at(0)});
@@ -349,9 +350,9 @@ private Q_SLOTS:
         QCOMPARE(beleg(common::etikett::code(vorher + 20)), QStringLiteral("LS%1").arg(vorher + 20));
         QString falsch = erstes;
         falsch[12] = QChar(u'0' + (erstes.at(12).unicode() - u'0' + 1) % 10);
-        QCOMPARE(beleg(falsch), QString());                                     // wrong check digit
-        QCOMPARE(beleg(common::etikett::code(vorher + 21)), QString());        // not printed
-        QCOMPARE(beleg(QStringLiteral("4006381333931")), QString());           // a foreign EAN-13
+        QCOMPARE(beleg(falsch), QString()); // wrong check digit
+        QCOMPARE(beleg(common::etikett::code(vorher + 21)), QString()); // not printed
+        QCOMPARE(beleg(QStringLiteral("4006381333931")), QString()); // a foreign EAN-13
         // A code with type code and number: returned when that Beleg exists.
         server::ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Suche"));
         rs.Execute(QStringList{"1", "ER", "", "", "", "", "1"});
@@ -474,8 +475,8 @@ private Q_SLOTS:
         QCOMPARE(QByteArray::fromStdString(r->body), alt);
         if (m_server->aufPostgres())
             return;
-        const auto blob =
-            m_server->sqlite(QStringLiteral("SELECT blob FROM stream_history WHERE class = 'AR.Scandat' AND object_id = %1").arg(scan.SYS_Id()));
+        const auto blob = m_server->sqlite(
+            QStringLiteral("SELECT blob FROM stream_history WHERE class = 'AR.Scandat' AND object_id = %1").arg(scan.SYS_Id()));
         QVERIFY(blob && blob->isValid());
         QCOMPARE(blob->toString().toStdString(), altId);
     }
@@ -507,8 +508,8 @@ private Q_SLOTS:
         const QString sb1 = beleg("1", "SB-1");
         beleg("1", "SB-2");
         beleg("7", "SB-2"); // the same number in another company
-        for (const auto &[nummer, seite] : {std::pair{"ERSB-1", 1}, std::pair{"ERSB-1", 2}, std::pair{"ERSB-2", 1},
-                                            std::pair{"ERSB-GIBTSNICHT", 1}, std::pair{"", 1}}) {
+        for (const auto &[nummer, seite] :
+             {std::pair{"ERSB-1", 1}, std::pair{"ERSB-1", 2}, std::pair{"ERSB-2", 1}, std::pair{"ERSB-GIBTSNICHT", 1}, std::pair{"", 1}}) {
             server::Objekt s = v.New(QStringLiteral("AR.Scandat"));
             s.set(QStringLiteral("dokument"), QLatin1String(nummer));
             s.set(QStringLiteral("seite"), QString::number(seite));
@@ -559,8 +560,10 @@ private Q_SLOTS:
         const auto pruefen = [&c](const char *id, const char *passwort, qint64 *ms = nullptr) {
             QElapsedTimer uhr;
             uhr.start();
-            const std::string b = QJsonDocument(QJsonObject{{"class", "TS.ParPersEdv"}, {"method", "PasswortPruefen"},
-                                                            {"args", QJsonArray{QLatin1String(passwort)}}, {"id", QLatin1String(id)}})
+            const std::string b = QJsonDocument(QJsonObject{{"class", "TS.ParPersEdv"},
+                                                            {"method", "PasswortPruefen"},
+                                                            {"args", QJsonArray{QLatin1String(passwort)}},
+                                                            {"id", QLatin1String(id)}})
                                       .toJson()
                                       .toStdString();
             const httplib::Result r = c->Post("/v1/TESSAM/call", b, "application/json");
@@ -600,7 +603,8 @@ private Q_SLOTS:
     {
         auto c = client();
         const std::string speichern = R"({"props":{"Name":"x"},"version":1})";
-        httplib::Result r = c->Put("/v1/TSARCHIV/object/AR.Firma/1", httplib::Headers{{"Origin", "http://intranet"}}, speichern, "application/json");
+        httplib::Result r = c->Put("/v1/TSARCHIV/object/AR.Firma/1", httplib::Headers{{"Origin", "http://intranet"}}, speichern,
+                                   "application/json");
         QVERIFY(r);
         QCOMPARE(r->status, 403);
         r = c->Put("/v1/TSARCHIV/object/AR.Firma/1", speichern, "text/plain");

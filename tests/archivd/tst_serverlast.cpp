@@ -1,5 +1,4 @@
 #include "Registry.h"
-#include "server/ServerFehler.h"
 #include "server/HttpTransport.h"
 #include "server/ServerFehler.h"
 #include "server/Verbindung.h"
@@ -114,7 +113,8 @@ private Q_SLOTS:
         QVERIFY2(m_server->starten(), qPrintable(m_server->fehler()));
         QVERIFY(m_v.Connect(m_server->verbindungstext()));
         QVERIFY(m_server->stammdaten(QStringLiteral("AR.Firma"), {{{"Firma", "1"}, {"Name", "Firma 1"}}}));
-        QVERIFY(m_server->stammdaten(QStringLiteral("AR.Belart"), {{{"Firma", "1"}, {"Belart", "ER"}, {"Bezeichnung", "Eingangsrechnung"}}}));
+        QVERIFY(
+            m_server->stammdaten(QStringLiteral("AR.Belart"), {{{"Firma", "1"}, {"Belart", "ER"}, {"Bezeichnung", "Eingangsrechnung"}}}));
         anlegen(QStringLiteral("AR.Dokumente"), {{"Firma", "1"}, {"Belnr", "7"}, {"Datum", "2026-01-02"}}, {{"IdBelart", "1||ER"}});
     }
 
@@ -259,8 +259,9 @@ private Q_SLOTS:
         const auto verbindung = verbinden(*m_server);
         QSslSocket &s = *verbindung;
         QVERIFY(s.isEncrypted());
-        s.write(mitZugang(*m_server,
-                          "POST /v1/TSARCHIV/query HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nContent-Length: 100000000\r\n\r\n"));
+        s.write(mitZugang(
+            *m_server,
+            "POST /v1/TSARCHIV/query HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nContent-Length: 100000000\r\n\r\n"));
         const QByteArray block(1024 * 1024, ' ');
         for (int i = 0; i < 20 && s.state() == QAbstractSocket::ConnectedState; ++i) {
             s.write(block);
@@ -368,8 +369,9 @@ private Q_SLOTS:
         const auto verbindung = verbinden(*m_server);
         QSslSocket &s = *verbindung;
         QVERIFY(s.isEncrypted());
-        s.write(mitZugang(*m_server, "PUT /v1/TSARCHIV/blob HTTP/1.1\r\nHost: x\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-                                         QByteArray::number(groesse) + "\r\n\r\n"));
+        s.write(mitZugang(*m_server,
+                          "PUT /v1/TSARCHIV/blob HTTP/1.1\r\nHost: x\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+                              QByteArray::number(groesse) + "\r\n\r\n"));
         QCryptographicHash hash(QCryptographicHash::Sha256);
         QByteArray block(1024 * 1024, Qt::Uninitialized);
         for (qint64 i = 0; i < groesse / block.size(); ++i) {

@@ -10,6 +10,7 @@
 #include <QCryptographicHash>
 #include <QDate>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -94,7 +95,9 @@ private Q_SLOTS:
     {
         for (const QByteArray &zugang : {QByteArray(), QByteArray("Bearer test.abc"), QByteArray("Basic dGVzdDp0ZXN0")}) {
             auto c = roh(zugang);
-            for (const char *pfad : {"/v1/TSARCHIV/ping", "/v1/TSARCHIV/blob/" "0000000000000000000000000000000000000000000000000000000000000000"}) {
+            for (const char *pfad : {"/v1/TSARCHIV/ping",
+                                     "/v1/TSARCHIV/blob/"
+                                     "0000000000000000000000000000000000000000000000000000000000000000"}) {
                 const auto r = c->Get(pfad);
                 QVERIFY(r);
                 QCOMPARE(r->status, 401);
@@ -161,7 +164,8 @@ private Q_SLOTS:
         test::Belegbau bau(v);
         const QByteArray datei = test::Belegbau::tiff(2);
         const QString hash = QString::fromLatin1(QCryptographicHash::hash(datei, QCryptographicHash::Sha256).toHex());
-        const QString id = bau.anlegen(QStringLiteral("ER"), QStringLiteral("Prüf-ß 4711"), {{QStringLiteral("tif"), QStringLiteral("Überweisung"), datei}});
+        const QString id = bau.anlegen(QStringLiteral("ER"), QStringLiteral("Prüf-ß 4711"),
+                                       {{QStringLiteral("tif"), QStringLiteral("Überweisung"), datei}});
 
         // Without the session: read yes, write no.
         server::sitzungBeenden();
@@ -170,8 +174,7 @@ private Q_SLOTS:
         beleg.set(QStringLiteral("Text"), QStringLiteral("ohne Anmeldung"));
         QVERIFY(beleg.SYS_Save() != 1);
         QVERIFY2(beleg.letzterFehler().contains(QStringLiteral("Anmeldung")), qPrintable(beleg.letzterFehler()));
-        QVERIFY_THROWS_EXCEPTION(server::ServerFehler,
-                                 v.ClassMethods(QStringLiteral("AR.Dokumente")).call(QStringLiteral("Setdirty"), {id}));
+        QVERIFY_THROWS_EXCEPTION(server::ServerFehler, v.ClassMethods(QStringLiteral("AR.Dokumente")).call(QStringLiteral("Setdirty"), {id}));
         QVERIFY(v.OpenId(QStringLiteral("AR.Dokumente"), id).get(QStringLiteral("Text")).isEmpty());
 
         // A disabled user gets no session; the test's user does.
@@ -242,7 +245,8 @@ private Q_SLOTS:
         const QString id = test::Belegbau(v).anlegen(QStringLiteral("ER"), QStringLiteral("BLEIBT-1"), {{QStringLiteral("tif"), {}, datei}});
         server::Objekt beleg = v.OpenId(QStringLiteral("AR.Dokumente"), id);
         const QString element = beleg.sammlung(QStringLiteral("Doks")).getat(1).SYS_Id();
-        for (const auto &[klasse, objekt] : {std::pair{QStringLiteral("AR.Dokumente"), id}, std::pair{QStringLiteral("AR.Dokuments"), element}}) {
+        for (const auto &[klasse, objekt] :
+             {std::pair{QStringLiteral("AR.Dokumente"), id}, std::pair{QStringLiteral("AR.Dokuments"), element}}) {
             try {
                 v.New(klasse).SYS_DeleteId(objekt);
                 QFAIL("an archived object was deleted");
@@ -255,6 +259,36 @@ private Q_SLOTS:
         server::Objekt dok = danach.sammlung(QStringLiteral("Doks")).getat(1);
         server::Datenstrom strom = dok.strom(QStringLiteral("dok"));
         QCOMPARE(strom.Read(strom.groesse()), datei);
+    }
+
+    // Beyond loopback the server speaks TLS or, said explicitly, not at all
+    // securely; a certificate that does not load stops it at once.
+    void ohneZertifikatNurLoopback()
+    {
+        if (m_server->aufPostgres())
+            QSKIP("the certificate files of a PostgreSQL archive lie in the working directory");
+        QTemporaryDir dir;
+        const QString db = dir.filePath(QStringLiteral("ohne.sqlite"));
+        QCOMPARE(ArchivServer::archivd({"init", "--db", db}), 0);
+        QVERIFY(QFile::exists(db + QStringLiteral(".crt")));
+        QCOMPARE(QFile::permissions(db + QStringLiteral(".key")) & 0x0077, QFileDevice::Permissions()); // owner only
+        QVERIFY(QFile::remove(db + QStringLiteral(".crt")));
+        QString ausgabe;
+        QCOMPARE(ArchivServer::archivd({"serve", "--db", db, "--listen", "0.0.0.0:0"}, &ausgabe, 10000), 2);
+        QVERIFY2(ausgabe.contains(QStringLiteral("nur mit TLS")), qPrintable(ausgabe));
+        QVERIFY2(ausgabe.contains(QStringLiteral("--plain-http")), qPrintable(ausgabe));
+        QFile kaputt(dir.filePath(QStringLiteral("kaputt.crt")));
+        QVERIFY(kaputt.open(QIODevice::WriteOnly));
+        kaputt.write("-----BEGIN CERTIFICATE-----\nkein Zertifikat\n-----END CERTIFICATE-----\n");
+        kaputt.close();
+        QCOMPARE(ArchivServer::archivd(
+                     {"serve", "--db", db, "--listen", "127.0.0.1:0", "--cert", kaputt.fileName(), "--key", db + QStringLiteral(".key")},
+                     &ausgabe, 10000),
+                 1);
+        QVERIFY2(ausgabe.contains(QStringLiteral("lässt sich nicht laden")), qPrintable(ausgabe));
+        // Without a certificate a workstation's key cannot be made.
+        QCOMPARE(ArchivServer::archivd({"client", "add", "Kasse-9", "--db", db}, &ausgabe), 1);
+        QVERIFY2(ausgabe.contains(QStringLiteral("archivd init")), qPrintable(ausgabe));
     }
 
     void cleanupTestCase() { m_server.reset(); }

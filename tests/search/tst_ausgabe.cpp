@@ -83,8 +83,8 @@ class TestAusgabe : public QObject
         rs.Execute(QStringList{"1", "", belnr, "", "", "", "500"});
         QList<search::Trefferzeile> zeilen;
         while (rs.Next())
-            zeilen << search::trefferZeile({rs.GetData(1), rs.GetData(2), rs.GetData(3), rs.GetData(4), rs.GetData(5), rs.GetData(6),
-                                            rs.GetData(7)});
+            zeilen << search::trefferZeile(
+                {rs.GetData(1), rs.GetData(2), rs.GetData(3), rs.GetData(4), rs.GetData(5), rs.GetData(6), rs.GetData(7)});
         e->modell()->setzen(std::move(zeilen));
         global::ErgZeile = 0;
         return e;
@@ -100,7 +100,8 @@ private Q_SLOTS:
         QVERIFY(m_v->Connect(m_server->verbindungstext()));
         m_pdfInhalt = imaging::Bilddatei::kodieren(imaging::Bilddatei::lesen(Belegbau::tiff(3), QStringLiteral("s.tif")), imaging::Pdf);
         Belegbau bau(*m_v);
-        m_tif = bau.anlegen(QStringLiteral("ER"), QStringLiteral("A-5"), {{"tif", "alt", Belegbau::tiff(2)}, {"tif", "neu", Belegbau::tiff(5)}});
+        m_tif = bau.anlegen(QStringLiteral("ER"), QStringLiteral("A-5"),
+                            {{"tif", "alt", Belegbau::tiff(2)}, {"tif", "neu", Belegbau::tiff(5)}});
         m_pdf = bau.anlegen(QStringLiteral("ER"), QStringLiteral("A/../P:3"), {{"pdf", "", m_pdfInhalt}});
         m_ohne = bau.anlegen(QStringLiteral("ER"), QStringLiteral("A-0"), {});
     }
@@ -119,10 +120,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("belnr");
         QTest::addColumn<QString>("format");
         QTest::addColumn<bool>("unveraendert");
-        QTest::newRow("tif als tif") << "A-5" << "tif" << true;
-        QTest::newRow("tif als pdf") << "A-5" << "pdf" << false;
-        QTest::newRow("pdf als tif") << "A/../P:3" << "tif" << false;
-        QTest::newRow("pdf als pdf") << "A/../P:3" << "pdf" << true;
+        QTest::newRow("tif als tif") << "A-5"
+                                     << "tif" << true;
+        QTest::newRow("tif als pdf") << "A-5"
+                                     << "pdf" << false;
+        QTest::newRow("pdf als tif") << "A/../P:3"
+                                     << "tif" << false;
+        QTest::newRow("pdf als pdf") << "A/../P:3"
+                                     << "pdf" << true;
     }
 
     void exportNachFormat()
@@ -140,7 +145,8 @@ private Q_SLOTS:
             QCOMPARE(geschrieben, d->inhalt);
         else
             QVERIFY(geschrieben != d->inhalt);
-        QVERIFY(format == QLatin1String("pdf") ? geschrieben.startsWith("%PDF") : (geschrieben.startsWith("II") || geschrieben.startsWith("MM")));
+        QVERIFY(format == QLatin1String("pdf") ? geschrieben.startsWith("%PDF")
+                                               : (geschrieben.startsWith("II") || geschrieben.startsWith("MM")));
         // Page for page the same pixels, whichever way it went.
         QCOMPARE(bilder(geschrieben, QStringLiteral("x.") + format), bilder(d->inhalt, QStringLiteral("x.") + d->doktyp));
     }

@@ -1,12 +1,12 @@
 #pragma once
 
+#include <QMap>
 #include <QProcess>
 #include <QString>
-#include <QMap>
 #include <QVariant>
 
-#include <optional>
 #include <QTemporaryDir>
+#include <optional>
 
 #include <memory>
 

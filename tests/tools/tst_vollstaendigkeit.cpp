@@ -60,8 +60,9 @@ private Q_SLOTS:
         // Gutschriften of 2031: 9003-9004 and 9007-9009 missing, 9005 without a file.
         Belegbau bau(*m_v);
         for (const char *nr : {"9001", "9002", "9005", "9006", "9010", "9006/1"})
-            bau.anlegen(QStringLiteral("GU"), QLatin1String(nr), QLatin1String(nr) == QLatin1String("9005") ? QList<test::Dokumentdatei>{}
-                                                                                      : QList<test::Dokumentdatei>{{"tif", "", Belegbau::tiff(1)}},
+            bau.anlegen(QStringLiteral("GU"), QLatin1String(nr),
+                        QLatin1String(nr) == QLatin1String("9005") ? QList<test::Dokumentdatei>{}
+                                                                   : QList<test::Dokumentdatei>{{"tif", "", Belegbau::tiff(1)}},
                         {}, QStringLiteral("2031-05-02"));
         bau.anlegen(QStringLiteral("GU"), QStringLiteral("9004"), {{"tif", "", Belegbau::tiff(1)}}, {}, QStringLiteral("2032-01-02"));
     }
@@ -76,9 +77,10 @@ private Q_SLOTS:
         QCOMPARE(teil<QComboBox>(&f, "LIBelart")->currentIndex(), -1); // nothing preselected
         QVERIFY(teil<QComboBox>(&f, "LIBelart")->findData(QStringLiteral("LS")) < 0); // not tested for completeness
         const QStringList bericht = lauf(f, QStringLiteral("GU"), QStringLiteral("2031"));
-        QCOMPARE(bericht, QStringList({"Belegart GU, Wirtschaftsjahr 2031: 01.01.2031 bis 31.12.2031", "Nummern 9003 bis 9004 fehlen (2)",
-                                       "Nummern 9007 bis 9009 fehlen (3)", "Beleg 9005 vom 02.05.2031 hat kein Dokument",
-                                       "6 Belege geprüft: 5 Nummern fehlen, 1 ohne Dokument"}));
+        QCOMPARE(bericht,
+                 QStringList({"Belegart GU, Wirtschaftsjahr 2031: 01.01.2031 bis 31.12.2031", "Nummern 9003 bis 9004 fehlen (2)",
+                              "Nummern 9007 bis 9009 fehlen (3)", "Beleg 9005 vom 02.05.2031 hat kein Dokument",
+                              "6 Belege geprüft: 5 Nummern fehlen, 1 ohne Dokument"}));
         QVERIFY(teil<QPushButton>(&f, "BUStart")->isEnabled());
         QVERIFY(meldungen.texte().isEmpty());
 
@@ -128,7 +130,8 @@ private Q_SLOTS:
         QCOMPARE(bericht.last(), QStringLiteral("*** ABBRUCH durch Benutzer ***"));
         // The cancelled job is gone.
         server::KlassenMethoden m = m_v->ClassMethods(QStringLiteral("AR.Dokumente"));
-        const QString auftrag = m.call(QStringLiteral("VTestStart"), {QStringLiteral("GU"), QStringLiteral("2034"), QStringLiteral("1")}).wert();
+        const QString auftrag =
+            m.call(QStringLiteral("VTestStart"), {QStringLiteral("GU"), QStringLiteral("2034"), QStringLiteral("1")}).wert();
         m.call(QStringLiteral("vtestcancel"), {auftrag});
         QVERIFY(m.call(QStringLiteral("VTestErg"), {auftrag}).wert().startsWith(QStringLiteral("ERR|")));
     }

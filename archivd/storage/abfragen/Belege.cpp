@@ -1,8 +1,8 @@
 // The queries and methods around saving a Beleg: the lookup by number,
 // the backup mark, single index values and the backup record.
 #include "Fehler.h"
-#include "common/Etikett.h"
 #include "Registry.h"
+#include "common/Etikett.h"
 #include "model/Modell.h"
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
@@ -52,10 +52,11 @@ void registriereBelege(Registry &r)
                          0));
     // The Beleg's last write on record: time (UTC), workstation and user
     // joined by "|", or "" when the audit trail has none.
-    r.methode({"AR.Dokumente", "LetzteAenderung", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
-                   const auto e = Zugangsspeicher(k.db).letzteAenderung(belegZeile(k, args.at(0)));
-                   return protokoll::AufrufErgebnis{e ? QStringList{e->zeit, e->arbeitsplatz, e->benutzer}.join(u'|') : QString(), std::nullopt};
-               }});
+    r.methode(
+        {"AR.Dokumente", "LetzteAenderung", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
+             const auto e = Zugangsspeicher(k.db).letzteAenderung(belegZeile(k, args.at(0)));
+             return protokoll::AufrufErgebnis{e ? QStringList{e->zeit, e->arbeitsplatz, e->benutzer}.join(u'|') : QString(), std::nullopt};
+         }});
     // The backup volumes that hold a Beleg, in the order they were written.
     r.methode({"AR.Dokumente", "GetBackupinfo", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
                    QStringList dvds;
@@ -73,9 +74,9 @@ void registriereBelege(Registry &r)
                    QString ergebnis;
                    if (code.startsWith(common::etikett::Praefix) && code.size() == 13) {
                        if (const auto nummer = common::etikett::nummer(code)) {
-                           const QVariant typ =
-                               k.db.wert(QStringLiteral("SELECT belart FROM ar_etikettenlauf WHERE von <= ? AND bis >= ? ORDER BY id DESC"),
-                                         {*nummer, *nummer});
+                           const QVariant typ = k.db.wert(
+                               QStringLiteral("SELECT belart FROM ar_etikettenlauf WHERE von <= ? AND bis >= ? ORDER BY id DESC"),
+                               {*nummer, *nummer});
                            if (typ.isValid() && !typ.isNull())
                                ergebnis = typ.toString() + QString::number(*nummer);
                        }
@@ -91,9 +92,10 @@ void registriereBelege(Registry &r)
     // The scan store: record id, Belegnummer, page, and date and text of
     // the archived Beleg a record was assigned to.
     r.abfrage({"AR.Scandat", "Liste", 0, 0, [](Kontext &k, const QStringList &) {
-                   return alsText(k.db.abfragen(QStringLiteral("SELECT s.id, s.dokument, s.seite, d.datum, d.text FROM ar_scandat s "
-                                                               "LEFT JOIN ar_dokumente d ON d.id = s.iddokumente "
-                                                               "ORDER BY COALESCE(s.dokument, ''), s.seite, s.id")));
+                   return alsText(
+                       k.db.abfragen(QStringLiteral("SELECT s.id, s.dokument, s.seite, d.datum, d.text FROM ar_scandat s "
+                                                    "LEFT JOIN ar_dokumente d ON d.id = s.iddokumente "
+                                                    "ORDER BY COALESCE(s.dokument, ''), s.seite, s.id")));
                }});
     // The scan store's commands: the records of a Belegnummer deleted, or
     // their assignment to a Beleg removed; every record deleted; unassigned
@@ -101,30 +103,32 @@ void registriereBelege(Registry &r)
     // (type code + number). Each answers how many records it touched. The
     // page files stay on record, as every archived file does.
     r.methode(schreibend({"AR.Scandat", "BelegLoeschen", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
-                   const qint64 n = k.db.ausfuehren(QStringLiteral("DELETE FROM ar_scandat WHERE dokument = ?"), {args.at(0)});
-                   return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
-               }}));
+                              const qint64 n = k.db.ausfuehren(QStringLiteral("DELETE FROM ar_scandat WHERE dokument = ?"), {args.at(0)});
+                              return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
+                          }}));
     r.methode(schreibend({"AR.Scandat", "ZuordnungLoeschen", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
-                   const qint64 n = k.db.ausfuehren(QStringLiteral("UPDATE ar_scandat SET iddokumente = NULL, version = version + 1 "
-                                                                   "WHERE dokument = ? AND iddokumente IS NOT NULL"),
-                                                    {args.at(0)});
-                   return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
-               }}));
+                              const qint64 n = k.db.ausfuehren(
+                                  QStringLiteral("UPDATE ar_scandat SET iddokumente = NULL, version = version + 1 "
+                                                 "WHERE dokument = ? AND iddokumente IS NOT NULL"),
+                                  {args.at(0)});
+                              return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
+                          }}));
     r.methode(schreibend({"AR.Scandat", "ClearAll", 0, 0, [](Kontext &k, const QStringList &, const QString &) {
-                   const qint64 n = k.db.ausfuehren(QStringLiteral("DELETE FROM ar_scandat"));
-                   return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
-               }}));
+                              const qint64 n = k.db.ausfuehren(QStringLiteral("DELETE FROM ar_scandat"));
+                              return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
+                          }}));
     r.methode(schreibend({"AR.Scandat", "ScanBelegSuche", 0, 1, [](Kontext &k, const QStringList &, const QString &) {
-                   // A number that two companies both have names no one Beleg: left alone.
-                   const QString treffer = QStringLiteral("FROM ar_dokumente d JOIN ar_belart b ON b.id = d.idbelart "
-                                                          "WHERE b.belart = substr(ar_scandat.dokument, 1, 2) "
-                                                          "AND d.belnr = substr(ar_scandat.dokument, 3)");
-                   const qint64 n = k.db.ausfuehren(QStringLiteral("UPDATE ar_scandat SET iddokumente = (SELECT d.id ") + treffer +
-                                                        QStringLiteral("), version = version + 1 WHERE iddokumente IS NULL AND "
-                                                                       "length(dokument) > 2 AND (SELECT count(*) ") +
-                                                        treffer + QStringLiteral(") = 1"));
-                   return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
-               }}));
+                              // A number that two companies both have names no one Beleg: left alone.
+                              const QString treffer = QStringLiteral(
+                                  "FROM ar_dokumente d JOIN ar_belart b ON b.id = d.idbelart "
+                                  "WHERE b.belart = substr(ar_scandat.dokument, 1, 2) "
+                                  "AND d.belnr = substr(ar_scandat.dokument, 3)");
+                              const qint64 n = k.db.ausfuehren(QStringLiteral("UPDATE ar_scandat SET iddokumente = (SELECT d.id ") + treffer +
+                                                               QStringLiteral("), version = version + 1 WHERE iddokumente IS NULL AND "
+                                                                              "length(dokument) > 2 AND (SELECT count(*) ") +
+                                                               treffer + QStringLiteral(") = 1"));
+                              return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
+                          }}));
     // The pages of the scan store for a Belegnummer ("" for all): page and
     // record id, pages in ascending order.
     r.abfrage({"AR.Scandat", "ListeDokument", 1, 1, [](Kontext &k, const QStringList &args) {

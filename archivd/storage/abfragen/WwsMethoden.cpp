@@ -28,31 +28,31 @@ void registriereWwsMethoden(Registry &r)
                }});
     // The password never leaves the server: the client sends what was typed
     // and learns only whether it matches ("1") or not ("0").
-    r.methode(
-        {"TS.ParPersEdv", "PasswortPruefen", 1, 1,
-         [](Kontext &k, const QStringList &args, const QString &id) {
-             const Klasse *klasse = Modell::instanz().klasse(QStringLiteral("TS.ParPersEdv"));
-             // An unknown user, a disabled one and a wrong password give the
-             // same answer in the same time.
-             const auto z = k.objekte.zeile(*klasse, id);
-             std::optional<QString> hash;
-             bool aktiv = false;
-             if (z) {
-                 const QList<SqlZeile> r = k.db.abfragen(QStringLiteral("SELECT passwort, aktiv FROM ts_parpersedv WHERE id = ?"), {*z});
-                 if (!r.isEmpty()) {
-                     hash = r.first().at(0).toString();
-                     aktiv = r.first().at(1).toString() == QLatin1String("J");
-                 }
-             }
-             if (!anmeldungPruefen(id, hash, aktiv, args.at(0)))
-                 return protokoll::AufrufErgebnis{QStringLiteral("0"), std::nullopt};
-             // A session for this user at this workstation: what it writes
-             // next is recorded under the user's name.
-             Anfragekontext &anfrage = Anfragekontext::aktuell();
-             anfrage.neueSitzung = Sitzungen::eroeffnen(k.db, id, anfrage.arbeitsplatz);
-             return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt, anfrage.neueSitzung};
-         },
-         true});
+    r.methode({"TS.ParPersEdv", "PasswortPruefen", 1, 1,
+               [](Kontext &k, const QStringList &args, const QString &id) {
+                   const Klasse *klasse = Modell::instanz().klasse(QStringLiteral("TS.ParPersEdv"));
+                   // An unknown user, a disabled one and a wrong password give the
+                   // same answer in the same time.
+                   const auto z = k.objekte.zeile(*klasse, id);
+                   std::optional<QString> hash;
+                   bool aktiv = false;
+                   if (z) {
+                       const QList<SqlZeile> r = k.db.abfragen(QStringLiteral("SELECT passwort, aktiv FROM ts_parpersedv WHERE id = ?"),
+                                                               {*z});
+                       if (!r.isEmpty()) {
+                           hash = r.first().at(0).toString();
+                           aktiv = r.first().at(1).toString() == QLatin1String("J");
+                       }
+                   }
+                   if (!anmeldungPruefen(id, hash, aktiv, args.at(0)))
+                       return protokoll::AufrufErgebnis{QStringLiteral("0"), std::nullopt};
+                   // A session for this user at this workstation: what it writes
+                   // next is recorded under the user's name.
+                   Anfragekontext &anfrage = Anfragekontext::aktuell();
+                   anfrage.neueSitzung = Sitzungen::eroeffnen(k.db, id, anfrage.arbeitsplatz);
+                   return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt, anfrage.neueSitzung};
+               },
+               true});
 }
 
 } // namespace archiv::archivd
