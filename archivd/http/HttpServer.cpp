@@ -28,7 +28,12 @@
 #include <optional>
 #include <string>
 
+#include <atomic>
+#include <thread>
+
+#include <openssl/ssl.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace archiv::archivd {
@@ -46,8 +51,8 @@ struct HttpServer::Daten
     bool tls = false;
     int lauschSocket = -1;
     QSet<QString> hosts; // what a Host header may name; filled before listening
-    Verbindungswache::Grenzen grenzen{HttpServer::Arbeiter, HttpServer::MaxVerbindungen,
-                                      std::chrono::seconds(HttpServer::Leerlauf + HttpServer::Lesefrist)};
+    Verbindungswache::Grenzen grenzen{
+        HttpServer::Arbeiter, HttpServer::MaxVerbindungen, std::chrono::seconds(HttpServer::Leerlauf + HttpServer::Lesefrist), {}};
 
     Daten(Datenbank &d, const Registry &r) : db(d), registry(r), objekte(d), blobs(d), arbeitsplaetze(d) { }
     Kontext kontext() { return {db, objekte, blobs}; }
@@ -153,6 +158,37 @@ void schreibrechtPruefen(Datenbank &db, const Klasse &k, const QString &id, cons
     sitzungNoetig(db);
 }
 
+// A refusal for want of connections, through TLS so that the workstation
+// can read it: handshake and answer on a thread of their own, never on the
+// listening thread, and at most MaxTlsAbsagen at once (beyond that the
+// socket is just closed).
+constexpr int MaxTlsAbsagen = 8;
+
+void tlsAbsage(SSL_CTX *ctx, int socket, const std::string &antwort)
+{
+    static std::atomic<int> laufend{0};
+    if (laufend.fetch_add(1) >= MaxTlsAbsagen) {
+        laufend.fetch_sub(1);
+        ::close(socket);
+        return;
+    }
+    std::thread([ctx, socket, antwort] {
+        const timeval frist{2, 0};
+        ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &frist, sizeof frist);
+        ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &frist, sizeof frist);
+        if (SSL *ssl = SSL_new(ctx)) {
+            SSL_set_fd(ssl, socket);
+            if (SSL_accept(ssl) == 1) {
+                SSL_write(ssl, antwort.data(), int(antwort.size()));
+                SSL_shutdown(ssl);
+            }
+            SSL_free(ssl);
+        }
+        ::close(socket);
+        laufend.fetch_sub(1);
+    }).detach();
+}
+
 // The request line and headers, strictly: one body length and only as a
 // plain Content-Length, no control characters in the path, at most one
 // byte range, and a body no larger than its route takes.
@@ -219,8 +255,11 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
     : d(std::make_unique<Daten>(db, registry))
 {
     if (tls) {
-        d->server = std::make_unique<httplib::SSLServer>(QFile::encodeName(tls->zertifikat).constData(),
-                                                         QFile::encodeName(tls->schluessel).constData());
+        auto ssl = std::make_unique<httplib::SSLServer>(QFile::encodeName(tls->zertifikat).constData(),
+                                                        QFile::encodeName(tls->schluessel).constData());
+        if (SSL_CTX *ctx = ssl->is_valid() ? ssl->ssl_context() : nullptr)
+            d->grenzen.absageSenden = [ctx](int socket, const std::string &antwort) { tlsAbsage(ctx, socket, antwort); };
+        d->server = std::move(ssl);
         d->tls = true;
     } else {
         d->server = std::make_unique<httplib::Server>();

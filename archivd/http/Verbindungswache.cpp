@@ -50,8 +50,9 @@ constexpr std::size_t MaxNachlauf = 4096;
 std::string absage()
 {
     const QByteArray koerper =
-        QJsonDocument(protokoll::FehlerDaten{QStringLiteral("busy"),
-                                             QStringLiteral("Der Archivserver ist ausgelastet: zu viele Verbindungen. Bitte gleich noch einmal versuchen.")}
+        QJsonDocument(protokoll::FehlerDaten{
+                          QStringLiteral("busy"),
+                          QStringLiteral("Der Archivserver ist ausgelastet: zu viele Verbindungen. Bitte gleich noch einmal versuchen.")}
                           .toJson())
             .toJson(QJsonDocument::Compact);
     return "HTTP/1.1 503 Service Unavailable\r\nContent-Type: application/json; charset=utf-8\r\nConnection: close\r\nRetry-After: 1\r\n"
@@ -122,18 +123,22 @@ void Verbindungswache::enqueue(std::function<void()> fn)
 void Verbindungswache::abweisen(int socket)
 {
     static const std::string antwort = absage();
-    ::send(socket, antwort.data(), antwort.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    ::shutdown(socket, SHUT_WR);
-    if (m_abgewiesen.size() >= MaxNachlauf) {
-        ::close(socket);
+    if (m_grenzen.absageSenden) {
+        m_grenzen.absageSenden(socket, antwort); // the socket is the sender's now
     } else {
-        m_abgewiesen.emplace_back(socket, Uhr::now() + Nachlauf);
+        ::send(socket, antwort.data(), antwort.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        ::shutdown(socket, SHUT_WR);
+        if (m_abgewiesen.size() >= MaxNachlauf)
+            ::close(socket);
+        else
+            m_abgewiesen.emplace_back(socket, Uhr::now() + Nachlauf);
     }
     static std::atomic<Uhr::rep> gemeldet{0};
     const auto jetzt = Uhr::now().time_since_epoch().count();
     if (jetzt - gemeldet.load() > std::chrono::duration_cast<Uhr::duration>(std::chrono::seconds(10)).count()) {
         gemeldet.store(jetzt);
-        qWarning().noquote() << QStringLiteral("archivd: Verbindung abgewiesen, %1 sind offen (höchstens %2)").arg(m_offen.size()).arg(m_grenzen.verbindungen);
+        qWarning().noquote()
+            << QStringLiteral("archivd: Verbindung abgewiesen, %1 sind offen (höchstens %2)").arg(m_offen.size()).arg(m_grenzen.verbindungen);
     }
 }
 
@@ -180,8 +185,7 @@ void Verbindungswache::wachen()
         }
         while (!m_abgewiesen.empty() && (m_ende || m_abgewiesen.front().second <= jetzt)) {
             char rest[512];
-            while (::recv(m_abgewiesen.front().first, rest, sizeof rest, MSG_DONTWAIT) > 0) {
-            }
+            while (::recv(m_abgewiesen.front().first, rest, sizeof rest, MSG_DONTWAIT) > 0) { }
             ::close(m_abgewiesen.front().first);
             m_abgewiesen.pop_front();
         }

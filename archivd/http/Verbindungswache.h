@@ -26,8 +26,11 @@ public:
     struct Grenzen
     {
         int arbeiter = 1024;
-        int verbindungen = 1000;           // open at once; more are refused
+        int verbindungen = 1000; // open at once; more are refused
         std::chrono::milliseconds kopffrist{15000}; // from the connection or the last answer to a complete header
+        // On a TLS server the refusal must go through TLS to be read: it
+        // takes the socket and the answer and closes the socket itself.
+        std::function<void(int socket, const std::string &antwort)> absageSenden;
     };
 
     explicit Verbindungswache(const Grenzen &grenzen);

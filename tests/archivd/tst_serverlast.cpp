@@ -334,18 +334,26 @@ private Q_SLOTS:
     void verbindungsgrenzeWeistKlarAb()
     {
         // Five connections allowed: the sixth is answered at once with 503
-        // (before any TLS: a plain server shows the answer); once one
-        // closes, a new one is served.
+        // and a message the client shows, through TLS; once one closes, a
+        // new one is served.
         ArchivServer eng(ArchivServer::Inhalt::Leer);
-        QVERIFY2(eng.starten({QStringLiteral("--max-connections"), QStringLiteral("5"), QStringLiteral("--plain-http")}),
-                 qPrintable(eng.fehler()));
+        QVERIFY2(eng.starten({QStringLiteral("--max-connections"), QStringLiteral("5")}), qPrintable(eng.fehler()));
         QList<std::shared_ptr<QSslSocket>> offen;
         for (int i = 0; i < 5; ++i) {
             std::shared_ptr<QSslSocket> s = verbinden(eng);
-            QCOMPARE(s->state(), QAbstractSocket::ConnectedState);
+            QVERIFY(s->isEncrypted());
             offen << s;
         }
         QTest::qWait(200); // the server has taken all five
+        server::HttpTransport t(QStringLiteral("127.0.0.1"), eng.port(), QStringLiteral("TSARCHIV"));
+        try {
+            t.get(QStringLiteral("ping"));
+            QFAIL("the sixth connection was served");
+        } catch (const server::ServerFehler &f) {
+            QCOMPARE(f.status(), 503);
+            QCOMPARE(f.code(), QStringLiteral("busy"));
+            QVERIFY2(f.meldung().contains(QStringLiteral("ausgelastet")), qPrintable(f.meldung()));
+        }
         QElapsedTimer uhr;
         uhr.start();
         QCOMPARE(roh(eng, "GET /v1/TSARCHIV/ping HTTP/1.1\r\nHost: x\r\n\r\n"), QByteArray("HTTP/1.1 503 Service Unavailable"));
