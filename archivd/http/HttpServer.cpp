@@ -29,6 +29,7 @@
 #include <string>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include <openssl/ssl.h>
@@ -126,6 +127,25 @@ void hostPruefen(const httplib::Request &req, const QSet<QString> &hosts)
         throw AnfrageFehler::ungueltig(QStringLiteral("Die Anfrage nennt keinen Host"));
     if (!hosts.contains(host))
         throw AnfrageFehler::verboten(QStringLiteral("\"%1\" ist kein Name dieses Archivservers").arg(host));
+}
+
+// A request without a valid key, in the log: the first of each 10 seconds
+// with the number left out since, so that a flood does not fill the disk.
+void abweisungLoggen(const QString &adresse, const QString &grund)
+{
+    static std::mutex mutex;
+    static std::chrono::steady_clock::time_point zuletzt;
+    static int ausgelassen = 0;
+    std::lock_guard sperre(mutex);
+    const auto jetzt = std::chrono::steady_clock::now();
+    if (jetzt - zuletzt < std::chrono::seconds(10)) {
+        ++ausgelassen;
+        return;
+    }
+    qWarning().noquote() << "archivd: ohne gültigen Schlüssel abgewiesen (" << adresse << "):" << grund
+                         << (ausgelassen ? QStringLiteral("(und %1 weitere seit der letzten Meldung)").arg(ausgelassen) : QString());
+    zuletzt = jetzt;
+    ausgelassen = 0;
 }
 
 // Writes are made by a logged-in WWS user; the request's session names them.
@@ -295,7 +315,7 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
             QString grund;
             const std::optional<QString> platz = daten->arbeitsplaetze.pruefen(nachweis, &grund);
             if (!platz) {
-                qWarning().noquote() << "archivd: abgewiesen (" << QString::fromStdString(req.remote_addr) << "):" << grund;
+                abweisungLoggen(QString::fromStdString(req.remote_addr), grund);
                 throw AnfrageFehler(401, QLatin1String(protokoll::KeinZugang), grund);
             }
             Anfragekontext k;
