@@ -49,8 +49,13 @@ bool erweiterung(X509 *z, int nid, const QByteArray &wert)
 TlsDateien TlsDateien::nebenArchiv(const QString &ort)
 {
     QString basis = ort;
-    if (ort.startsWith(QLatin1String("postgresql://")) || ort.startsWith(QLatin1String("postgres://")))
-        basis = QStringLiteral("archivd-") + QUrl(ort).path().mid(1);
+    if (ort.startsWith(QLatin1String("postgresql://")) || ort.startsWith(QLatin1String("postgres://"))) {
+        const QUrl url(ort);
+        basis = QStringLiteral("archivd-%1-%2-%3")
+                    .arg(url.host().isEmpty() ? QStringLiteral("localhost") : url.host())
+                    .arg(url.port(5432))
+                    .arg(url.path().mid(1));
+    }
     return {basis + QStringLiteral(".crt"), basis + QStringLiteral(".key")};
 }
 

@@ -15,7 +15,8 @@ struct TlsDateien
 
     // Where "archivd init" puts them: beside an SQLite archive file
     // (archiv.sqlite.crt, archiv.sqlite.key), or for a PostgreSQL archive
-    // in the working directory, named after the database.
+    // in the working directory, named after host, port and database
+    // (archivd-dbhost-5432-archiv.crt).
     static TlsDateien nebenArchiv(const QString &ort);
     bool vorhanden() const;
 };
