@@ -8,6 +8,7 @@
 #include "common/Protokoll.h"
 #include "common/TempVerzeichnis.h"
 #include "common/Twips.h"
+#include "common/Zugangsschluessel.h"
 #include "support/MeldungsRecorder.h"
 
 #include <QDir>
@@ -25,6 +26,38 @@ class TestHilfsfunktionen : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void zugangsschluessel_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("name"); // empty: not a key
+        const QString geheimnis = QStringLiteral("dfhPj4oG0PGCJRUxK8SdgahDHQRm-hbn3tIhuVJtUZ_");
+        const QString abdruck = QStringLiteral("2e8501d5fe5bcb87b23c49f9651dd67626f39fbf7d02a3ed7ceb08a75274c4f2");
+        QTest::newRow("as printed") << "Kasse-1." + geheimnis + u'.' + abdruck << "Kasse-1";
+        QTest::newRow("pasted with blanks and a line end") << "  Lager_2." + geheimnis + u'.' + abdruck + "\n" << "Lager_2";
+        QTest::newRow("fingerprint in capitals") << "K." + geheimnis + u'.' + abdruck.toUpper() << "K";
+        QTest::newRow("cut short") << "Kasse-1." + geheimnis + u'.' + abdruck.left(63) << "";
+        QTest::newRow("secret one short") << "Kasse-1." + geheimnis.left(42) + u'.' + abdruck << "";
+        QTest::newRow("no fingerprint") << "Kasse-1." + geheimnis << "";
+        QTest::newRow("umlaut in the name") << "Büro." + geheimnis + u'.' + abdruck << "";
+        QTest::newRow("name too long") << QString(41, u'a') + u'.' + geheimnis + u'.' + abdruck << "";
+        QTest::newRow("blank inside") << "Kasse 1." + geheimnis + u'.' + abdruck << "";
+        QTest::newRow("empty") << "" << "";
+    }
+    void zugangsschluessel()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, name);
+        const auto k = common::Zugangsschluessel::lesen(text);
+        QCOMPARE(k.has_value(), !name.isEmpty());
+        if (!k)
+            return;
+        QCOMPARE(k->name, name);
+        QCOMPARE(k->fingerabdruck, k->fingerabdruck.toLower());
+        QCOMPARE(k->nachweis(), name + u'.' + k->geheimnis);
+        // Written out again, it reads the same.
+        QCOMPARE(common::Zugangsschluessel::lesen(k->text())->text(), k->text());
+    }
+
     void etikettCode_data()
     {
         QTest::addColumn<QString>("code");
