@@ -3,6 +3,7 @@
 #include "common/Twips.h"
 #include "search/Archiv.h"
 #include "server/Verbindung.h"
+#include "server/Zugang.h"
 #include "support/ArchivServer.h"
 #include "support/DialogFahrer.h"
 #include "support/MeldungsRecorder.h"
@@ -167,11 +168,14 @@ private Q_SLOTS:
         global::Anmeldung = QStringLiteral("MM");
         global::AnmeldName = QStringLiteral("Max Mustermann");
         global::AnmeldRest = 300;
+        const QString sitzung = server::sitzungFuer(QStringLiteral("127.0.0.1"), m_server->port());
+        QVERIFY(!sitzung.isEmpty());
         archiv.timer1Abgelaufen();
         QCOMPARE(global::AnmeldRest, 295);
         QCOMPARE(status->currentMessage(), QStringLiteral("Max Mustermann   295 sec"));
         archiv.timer1Abgelaufen();
         QCOMPARE(status->currentMessage(), QStringLiteral("Max Mustermann   290 sec"));
+        QCOMPARE(server::sitzungFuer(QStringLiteral("127.0.0.1"), m_server->port()), sitzung); // kept while it runs
         int schritte = 2;
         while (!global::Anmeldung.isEmpty() && schritte < 100) {
             archiv.timer1Abgelaufen();
@@ -179,6 +183,8 @@ private Q_SLOTS:
         }
         QCOMPARE(schritte, 60); // 300 seconds in steps of 5
         QVERIFY(global::AnmeldName.isEmpty());
+        // The login's session goes with it: the next write logs in again.
+        QVERIFY(server::sitzungFuer(QStringLiteral("127.0.0.1"), m_server->port()).isEmpty());
         QCOMPARE(status->currentMessage(), QString());
         QVERIFY(archiv.findChild<QTimer *>(QStringLiteral("timer1"))->isActive());
 
@@ -188,6 +194,7 @@ private Q_SLOTS:
         archiv.timer1Abgelaufen();
         QCOMPARE(global::AnmeldRest, 100);
         QCOMPARE(status->currentMessage(), QStringLiteral("bleibt"));
+        QVERIFY(m_server->anmelden());
     }
 
     void cleanupTestCase() { m_server.reset(); }
