@@ -372,9 +372,11 @@ private Q_SLOTS:
         anmeldungFuerSchreibenEinrichten();
         Abmelden();
         QVERIFY(server::sitzungFuer(QStringLiteral("127.0.0.1"), m_server->port()).isEmpty());
-        global::AnmeldFirma = QStringLiteral("1");
-        server::Verbindung v;
-        QVERIFY(v.Connect(m_server->verbindungstext()));
+        // No login yet in this program (the scan station): the first company's.
+        QVERIFY(global::AnmeldFirma.isEmpty());
+        global::Archivverbindung = std::make_shared<server::Verbindung>();
+        QVERIFY(global::Archivverbindung->Connect(m_server->verbindungstext()));
+        server::Verbindung &v = *global::Archivverbindung;
         server::Objekt typ = v.OpenId(QStringLiteral("AR.Belart"), QStringLiteral("1||ER"));
         typ.set(QStringLiteral("lastbelnrbarc"), QString::number(typ.get(QStringLiteral("lastbelnrbarc")).toLongLong() + 5));
         test::MeldungsRecorder meldungen;
@@ -383,6 +385,7 @@ private Q_SLOTS:
         QCOMPARE(typ.SYS_Save(), 1);
         QCOMPARE(fahrer.gesehen(), QStringList{"anmeld"});
         QCOMPARE(global::Anmeldung, QStringLiteral("EK"));
+        QCOMPARE(global::AnmeldFirma, QStringLiteral("1"));
         QString protokoll;
         QCOMPARE(test::ArchivServer::archivd({"audit", "--db", m_server->dbPfad()}, &protokoll), 0);
         QVERIFY2(protokoll.trimmed().split(u'\n').last().contains(QStringLiteral("\t1||EK\tAR.Belart\t1||ER\tgeändert")),
