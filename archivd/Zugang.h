@@ -19,7 +19,6 @@ struct Anfragekontext
     QString arbeitsplatz = QStringLiteral("archivd");
     QString sitzung; // the token the request carried
     QString benutzer; // FIRMA||CODE once a write found the session valid
-    QString neueSitzung; // set by a successful password check
 
     static Anfragekontext &aktuell();
     // For the administration commands: workstation "archivd", the user the

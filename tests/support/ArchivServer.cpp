@@ -190,7 +190,6 @@ bool ArchivServer::starten(const QStringList &weitereArgs)
 {
     if (!m_fehler.isEmpty())
         return false;
-    m_klartext = weitereArgs.contains(QStringLiteral("--plain-http"));
     m_prozess = std::make_unique<QProcess>();
     m_prozess->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_prozess->start(programm(), QStringList{"serve", "--db", dbPfad(), "--listen", "127.0.0.1:0"} + weitereArgs);
@@ -205,7 +204,7 @@ bool ArchivServer::starten(const QStringList &weitereArgs)
         if (m.hasMatch()) {
             m_port = m.captured(1).toInt();
             server::setzeZugangFuer(QStringLiteral("127.0.0.1"), m_port, m_zugang);
-            if (!m_klartext && !anmelden()) {
+            if (!anmelden()) {
                 m_fehler = QStringLiteral("Anmeldung des Testbenutzers am Server nicht möglich");
                 return false;
             }

@@ -29,8 +29,6 @@ public:
     void stoppen(); // SIGTERM and wait
     void abschiessen(); // SIGKILL, no chance to clean up
     int port() const { return m_port; }
-    // Unless started with --plain-http (for tests of the bare connection).
-    bool mitTls() const { return !m_klartext; }
     // Resident memory of the server process in KiB, now and at its highest
     // so far (0 when not running).
     qint64 rssKiB(bool hoechststand = false) const;
@@ -76,7 +74,6 @@ private:
     int m_port = 0;
     QString m_fehler;
     QString m_zugang;
-    bool m_klartext = false;
 };
 
 } // namespace archiv::test

@@ -48,9 +48,8 @@ void registriereWwsMethoden(Registry &r)
                        return protokoll::AufrufErgebnis{QStringLiteral("0"), std::nullopt};
                    // A session for this user at this workstation: what it writes
                    // next is recorded under the user's name.
-                   Anfragekontext &anfrage = Anfragekontext::aktuell();
-                   anfrage.neueSitzung = Sitzungen::eroeffnen(k.db, id, anfrage.arbeitsplatz);
-                   return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt, anfrage.neueSitzung};
+                   return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt,
+                                                    Sitzungen::eroeffnen(k.db, id, Anfragekontext::aktuell().arbeitsplatz)};
                },
                true});
 }
