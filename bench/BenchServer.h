@@ -11,15 +11,26 @@ namespace archiv::bench {
 
 // archivd (the one built beside the benchmark) serving a fresh demo archive
 // of `belege` Belege; nullptr, after saying why, when it does not start.
-inline std::unique_ptr<test::ArchivServer> demoServer(int belege)
+inline std::unique_ptr<test::ArchivServer> gestartet(std::unique_ptr<test::ArchivServer> server)
 {
-    qputenv("ARCHIVD_BIN", ARCHIVD_PFAD);
-    auto server = std::make_unique<test::ArchivServer>(test::ArchivServer::Inhalt::Demo, belege);
     if (!server->starten()) {
         QTextStream(stderr) << server->fehler() << Qt::endl;
         return nullptr;
     }
     return server;
+}
+
+inline std::unique_ptr<test::ArchivServer> demoServer(int belege)
+{
+    qputenv("ARCHIVD_BIN", ARCHIVD_PFAD);
+    return gestartet(std::make_unique<test::ArchivServer>(test::ArchivServer::Inhalt::Demo, belege));
+}
+
+// The same for an archive that exists (a large one made beforehand).
+inline std::unique_ptr<test::ArchivServer> archivServer(const QString &pfad)
+{
+    qputenv("ARCHIVD_BIN", ARCHIVD_PFAD);
+    return gestartet(test::ArchivServer::fuer(pfad));
 }
 
 } // namespace archiv::bench

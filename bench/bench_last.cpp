@@ -4,6 +4,7 @@
 // p50/p99 per kind, errors, ping under load and the server's memory.
 //
 //   bench_last [--plaetze 200] [--sekunden 60] [--langsam 500] [--ruhend 300] [--db ARCHIV]
+#include "BenchServer.h"
 #include "server/ServerFehler.h"
 #include "server/Verbindung.h"
 #include "support/ArchivServer.h"
@@ -144,14 +145,9 @@ int main(int argc, char *argv[])
     const int langsam = p.value("langsam").toInt();
     const int ruhend = p.value("ruhend").toInt();
 
-    qputenv("ARCHIVD_BIN", ARCHIVD_PFAD);
-    std::unique_ptr<test::ArchivServer> server = p.isSet("db")
-        ? test::ArchivServer::fuer(p.value("db"))
-        : std::make_unique<test::ArchivServer>(test::ArchivServer::Inhalt::Demo, 3000);
-    if (!server->starten()) {
-        aus << server->fehler() << Qt::endl;
+    const auto server = p.isSet("db") ? bench::archivServer(p.value("db")) : bench::demoServer(3000);
+    if (!server)
         return 1;
-    }
     server::Verbindung v;
     if (!v.Connect(server->verbindungstext()))
         return 1;

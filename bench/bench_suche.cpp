@@ -2,6 +2,7 @@
 // server time of "Suche" beside the same SQL in the sqlite3 shell, and the
 // search of 50 000 hits ("Alle") to the last row on the client.
 #include "BenchHilfen.h"
+#include "BenchServer.h"
 #include "search/Suchkriterien.h"
 #include "search/TrefferModell.h"
 #include "server/Verbindung.h"
@@ -43,13 +44,10 @@ int main(int argc, char *argv[])
         aus << "usage: bench_suche ARCHIVE.sqlite" << Qt::endl;
         return 2;
     }
-    qputenv("ARCHIVD_BIN", ARCHIVD_PFAD);
     const QString db = QString::fromLocal8Bit(argv[1]);
-    auto server = test::ArchivServer::fuer(db);
-    if (!server->starten()) {
-        aus << server->fehler() << Qt::endl;
+    const auto server = bench::archivServer(db);
+    if (!server)
         return 1;
-    }
     server::Verbindung v;
     if (!v.Connect(server->verbindungstext()))
         return 1;

@@ -2,6 +2,7 @@
 // Belege (a demo archive with a year of Eingangsrechnungen added, every
 // 1000th number missing, their files taken from the demo's): without and
 // with reading every file back, beside sha256sum over the same files.
+#include "BenchServer.h"
 #include "server/KlassenMethoden.h"
 #include "server/Verbindung.h"
 #include "support/ArchivServer.h"
@@ -47,7 +48,8 @@ int main(int argc, char *argv[])
     qputenv("ARCHIVD_BIN", ARCHIVD_PFAD);
     QTemporaryDir arbeit;
     const QString pfad = arbeit.filePath(QStringLiteral("archiv.sqlite"));
-    if (test::ArchivServer::archivd({QStringLiteral("demo"), QStringLiteral("--db"), pfad, QStringLiteral("--belege"), QStringLiteral("5000")}) != 0)
+    if (test::ArchivServer::archivd(
+            {QStringLiteral("demo"), QStringLiteral("--db"), pfad, QStringLiteral("--belege"), QStringLiteral("5000")}) != 0)
         return 1;
     const QString typ = QStringLiteral("ER");
     const QString jahr = QStringLiteral("2030");
@@ -67,8 +69,10 @@ int main(int argc, char *argv[])
             blobs.append({q.value(0).toString(), q.value(1).toLongLong()});
         db.transaction();
         QSqlQuery beleg(db), element(db);
-        beleg.prepare(QStringLiteral("INSERT INTO ar_dokumente (firma, idbelart, belnr, datum, zeit, picsw) VALUES (1, ?, ?, ?, '10:00:00', 1)"));
-        element.prepare(QStringLiteral("INSERT INTO ar_dokuments (parent_id, position, doktyp, dok_blob, dok_size) VALUES (?, 1, 'tif', ?, ?)"));
+        beleg.prepare(
+            QStringLiteral("INSERT INTO ar_dokumente (firma, idbelart, belnr, datum, zeit, picsw) VALUES (1, ?, ?, ?, '10:00:00', 1)"));
+        element.prepare(
+            QStringLiteral("INSERT INTO ar_dokuments (parent_id, position, doktyp, dok_blob, dok_size) VALUES (?, 1, 'tif', ?, ?)"));
         const QDate anfang(2030, 1, 1);
         for (int i = 0, nr = 1; i < Belege; ++i, ++nr) {
             if (nr % 1000 == 0)
@@ -117,11 +121,9 @@ int main(int argc, char *argv[])
     }
     QSqlDatabase::removeDatabase(QStringLiteral("bench"));
 
-    auto server = test::ArchivServer::fuer(pfad);
-    if (!server->starten()) {
-        aus << server->fehler() << Qt::endl;
+    const auto server = bench::archivServer(pfad);
+    if (!server)
         return 1;
-    }
     server::Verbindung v;
     if (!v.Connect(server->verbindungstext()))
         return 1;
