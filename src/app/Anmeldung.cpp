@@ -83,8 +83,8 @@ void AnmeldDialog::speichern()
                                                                 einstellung(QStringLiteral("Server"), QStringLiteral("wwsport")),
                                                                 QStringLiteral("TESSAM"));
     WwsSitzung wws;
+    zugangLaden(); // a key saved in the server settings below counts at once
     for (int versuch = 1; versuch <= 2; ++versuch) {
-        zugangLaden();
         if (wws.verbindung.Connect(global::Verbindungstext) && wws.verbindung.IsConnected())
             break;
         if (wws.verbindung.keinZugang())

@@ -144,13 +144,13 @@ bool archivVerbinden(QWidget *fenster)
         einstservZeigen(fenster);
         fenster->show();
     }
+    zugangLaden(); // a key saved in the dialog below counts at once
     for (int versuch = 1; versuch <= 2; ++versuch) {
         // Built before every attempt: an address corrected in the dialog
         // counts at once.
         const auto [arip, arport] = adresse();
         global::Verbindungstext = server::Verbindungsadresse::bauen(arip, arport, QStringLiteral("TSARCHIV"));
         global::Archivverbindung = std::make_shared<server::Verbindung>();
-        zugangLaden();
         if (global::Archivverbindung->Connect(global::Verbindungstext) && global::Archivverbindung->IsConnected())
             return true;
         // Without a valid key the address is right but the door is shut:
