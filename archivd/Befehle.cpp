@@ -9,6 +9,7 @@
 #include "Zugang.h"
 #include "common/Zugangsschluessel.h"
 #include "http/HttpServer.h"
+#include "storage/abfragen/Abfragen.h"
 #include "model/Modell.h"
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
@@ -119,6 +120,10 @@ int serve(const QStringList &args)
     p.addOption({QStringLiteral("plain-http"),
                  QStringLiteral("Ohne TLS bedienen. Auf einer anderen Adresse als der eigenen (loopback) nur mit dieser Option; "
                                 "Dokumente und Passwörter gehen dann lesbar über das Netz.")});
+    p.addOption({QStringLiteral("job-idle"),
+                 QStringLiteral("Sekunden, nach denen ein Vollständigkeitstest, nach dem niemand mehr fragt, beendet wird (Standard: %1).")
+                     .arg(VollstaendigkeitVerwaist.count()),
+                 QStringLiteral("sekunden"), QString::number(VollstaendigkeitVerwaist.count())});
     p.addOption({QStringLiteral("host-name"),
                  QStringLiteral("Weiterer Name, unter dem die Arbeitsplätze den Server erreichen (Host-Kopfzeile); mehrfach möglich."),
                  QStringLiteral("name")});
@@ -184,6 +189,12 @@ int serve(const QStringList &args)
         return 2;
     }
     server.setzeMaxVerbindungen(verbindungen);
+    const int verwaist = p.value(QStringLiteral("job-idle")).toInt(&ok);
+    if (!ok || verwaist < 1) {
+        err() << "archivd: --job-idle erwartet Sekunden" << Qt::endl;
+        return 2;
+    }
+    setzeVollstaendigkeitVerwaist(std::chrono::seconds(verwaist));
     const int gebunden = server.binden(host, port);
     if (gebunden < 0) {
         err() << "archivd: " << listen << " ist nicht verfügbar" << Qt::endl;
@@ -198,6 +209,8 @@ int serve(const QStringList &args)
     aus() << "archivd: listening on " << host << ':' << gebunden << " (" << db->beschreibung() << ", "
           << (server.mitTls() ? QStringLiteral("TLS") : QStringLiteral("ohne TLS")) << ")" << Qt::endl;
     server.laufen();
+    // The jobs use the database: they stop before it goes.
+    vollstaendigkeitstestsBeenden();
     aus() << "archivd: stopped" << Qt::endl;
     return 0;
 }

@@ -94,6 +94,18 @@ QString Sitzungen::eroeffnen(Datenbank &db, const QString &benutzer, const QStri
     return token;
 }
 
+QString Sitzungen::kennung(const QString &token)
+{
+    return sha256(token);
+}
+
+std::pair<QString, QString> Sitzungen::grenzen()
+{
+    const QDateTime jetzt = QDateTime::currentDateTimeUtc();
+    return {zeitpunkt(jetzt.addSecs(-std::chrono::seconds(Hoechstdauer).count())),
+            zeitpunkt(jetzt.addSecs(-std::chrono::seconds(Ruhezeit).count()))};
+}
+
 std::optional<QString> Sitzungen::benutzer(Datenbank &db, const QString &token, const QString &arbeitsplatz)
 {
     if (token.isEmpty() || token.size() > 100)

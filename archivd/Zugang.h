@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace archiv::archivd {
 
@@ -41,6 +42,11 @@ public:
     static QString eroeffnen(Datenbank &db, const QString &benutzer, const QString &arbeitsplatz);
     // The user of a valid session of that workstation.
     static std::optional<QString> benutzer(Datenbank &db, const QString &token, const QString &arbeitsplatz);
+    // What the database keeps of a token (its hash), and the two times
+    // before which a session has lapsed: begun before the first, unused
+    // since the second (UTC ISO strings that compare as they sort).
+    static QString kennung(const QString &token);
+    static std::pair<QString, QString> grenzen();
 };
 
 // Checks a workstation's proof of its key. What the database says is kept for

@@ -177,6 +177,13 @@ Migration sitzungen()
              "beginn TEXT NOT NULL, zuletzt TEXT NOT NULL)"}};
 }
 
+// A scan-store record taken into an editor (or by a transfer) is held by the
+// session that took it, so that no other workstation files the same page.
+Migration scanGenommen()
+{
+    return {12, {"ALTER TABLE ar_scandat ADD COLUMN genommen TEXT", "ALTER TABLE ar_scandat ADD COLUMN genommen_seit TEXT"}};
+}
+
 } // namespace
 
 const QList<Migration> &migrationen()
@@ -184,7 +191,7 @@ const QList<Migration> &migrationen()
     static const QList<Migration> alle{
         ersteVersion(), suchIndizes(),        nurGefalteterWertIndex(), gefalteteWerte(),  gefalteterWertIndex(),
         blobTeile(),    sicherungZeitpunkt(), etikettenlaeufe(),        wirtschaftsjahr(), zugangUndProtokoll(),
-        sitzungen()};
+        sitzungen(),    scanGenommen()};
     return alle;
 }
 

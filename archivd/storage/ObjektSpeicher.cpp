@@ -4,6 +4,7 @@
 
 #include "Fehler.h"
 #include "common/Faltung.h"
+#include "common/Kennungen.h"
 #include "model/Modell.h"
 #include "storage/Datenbank.h"
 
@@ -26,6 +27,15 @@ QString alsText(const Mitglied &m, const QVariant &v)
     if (m.typ == Typ::Zahl || m.art == MitgliedArt::Referenz)
         return QString::number(v.toLongLong());
     return v.toString();
+}
+
+template<typename Map>
+bool nenntMitglied(const Map &m, QStringView name)
+{
+    for (auto it = m.cbegin(); it != m.cend(); ++it)
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
 }
 
 [[noreturn]] void keinObjekt(const Klasse &k, const QString &id)
@@ -440,6 +450,16 @@ protokoll::SpeicherAntwort ObjektSpeicher::speichernInTransaktion(const Klasse &
             throw AnfrageFehler::ungueltig(QStringLiteral("%1 hat keine Indexwerte").arg(k.name));
         indexSchreiben(neu, a.index);
     }
+    if (!a.scans.isEmpty()) {
+        if (k.name != QLatin1String(BelegKlasse))
+            throw AnfrageFehler::ungueltig(QStringLiteral("%1 nimmt keine Scans auf").arg(k.name));
+        scansEntnehmen(neu, a.scans);
+    }
+    // A save that changes the documents sets the picture state from them,
+    // and so does a new Beleg that names none.
+    if (k.name == QLatin1String(BelegKlasse) &&
+        (nenntMitglied(a.collections, u"Doks") || (id.isEmpty() && !nenntMitglied(a.props, u"picsw"))))
+        bildstatusSetzen(neu);
     antwort.id = oeffentlicheId(k, neu);
     antwort.version = m_db.wert(QStringLiteral("SELECT version FROM %1 WHERE id = ?").arg(k.tabelle), {neu}).toLongLong();
     return antwort;
@@ -535,6 +555,37 @@ void ObjektSpeicher::etikettenlaufVermerken(qint64 belart, qint64 vorher)
         return;
     m_db.ausfuehren(QStringLiteral("INSERT INTO ar_etikettenlauf (firma, belart, von, bis, zeitpunkt) VALUES (?, ?, ?, ?, ?)"),
                     {z.first().at(0), z.first().at(1), vorher + 1, z.first().at(2), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)});
+}
+
+void ObjektSpeicher::scansEntnehmen(qint64 beleg, const QStringList &scans)
+{
+    if (scans.size() > MaxScans)
+        throw AnfrageFehler::ungueltig(QStringLiteral("Scans: höchstens %1 Einträge").arg(MaxScans));
+    const Klasse &scandat = *Modell::instanz().klasse(QStringLiteral("AR.Scandat"));
+    for (const QString &id : scans) {
+        bool ok = false;
+        const qint64 zeile = id.toLongLong(&ok);
+        if (!ok)
+            throw AnfrageFehler::ungueltig(QStringLiteral("Scans: \"%1\" ist keine Id").arg(id));
+        // A record gone meanwhile (emptied by hand at the scan station) is
+        // no reason to lose the Beleg's pages.
+        if (m_db.ausfuehren(QStringLiteral("DELETE FROM ar_scandat WHERE id = ?"), {zeile}) > 0)
+            vermerken(scandat, id, QStringLiteral("übernommen"), 0, beleg, {});
+    }
+}
+
+void ObjektSpeicher::bildstatusSetzen(qint64 beleg)
+{
+    // What the search and the result window show of a Beleg's picture
+    // follows from what is stored: the newest document with a file decides,
+    // so a save of the header alone never hides a stored document.
+    m_db.ausfuehren(QStringLiteral("UPDATE ar_dokumente SET picsw = COALESCE((SELECT CASE WHEN e.doktyp = 'pdf' THEN %1 ELSE %2 END "
+                                   "FROM ar_dokuments e WHERE e.parent_id = ar_dokumente.id AND e.dok_blob IS NOT NULL "
+                                   "ORDER BY e.position DESC LIMIT 1), %3) WHERE id = ?")
+                        .arg(common::bildstatus::Pdf)
+                        .arg(common::bildstatus::Tif)
+                        .arg(common::bildstatus::Keins),
+                    {beleg});
 }
 
 void ObjektSpeicher::geaendertVermerken(qint64 beleg)

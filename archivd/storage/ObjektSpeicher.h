@@ -41,6 +41,7 @@ public:
     // Marks a Beleg due for the next backup volume.
     void geaendertVermerken(qint64 beleg);
     static constexpr int MaxIndexwerte = 1000;
+    static constexpr int MaxScans = 10000;
 
     // Row id behind a public id; nullopt when no such object exists.
     std::optional<qint64> zeile(const Klasse &k, const QString &id);
@@ -79,6 +80,10 @@ private:
     // and the run of numbers recorded when it moved on.
     std::optional<qint64> etikettenZaehler(const Klasse &k, qint64 zeile, const protokoll::SpeicherAnfrage &a);
     void etikettenlaufVermerken(qint64 belart, qint64 vorher);
+    // The scan-store records a Beleg's save filed: deleted, each on record.
+    void scansEntnehmen(qint64 beleg, const QStringList &scans);
+    // The Beleg's picture state from its stored documents.
+    void bildstatusSetzen(qint64 beleg);
 
     Datenbank &m_db;
     // Node-based: references handed out stay valid while other threads add classes.

@@ -162,6 +162,8 @@ QJsonObject SpeicherAnfrage::toJson() const
             werte.append(QJsonObject{{"firma", w.firma}, {"eigenschaft", w.eigenschaft}, {"wert", w.wert}});
         o.insert("index", werte);
     }
+    if (!scans.isEmpty())
+        o.insert("scans", QJsonArray::fromStringList(scans));
     return o;
 }
 
@@ -199,6 +201,7 @@ SpeicherAnfrage SpeicherAnfrage::fromJson(const QJsonObject &json)
             a.index.append({textFeld(o, "firma"), textFeld(o, "eigenschaft"), textFeld(o, "wert", false)});
         }
     }
+    a.scans = textListe(json.value("scans"), "scans");
     return a;
 }
 

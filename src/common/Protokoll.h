@@ -76,6 +76,9 @@ struct SpeicherAnfrage
     QMap<QString, QList<SpeicherAnfrage>> collections;
     QMap<QString, QString> streams; // stream name -> blob ("" empties)
     QList<Indexwert> index; // AR.Dokumente only
+    // AR.Dokumente only: the scan-store records whose pages this save files;
+    // they leave the store in the save's own transaction.
+    QStringList scans;
 
     QJsonObject toJson() const;
     static SpeicherAnfrage fromJson(const QJsonObject &json);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QMutex>
+#include <QTemporaryFile>
 
 #include <stdexcept>
 
@@ -49,6 +50,20 @@ QString privatesTempVerzeichnis()
 QString tempDatei(const QString &name)
 {
     return privatesTempVerzeichnis() + u'/' + name;
+}
+
+Arbeitsdatei::Arbeitsdatei(const QString &stamm, const QString &endung)
+{
+    QTemporaryFile datei(privatesTempVerzeichnis() + u'/' + stamm + QStringLiteral("-XXXXXX.") + endung);
+    datei.setAutoRemove(false);
+    if (!datei.open())
+        throw std::runtime_error("Keine Arbeitsdatei im temporären Verzeichnis: " + datei.errorString().toStdString());
+    m_pfad = datei.fileName();
+}
+
+Arbeitsdatei::~Arbeitsdatei()
+{
+    QFile::remove(m_pfad);
 }
 
 } // namespace archiv::common

@@ -133,7 +133,11 @@ Bild::Bild(QString firma, QWidget *parent) : QDialog(parent), m_firma(std::move(
     resize(twipsZuPixel(DesignBreite, dpi), twipsZuPixel(DesignHoehe, dpi));
 }
 
-Bild::~Bild() = default;
+Bild::~Bild()
+{
+    // Pages of the scan store never saved go back to it.
+    genommeneAbgleichen(true);
+}
 
 QRect Bild::twips(double links, double oben, double breite, double hoehe) const
 {
@@ -242,17 +246,7 @@ void Bild::laden()
     werkzeugAktion(6)->setChecked(global::Zoomtype == QLatin1String("H"));
     global::ZoomWert = 1;
 
-    {
-        const QSignalBlocker sperre(m_belart);
-        m_belart->clear();
-        server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Belart"), QStringLiteral("Belart"));
-        rs.Execute(QStringList{m_firma});
-        while (rs.Next())
-            m_belart->addItem(rs.GetData(3), rs.GetData(2));
-        rs.Close();
-        m_belart->setCurrentIndex(-1);
-    }
-    global::AktBelart.clear();
+    typenLaden();
 
     m_frDokument->show();
     m_frBeleg->hide();
@@ -272,6 +266,29 @@ void Bild::laden()
     layoutAnwenden();
 }
 
+void Bild::typenLaden()
+{
+    {
+        const QSignalBlocker sperre(m_belart);
+        m_belart->clear();
+        server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Belart"), QStringLiteral("Belart"));
+        rs.Execute(QStringList{m_firma});
+        while (rs.Next())
+            m_belart->addItem(rs.GetData(3), rs.GetData(2));
+        rs.Close();
+        m_belart->setCurrentIndex(-1);
+    }
+    global::AktBelart.clear();
+}
+
+void Bild::firmaSetzen(const QString &firma)
+{
+    if (firma.isEmpty() || firma == m_firma)
+        return;
+    m_firma = firma;
+    typenLaden();
+}
+
 void Bild::aktivieren()
 {
     const QScopedValueRollback sperre(global::DoksSperre, true);
@@ -284,6 +301,7 @@ void Bild::seiteLoeschen(int seite)
         return;
     m_image1->seiten().loeschen(seite - 1);
     m_image1->seitenGeaendert();
+    genommeneAbgleichen();
     global::SeitenAnz = m_image1->seiten().anzahl();
     global::AktSeite = qMin(seite, global::SeitenAnz);
     if (global::AktSeite > 0) {
@@ -356,10 +374,17 @@ void Bild::neu()
     m_buSubeleg->setEnabled(true);
     m_buScan->setVisible(bearbeiten && global::ScannerDa);
     m_buScandatabase->setVisible(bearbeiten && global::ScannerDa);
+    // Everything of the Beleg before goes: a new Beleg starts without a
+    // current document, version or loaded values, however the editor was
+    // used before.
     global::DokId.clear();
     global::SeitenAnz = 0;
     global::AktSeite = 0;
     global::DokAnz = 0;
+    global::AktDok = 0;
+    m_version = 0;
+    m_geladen.clear();
+    genommeneAbgleichen();
     {
         // A new Beleg has no stored documents to list.
         const QSignalBlocker sperre(m_doks);
@@ -371,6 +396,12 @@ void Bild::neu()
 
 void Bild::buNeu()
 {
+    // Pages not saved yet are not dropped without a word.
+    if (imBearbeitungsmodus() && global::Geaendert) {
+        if (!nachfrageSpeichern())
+            return;
+        global::Geaendert = false;
+    }
     global::AktDok = 0;
     neu();
 }
@@ -567,6 +598,7 @@ void Bild::closeEvent(QCloseEvent *event)
         global::Geaendert = false;
         app::setzeEinstellung(QStringLiteral("Bild"), QStringLiteral("size"),
                               QStringLiteral("%1|%2|%3|%4").arg(x()).arg(y()).arg(width()).arg(height()));
+        genommeneAbgleichen(true);
         m_entladen = true;
     }
     QDialog::closeEvent(event);

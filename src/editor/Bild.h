@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QHash>
+#include <QSet>
 
 #include <memory>
 #include <optional>
@@ -146,7 +147,18 @@ private:
     int seitenErfassen(std::unique_ptr<imaging::Seitenquelle> quelle, const imaging::Scaneinstellungen &einstellungen, bool drehen);
     void barcodeNachschlagen(const QStringList &barcodes);
     void ansichtNachErfassen();
-    void scansAusDemSpeicherLoeschen();
+    // Scan-store pages this editor took: those no longer in the view go
+    // back to the store (all of them when the window goes).
+    void genommeneAbgleichen(bool alle = false);
+    // The Beleg's company when it is not the one the window was opened for:
+    // its types, and later its save, are that company's.
+    void firmaSetzen(const QString &firma);
+    void typenLaden();
+    // The rule that enables "Speichern", with a message when it does not hold.
+    bool speicherbar();
+    // Another workstation saved the Beleg first: the pages as a new version
+    // on top of its newer state, or kept for a later try.
+    bool nachKonflikt(const Speicheroptionen &optionen);
     QRect twips(double links, double oben, double breite, double hoehe) const;
 
     QString m_firma;
@@ -178,7 +190,7 @@ private:
     app::Eigenschaftszeilen *m_zeilen = nullptr;
     QHash<int, QString> m_geladen; // row -> value as loaded or last saved
     qint64 m_version = 0;          // of the Beleg as loaded or last saved
-    QStringList m_scanDatensaetze; // scan-store records in the view, deleted after a save
+    QSet<QString> m_genommen; // scan-store records taken into this editor and not filed
 };
 
 } // namespace archiv::editor

@@ -39,14 +39,6 @@ server::Objekt belegOeffnen(const QString &dokId)
     return beleg;
 }
 
-// The local page file of a document type; an old one is removed first (a
-// file that cannot be removed is overwritten by the stream).
-void tempdateiSetzen(const QString &doktyp)
-{
-    global::Tempdatei = tempDatei(QStringLiteral("dok.") + (doktyp.isEmpty() ? QStringLiteral("tif") : doktyp));
-    QFile::remove(global::Tempdatei);
-}
-
 } // namespace
 
 void Bild::belegLaden(const QString &dokId, bool mitSeiten, Dokumentwahl wahl)
@@ -56,6 +48,9 @@ void Bild::belegLaden(const QString &dokId, bool mitSeiten, Dokumentwahl wahl)
     server::Objekt beleg = belegOeffnen(dokId);
     const auto schliessen = qScopeGuard([&beleg] { beleg.SYS_Close(); });
     m_version = beleg.version();
+    // A Beleg is shown and saved under its own company, whichever the
+    // main window shows now.
+    firmaSetzen(beleg.get(QStringLiteral("Firma")));
 
     server::Sammlung doks = beleg.sammlung(QStringLiteral("Doks"));
     global::DokAnz = doks.Count();
@@ -82,9 +77,9 @@ void Bild::belegLaden(const QString &dokId, bool mitSeiten, Dokumentwahl wahl)
     m_beldat->setzeDatum(QDate::fromString(beleg.get(QStringLiteral("Datum")), Qt::ISODate));
     m_belzeit->setTime(QTime::fromString(beleg.get(QStringLiteral("zeit")), QStringLiteral("HH:mm:ss")));
 
-    tempdateiSetzen(global::DokAnz > 0 ? doks.getat(global::AktDok).get(QStringLiteral("doktyp")) : QString());
     if (mitSeiten) {
         m_image1->leeren();
+        genommeneAbgleichen();
         seitenLaden(beleg);
         seitenText();
     }
@@ -96,9 +91,13 @@ void Bild::seitenLaden(server::Objekt &beleg)
 {
     global::SeitenAnz = 0;
     if (global::AktDok >= 1 && global::AktDok <= global::DokAnz) {
-        server::Datenstrom dok = beleg.sammlung(QStringLiteral("Doks")).getat(global::AktDok).strom(QStringLiteral("dok"));
+        server::Objekt element = beleg.sammlung(QStringLiteral("Doks")).getat(global::AktDok);
+        server::Datenstrom dok = element.strom(QStringLiteral("dok"));
         if (!dok.Read(1).isEmpty()) {
             dok.Rewind();
+            const QString doktyp = element.get(QStringLiteral("doktyp")).isEmpty() ? QStringLiteral("tif") : element.get(QStringLiteral("doktyp"));
+            const Arbeitsdatei datei(QStringLiteral("dok"), doktyp);
+            global::Tempdatei = datei.pfad();
             dok.FileWrite(global::Tempdatei);
             try {
                 m_image1->seiten().laden(global::Tempdatei);
@@ -151,9 +150,9 @@ void Bild::dokumentGewaehlt(int zeile)
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     server::Objekt beleg = belegOeffnen(global::DokId);
     const auto schliessen = qScopeGuard([&beleg] { beleg.SYS_Close(); });
-    tempdateiSetzen(beleg.sammlung(QStringLiteral("Doks")).getat(global::AktDok).get(QStringLiteral("doktyp")));
     m_image1->hide();
     m_image1->leeren();
+    genommeneAbgleichen();
     seitenLaden(beleg);
     seitenText();
     m_image1->show();

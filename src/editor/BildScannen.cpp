@@ -17,6 +17,7 @@
 #include "editor/Seitenansicht.h"
 #include "lookup/SuBelnr.h"
 #include "scan/Scandatabase.h"
+#include "scan/Scanspeicher.h"
 #include "scan/Stapelscan.h"
 #include "server/KlassenMethoden.h"
 #include "server/ServerFehler.h"
@@ -121,24 +122,26 @@ void Bild::scanDokumenteHolen()
         global::AktBelart = global::ScanBarcode.left(2);
         m_belnr->setText(global::ScanBarcode.mid(2));
 
-        server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Scandat"), QStringLiteral("ListeDokument"));
-        rs.Execute(QStringList{global::ScanBarcode});
-        QStringList ids;
-        while (rs.Next())
-            ids << rs.GetData(2);
-        rs.Close();
+        // Taken for this workstation: while they are in the view, no other
+        // workstation files them.
+        const QList<scan::Scanseite> seiten = scan::scansNehmen(*global::Archivverbindung, global::ScanBarcode);
+        const QStringList schonHier = m_image1->seiten().herkuenfte();
         // In page order after the page shown.
         int einfuegen = global::AktSeite;
-        for (const QString &id : ids) {
-            server::Objekt scan = global::Archivverbindung->OpenId(QStringLiteral("AR.Scandat"), id);
-            if (scan.istLeer() || m_scanDatensaetze.contains(id))
-                continue; // taken by another workstation meanwhile, or already here
+        int geholt = 0;
+        for (const scan::Scanseite &s : seiten) {
+            if (schonHier.contains(s.id))
+                continue;
+            m_genommen.insert(s.id);
+            server::Objekt scan = global::Archivverbindung->OpenId(QStringLiteral("AR.Scandat"), s.id);
+            if (scan.istLeer())
+                continue;
             server::Datenstrom dok = scan.strom(QStringLiteral("dok"));
             imaging::Seitenliste datei;
             try {
                 datei.laden(dok.Read(dok.groesse()), QStringLiteral("scan.tif"), 0, 1);
             } catch (const imaging::BildFehler &e) {
-                meldung(HauptTitel, QStringLiteral("Scan %1 lässt sich nicht lesen.\n").arg(id) + QString::fromUtf8(e.what()),
+                meldung(HauptTitel, QStringLiteral("Scan %1 lässt sich nicht lesen.\n").arg(s.id) + QString::fromUtf8(e.what()),
                         MeldungsSymbol::Ausruf);
                 continue;
             }
@@ -146,17 +149,24 @@ void Bild::scanDokumenteHolen()
                 m_image1->leeren();
                 einfuegen = 0;
             }
-            m_image1->seiten().einfuegen(einfuegen++, datei.kodiert(0));
+            imaging::KodierteSeite seite = datei.kodiert(0);
+            seite.herkunft = s.id;
+            m_image1->seiten().einfuegen(einfuegen++, seite);
             m_image1->seitenGeaendert();
             ++global::SeitenAnz;
             global::AktSeite = global::SeitenAnz;
             global::Geaendert = true;
-            // Deleted in the store only once the Beleg is saved.
-            m_scanDatensaetze << id;
+            ++geholt;
         }
         if (global::SeitenAnz > 0)
             global::AktSeite = 1;
         ansichtNachErfassen();
+        // Pages that could not be read stay in the store.
+        genommeneAbgleichen();
+        if (seiten.isEmpty())
+            meldung(HauptTitel,
+                    QStringLiteral("Die Seiten von %1 werden gerade an einem anderen Arbeitsplatz bearbeitet.").arg(global::ScanBarcode),
+                    MeldungsSymbol::Information);
     }
     if (!global::AktBelart.isEmpty()) {
         rahmenAnzeigen(m_frBeleg);
@@ -164,17 +174,18 @@ void Bild::scanDokumenteHolen()
     }
 }
 
-void Bild::scansAusDemSpeicherLoeschen()
+void Bild::genommeneAbgleichen(bool alle)
 {
-    for (const QString &id : std::as_const(m_scanDatensaetze)) {
-        try {
-            global::Archivverbindung->New(QStringLiteral("AR.Scandat")).SYS_DeleteId(id);
-        } catch (const server::ServerFehler &e) {
-            // Saved in the archive; the scan stays in the store to be cleared there.
-            qWarning().noquote() << "Scan" << id << ":" << e.meldung();
-        }
-    }
-    m_scanDatensaetze.clear();
+    if (m_genommen.isEmpty() || !global::Archivverbindung)
+        return;
+    const QStringList hier = alle ? QStringList() : m_image1->seiten().herkuenfte();
+    QStringList zurueck;
+    for (const QString &id : std::as_const(m_genommen))
+        if (!hier.contains(id))
+            zurueck << id;
+    for (const QString &id : std::as_const(zurueck))
+        m_genommen.remove(id);
+    scan::scansFreigeben(*global::Archivverbindung, zurueck);
 }
 
 void Bild::barcodeNachschlagen(const QStringList &barcodes)
@@ -215,19 +226,27 @@ void Bild::belegSuchen()
     }
     // Closing the pick list without a choice keeps the Beleg held before.
     const QString vorher = global::DokId;
-    lookup::SuBelnr liste([this](const QString &id) { belegLaden(id, true); }, this);
+    // Pages in the view (just scanned, or taken from the scan store) stay,
+    // whichever Beleg is found: they become a new document of it at the
+    // next save. A date picked with an empty view shows that Beleg's pages.
+    const auto uebernehmen = [this](const QString &id, bool gewaehlt) {
+        if (gewaehlt && m_image1->seiten().istLeer()) {
+            belegLaden(id, true);
+            return;
+        }
+        belegLaden(id, false);
+        global::AktDok = 0;
+        const QSignalBlocker sperre(m_doks);
+        m_doks->setCurrentIndex(-1);
+    };
+    lookup::SuBelnr liste([&uebernehmen](const QString &id) { uebernehmen(id, true); }, this);
     QStringList ids;
     for (const auto &[id, datum] : belegeMitNummer()) {
         liste.hinzufuegen(formatAllgemein(datum), id);
         ids << id;
     }
     if (ids.size() == 1) {
-        // The pages in the view stay: they become a new document of that
-        // Beleg at the next save.
-        belegLaden(ids.first(), false);
-        global::AktDok = 0;
-        const QSignalBlocker sperre(m_doks);
-        m_doks->setCurrentIndex(-1);
+        uebernehmen(ids.first(), false);
     } else if (ids.size() > 1) {
         if (liste.exec() != QDialog::Accepted)
             global::DokId = vorher;
@@ -251,6 +270,7 @@ void Bild::dokumentAnfuegen()
         m_doks->setCurrentIndex(global::AktDok - 1);
     }
     m_image1->leeren();
+    genommeneAbgleichen();
     global::SeitenAnz = 0;
     global::AktSeite = 0;
     seitenText();

@@ -56,12 +56,31 @@ bool Bild::nachfrageSpeichern()
     return speichern();
 }
 
-bool Bild::speichern()
+bool Bild::speicherbar()
 {
+    // The same rule that enables "Speichern": the close question's "Ja"
+    // must not store a Beleg without number or date.
     if (global::AktBelart.isEmpty()) {
         meldung(HauptTitel, QStringLiteral("Keine Belegart ausgewählt"), MeldungsSymbol::Information);
         return false;
     }
+    if (m_belnr->text().trimmed().isEmpty()) {
+        meldung(HauptTitel, QStringLiteral("Keine Belegnummer angegeben"), MeldungsSymbol::Information);
+        m_belnr->setFocus();
+        return false;
+    }
+    if (!m_beldat->datum().isValid()) {
+        meldung(HauptTitel, QStringLiteral("Kein gültiges Belegdatum angegeben"), MeldungsSymbol::Information);
+        m_beldat->setFocus();
+        return false;
+    }
+    return true;
+}
+
+bool Bild::speichern()
+{
+    if (!speicherbar())
+        return false;
     const QString vorgabe = global::AktDok > 0 ? m_doks->model()->index(global::AktDok - 1, 0).data(Qt::UserRole).toString() : QString();
     const std::optional<Speicheroptionen> optionen = speicheroptionen(Dokspeich::fragen(!global::DokId.isEmpty(), vorgabe, this));
     if (!optionen)
@@ -153,17 +172,27 @@ bool Bild::belegSchreiben(const Speicheroptionen &optionen)
     beleg.set(QStringLiteral("zeit"), m_belzeit->time().toString(QStringLiteral("HH:mm:ss")));
     beleg.set(QStringLiteral("privatjn"), optionen.privat ? QStringLiteral("J") : QStringLiteral("N"));
 
+    // The picture state follows on the server from the stored documents:
+    // a save of the header alone leaves the documents as they are.
     Dokumentstand dok;
-    if (m_image1->seiten().istLeer())
-        beleg.set(QStringLiteral("picsw"), QString::number(bildstatus::Keins));
-    else
+    QStringList scans;
+    if (!m_image1->seiten().istLeer()) {
         dok = dokumentSchreiben(beleg, optionen);
+        // Pages from the scan store leave it in this very save.
+        scans = m_image1->seiten().herkuenfte();
+        beleg.scansEntnehmen(scans);
+    }
 
     indexwerteSetzen(beleg);
     if (beleg.SYS_Save() != 1) {
+        if (beleg.letzterStatus() == 409)
+            return nachKonflikt(optionen);
         meldung(HauptTitel, QStringLiteral("Speichern Fehlgeschlagen\n") + beleg.letzterFehler(), MeldungsSymbol::Kritisch);
         return false;
     }
+    for (const QString &id : std::as_const(scans))
+        m_genommen.remove(id);
+    m_image1->seiten().herkunftVergessen();
     global::DokId = beleg.SYS_Id();
     m_version = beleg.version();
     try {
@@ -181,8 +210,33 @@ bool Bild::belegSchreiben(const Speicheroptionen &optionen)
         m_doks->setCurrentIndex(dok.aktDok - 1);
     }
     geladeneWerteMerken();
-    scansAusDemSpeicherLoeschen();
     return true;
+}
+
+bool Bild::nachKonflikt(const Speicheroptionen &optionen)
+{
+    const bool mitSeiten = !m_image1->seiten().istLeer();
+    const QString frage = mitSeiten
+        ? QStringLiteral("Der Beleg wurde inzwischen an einem anderen Arbeitsplatz gespeichert.\n\n"
+                         "Die Seiten als neue Dokumentversion zum neuen Stand des Belegs speichern?\n"
+                         "(Nein: die Seiten bleiben hier für einen späteren Versuch.)")
+        : QStringLiteral("Der Beleg wurde inzwischen an einem anderen Arbeitsplatz gespeichert.\n\n"
+                         "Den neuen Stand laden? Ihre Änderungen an den Kopfdaten gehen dabei verloren.\n"
+                         "(Nein: Ihre Eingaben bleiben hier für einen späteren Versuch.)");
+    if (meldung(HauptTitel, frage, MeldungsSymbol::Frage, MeldungsKnoepfe::JaNein) != Antwort::Ja)
+        return false;
+    // The newer state from the server, the pages in the view kept.
+    belegLaden(global::DokId, false);
+    if (!mitSeiten)
+        return false;
+    global::AktDok = 0;
+    {
+        const QSignalBlocker sperre(m_doks);
+        m_doks->setCurrentIndex(-1);
+    }
+    Speicheroptionen neu = optionen;
+    neu.neueVersion = true;
+    return belegSchreiben(neu);
 }
 
 Bild::Dokumentstand Bild::dokumentSchreiben(server::Objekt &beleg, const Speicheroptionen &optionen)
@@ -200,8 +254,6 @@ Bild::Dokumentstand Bild::dokumentSchreiben(server::Objekt &beleg, const Speiche
         element.set(QStringLiteral("doktyp"), wahl.doktyp);
         doks.Insert(element);
         dok.aktDok = anzahl + 1;
-        if (wahl.ersteDatei)
-            beleg.set(QStringLiteral("picsw"), QString::number(bildstatus::Tif));
     }
     server::Objekt element = doks.getat(dok.aktDok);
     element.set(QStringLiteral("doktext"), optionen.versionstext);
@@ -209,10 +261,9 @@ Bild::Dokumentstand Bild::dokumentSchreiben(server::Objekt &beleg, const Speiche
     dok.daterst = element.get(QStringLiteral("daterst"));
 
     // The pages as one file: G4 pages go in as they are, without decoding.
-    const QString datei = tempDatei(QStringLiteral("dok.") + dok.doktyp);
-    const auto weg = qScopeGuard([&datei] { QFile::remove(datei); });
-    m_image1->seiten().speichern(datei, dok.doktyp == QLatin1String("pdf") ? imaging::Pdf : imaging::MehrseitigesTiff);
-    element.strom(QStringLiteral("dok")).FileRead(datei);
+    const Arbeitsdatei datei(QStringLiteral("dok"), dok.doktyp);
+    m_image1->seiten().speichern(datei.pfad(), dok.doktyp == QLatin1String("pdf") ? imaging::Pdf : imaging::MehrseitigesTiff);
+    element.strom(QStringLiteral("dok")).FileRead(datei.pfad());
     return dok;
 }
 

@@ -43,7 +43,8 @@ void Dokspeich::ok()
     // A "|" in the text would shift the fields of the options text.
     QString text = m_text->text();
     text.replace(u'|', u'/');
-    m_ergebnis = QStringLiteral("%1|%2|%3").arg(m_neueVersion->isChecked() ? 1 : 0).arg(text).arg(m_privat->isChecked() ? 1 : 0);
+    // Joined, not formatted: a "%1" typed into the text must stay text.
+    m_ergebnis = QString::number(m_neueVersion->isChecked() ? 1 : 0) + u'|' + text + u'|' + QString::number(m_privat->isChecked() ? 1 : 0);
     accept();
 }
 

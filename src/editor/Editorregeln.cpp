@@ -11,7 +11,7 @@ Steuerung Zustand(const Editorstand &s)
 {
     const bool bearbeiten = s.modus == common::modus::Bearbeiten;
     Steuerung z;
-    z.speichernAn = bearbeiten && !s.aktBelart.isEmpty() && s.datumGesetzt && !s.belnr.isEmpty();
+    z.speichernAn = bearbeiten && !s.aktBelart.isEmpty() && s.datumGesetzt && !s.belnr.trimmed().isEmpty();
     z.seitenansichtSichtbar = s.seiten > 0;
     z.seitenanzeigeSichtbar = s.seiten >= 2;
     z.werkzeugeAn = s.seiten > 0;

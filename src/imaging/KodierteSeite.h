@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 namespace archiv::imaging {
 
@@ -15,6 +16,9 @@ struct KodierteSeite
     int hoehe = 0;
     int dpiX = 300;
     int dpiY = 300;
+    // Where the page came from when it is waiting to be filed (the id of a
+    // scan-store record); travels with the page through moves and turns.
+    QString herkunft;
 
     bool istLeer() const { return breite <= 0 || hoehe <= 0; }
 };

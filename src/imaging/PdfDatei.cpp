@@ -1,5 +1,6 @@
 #include "imaging/PdfDatei.h"
 
+#include "imaging/PdfRaster.h"
 #include "imaging/Seite.h"
 #include "imaging/TiffDatei.h"
 
@@ -11,7 +12,6 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
-#include <poppler-qt6.h>
 
 #include <QDateTime>
 #include <QFile>
@@ -72,7 +72,7 @@ std::optional<KodierteSeite> g4Bild(QPDFPageObjectHelper &seite)
         return std::nullopt;
     std::shared_ptr<Buffer> roh = bild.getRawStreamData();
     KodierteSeite s{QByteArray(reinterpret_cast<const char *>(roh->getBuffer()), qsizetype(roh->getSize())), int(breite), int(hoehe),
-                    int(std::lround(breite * 72.0 / bw)), int(std::lround(hoehe * 72.0 / bh))};
+                    int(std::lround(breite * 72.0 / bw)), int(std::lround(hoehe * 72.0 / bh)), {}};
     // The code's black runs are shown black unless exactly one of BlackIs1
     // and an inverting /Decode turns them white.
     if (schwarzIst1 != umgekehrt) {
@@ -197,53 +197,6 @@ QByteArray PdfDatei::schreiben(const QList<KodierteSeite> &seiten)
     }
 }
 
-namespace {
-
-// A rasterised page is held as 32-bit pixels while it is drawn: beyond this
-// many pixels the page is drawn at a lower resolution, and a page that would
-// need less than MinDpi for that is refused.
-constexpr double MaxPixel = 60e6;
-constexpr double MaxKante = 20000;
-constexpr double ZielDpi = 300;
-constexpr double MinDpi = 50;
-// A page that takes longer than this to draw is given up.
-constexpr qint64 MaxRenderMs = 20000;
-
-bool abbrechen(const QVariant &frist)
-{
-    return QDateTime::currentMSecsSinceEpoch() > frist.toLongLong();
-}
-
-KodierteSeite rastern(Poppler::Document &doc, int nummer, const QString &name)
-{
-    std::unique_ptr<Poppler::Page> seite(doc.page(nummer));
-    if (!seite)
-        fehler(name, QStringLiteral("Seite %1 fehlt").arg(nummer + 1));
-    const QSizeF punkte = seite->pageSizeF();
-    if (punkte.width() <= 0 || punkte.height() <= 0)
-        fehler(name, QStringLiteral("Seite %1 hat keine gültige Größe").arg(nummer + 1));
-    const double zoll = punkte.width() * punkte.height() / (72.0 * 72.0);
-    // Whole dots per inch, rounded down: the file records the resolution
-    // as a whole number and the page stays within the bound.
-    const double dpi = std::floor(
-        std::min({ZielDpi, std::sqrt(MaxPixel / zoll), MaxKante * 72.0 / punkte.width(), MaxKante * 72.0 / punkte.height()}));
-    if (dpi < MinDpi)
-        fehler(name,
-               QStringLiteral("Seite %1 ist zu groß zum Darstellen (%2 × %3 cm)")
-                   .arg(nummer + 1)
-                   .arg(qRound(punkte.width() / 72.0 * 2.54))
-                   .arg(qRound(punkte.height() / 72.0 * 2.54)));
-    const qint64 frist = QDateTime::currentMSecsSinceEpoch() + MaxRenderMs;
-    const QImage bild = seite->renderToImage(dpi, dpi, -1, -1, -1, -1, Poppler::Page::Rotate0, nullptr, nullptr, abbrechen, QVariant(frist));
-    if (QDateTime::currentMSecsSinceEpoch() > frist)
-        fehler(name, QStringLiteral("Seite %1 braucht zu lange zum Darstellen").arg(nummer + 1));
-    if (bild.isNull())
-        fehler(name, QStringLiteral("Seite %1 lässt sich nicht darstellen").arg(nummer + 1));
-    return TiffDatei::kodieren(Seite(bild, int(dpi), int(dpi)));
-}
-
-} // namespace
-
 QList<KodierteSeite> PdfDatei::lesen(const QByteArray &daten, const QString &name, int erste, int anzahl)
 {
     QList<KodierteSeite> seiten;
@@ -279,21 +232,12 @@ QList<KodierteSeite> PdfDatei::lesen(const QByteArray &daten, const QString &nam
     if (qpdfFehler.isEmpty() && zuRastern.isEmpty())
         return seiten;
 
-    std::unique_ptr<Poppler::Document> doc = Poppler::Document::loadFromData(daten);
-    if (!doc || doc->isLocked() || (!qpdfFehler.isEmpty() && doc->numPages() <= 0)) {
-        if (!qpdfFehler.isEmpty())
-            fehler(name, QStringLiteral("keine lesbare PDF-Datei (%1)").arg(qpdfFehler));
-        fehler(name, QStringLiteral("lässt sich nicht darstellen"));
-    }
-    if (!qpdfFehler.isEmpty()) {
-        for (int i = erste; i < doc->numPages() && (anzahl < 0 || seiten.size() < anzahl); ++i) {
-            zuRastern << int(seiten.size());
-            seitenNummern << i;
-            seiten.append(KodierteSeite{});
-        }
-    }
-    for (int j = 0; j < zuRastern.size(); ++j)
-        seiten[zuRastern.at(j)] = rastern(*doc, seitenNummern.at(j), name);
+    // What our own writer did not make is drawn, in a process of its own.
+    if (!qpdfFehler.isEmpty())
+        return pdfraster::rastern(daten, name, {}, erste, anzahl);
+    const QList<KodierteSeite> gezeichnet = pdfraster::rastern(daten, name, seitenNummern);
+    for (int j = 0; j < zuRastern.size() && j < gezeichnet.size(); ++j)
+        seiten[zuRastern.at(j)] = gezeichnet.at(j);
     return seiten;
 }
 

@@ -98,12 +98,29 @@ void Seitenliste::verschieben(int von, int nach)
 void Seitenliste::ersetzen(int index, const Seite &seite)
 {
     pruefeIndex(index, "Ersetzen");
-    m_seiten[index] = {TiffDatei::kodieren(seite), neueNummer()};
+    KodierteSeite neu = TiffDatei::kodieren(seite);
+    neu.herkunft = m_seiten.at(index).seite.herkunft;
+    m_seiten[index] = {std::move(neu), neueNummer()};
 }
 
 void Seitenliste::drehen(int index, int grad)
 {
     ersetzen(index, gedreht(seite(index), grad));
+}
+
+QStringList Seitenliste::herkuenfte() const
+{
+    QStringList h;
+    for (const Eintrag &e : m_seiten)
+        if (!e.seite.herkunft.isEmpty())
+            h << e.seite.herkunft;
+    return h;
+}
+
+void Seitenliste::herkunftVergessen()
+{
+    for (Eintrag &e : m_seiten)
+        e.seite.herkunft.clear();
 }
 
 void Seitenliste::leeren()

@@ -4,6 +4,7 @@
 #include "imaging/Seite.h"
 
 #include <QList>
+#include <QStringList>
 #include <QString>
 
 namespace archiv::imaging {
@@ -32,6 +33,10 @@ public:
     void ersetzen(int index, const Seite &seite);
     void drehen(int index, int grad); // 90 (a quarter turn clockwise), 180, 270
     void leeren();
+    // The origins of the pages that carry one (scan-store records), in
+    // page order; and forgetting them once the pages are filed.
+    QStringList herkuenfte() const;
+    void herkunftVergessen();
 
     // Replaces the contents with pages of a TIFF or PDF file (erste from 0,
     // anzahl -1 = all); the current item becomes the first page.

@@ -362,7 +362,7 @@ KodierteSeite TiffDatei::kodieren(const Seite &seite)
     Puffer p{&kopie, 0, {}};
     TiffZeiger t = oeffnen(p, "r", QStringLiteral("TIFF"));
     const tmsize_t groesse = tmsize_t(TIFFGetStrileByteCount(t.get(), 0));
-    KodierteSeite k{QByteArray(qsizetype(groesse), Qt::Uninitialized), seite.breite(), seite.hoehe(), seite.dpiX(), seite.dpiY()};
+    KodierteSeite k{QByteArray(qsizetype(groesse), Qt::Uninitialized), seite.breite(), seite.hoehe(), seite.dpiX(), seite.dpiY(), {}};
     if (TIFFReadRawStrip(t.get(), 0, k.g4.data(), groesse) != groesse)
         fehlschlag(QStringLiteral("TIFF"), p, QStringLiteral("G4-Daten lassen sich nicht lesen"));
     return k;
@@ -395,7 +395,7 @@ QList<KodierteSeite> TiffDatei::lesenKodiert(const QByteArray &daten, const QStr
         if (direkt) {
             const tmsize_t groesse = tmsize_t(TIFFGetStrileByteCount(t, 0));
             KodierteSeite k{QByteArray(qsizetype(groesse), Qt::Uninitialized), int(breite), int(hoehe), dpiAus(xres, einheit),
-                            dpiAus(yres, einheit)};
+                            dpiAus(yres, einheit), {}};
             if (groesse <= 0 || TIFFReadRawStrip(t, 0, k.g4.data(), groesse) != groesse)
                 fehlschlag(name, p, QStringLiteral("Seite %1 ist beschädigt").arg(nummer + 1));
             if (k.dpiX <= 0)

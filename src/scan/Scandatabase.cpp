@@ -19,6 +19,7 @@
 #include "server/ErgebnisMenge.h"
 #include "server/KlassenMethoden.h"
 #include "server/Verbindung.h"
+#include "server/Zugang.h"
 
 #include <QAction>
 #include <QApplication>
@@ -534,8 +535,25 @@ void Scandatabase::scannen()
     }
     if (vorgabe.isEmpty())
         return;
-    m_scanFehler = 0;
-    int letzteSeite = 0;
+    // Storing pages needs a login: asked once before the batch, not for
+    // every page once it has begun.
+    if (!server::hatSitzung() && !server::anmelden()) {
+        meldung(Titel, QStringLiteral("Ohne Anmeldung werden keine Seiten im Scanspeicher gespeichert."), MeldungsSymbol::Ausruf);
+        return;
+    }
+    const bool barcodes = zahlWert(app::einstellung(QStringLiteral("Allgemein"), QStringLiteral("Barcode"))) > 0;
+    Stapelablage ablage(*global::Archivverbindung, barcodes, [this](const QString &id, const QString &schluessel, int nummer, const imaging::Seite &bild) {
+        global::ScanSeite = nummer - 1;
+        // The list grows as the pages arrive; the reload after the
+        // acquisition brings the server's view.
+        auto *item = new QTreeWidgetItem(m_liste, {schluessel, QString::number(nummer), QString(), QString()});
+        item->setData(0, Qt::UserRole, id + u'|' + schluessel + u'|' + QString::number(nummer));
+        m_liste->scrollToItem(item);
+        m_seite = bild;
+        global::VorschauZoom = 1;
+        vorschauEinpassen();
+        m_vorschau->show();
+    });
     {
         const Beschaeftigt b(this);
         for (;;) {
@@ -543,26 +561,19 @@ void Scandatabase::scannen()
             QList<std::pair<QString, int>> bisher;
             for (int i = 0; i < m_liste->topLevelItemCount(); ++i)
                 bisher.append({m_liste->topLevelItem(i)->text(0), m_liste->topLevelItem(i)->text(1).toInt()});
-            Seitenzaehler zaehler(bisher);
-            const bool ok = erfassen(scanner, zaehler);
-            if (zaehler.letzte(vorgabe) > 0)
-                letzteSeite = zaehler.letzte(vorgabe);
+            ablage.neueErfassung(bisher);
+            const bool ok = erfassen(scanner, ablage);
             if (!ok)
                 meldung(Titel, QStringLiteral("Scanner nicht bereit"), MeldungsSymbol::Ausruf);
+            nichtAbgelegteMelden(ablage);
             aktualisieren();
-            if (m_scanFehler > 0) {
-                meldung(Titel,
-                        QStringLiteral("%1 Seiten konnten nicht im Scanspeicher gespeichert werden; bitte erneut scannen.").arg(m_scanFehler),
-                        MeldungsSymbol::Kritisch);
-                m_scanFehler = 0;
-            }
             if (meldung(Titel, QStringLiteral("Weiter Scannen"), MeldungsSymbol::Frage, MeldungsKnoepfe::JaNein) != Antwort::Ja)
                 break;
         }
         // The last page scanned for the expected Belegnummer.
         for (int i = 0; i < m_liste->topLevelItemCount(); ++i) {
             QTreeWidgetItem *item = m_liste->topLevelItem(i);
-            if (item->text(0) == vorgabe && item->text(1).toInt() == letzteSeite) {
+            if (item->text(0) == vorgabe && item->text(1).toInt() == ablage.letzte(vorgabe)) {
                 m_liste->setCurrentItem(item);
                 break;
             }
@@ -570,7 +581,28 @@ void Scandatabase::scannen()
     }
 }
 
-bool Scandatabase::erfassen(const app::Scannereinstellungen &scanner, Seitenzaehler &zaehler)
+void Scandatabase::nichtAbgelegteMelden(Stapelablage &ablage)
+{
+    // Pages that did not reach the store are still here: tried again as
+    // long as the user wants, else named so that they are scanned again.
+    while (ablage.fehlgeschlagen() > 0) {
+        const Antwort a = meldung(Titel,
+                                  QStringLiteral("%1 Seiten konnten nicht im Scanspeicher gespeichert werden:\n%2\n\nErneut versuchen?")
+                                      .arg(ablage.fehlgeschlagen())
+                                      .arg(ablage.grund()),
+                                  MeldungsSymbol::Frage, MeldungsKnoepfe::JaNein);
+        if (a != Antwort::Ja) {
+            meldung(Titel,
+                    QStringLiteral("%1 Seiten sind nicht gespeichert; bitte diese Seiten erneut scannen.").arg(ablage.fehlgeschlagen()),
+                    MeldungsSymbol::Kritisch);
+            ablage.verwerfen();
+            return;
+        }
+        ablage.wiederholen();
+    }
+}
+
+bool Scandatabase::erfassen(const app::Scannereinstellungen &scanner, Stapelablage &ablage)
 {
     imaging::Scanlauf::Optionen optionen;
     const bool barcodes = zahlWert(app::einstellung(QStringLiteral("Allgemein"), QStringLiteral("Barcode"))) > 0;
@@ -578,25 +610,8 @@ bool Scandatabase::erfassen(const app::Scannereinstellungen &scanner, Seitenzaeh
     optionen.drehen = scanner.drehen;
     optionen.alsTiff = true;
     imaging::Scanlauf lauf(imaging::Seitenquelle::oeffnen(scanner.quelle), scanner.geraet, optionen);
-    connect(&lauf, &imaging::Scanlauf::seite, this, [&](const imaging::Seite &seite, const QStringList &codes, const QByteArray &tiff) {
-        const QString schluessel = barcodes ? belegAusBarcodes(*global::Archivverbindung, codes, KurzerBarcode) : QString();
-        const int nummer = zaehler.naechste(schluessel);
-        global::ScanSeite = nummer - 1;
-        try {
-            const QString id = scanAblegen(*global::Archivverbindung, tiff, nummer, schluessel);
-            // The list grows as the pages arrive; the reload after the
-            // acquisition brings the server's view.
-            auto *item = new QTreeWidgetItem(m_liste, {schluessel, QString::number(nummer), QString(), QString()});
-            item->setData(0, Qt::UserRole, id + u'|' + schluessel + u'|' + QString::number(nummer));
-            m_liste->scrollToItem(item);
-            m_seite = seite;
-            global::VorschauZoom = 1;
-            vorschauEinpassen();
-            m_vorschau->show();
-        } catch (const std::exception &e) {
-            qWarning("scan page not stored: %s", e.what());
-            ++m_scanFehler;
-        }
+    connect(&lauf, &imaging::Scanlauf::seite, this, [&ablage](const imaging::Seite &seite, const QStringList &codes, const QByteArray &tiff) {
+        ablage.annehmen({tiff, codes, seite});
     });
     // The window repaints while the pages arrive; input waits.
     return lauf.ausfuehren() == imaging::Seitenquelle::Ok;

@@ -22,7 +22,7 @@ struct Scannereinstellungen;
 
 namespace archiv::scan {
 
-class Seitenzaehler;
+class Stapelablage;
 
 // The scan intake window ("Tessam Archivsystem - Scandokumente"): the
 // pages waiting in the scan store with their Belegnummern, a preview of the
@@ -112,7 +112,8 @@ private:
     void popupZeigen(const QPoint &punkt);
     void uebernahmeMelden(int uebernommen, const QStringList &fehler);
     // One acquisition into the store: false when the source failed.
-    bool erfassen(const app::Scannereinstellungen &scanner, Seitenzaehler &zaehler);
+    bool erfassen(const app::Scannereinstellungen &scanner, Stapelablage &ablage);
+    void nichtAbgelegteMelden(Stapelablage &ablage);
     void vorschauEinpassen();
     void entladen();
     void anordnen();
@@ -128,7 +129,6 @@ private:
     QMenu *m_popup;
     QPushButton *m_scannen;
     QList<QPushButton *> m_knoepfe; // in layout order, without BUScan
-    int m_scanFehler = 0;
 };
 
 } // namespace archiv::scan

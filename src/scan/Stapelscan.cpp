@@ -3,6 +3,12 @@
 #include "server/KlassenMethoden.h"
 #include "server/ServerFehler.h"
 #include "server/Verbindung.h"
+#include "server/Zugang.h"
+#include "common/Protokoll.h"
+
+#include <QDebug>
+
+#include <optional>
 
 namespace archiv::scan {
 
@@ -33,6 +39,12 @@ int Seitenzaehler::naechste(const QString &schluessel)
     return seite;
 }
 
+void Seitenzaehler::zuruecknehmen(const QString &schluessel)
+{
+    m_hoechste[schluessel] = qMax(0, m_hoechste.value(schluessel) - 1);
+    m_letzte[schluessel] = m_hoechste.value(schluessel);
+}
+
 QString scanAblegen(server::Verbindung &v, const QByteArray &tiff, int seite, const QString &schluessel)
 {
     server::Objekt scan = v.New(QStringLiteral("AR.Scandat"));
@@ -44,6 +56,67 @@ QString scanAblegen(server::Verbindung &v, const QByteArray &tiff, int seite, co
     const QString id = scan.SYS_Id();
     scan.SYS_Close();
     return id;
+}
+
+Stapelablage::Stapelablage(server::Verbindung &v, bool barcodes, Abgelegt abgelegt)
+    : m_v(v), m_barcodes(barcodes), m_abgelegt(std::move(abgelegt))
+{
+}
+
+void Stapelablage::neueErfassung(const QList<std::pair<QString, int>> &liste)
+{
+    m_zaehler = Seitenzaehler(liste);
+}
+
+void Stapelablage::annehmen(Seite seite)
+{
+    m_wartend.append(std::move(seite));
+    // Storing a page may show the login dialog, whose event loop brings the
+    // next pages here: they wait for the one being stored.
+    if (m_laeuft)
+        return;
+    m_laeuft = true;
+    while (!m_wartend.isEmpty())
+        ablegen(m_wartend.takeFirst());
+    m_laeuft = false;
+}
+
+void Stapelablage::wiederholen()
+{
+    m_ohneAnmeldung = false;
+    const QList<Seite> nochmals = std::exchange(m_fehlgeschlagen, {});
+    for (const Seite &s : nochmals)
+        annehmen(s);
+}
+
+void Stapelablage::ablegen(Seite seite)
+{
+    std::optional<server::OhneAnmeldung> ohne;
+    if (m_ohneAnmeldung)
+        ohne.emplace();
+    try {
+        const QString schluessel = m_barcodes ? belegAusBarcodes(m_v, seite.codes, KurzerBarcode) : QString();
+        const int nummer = m_zaehler.naechste(schluessel);
+        QString id;
+        try {
+            id = scanAblegen(m_v, seite.tiff, nummer, schluessel);
+        } catch (...) {
+            m_zaehler.zuruecknehmen(schluessel);
+            throw;
+        }
+        m_letzte[schluessel] = nummer;
+        if (m_abgelegt)
+            m_abgelegt(id, schluessel, nummer, seite.bild);
+    } catch (const std::exception &e) {
+        const auto *f = dynamic_cast<const server::ServerFehler *>(&e);
+        m_grund = f ? f->meldung() : QString::fromUtf8(e.what());
+        // Declined or failed: the rest of the batch does not ask again.
+        if (f && f->code() == QLatin1String(protokoll::AnmeldungNoetig))
+            m_ohneAnmeldung = true;
+        qWarning().noquote() << "Seite nicht im Scanspeicher:" << m_grund;
+        seite.bild = imaging::Seite();
+        m_fehlgeschlagen.append(std::move(seite));
+    }
 }
 
 } // namespace archiv::scan

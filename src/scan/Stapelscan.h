@@ -1,10 +1,14 @@
 #pragma once
 
+#include "imaging/Seite.h"
+
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <utility>
 
 namespace archiv::server {
@@ -31,6 +35,8 @@ public:
     // (Belegnummer, Seite) of the rows listed before the acquisition.
     explicit Seitenzaehler(const QList<std::pair<QString, int>> &liste);
     int naechste(const QString &schluessel);
+    // The number given last was not used (the page was not stored).
+    void zuruecknehmen(const QString &schluessel);
     // The page number given last to the key (0 when none).
     int letzte(const QString &schluessel) const { return m_letzte.value(schluessel); }
 
@@ -42,5 +48,51 @@ private:
 // One scanned page (a single-page TIFF) into the scan store as a new
 // record; its id. Throws server::ServerFehler when the server refuses.
 QString scanAblegen(server::Verbindung &v, const QByteArray &tiff, int seite, const QString &schluessel);
+
+// The pages of a batch scan into the scan store, one at a time in the order
+// scanned. A page that arrives while another is being stored (a login dialog
+// may be open for it) waits its turn, so the user is asked to log in once,
+// not once a page. A page that cannot be stored is kept and counted, and can
+// be tried again; after the user declined to log in, the following pages
+// fail at once instead of asking again.
+class Stapelablage
+{
+public:
+    struct Seite
+    {
+        QByteArray tiff; // the page as a single-page G4 TIFF
+        QStringList codes; // barcodes found on it, in order
+        imaging::Seite bild; // for the preview; not kept for a page that failed
+    };
+    // A page stored: its record id, Belegnummer and page number.
+    using Abgelegt = std::function<void(const QString &id, const QString &schluessel, int nummer, const imaging::Seite &bild)>;
+
+    Stapelablage(server::Verbindung &v, bool barcodes, Abgelegt abgelegt);
+
+    // A new acquisition: page numbers count on from the rows listed now.
+    void neueErfassung(const QList<std::pair<QString, int>> &liste);
+    void annehmen(Seite seite);
+    // The pages that failed, tried once more (a login may be asked again).
+    void wiederholen();
+    int fehlgeschlagen() const { return int(m_fehlgeschlagen.size()); }
+    QString grund() const { return m_grund; }
+    void verwerfen() { m_fehlgeschlagen.clear(); }
+    // The page number given last to a Belegnummer in this batch (0: none).
+    int letzte(const QString &schluessel) const { return m_letzte.value(schluessel); }
+
+private:
+    void ablegen(Seite seite);
+
+    server::Verbindung &m_v;
+    bool m_barcodes;
+    Abgelegt m_abgelegt;
+    Seitenzaehler m_zaehler{{}};
+    QHash<QString, int> m_letzte;
+    QList<Seite> m_wartend;
+    QList<Seite> m_fehlgeschlagen;
+    bool m_laeuft = false;
+    bool m_ohneAnmeldung = false;
+    QString m_grund;
+};
 
 } // namespace archiv::scan

@@ -3,12 +3,12 @@
 #include "common/TempVerzeichnis.h"
 #include "imaging/Bilddatei.h"
 #include "imaging/Seitenliste.h"
+#include "scan/Scanspeicher.h"
 #include "server/ErgebnisMenge.h"
 #include "server/ServerFehler.h"
 #include "server/Verbindung.h"
 
 #include <QDate>
-#include <QFile>
 #include <QScopeGuard>
 
 namespace archiv::scan {
@@ -21,12 +21,24 @@ QByteArray inhalt(server::Objekt &o)
     return dok.groesse() > 0 ? dok.Read(dok.groesse()) : QByteArray();
 }
 
-// One page into its Beleg; false when it is not assigned to one.
-bool seiteUebernehmen(server::Verbindung &v, server::Objekt &scan, int seite)
+// "Seite 3" or "Seiten 1 bis 3", for a report.
+QString seitenText(const QList<Scanseite> &seiten)
 {
-    const QString belegId = scan.refId(QStringLiteral("IDDokumente"));
-    if (belegId.toLongLong() <= 0)
-        return false;
+    if (seiten.size() == 1)
+        return QStringLiteral("Seite %1").arg(seiten.first().seite);
+    QStringList nummern;
+    for (const Scanseite &s : seiten)
+        nummern << QString::number(s.seite);
+    return QStringLiteral("Seiten ") + nummern.join(QStringLiteral(", "));
+}
+
+// The pages of one Beleg into its newest document, in one save: when they
+// start with page 1 they replace that document, else they are appended to
+// it (a Beleg without documents gets one). The records leave the store in
+// the same save (when loeschen). Nothing is written unless every page could
+// be read: a document is never replaced by part of its pages.
+void belegFuellen(server::Verbindung &v, const QString &belegId, const QList<Scanseite> &seiten, bool loeschen)
+{
     server::Objekt beleg = v.OpenId(QStringLiteral("AR.Dokumente"), belegId);
     if (beleg.istLeer())
         throw server::ServerFehler(404, QStringLiteral("not_found"), QStringLiteral("Den Beleg %1 gibt es nicht (mehr)").arg(belegId));
@@ -35,26 +47,78 @@ bool seiteUebernehmen(server::Verbindung &v, server::Objekt &scan, int seite)
         doks.Insert(v.New(QStringLiteral("AR.Dokuments")));
     server::Objekt element = doks.getat(doks.Count());
 
-    imaging::Seitenliste seiten;
-    if (seite > 1) {
+    imaging::Seitenliste datei;
+    if (seiten.first().seite > 1) {
         const QByteArray bisher = inhalt(element);
         if (!bisher.isEmpty())
-            seiten.laden(bisher, QStringLiteral("archiv.tif"));
+            datei.laden(bisher, QStringLiteral("archiv.tif"));
     }
-    imaging::Seitenliste neu;
-    neu.laden(inhalt(scan), QStringLiteral("archiv1.tif"), 0, 1);
-    seiten.einfuegen(seiten.anzahl(), neu.kodiert(0));
+    QStringList ids;
+    for (const Scanseite &s : seiten) {
+        server::Objekt scan = v.OpenId(QStringLiteral("AR.Scandat"), s.id);
+        if (scan.istLeer())
+            throw server::ServerFehler(404, QStringLiteral("not_found"), QStringLiteral("Scan %1 gibt es nicht mehr").arg(s.id));
+        imaging::Seitenliste neu;
+        try {
+            neu.laden(inhalt(scan), QStringLiteral("archiv1.tif"), 0, 1);
+        } catch (const imaging::BildFehler &e) {
+            throw imaging::BildFehler(QStringLiteral("Seite %1 lässt sich nicht lesen: %2").arg(s.seite).arg(QString::fromUtf8(e.what())).toStdString());
+        }
+        datei.einfuegen(datei.anzahl(), neu.kodiert(0));
+        ids << s.id;
+    }
 
-    const QString datei = common::tempDatei(QStringLiteral("archiv.tif"));
-    const auto weg = qScopeGuard([&datei] { QFile::remove(datei); });
-    seiten.speichern(datei, imaging::MehrseitigesTiff);
-    element.strom(QStringLiteral("dok")).FileRead(datei);
+    const common::Arbeitsdatei tif(QStringLiteral("archiv"), QStringLiteral("tif"));
+    datei.speichern(tif.pfad(), imaging::MehrseitigesTiff);
+    element.strom(QStringLiteral("dok")).FileRead(tif.pfad());
     element.set(QStringLiteral("doktyp"), QStringLiteral("tif"));
     element.set(QStringLiteral("daterst"), QDate::currentDate().toString(Qt::ISODate));
-    beleg.set(QStringLiteral("picsw"), QStringLiteral("1"));
+    if (loeschen)
+        beleg.scansEntnehmen(ids);
     if (beleg.SYS_Save() != 1)
-        throw server::ServerFehler(0, QStringLiteral("save"), beleg.letzterFehler());
-    return true;
+        throw server::ServerFehler(beleg.letzterStatus(), QStringLiteral("save"), beleg.letzterFehler());
+}
+
+void nummerUebernehmen(server::Verbindung &v, const QString &nummer, bool loeschen, Uebernahmebericht &bericht)
+{
+    QList<Scanseite> seiten;
+    try {
+        seiten = scansNehmen(v, nummer);
+    } catch (const std::exception &e) {
+        bericht.fehler << QStringLiteral("Belegnummer %1: %2").arg(nummer, QString::fromUtf8(e.what()));
+        return;
+    }
+    // What is not filed goes back to the store, however this ends.
+    QStringList zurueck;
+    const auto freigeben = qScopeGuard([&] { scansFreigeben(v, zurueck); });
+    QList<QString> belege;
+    QHash<QString, QList<Scanseite>> nachBeleg;
+    for (const Scanseite &s : std::as_const(seiten)) {
+        if (s.beleg.toLongLong() <= 0) {
+            ++bericht.ohneBeleg;
+            bericht.ohneBelegNummern << nummer;
+            zurueck << s.id;
+            continue;
+        }
+        if (!nachBeleg.contains(s.beleg))
+            belege << s.beleg;
+        nachBeleg[s.beleg] << s;
+    }
+    for (const QString &beleg : std::as_const(belege)) {
+        const QList<Scanseite> &gruppe = nachBeleg[beleg];
+        try {
+            belegFuellen(v, beleg, gruppe, loeschen);
+            bericht.uebernommen += int(gruppe.size());
+            if (!loeschen)
+                for (const Scanseite &s : gruppe)
+                    zurueck << s.id;
+        } catch (const std::exception &e) {
+            bericht.fehler << QStringLiteral("Belegnummer %1, %2: %3").arg(nummer, seitenText(gruppe), QString::fromUtf8(e.what()));
+            bericht.fehlgeschlagen += int(gruppe.size());
+            for (const Scanseite &s : gruppe)
+                zurueck << s.id;
+        }
+    }
 }
 
 } // namespace
@@ -62,30 +126,28 @@ bool seiteUebernehmen(server::Verbindung &v, server::Objekt &scan, int seite)
 Uebernahmebericht ScanBelegUebernahme(server::Verbindung &v, const QString &belegnummer, bool loeschen)
 {
     Uebernahmebericht bericht;
-    QList<std::pair<int, QString>> zeilen;
-    server::ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.Scandat"), QStringLiteral("ListeDokument"));
-    rs.Execute(QStringList{belegnummer});
-    while (rs.Next())
-        zeilen.append({rs.GetData(1).toInt(), rs.GetData(2)});
-    rs.Close();
-    for (const auto &[seite, id] : zeilen) {
-        if (id.toLongLong() <= 0)
-            continue;
-        try {
-            server::Objekt scan = v.OpenId(QStringLiteral("AR.Scandat"), id);
-            if (scan.istLeer())
-                continue; // taken meanwhile
-            if (!seiteUebernehmen(v, scan, seite)) {
+    QStringList nummern;
+    if (belegnummer.isEmpty()) {
+        server::ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.Scandat"), QStringLiteral("ListeDokument"));
+        rs.Execute(QStringList{QString()});
+        while (rs.Next()) {
+            const QString nummer = rs.GetData(3);
+            // Pages without a Belegnummer belong to no Beleg yet.
+            if (nummer.isEmpty()) {
                 ++bericht.ohneBeleg;
                 continue;
             }
-            ++bericht.uebernommen;
-            if (loeschen)
-                scan.SYS_DeleteId(id);
-        } catch (const std::exception &e) {
-            bericht.fehler << QStringLiteral("Scan %1 (Seite %2): %3").arg(id).arg(seite).arg(QString::fromUtf8(e.what()));
+            if (nummern.isEmpty() || nummern.last() != nummer)
+                nummern << nummer;
         }
+        rs.Close();
+        nummern.removeDuplicates();
+    } else {
+        nummern << belegnummer;
     }
+    for (const QString &nummer : std::as_const(nummern))
+        nummerUebernehmen(v, nummer, loeschen, bericht);
+    bericht.ohneBelegNummern.removeDuplicates();
     return bericht;
 }
 

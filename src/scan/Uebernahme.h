@@ -11,17 +11,21 @@ namespace archiv::scan {
 
 struct Uebernahmebericht
 {
-    int uebernommen = 0;
-    int ohneBeleg = 0;      // not assigned to a Beleg: left in the store
-    QStringList fehler;     // pages that could not be transferred: left in the store
+    int uebernommen = 0; // pages filed
+    int ohneBeleg = 0; // pages not assigned to a Beleg: left in the store
+    QStringList ohneBelegNummern; // their Belegnummern (without the empty one)
+    int fehlgeschlagen = 0; // pages that could not be filed: left in the store
+    QStringList fehler; // why, one line per Beleg
 };
 
 // Moves the scan-store pages of a Belegnummer ("" for all) into their
-// assigned Belege, one page at a time in page order: page 1 starts the
-// Beleg's newest document anew (a Beleg without documents gets one),
-// further pages are appended to it. A record is deleted (when loeschen)
-// only after its Beleg was saved; the file it replaced stays in the
-// server's history.
+// assigned Belege, all pages of a Beleg in one save, in page order: when
+// they start with page 1 they replace the Beleg's newest document (a Beleg
+// without documents gets one), else they are appended to it. A page that
+// cannot be read or saved keeps every page of its Beleg in the store, so a
+// document is never replaced by part of its pages. The records leave the
+// store (when loeschen) in the Beleg's own save; the file replaced stays in
+// the server's history. Pages another workstation holds are left alone.
 Uebernahmebericht ScanBelegUebernahme(server::Verbindung &v, const QString &belegnummer, bool loeschen);
 
 } // namespace archiv::scan

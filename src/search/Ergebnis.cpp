@@ -129,12 +129,12 @@ void Ergebnis::popupAnlegen()
     QAction *dokbe = eintrag(m_popup, "popup1_dokbe", QStringLiteral("Bearbeiten"));
     QMenu *speich = m_popup->addMenu(QStringLiteral("Speichern als"));
     speich->menuAction()->setObjectName(QStringLiteral("popup1f_speich"));
-    connect(eintrag(speich, "sptif", QStringLiteral("als TIF")), &QAction::triggered, this, [this] { speichals(QStringLiteral("tif")); });
-    connect(eintrag(speich, "sppdf", QStringLiteral("als PDF")), &QAction::triggered, this, [this] { speichals(QStringLiteral("pdf")); });
+    connect(eintrag(speich, "sptif", QStringLiteral("als TIF")), &QAction::triggered, this, [this] { app::ereignis([this] { speichals(QStringLiteral("tif")); }); });
+    connect(eintrag(speich, "sppdf", QStringLiteral("als PDF")), &QAction::triggered, this, [this] { app::ereignis([this] { speichals(QStringLiteral("pdf")); }); });
     eintrag(m_popup, "popup1_mail", QStringLiteral("Senden(Mail)")); // no action, as it never had one
-    connect(eintrag(m_popup, "medrucken", QStringLiteral("Drucken")), &QAction::triggered, this, &Ergebnis::drucken);
-    connect(eintrag(m_popup, "meinfodvd", QStringLiteral("Info DVD")), &QAction::triggered, this, &Ergebnis::infoDvd);
-    connect(eintrag(m_popup, "infoid", QStringLiteral("Info ID")), &QAction::triggered, this, [this] { infoId(global::ErgZeile); });
+    connect(eintrag(m_popup, "medrucken", QStringLiteral("Drucken")), &QAction::triggered, this, [this] { app::ereignis([this] { drucken(); }); });
+    connect(eintrag(m_popup, "meinfodvd", QStringLiteral("Info DVD")), &QAction::triggered, this, [this] { app::ereignis([this] { infoDvd(); }); });
+    connect(eintrag(m_popup, "infoid", QStringLiteral("Info ID")), &QAction::triggered, this, [this] { app::ereignis([this] { infoId(global::ErgZeile); }); });
     connect(dokbe, &QAction::triggered, this, [this] {
         global::Modus = modus::Bearbeiten;
         Q_EMIT bearbeiten(global::ErgZeile);
@@ -167,7 +167,7 @@ void Ergebnis::klicksVerbinden()
         global::ErgSpalte = i.column() + 1;
         m_timer1->start();
     });
-    connect(m_timer1, &QTimer::timeout, this, [this] { zeileRechtsGeklickt(global::ErgZeile, global::ErgSpalte); });
+    connect(m_timer1, &QTimer::timeout, this, [this] { app::ereignis([this] { zeileRechtsGeklickt(global::ErgZeile, global::ErgSpalte); }); });
     connect(m_baum, &QTreeWidget::itemExpanded, this, &Ergebnis::knotenAufZu);
     connect(m_baum, &QTreeWidget::itemCollapsed, this, &Ergebnis::knotenAufZu);
     connect(m_baum, &QTreeWidget::itemClicked, this,

@@ -4,6 +4,7 @@
 #include "common/Kennungen.h"
 #include "common/Programmzustand.h"
 #include "common/Zugangsschluessel.h"
+#include "imaging/PdfRaster.h"
 #include "scan/Scandatabase.h"
 #include "search/Archiv.h"
 
@@ -33,6 +34,10 @@ void optionenAnlegen(QCommandLineParser &optionen, const QCommandLineOption &sca
 
 int main(int argc, char *argv[])
 {
+    // Drawing an untrusted PDF: this program started again by itself, with
+    // nothing but the drawing.
+    if (argc == 2 && qstrcmp(argv[1], imaging::pdfraster::Schalter) == 0)
+        return imaging::pdfraster::modus();
     const QCommandLineOption scanstation(
         QStringLiteral("scanstation"),
         QStringLiteral("Startet als Scanstation: das Fenster der Scandokumente mit Stapelscan, Belegsuche und Übernahme ins Archiv."));
@@ -54,6 +59,7 @@ int main(int argc, char *argv[])
     optionen.process(app);
 
     app::meldungsFensterEinrichten();
+    imaging::pdfraster::setzeProgramm(QCoreApplication::applicationFilePath());
     if (optionen.isSet(zugang)) {
         if (!common::Zugangsschluessel::lesen(optionen.value(zugang))) {
             QTextStream(stderr) << "archiv: --zugang erwartet die ganze Zeile, die \"archivd client add\" ausgegeben hat\n";

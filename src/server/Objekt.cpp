@@ -89,6 +89,7 @@ protokoll::SpeicherAnfrage ObjektZustand::anfrage(bool alles) const
         if ((*it)->geaendert)
             a.streams.insert((*it)->name, (*it)->blob);
     a.index = index;
+    a.scans = scans;
     for (auto it = sammlungen.cbegin(); it != sammlungen.cend(); ++it) {
         bool senden = (*it)->geaendert;
         for (const Objekt &e : (*it)->elemente)
@@ -107,6 +108,7 @@ void ObjektZustand::gespeichert()
 {
     geaendert.clear();
     index.clear();
+    scans.clear();
     refsGeaendert.clear();
     for (auto &s : stroeme)
         s->geaendert = false;
@@ -195,6 +197,14 @@ void Objekt::indexwertSetzen(const QString &firma, int eigenschaft, const QStrin
     d->index.append({firma, QString::number(eigenschaft), wert});
 }
 
+void Objekt::scansEntnehmen(const QStringList &ids)
+{
+    pruefen(d, "scansEntnehmen");
+    for (const QString &id : ids)
+        if (!d->scans.contains(id))
+            d->scans.append(id);
+}
+
 int Objekt::SYS_Save()
 {
     if (!d)
@@ -221,14 +231,22 @@ int Objekt::SYS_Save()
         }
         d->gespeichert();
         d->letzterFehler.clear();
+        d->letzterStatus = 200;
         return 1;
     } catch (const ServerFehler &e) {
         d->letzterFehler = e.meldung();
+        d->letzterStatus = e.status();
         return 0;
     } catch (const protokoll::FormFehler &e) {
         d->letzterFehler = QString::fromStdString(e.what());
+        d->letzterStatus = 0;
         return 0;
     }
+}
+
+int Objekt::letzterStatus() const
+{
+    return d ? d->letzterStatus : 0;
 }
 
 QString Objekt::SYS_Id() const

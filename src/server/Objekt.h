@@ -45,6 +45,9 @@ public:
     // replaces the Beleg's values of that company and property (an empty
     // value removes them).
     void indexwertSetzen(const QString &firma, int eigenschaft, const QString &wert);
+    // Scan-store records whose pages this Beleg's save files: they leave
+    // the store in the same transaction, or stay when the save fails.
+    void scansEntnehmen(const QStringList &ids);
 
     Sammlung sammlung(const QString &name);
     Datenstrom strom(const QString &name);
@@ -61,6 +64,9 @@ public:
     void SYS_Close();
     void SYS_DeleteId(const QString &id);
     QString letzterFehler() const;
+    // The HTTP status of the last failed save (409: someone saved first;
+    // 0: no answer from the server).
+    int letzterStatus() const;
 
 private:
     friend class Sammlung;

@@ -47,7 +47,9 @@ struct ObjektZustand
     QHash<QString, std::shared_ptr<SammlungZustand>> sammlungen;
     QHash<QString, std::shared_ptr<StromZustand>> stroeme;
     QList<protokoll::Indexwert> index;
+    QStringList scans;
     QString letzterFehler;
+    int letzterStatus = 0;
 
     QString merke(const QString &name)
     {

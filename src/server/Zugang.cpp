@@ -62,6 +62,12 @@ QString sitzungFuer(const QString &host, int port)
     return zustand().sitzungen.value(adresse(host, port), zustand().sitzung);
 }
 
+bool hatSitzung()
+{
+    std::lock_guard sperre(zustand().mutex);
+    return !zustand().sitzung.isEmpty();
+}
+
 void sitzungBeenden()
 {
     std::lock_guard sperre(zustand().mutex);
@@ -75,8 +81,24 @@ void setzeAnmelder(std::function<bool()> anmelder)
     zustand().anmelder = std::move(anmelder);
 }
 
+namespace {
+thread_local int ohneAnmeldung = 0;
+}
+
+OhneAnmeldung::OhneAnmeldung()
+{
+    ++ohneAnmeldung;
+}
+
+OhneAnmeldung::~OhneAnmeldung()
+{
+    --ohneAnmeldung;
+}
+
 bool anmelden()
 {
+    if (ohneAnmeldung > 0)
+        return false;
     std::function<bool()> a;
     {
         std::lock_guard sperre(zustand().mutex);

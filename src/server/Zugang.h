@@ -23,11 +23,25 @@ QString zugangFuer(const QString &host, int port);
 void setzeSitzung(const QString &host, int port, const QString &sitzung);
 QString sitzungFuer(const QString &host, int port);
 void sitzungBeenden();
+// Whether a login opened a session (it may have lapsed on the server).
+bool hatSitzung();
 
 // Asked when the server refuses a write for want of a login (none yet, or
 // it lapsed): shows the login and answers whether it succeeded; the write
 // is then sent once more. Without one the refusal reaches the caller.
 void setzeAnmelder(std::function<bool()> anmelder);
 bool anmelden();
+
+// While one lives on a thread, a refused write is not answered with the
+// login dialog there: it fails at once (giving pages back to the scan store,
+// or pages of a batch after the user declined to log in).
+class OhneAnmeldung
+{
+public:
+    OhneAnmeldung();
+    ~OhneAnmeldung();
+    OhneAnmeldung(const OhneAnmeldung &) = delete;
+    OhneAnmeldung &operator=(const OhneAnmeldung &) = delete;
+};
 
 } // namespace archiv::server

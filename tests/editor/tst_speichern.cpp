@@ -318,22 +318,45 @@ private Q_SLOTS:
         speichern(erster.get(), false, QStringLiteral("vom ersten"));
         QVERIFY(m_meldungen->texte().isEmpty());
 
+        // The second workstation scanned two pages meanwhile; its save meets
+        // the newer state. "Nein": nothing is stored, the pages stay.
+        zweiter->ansicht()->seiten().laden(Belegbau::tiff(2), QStringLiteral("neu.tif"));
+        zweiter->ansicht()->seitenGeaendert();
         global::Geaendert = true;
+        m_meldungen->antworte(common::Antwort::Nein);
         speichern(zweiter.get(), false, QStringLiteral("vom zweiten"));
         QCOMPARE(m_meldungen->meldungen().size(), 1);
-        QVERIFY(m_meldungen->texte().first().startsWith(QStringLiteral("Speichern Fehlgeschlagen")));
-        QCOMPARE(m_meldungen->meldungen().first().symbol, common::MeldungsSymbol::Kritisch);
-        // Nothing of the second save is stored, and its changes are kept.
+        QCOMPARE(m_meldungen->meldungen().first().symbol, common::MeldungsSymbol::Frage);
+        QVERIFY(m_meldungen->texte().first().contains(QStringLiteral("anderen Arbeitsplatz")));
         QVERIFY(global::Geaendert);
+        QCOMPARE(zweiter->ansicht()->seiten().anzahl(), 2);
         server::Objekt beleg = m_v->OpenId(QStringLiteral("AR.Dokumente"), id);
+        QCOMPARE(beleg.sammlung(QStringLiteral("Doks")).Count(), 1);
         QCOMPARE(beleg.sammlung(QStringLiteral("Doks")).getat(1).get(QStringLiteral("doktext")), QStringLiteral("vom ersten"));
 
-        // Closing asks, the save fails again: the window stays open.
+        // A later try, "Ja": the pages become a new version on top of what
+        // the first workstation saved, which stays as it is.
         m_meldungen->antworte(common::Antwort::Ja);
-        DialogFahrer fahrer;
-        fahrer.bei(QStringLiteral("dokspeich"), [](QDialog *d) { DialogFahrer::klicken(d, QStringLiteral("BUOK")); });
-        QTest::mouseClick(teil<QPushButton>(zweiter.get(), "BUClose"), Qt::LeftButton);
-        QVERIFY(zweiter->isVisible());
+        speichern(zweiter.get(), false, QStringLiteral("vom zweiten"));
+        QCOMPARE(m_meldungen->meldungen().size(), 2);
+        QVERIFY(!global::Geaendert);
+        beleg = m_v->OpenId(QStringLiteral("AR.Dokumente"), id);
+        server::Sammlung doks = beleg.sammlung(QStringLiteral("Doks"));
+        QCOMPARE(doks.Count(), 2);
+        QCOMPARE(doks.getat(1).get(QStringLiteral("doktext")), QStringLiteral("vom ersten"));
+        QCOMPARE(doks.getat(2).get(QStringLiteral("doktext")), QStringLiteral("vom zweiten"));
+        imaging::Seitenliste zweite;
+        zweite.laden(doks.getat(2).strom(QStringLiteral("dok")).Read(doks.getat(2).strom(QStringLiteral("dok")).groesse()), QStringLiteral("z.tif"));
+        QCOMPARE(zweite.anzahl(), 2);
+        QCOMPARE(global::AktDok, 2);
+        QCOMPARE(teil<editor::Doksliste>(zweiter.get(), "Doks")->count(), 2);
+
+        // The first window, still on the old state, is offered the same.
+        global::Geaendert = true;
+        m_meldungen->antworte(common::Antwort::Nein);
+        speichern(erster.get(), false, QStringLiteral("nochmals"));
+        QCOMPARE(m_meldungen->meldungen().size(), 3);
+        QVERIFY(erster->isVisible());
         QVERIFY(global::Geaendert);
     }
 };

@@ -15,6 +15,10 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <csignal>
+
+#include <sys/prctl.h>
+
 namespace archiv::test {
 
 QString ArchivServer::programm()
@@ -192,6 +196,8 @@ bool ArchivServer::starten(const QStringList &weitereArgs)
         return false;
     m_prozess = std::make_unique<QProcess>();
     m_prozess->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // A test that dies takes its server with it.
+    m_prozess->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_prozess->start(programm(), QStringList{"serve", "--db", dbPfad(), "--listen", "127.0.0.1:0"} + weitereArgs);
     static const QRegularExpression zeile(QStringLiteral(R"(listening on 127\.0\.0\.1:(\d+))"));
     QString gelesen;

@@ -1,8 +1,16 @@
 #pragma once
 
+#include <chrono>
+
 namespace archiv::archivd {
 
 class Registry;
+
+// The completeness jobs of this process: a job nobody asked about for this
+// long is stopped and forgotten; all of them stop before the database goes.
+inline constexpr std::chrono::seconds VollstaendigkeitVerwaist{600};
+void setzeVollstaendigkeitVerwaist(std::chrono::seconds zeit);
+void vollstaendigkeitstestsBeenden();
 
 // One function per area; registriereAlle is the list of all of them.
 void registriereFirmaAbfragen(Registry &r);

@@ -9,6 +9,9 @@
 #include "storage/Zugangsspeicher.h"
 #include "storage/abfragen/Abfragen.h"
 #include "storage/abfragen/Argumente.h"
+#include "Zugang.h"
+
+#include <QDateTime>
 
 namespace archiv::archivd {
 
@@ -129,14 +132,52 @@ void registriereBelege(Registry &r)
                                                                treffer + QStringLiteral(") = 1"));
                               return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
                           }}));
-    // The pages of the scan store for a Belegnummer ("" for all): page and
-    // record id, pages in ascending order.
+    // The pages of the scan store for a Belegnummer ("" for all): page,
+    // record id, Belegnummer and assigned Beleg, pages in ascending order.
     r.abfrage({"AR.Scandat", "ListeDokument", 1, 1, [](Kontext &k, const QStringList &args) {
+                   const QString spalten = QStringLiteral("SELECT seite, id, dokument, iddokumente FROM ar_scandat ");
                    if (args.at(0).isEmpty())
-                       return alsText(k.db.abfragen(QStringLiteral("SELECT seite, id FROM ar_scandat ORDER BY dokument, seite, id")));
-                   return alsText(k.db.abfragen(QStringLiteral("SELECT seite, id FROM ar_scandat WHERE dokument = ? ORDER BY seite, id"),
-                                                {args.at(0)}));
+                       return alsText(k.db.abfragen(spalten + QStringLiteral("ORDER BY dokument, seite, id")));
+                   return alsText(k.db.abfragen(spalten + QStringLiteral("WHERE dokument = ? ORDER BY seite, id"), {args.at(0)}));
                }});
+    // Takes the pages of a Belegnummer for the calling session: an editor
+    // that shows them, or a transfer that files them. Pages another live
+    // session holds are left out, so that no page lands in two Belege. The
+    // answer lists "page|record id|assigned Beleg" in page order.
+    r.methode(schreibend({"AR.Scandat", "Nehmen", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
+                              const QString nummer = args.at(0);
+                              if (nummer.isEmpty())
+                                  throw AnfrageFehler::ungueltig(QStringLiteral("Nehmen: die Belegnummer fehlt"));
+                              const QString mein = Sitzungen::kennung(Anfragekontext::aktuell().sitzung);
+                              const auto [beginn, ruhe] = Sitzungen::grenzen();
+                              k.db.ausfuehren(QStringLiteral("UPDATE ar_scandat SET genommen = ?, genommen_seit = ? WHERE dokument = ? AND "
+                                                             "(genommen IS NULL OR genommen = ? OR NOT EXISTS (SELECT 1 FROM ar_sitzung s "
+                                                             "WHERE s.token = ar_scandat.genommen AND s.beginn >= ? AND s.zuletzt >= ?))"),
+                                              {mein, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs), nummer, mein, beginn, ruhe});
+                              QStringList seiten;
+                              for (const SqlZeile &z : k.db.abfragen(QStringLiteral("SELECT seite, id, iddokumente FROM ar_scandat WHERE "
+                                                                                    "dokument = ? AND genommen = ? ORDER BY seite, id"),
+                                                                     {nummer, mein}))
+                                  seiten << QStringLiteral("%1|%2|%3").arg(z.at(0).toLongLong()).arg(z.at(1).toLongLong()).arg(
+                                      z.at(2).isNull() ? QString() : QString::number(z.at(2).toLongLong()));
+                              return protokoll::AufrufErgebnis{QString::number(seiten.size()), seiten};
+                          }}));
+    // Gives pages back that the calling session took ("id,id,..."): they
+    // left its view unsaved, or a transfer did not file them.
+    r.methode(schreibend({"AR.Scandat", "Freigeben", 1, 1, [](Kontext &k, const QStringList &args, const QString &) {
+                              const QString mein = Sitzungen::kennung(Anfragekontext::aktuell().sitzung);
+                              qint64 n = 0;
+                              for (const QString &id : listenArg(args.at(0), u',', "Freigeben")) {
+                                  bool ok = false;
+                                  const qint64 zeile = id.toLongLong(&ok);
+                                  if (!ok)
+                                      throw AnfrageFehler::ungueltig(QStringLiteral("Freigeben: \"%1\" ist keine Id").arg(id));
+                                  n += k.db.ausfuehren(QStringLiteral("UPDATE ar_scandat SET genommen = NULL, genommen_seit = NULL "
+                                                                      "WHERE id = ? AND genommen = ?"),
+                                                       {zeile, mein});
+                              }
+                              return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
+                          }}));
     // One index value (company, property, Beleg, value), replacing the
     // Beleg's values of that property; an empty value removes them.
     r.methode(schreibend({"AR.Extind", "seteigensch", 4, 4,

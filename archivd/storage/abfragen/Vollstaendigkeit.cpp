@@ -56,18 +56,41 @@ class Auftraege
 {
 public:
     static constexpr int MaxLaufend = 8;
-    static constexpr auto Verwaist = std::chrono::minutes(10);
 
-    ~Auftraege()
-    {
-        for (auto &[_, a] : m_alle)
-            beenden(*a);
-    }
+    ~Auftraege() { alleBeenden(); }
 
     static Auftraege &alle()
     {
         static Auftraege a;
         return a;
+    }
+
+    void setzeVerwaist(std::chrono::seconds zeit)
+    {
+        std::lock_guard sperre(m_m);
+        m_verwaist = zeit;
+        m_wecker.notify_all();
+    }
+
+    // Stops every job and the watch over them; the database they use may go
+    // afterwards. Jobs started later run again under a new watch.
+    void alleBeenden()
+    {
+        std::map<QString, std::shared_ptr<Auftrag>> alle;
+        std::thread waechter;
+        {
+            std::lock_guard sperre(m_m);
+            alle.swap(m_alle);
+            waechter = std::move(m_waechter);
+            m_ende = true;
+            m_wecker.notify_all();
+        }
+        if (waechter.joinable())
+            waechter.join();
+        for (auto &[_, a] : alle)
+            beenden(*a);
+        std::lock_guard sperre(m_m);
+        m_ende = false;
     }
 
     QString starten(std::function<void(Auftrag &)> arbeit)
@@ -76,6 +99,10 @@ public:
         aufraeumen();
         if (m_alle.size() >= size_t(MaxLaufend))
             throw AnfrageFehler::ungueltig(QStringLiteral("Es laufen schon %1 Vollständigkeitstests; bitte später noch einmal.").arg(MaxLaufend));
+        // A job nobody asks about any more is forgotten by the clock, not
+        // only when the next one starts.
+        if (!m_waechter.joinable())
+            m_waechter = std::thread([this] { wachen(); });
         auto a = std::make_shared<Auftrag>();
         const QString id = QStringLiteral("VT%1").arg(++m_zaehler);
         a->faden = std::thread([a, arbeit] {
@@ -145,6 +172,16 @@ private:
         beenden(*a);
     }
 
+    void wachen()
+    {
+        std::unique_lock sperre(m_m);
+        while (!m_ende) {
+            m_wecker.wait_for(sperre, std::min<std::chrono::seconds>(std::chrono::seconds(30), std::max(m_verwaist / 2, std::chrono::seconds(1))));
+            if (!m_ende)
+                aufraeumen();
+        }
+    }
+
     // Under m_m.
     void aufraeumen()
     {
@@ -152,7 +189,7 @@ private:
             bool weg;
             {
                 std::lock_guard s(it->second->m);
-                weg = Uhr::now() - it->second->zuletztGefragt > Verwaist;
+                weg = Uhr::now() - it->second->zuletztGefragt > m_verwaist;
             }
             if (weg) {
                 beenden(*it->second);
@@ -166,6 +203,10 @@ private:
     std::mutex m_m;
     std::map<QString, std::shared_ptr<Auftrag>> m_alle;
     quint64 m_zaehler = 0;
+    std::chrono::seconds m_verwaist = VollstaendigkeitVerwaist;
+    std::thread m_waechter;
+    std::condition_variable m_wecker;
+    bool m_ende = false;
 };
 
 QString nummernLuecke(qint64 von, qint64 bis)
@@ -279,6 +320,16 @@ void pruefen(Auftrag &a, Datenbank &db, const QVariant &firma, const QString &be
 }
 
 } // namespace
+
+void vollstaendigkeitstestsBeenden()
+{
+    Auftraege::alle().alleBeenden();
+}
+
+void setzeVollstaendigkeitVerwaist(std::chrono::seconds zeit)
+{
+    Auftraege::alle().setzeVerwaist(zeit);
+}
 
 void registriereVollstaendigkeit(Registry &r)
 {

@@ -1,0 +1,252 @@
+#include "imaging/PdfRaster.h"
+
+#include "imaging/Seite.h"
+#include "imaging/TiffDatei.h"
+
+#include <poppler-qt6.h>
+
+#include <QDataStream>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QMutex>
+#include <QProcess>
+
+#include <algorithm>
+#include <cmath>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace archiv::imaging::pdfraster {
+
+namespace {
+
+// A drawn page is held as 32-bit pixels while it is drawn: beyond this many
+// pixels the page is drawn at a lower resolution, and a page that would need
+// less than MinDpi for that is refused.
+constexpr double MaxPixel = 60e6;
+constexpr double MaxKante = 20000;
+constexpr double ZielDpi = 300;
+constexpr double MinDpi = 50;
+
+constexpr quint32 Kennung = 0x41524331; // "ARC1"
+// A request larger than this is no document the archive keeps.
+constexpr qint64 MaxAnfrage = 512LL * 1024 * 1024;
+enum Art : quint8 { SeiteArt = 1, FehlerArt = 2, EndeArt = 3 };
+
+[[noreturn]] void fehler(const QString &name, const QString &was)
+{
+    throw BildFehler(QStringLiteral("%1: %2").arg(name, was).toStdString());
+}
+
+QMutex programmMutex;
+QString gesetztesProgramm;
+bool gesetzt = false;
+
+bool abbrechen(const QVariant &frist)
+{
+    return QDateTime::currentMSecsSinceEpoch() > frist.toLongLong();
+}
+
+std::unique_ptr<Poppler::Document> dokument(const QByteArray &daten, const QString &name)
+{
+    std::unique_ptr<Poppler::Document> doc = Poppler::Document::loadFromData(daten);
+    if (!doc || doc->isLocked() || doc->numPages() <= 0)
+        fehler(name, QStringLiteral("keine lesbare PDF-Datei"));
+    return doc;
+}
+
+// The page numbers to draw: those listed, else erste.. (anzahl, -1 = all).
+QList<int> auswahl(const Poppler::Document &doc, const QList<int> &seiten, int erste, int anzahl)
+{
+    if (!seiten.isEmpty())
+        return seiten;
+    QList<int> alle;
+    for (int i = erste; i < doc.numPages() && (anzahl < 0 || alle.size() < anzahl); ++i)
+        alle << i;
+    return alle;
+}
+
+KodierteSeite seiteZeichnen(Poppler::Document &doc, int nummer, const QString &name)
+{
+    std::unique_ptr<Poppler::Page> seite(doc.page(nummer));
+    if (!seite)
+        fehler(name, QStringLiteral("Seite %1 fehlt").arg(nummer + 1));
+    const QSizeF punkte = seite->pageSizeF();
+    if (punkte.width() <= 0 || punkte.height() <= 0)
+        fehler(name, QStringLiteral("Seite %1 hat keine gültige Größe").arg(nummer + 1));
+    const double zoll = punkte.width() * punkte.height() / (72.0 * 72.0);
+    // Whole dots per inch, rounded down: the file records the resolution
+    // as a whole number and the page stays within the bound.
+    const double dpi = std::floor(
+        std::min({ZielDpi, std::sqrt(MaxPixel / zoll), MaxKante * 72.0 / punkte.width(), MaxKante * 72.0 / punkte.height()}));
+    if (dpi < MinDpi)
+        fehler(name,
+               QStringLiteral("Seite %1 ist zu groß zum Darstellen (%2 × %3 cm)")
+                   .arg(nummer + 1)
+                   .arg(qRound(punkte.width() / 72.0 * 2.54))
+                   .arg(qRound(punkte.height() / 72.0 * 2.54)));
+    const qint64 frist = QDateTime::currentMSecsSinceEpoch() + std::chrono::milliseconds(Frist).count();
+    const QImage bild = seite->renderToImage(dpi, dpi, -1, -1, -1, -1, Poppler::Page::Rotate0, nullptr, nullptr, abbrechen, QVariant(frist));
+    if (QDateTime::currentMSecsSinceEpoch() > frist)
+        fehler(name, QStringLiteral("Seite %1 braucht zu lange zum Darstellen").arg(nummer + 1));
+    if (bild.isNull())
+        fehler(name, QStringLiteral("Seite %1 lässt sich nicht darstellen").arg(nummer + 1));
+    return TiffDatei::kodieren(Seite(bild, int(dpi), int(dpi)));
+}
+
+QList<KodierteSeite> hierZeichnen(const QByteArray &daten, const QString &name, const QList<int> &seiten, int erste, int anzahl)
+{
+    std::unique_ptr<Poppler::Document> doc = dokument(daten, name);
+    QList<KodierteSeite> ergebnis;
+    for (int nummer : auswahl(*doc, seiten, erste, anzahl))
+        ergebnis.append(seiteZeichnen(*doc, nummer, name));
+    return ergebnis;
+}
+
+QList<KodierteSeite> imKindZeichnen(const QString &programm, const QByteArray &daten, const QString &name, const QList<int> &seiten,
+                                    int erste, int anzahl)
+{
+    QProcess kind;
+    kind.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    kind.start(programm, {QLatin1String(Schalter)});
+    if (!kind.waitForStarted(10000))
+        fehler(name, QStringLiteral("der Darsteller für PDF-Seiten startet nicht (%1)").arg(kind.errorString()));
+    {
+        QDataStream aus(&kind);
+        aus.setVersion(QDataStream::Qt_6_4);
+        aus << Kennung << name << seiten << qint32(erste) << qint32(anzahl) << daten;
+    }
+    kind.closeWriteChannel();
+
+    QDataStream ein(&kind);
+    ein.setVersion(QDataStream::Qt_6_4);
+    QList<KodierteSeite> ergebnis;
+    QDeadlineTimer frist(Frist);
+    const auto beenden = [&kind] {
+        kind.kill();
+        kind.waitForFinished(5000);
+    };
+    for (;;) {
+        ein.startTransaction();
+        quint8 art = 0;
+        ein >> art;
+        if (art == SeiteArt) {
+            qint32 breite = 0, hoehe = 0, dpiX = 0, dpiY = 0;
+            QByteArray g4;
+            ein >> breite >> hoehe >> dpiX >> dpiY >> g4;
+            if (ein.commitTransaction()) {
+                ergebnis.append(KodierteSeite{g4, breite, hoehe, dpiX, dpiY, {}});
+                frist.setRemainingTime(Frist); // each page has the time
+                continue;
+            }
+        } else if (art == FehlerArt) {
+            QString meldung;
+            ein >> meldung;
+            if (ein.commitTransaction()) {
+                beenden();
+                throw BildFehler(meldung.toStdString());
+            }
+        } else if (art == EndeArt && ein.commitTransaction()) {
+            kind.waitForFinished(5000);
+            return ergebnis;
+        } else if (art != 0) {
+            beenden();
+            fehler(name, QStringLiteral("unverständliche Antwort des Darstellers"));
+        } else {
+            ein.rollbackTransaction();
+        }
+        // Everything it wrote is read once it ended: an answer cut short
+        // means it was stopped by its memory limit, or crashed.
+        if (kind.state() == QProcess::NotRunning)
+            fehler(name, QStringLiteral("Seite %1 braucht zu viel Speicher zum Darstellen").arg(ergebnis.size() + 1));
+        if (!kind.waitForReadyRead(int(qMax<qint64>(1, frist.remainingTime()))) && frist.hasExpired()) {
+            beenden();
+            fehler(name, QStringLiteral("Seite %1 braucht zu lange zum Darstellen").arg(ergebnis.size() + 1));
+        }
+    }
+}
+
+} // namespace
+
+void setzeProgramm(const QString &programm)
+{
+    QMutexLocker sperre(&programmMutex);
+    gesetztesProgramm = programm;
+    gesetzt = true;
+}
+
+QString programm()
+{
+    QMutexLocker sperre(&programmMutex);
+    return gesetzt ? gesetztesProgramm : qEnvironmentVariable("ARCHIV_RENDER");
+}
+
+QList<KodierteSeite> rastern(const QByteArray &daten, const QString &name, const QList<int> &seiten, int erste, int anzahl)
+{
+    const QString p = programm();
+    if (p.isEmpty())
+        return hierZeichnen(daten, name, seiten, erste, anzahl);
+    return imKindZeichnen(p, daten, name, seiten, erste, anzahl);
+}
+
+int modus()
+{
+    // The bound on memory comes first: whatever the file makes the drawing
+    // ask for beyond it is refused, and the process ends.
+    const rlimit grenze{rlim_t(MaxSpeicher), rlim_t(MaxSpeicher)};
+    setrlimit(RLIMIT_AS, &grenze);
+    // The whole request first: a pipe delivers it in pieces.
+    QByteArray roh;
+    for (;;) {
+        char puffer[65536];
+        const ssize_t n = ::read(STDIN_FILENO, puffer, sizeof puffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        if (roh.size() + n > MaxAnfrage)
+            return 2;
+        roh.append(puffer, n);
+    }
+    QFile aus;
+    if (!aus.open(stdout, QIODevice::WriteOnly))
+        return 2;
+    QDataStream anfrage(roh);
+    anfrage.setVersion(QDataStream::Qt_6_4);
+    quint32 kennung = 0;
+    QString name;
+    QList<int> seiten;
+    qint32 erste = 0, anzahl = -1;
+    QByteArray daten;
+    anfrage >> kennung >> name >> seiten >> erste >> anzahl >> daten;
+    roh.clear();
+    if (anfrage.status() != QDataStream::Ok || kennung != Kennung) {
+        std::fprintf(stderr, "archiv %s: unreadable request (%d %x)\n", Schalter, int(anfrage.status()), kennung);
+        return 2;
+    }
+    QDataStream antwort(&aus);
+    antwort.setVersion(QDataStream::Qt_6_4);
+    try {
+        std::unique_ptr<Poppler::Document> doc = dokument(daten, name);
+        daten.clear();
+        for (int nummer : auswahl(*doc, seiten, erste, anzahl)) {
+            const KodierteSeite s = seiteZeichnen(*doc, nummer, name);
+            antwort << quint8(SeiteArt) << qint32(s.breite) << qint32(s.hoehe) << qint32(s.dpiX) << qint32(s.dpiY) << s.g4;
+            aus.flush();
+        }
+        antwort << quint8(EndeArt);
+    } catch (const std::bad_alloc &) {
+        antwort << quint8(FehlerArt) << QStringLiteral("%1: zu wenig Speicher zum Darstellen").arg(name);
+    } catch (const std::exception &e) {
+        antwort << quint8(FehlerArt) << QString::fromUtf8(e.what());
+    }
+    aus.flush();
+    return 0;
+}
+
+} // namespace archiv::imaging::pdfraster
