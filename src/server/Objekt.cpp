@@ -205,6 +205,19 @@ void Objekt::scansEntnehmen(const QStringList &ids)
             d->scans.append(id);
 }
 
+namespace {
+std::function<void(const QString &)> &vorDemSpeichern()
+{
+    static std::function<void(const QString &)> haken;
+    return haken;
+}
+} // namespace
+
+void setzeVorDemSpeichern(std::function<void(const QString &klasse)> haken)
+{
+    vorDemSpeichern() = std::move(haken);
+}
+
 int Objekt::SYS_Save()
 {
     if (!d)
@@ -215,6 +228,9 @@ int Objekt::SYS_Save()
     }
     try {
         const protokoll::SpeicherAnfrage a = d->anfrage(d->id.isEmpty());
+        // A copy: the hook may take itself away while it runs.
+        if (const auto haken = vorDemSpeichern())
+            haken(d->klasse);
         const QString klasse = HttpTransport::kodiert(d->klasse);
         const QJsonObject json = d->id.isEmpty()
             ? d->transport->post(QStringLiteral("object/") + klasse, a.toJson())

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace archiv::server {
@@ -102,5 +103,10 @@ private:
     friend class Objekt;
     std::shared_ptr<StromZustand> d;
 };
+
+// Called by SYS_Save after the object's files went up and before the object
+// itself is sent, with the class name: a test makes a save fail exactly at
+// that moment (the server stopped, or another workstation saving first).
+void setzeVorDemSpeichern(std::function<void(const QString &klasse)> haken);
 
 } // namespace archiv::server

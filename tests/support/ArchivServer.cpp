@@ -190,6 +190,15 @@ QString ArchivServer::verbindungstext(const QString &ns) const
     return QStringLiteral("cn_iptcp:127.0.0.1[%1]:%2").arg(m_port).arg(ns);
 }
 
+bool ArchivServer::neustarten(const QStringList &weitereArgs)
+{
+    stoppen();
+    m_festerPort = m_port;
+    const bool ok = starten(weitereArgs);
+    m_festerPort = 0;
+    return ok;
+}
+
 bool ArchivServer::starten(const QStringList &weitereArgs)
 {
     if (!m_fehler.isEmpty())
@@ -198,7 +207,7 @@ bool ArchivServer::starten(const QStringList &weitereArgs)
     m_prozess->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // A test that dies takes its server with it.
     m_prozess->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    m_prozess->start(programm(), QStringList{"serve", "--db", dbPfad(), "--listen", "127.0.0.1:0"} + weitereArgs);
+    m_prozess->start(programm(), QStringList{"serve", "--db", dbPfad(), "--listen", QStringLiteral("127.0.0.1:%1").arg(m_festerPort)} + weitereArgs);
     static const QRegularExpression zeile(QStringLiteral(R"(listening on 127\.0\.0\.1:(\d+))"));
     QString gelesen;
     QDeadlineTimer frist(30000);
@@ -210,7 +219,7 @@ bool ArchivServer::starten(const QStringList &weitereArgs)
         if (m.hasMatch()) {
             m_port = m.captured(1).toInt();
             server::setzeZugangFuer(QStringLiteral("127.0.0.1"), m_port, m_zugang);
-            if (!anmelden()) {
+            if (m_festerPort == 0 && !anmelden()) {
                 m_fehler = QStringLiteral("Anmeldung des Testbenutzers am Server nicht möglich");
                 return false;
             }

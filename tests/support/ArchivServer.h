@@ -26,6 +26,9 @@ public:
 
     // Serves on a free port; false with a message in fehler().
     bool starten(const QStringList &weitereArgs = {});
+    // Starts again on the port it had, as a server restarted by its
+    // administrator: the workstations' connections and sessions go on.
+    bool neustarten(const QStringList &weitereArgs = {});
     void stoppen(); // SIGTERM and wait
     void abschiessen(); // SIGKILL, no chance to clean up
     int port() const { return m_port; }
@@ -72,6 +75,7 @@ private:
     QString m_vorhanden;
     std::unique_ptr<QProcess> m_prozess;
     int m_port = 0;
+    int m_festerPort = 0; // 0: a free one
     QString m_fehler;
     QString m_zugang;
 };
