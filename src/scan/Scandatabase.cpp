@@ -481,7 +481,7 @@ void Scandatabase::uebernahmeeinzeln()
         bericht = ScanBelegUebernahme(*global::Archivverbindung, nummer, true);
         aktualisieren();
     }
-    uebernahmeMelden(bericht.uebernommen, bericht.fehler);
+    uebernahmeMelden(bericht);
 }
 
 void Scandatabase::uebernahmealle()
@@ -492,15 +492,15 @@ void Scandatabase::uebernahmealle()
         bericht = ScanBelegUebernahme(*global::Archivverbindung, QString(), true);
         aktualisieren();
     }
-    uebernahmeMelden(bericht.uebernommen, bericht.fehler);
+    uebernahmeMelden(bericht);
 }
 
-void Scandatabase::uebernahmeMelden(int, const QStringList &fehler)
+void Scandatabase::uebernahmeMelden(const Uebernahmebericht &bericht)
 {
-    if (!fehler.isEmpty())
+    if (bericht.fehlgeschlagen > 0)
         meldung(Titel,
-                QStringLiteral("%1 Seiten konnten nicht übernommen werden; sie bleiben im Scanspeicher.\n").arg(fehler.size()) +
-                    fehler.mid(0, 10).join(u'\n'),
+                QStringLiteral("%1 Seiten konnten nicht übernommen werden; sie bleiben im Scanspeicher.\n").arg(bericht.fehlgeschlagen) +
+                    bericht.fehler.mid(0, 10).join(u'\n'),
                 MeldungsSymbol::Ausruf);
 }
 

@@ -23,6 +23,7 @@ struct Scannereinstellungen;
 namespace archiv::scan {
 
 class Stapelablage;
+struct Uebernahmebericht;
 
 // The scan intake window ("Tessam Archivsystem - Scandokumente"): the
 // pages waiting in the scan store with their Belegnummern, a preview of the
@@ -110,7 +111,7 @@ private:
     // nullopt, after the message, when no row is selected.
     std::optional<QString> auswahl(int feld, bool melden = true);
     void popupZeigen(const QPoint &punkt);
-    void uebernahmeMelden(int uebernommen, const QStringList &fehler);
+    void uebernahmeMelden(const Uebernahmebericht &bericht);
     // One acquisition into the store: false when the source failed.
     bool erfassen(const app::Scannereinstellungen &scanner, Stapelablage &ablage);
     void nichtAbgelegteMelden(Stapelablage &ablage);

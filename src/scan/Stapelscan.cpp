@@ -52,7 +52,7 @@ QString scanAblegen(server::Verbindung &v, const QByteArray &tiff, int seite, co
     scan.set(QStringLiteral("seite"), QString::number(seite));
     scan.set(QStringLiteral("dokument"), schluessel);
     if (scan.SYS_Save() != 1)
-        throw server::ServerFehler(0, QStringLiteral("save"), scan.letzterFehler());
+        throw scan.letzterFehlerAlsAusnahme();
     const QString id = scan.SYS_Id();
     scan.SYS_Close();
     return id;

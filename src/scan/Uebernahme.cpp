@@ -76,7 +76,7 @@ void belegFuellen(server::Verbindung &v, const QString &belegId, const QList<Sca
     if (loeschen)
         beleg.scansEntnehmen(ids);
     if (beleg.SYS_Save() != 1)
-        throw server::ServerFehler(beleg.letzterStatus(), QStringLiteral("save"), beleg.letzterFehler());
+        throw beleg.letzterFehlerAlsAusnahme();
 }
 
 void nummerUebernehmen(server::Verbindung &v, const QString &nummer, bool loeschen, Uebernahmebericht &bericht)

@@ -252,6 +252,7 @@ int Objekt::SYS_Save()
     } catch (const ServerFehler &e) {
         d->letzterFehler = e.meldung();
         d->letzterStatus = e.status();
+        d->letzterCode = e.code();
         return 0;
     } catch (const protokoll::FormFehler &e) {
         d->letzterFehler = QString::fromStdString(e.what());
@@ -263,6 +264,11 @@ int Objekt::SYS_Save()
 int Objekt::letzterStatus() const
 {
     return d ? d->letzterStatus : 0;
+}
+
+ServerFehler Objekt::letzterFehlerAlsAusnahme() const
+{
+    return ServerFehler(letzterStatus(), d && !d->letzterCode.isEmpty() ? d->letzterCode : QStringLiteral("save"), letzterFehler());
 }
 
 QString Objekt::SYS_Id() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Protokoll.h"
+#include "server/ServerFehler.h"
 
 #include <QByteArray>
 #include <QList>
@@ -68,6 +69,8 @@ public:
     // The HTTP status of the last failed save (409: someone saved first;
     // 0: no answer from the server).
     int letzterStatus() const;
+    // The last failed save as the error a caller throws on.
+    ServerFehler letzterFehlerAlsAusnahme() const;
 
 private:
     friend class Sammlung;

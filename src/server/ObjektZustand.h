@@ -50,6 +50,7 @@ struct ObjektZustand
     QStringList scans;
     QString letzterFehler;
     int letzterStatus = 0;
+    QString letzterCode;
 
     QString merke(const QString &name)
     {

@@ -1,5 +1,6 @@
 // The scan intake window at a scan station, driven by clicks, double-clicks
 // and popup entries, against a real archivd.
+#include "app/Anmeldung.h"
 #include "app/Einstellungen.h"
 #include "common/Etikett.h"
 #include "common/Programmzustand.h"
@@ -8,7 +9,9 @@
 #include "scan/Scandatabase.h"
 #include "server/ErgebnisMenge.h"
 #include "server/KlassenMethoden.h"
+#include "server/Objekt.h"
 #include "server/Verbindung.h"
+#include "server/Zugang.h"
 #include "support/ArchivServer.h"
 #include "support/Belegbau.h"
 #include "support/DialogFahrer.h"
@@ -107,6 +110,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         test::einstellungenAbschirmen();
+        app::anmeldungFuerSchreibenEinrichten();
         m_server = std::make_unique<test::ArchivServer>(test::ArchivServer::Inhalt::Demo, 10);
         QVERIFY2(m_server->starten(), qPrintable(m_server->fehler()));
         m_v = std::make_shared<server::Verbindung>();
@@ -129,6 +133,8 @@ private Q_SLOTS:
         app::setzeEinstellung(QStringLiteral("Server"), QStringLiteral("arport"), QString::number(m_server->port()));
         app::setzeEinstellung(QStringLiteral("Scanner"), QStringLiteral("Quelle"), QStringLiteral("Ordner: ") + m_einzug.path());
         app::setzeEinstellung(QStringLiteral("Allgemein"), QStringLiteral("Barcode"), QStringLiteral("1"));
+        app::setzeEinstellung(QStringLiteral("Server"), QStringLiteral("wwsip"), QStringLiteral("127.0.0.1"));
+        app::setzeEinstellung(QStringLiteral("Server"), QStringLiteral("wwsport"), QString::number(m_server->port()));
         m_v->ClassMethods(QStringLiteral("AR.Scandat")).call(QStringLiteral("ClearAll"));
         m_meldungen = std::make_unique<test::MeldungsRecorder>();
     }
@@ -342,12 +348,14 @@ private Q_SLOTS:
     }
 
     // A page that cannot go into its Beleg stays in the store, and the user
-    // learns how many did not.
+    // learns how many did not: one that cannot be read, and two whose
+    // Beleg another workstation saved between their upload and its save.
     void fehlgeschlageneSeiteBleibt()
     {
         Belegbau bau(*m_v);
         bau.anlegen(QStringLiteral("ER"), QStringLiteral("SD-KAPUTT"), {});
         scan(QStringLiteral("ERSD-1"), 1);
+        scan(QStringLiteral("ERSD-1"), 2);
         server::Objekt kaputt = m_v->New(QStringLiteral("AR.Scandat"));
         kaputt.set(QStringLiteral("dokument"), QStringLiteral("ERSD-KAPUTT"));
         kaputt.set(QStringLiteral("seite"), QStringLiteral("1"));
@@ -355,15 +363,102 @@ private Q_SLOTS:
         QCOMPARE(kaputt.SYS_Save(), 1);
         auto fenster = station();
         QTest::mouseClick(teil<QPushButton>(fenster.get(), "BU_Belegsuche"), Qt::LeftButton);
+        const int dokumente = m_v->OpenId(QStringLiteral("AR.Dokumente"), m_beleg).sammlung(QStringLiteral("Doks")).Count();
+        server::setzeVorDemSpeichern([this](const QString &klasse) {
+            if (klasse != QLatin1String("AR.Dokumente"))
+                return;
+            server::setzeVorDemSpeichern({});
+            server::Objekt anderer = m_v->OpenId(QStringLiteral("AR.Dokumente"), m_beleg);
+            anderer.set(QStringLiteral("zeit"), QStringLiteral("09:09:09"));
+            QCOMPARE(anderer.SYS_Save(), 1);
+        });
         QTest::mouseClick(teil<QPushButton>(fenster.get(), "buuebern"), Qt::LeftButton);
-        QCOMPARE(zeilen(*fenster), QStringList{"ERSD-KAPUTT/1"});
+        server::setzeVorDemSpeichern({});
+        QCOMPARE(zeilen(*fenster), QStringList({"ERSD-1/1", "ERSD-1/2", "ERSD-KAPUTT/1"}));
         QCOMPARE(m_meldungen->meldungen().size(), 1);
-        QVERIFY(m_meldungen->texte().first().startsWith(QStringLiteral("1 Seiten konnten nicht übernommen werden")));
+        QVERIFY2(m_meldungen->texte().first().startsWith(QStringLiteral("3 Seiten konnten nicht übernommen werden")), qPrintable(m_meldungen->texte().first()));
+        QCOMPARE(m_v->OpenId(QStringLiteral("AR.Dokumente"), m_beleg).sammlung(QStringLiteral("Doks")).Count(), dokumente);
         // An empty store: nothing to do, nothing to say.
         m_v->ClassMethods(QStringLiteral("AR.Scandat")).call(QStringLiteral("ClearAll"));
         QTest::mouseClick(teil<QPushButton>(fenster.get(), "BUAkt"), Qt::LeftButton);
         QTest::mouseClick(teil<QPushButton>(fenster.get(), "buuebern"), Qt::LeftButton);
         QCOMPARE(m_meldungen->meldungen().size(), 1);
+    }
+
+    // A batch whose pages the server refuses for want of a login: the user
+    // is asked once, before the batch or at its first page, and every page
+    // reaches the store.
+    void stapelFragtEinmalNachDerAnmeldung_data()
+    {
+        QTest::addColumn<bool>("sitzungDa");
+        QTest::newRow("keine Sitzung: vor dem Stapel") << false;
+        QTest::newRow("Sitzung abgelaufen: bei der ersten Seite") << true;
+    }
+
+    void stapelFragtEinmalNachDerAnmeldung()
+    {
+        QFETCH(bool, sitzungDa);
+        einlegen({{}, {}, {}, {}, {}, {}});
+        auto fenster = station();
+        const QString vorher = server::sitzungFuer(QStringLiteral("127.0.0.1"), m_server->port());
+        server::sitzungBeenden();
+        if (sitzungDa)
+            server::setzeSitzung(QStringLiteral("127.0.0.1"), m_server->port(), QStringLiteral("abgelaufen"));
+        test::DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("scanvorgabe"), [](QDialog *d) { test::DialogFahrer::klicken(d, QStringLiteral("BUOk")); });
+        fahrer.bei(QStringLiteral("anmeld"), test::DialogFahrer::anmeldung(QLatin1String(test::ArchivServer::TestBenutzer),
+                                                                           QString::fromUtf8(test::ArchivServer::TestPasswort)));
+        m_meldungen->antworte(common::Antwort::Nein);
+        QTest::mouseClick(teil<QPushButton>(fenster.get(), "BUScan"), Qt::LeftButton);
+        // One login dialog, and no other dialog unasked for.
+        QCOMPARE(fahrer.gesehen(), QStringList({"scanvorgabe", "anmeld"}));
+        QCOMPARE(m_meldungen->texte(), QStringList{"Weiter Scannen"});
+        QCOMPARE(zeilen(*fenster), QStringList({"/1", "/2", "/3", "/4", "/5", "/6"}));
+        QVERIFY(server::sitzungFuer(QStringLiteral("127.0.0.1"), m_server->port()) != vorher);
+    }
+
+    void stapelOhneAnmeldungBehaeltDieSeiten()
+    {
+        // The user declines the login: the batch does not ask again for each
+        // page; its pages wait, are tried again on request, and arrive.
+        einlegen({{}, {}, {}, {}});
+        auto fenster = station();
+        server::setzeSitzung(QStringLiteral("127.0.0.1"), m_server->port(), QStringLiteral("abgelaufen"));
+        test::DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("scanvorgabe"), [](QDialog *d) { test::DialogFahrer::klicken(d, QStringLiteral("BUOk")); });
+        fahrer.bei(QStringLiteral("anmeld"), [](QDialog *d) { test::DialogFahrer::klicken(d, QStringLiteral("BUClose")); });
+        fahrer.bei(QStringLiteral("anmeld"), test::DialogFahrer::anmeldung(QLatin1String(test::ArchivServer::TestBenutzer),
+                                                                           QString::fromUtf8(test::ArchivServer::TestPasswort)));
+        m_meldungen->antworte(common::Antwort::Ja); // try again
+        m_meldungen->antworte(common::Antwort::Nein); // "Weiter Scannen"
+        QTest::mouseClick(teil<QPushButton>(fenster.get(), "BUScan"), Qt::LeftButton);
+        QCOMPARE(fahrer.gesehen(), QStringList({"scanvorgabe", "anmeld", "anmeld"}));
+        QCOMPARE(m_meldungen->texte().size(), 2);
+        QVERIFY2(m_meldungen->texte().first().startsWith(QStringLiteral("4 Seiten konnten nicht im Scanspeicher gespeichert werden")),
+                 qPrintable(m_meldungen->texte().first()));
+        QCOMPARE(zeilen(*fenster), QStringList({"/1", "/2", "/3", "/4"}));
+    }
+
+    void serverWegImStapel()
+    {
+        // The server goes away during a batch with barcode reading: no page
+        // ends the program, each is counted, and the user is told to scan
+        // them again.
+        einlegen({{common::etikett::code(m_etikett)}, {}, {}});
+        auto fenster = station();
+        test::DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("scanvorgabe"), [this](QDialog *d) {
+            m_server->stoppen();
+            test::DialogFahrer::klicken(d, QStringLiteral("BUOk"));
+        });
+        m_meldungen->antworte(common::Antwort::Nein); // not again
+        QTest::mouseClick(teil<QPushButton>(fenster.get(), "BUScan"), Qt::LeftButton);
+        const QStringList texte = m_meldungen->texte();
+        QVERIFY2(texte.size() >= 2, qPrintable(texte.join(u'|')));
+        QVERIFY(texte.at(0).startsWith(QStringLiteral("3 Seiten konnten nicht im Scanspeicher gespeichert werden")));
+        QCOMPARE(texte.at(1), QStringLiteral("3 Seiten sind nicht gespeichert; bitte diese Seiten erneut scannen."));
+        QVERIFY(m_server->neustarten());
+        QVERIFY(fenster->isVisible());
     }
 
     void vorschauUndAnordnung()
