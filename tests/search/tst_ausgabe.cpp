@@ -21,6 +21,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QLineEdit>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -242,6 +243,75 @@ private Q_SLOTS:
         QCOMPARE(gedruckt.size(), seiten);
         QCOMPARE(balkenAufDemBlatt(gedruckt.first()), von);
         QCOMPARE(balkenAufDemBlatt(gedruckt.last()), von + seiten - 1);
+    }
+
+    void druckenUeberDasMenue()
+    {
+        // "Drucken" of the popup: the dialog's page range 2 to 3 of the
+        // newest document (5 pages) gives two sheets, pages 2 and 3.
+        auto e = ergebnis(QStringLiteral("A-5"));
+        const QString pdf = m_dir.filePath(QStringLiteral("menue.pdf"));
+        DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("Print1"), [&pdf](QDialog *d) {
+            auto *dialog = qobject_cast<QPrintDialog *>(d);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Dokument drucken"));
+            QCOMPARE(dialog->minPage(), 1);
+            QCOMPARE(dialog->maxPage(), 5);
+            QPrinter *drucker = dialog->printer();
+            drucker->setOutputFormat(QPrinter::PdfFormat);
+            drucker->setOutputFileName(pdf);
+            drucker->setPrintRange(QPrinter::PageRange);
+            drucker->setFromTo(2, 3);
+            // As the dialog's "Drucken" ends, without it reading its own fields again.
+            d->done(QDialog::Accepted);
+        });
+        e->findChild<QAction *>(QStringLiteral("medrucken"))->trigger();
+        QCOMPARE(fahrer.gesehen(), QStringList{"Print1"});
+        QVERIFY(m_meldungen->texte().isEmpty());
+        const QList<QImage> gedruckt = bilder(lesen(pdf), QStringLiteral("menue.pdf"));
+        QCOMPARE(gedruckt.size(), 2);
+        QCOMPARE(balkenAufDemBlatt(gedruckt.at(0)), 2);
+        QCOMPARE(balkenAufDemBlatt(gedruckt.at(1)), 3);
+    }
+
+    void befehleOhneServerBeendenNichts()
+    {
+        // The server is gone (or the key revoked) when the user picks a
+        // command of the popup: each says so, and the program goes on.
+        test::ArchivServer eigener(test::ArchivServer::Inhalt::Demo, 3);
+        QVERIFY2(eigener.starten(), qPrintable(eigener.fehler()));
+        auto v = std::make_shared<server::Verbindung>();
+        QVERIFY(v->Connect(eigener.verbindungstext()));
+        global::Archivverbindung = v;
+        Belegbau bau(*v);
+        bau.anlegen(QStringLiteral("ER"), QStringLiteral("WEG-1"), {{"tif", "", Belegbau::tiff(1)}});
+        auto e = std::make_unique<search::Ergebnis>(nullptr, [] { return QStringLiteral("1"); });
+        {
+            server::ErgebnisMenge rs = v->ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Suche"));
+            rs.Execute(QStringList{"1", "", "WEG-1", "", "", "", "500"});
+            QList<search::Trefferzeile> zeilen;
+            while (rs.Next())
+                zeilen << search::trefferZeile(
+                    {rs.GetData(1), rs.GetData(2), rs.GetData(3), rs.GetData(4), rs.GetData(5), rs.GetData(6), rs.GetData(7)});
+            e->modell()->setzen(std::move(zeilen));
+        }
+        global::ErgZeile = 0;
+        eigener.stoppen();
+        DialogFahrer fahrer;
+        const QStringList befehle{"medrucken", "meinfodvd"};
+        for (const QString &befehl : befehle)
+            e->findChild<QAction *>(befehl)->trigger();
+        QCOMPARE(fahrer.gesehen(), QStringList());
+        QCOMPARE(m_meldungen->meldungen().size(), befehle.size());
+        for (const common::MeldungsAnfrage &m : m_meldungen->meldungen())
+            QVERIFY2(m.text.contains(QStringLiteral("Archivserver")), qPrintable(m.text));
+        e->findChild<QAction *>(QStringLiteral("sptif"))->trigger();
+        QCOMPARE(m_meldungen->texte().last(), QStringLiteral("Dokument konnte nicht gespeichert werden"));
+        // The id is known without the server; its last change is not.
+        e->findChild<QAction *>(QStringLiteral("infoid"))->trigger();
+        QVERIFY(m_meldungen->texte().last().startsWith(QStringLiteral("Dokumentid = ")));
+        global::Archivverbindung = m_v;
     }
 
     void infoDvdZeigtDieSicherungen()

@@ -1,9 +1,11 @@
 #include "app/Einstellungen.h"
 #include "common/Programmzustand.h"
 #include "common/Twips.h"
+#include "editor/Bild.h"
 #include "search/Archiv.h"
 #include "search/Ergebnis.h"
 #include "search/TrefferModell.h"
+#include "server/ErgebnisMenge.h"
 #include "server/Verbindung.h"
 #include "support/ArchivServer.h"
 #include "support/Belegbau.h"
@@ -201,18 +203,60 @@ private Q_SLOTS:
             typ(QStringLiteral("Kassenbeleg"), true);
         }
         QCOMPARE(zeile<QComboBox>("EigenCombo").first()->count(), kassen);
-        // Row 1 then shows another choice property: none of the cash desks stays.
+        // The rows reused for another type: row 1 (the cash desk) becomes a
+        // text row, row 2 (payment) the project choice, whose list holds the
+        // projects and nothing of what the row showed before.
         typ(QStringLiteral("Kassenbeleg"), false);
         typ(QStringLiteral("Bestellung"), true);
-        QComboBox *erste = nullptr;
-        for (QComboBox *c : zeile<QComboBox>("EigenCombo"))
-            if (c->property("index").toInt() == 1)
-                erste = c;
-        if (erste) {
-            for (int i = 0; i < erste->count(); ++i)
-                QVERIFY2(!erste->itemText(i).contains(QStringLiteral("  ")), qPrintable(erste->itemText(i)));
-        }
-        QVERIFY(global::EigenId[1] != 7);
+        QCOMPARE(global::EigenId[1], 2);
+        QCOMPARE(global::SuchTyp[1], QStringLiteral("S"));
+        QCOMPARE(global::EigenId[2], 26);
+        const QList<QComboBox *> listen = zeile<QComboBox>("EigenCombo");
+        QCOMPARE(listen.size(), 1);
+        QCOMPARE(listen.first()->property("index").toInt(), 2);
+        QStringList erwartet{QString()};
+        server::Verbindung v;
+        QVERIFY(v.Connect(m_server->verbindungstext()));
+        server::ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.Extind"), QStringLiteral("Inhalte"));
+        rs.Execute(QStringList{QStringLiteral("1"), QStringLiteral("26")});
+        while (rs.Next())
+            erwartet << rs.GetData(1);
+        QVERIFY(erwartet.size() > 1);
+        QStringList gezeigt;
+        for (int i = 0; i < listen.first()->count(); ++i)
+            gezeigt << listen.first()->itemText(i);
+        QCOMPARE(gezeigt, erwartet);
+    }
+
+    void suchknopfOhneWahlLaesstDasFeld()
+    {
+        // The supplier lookup of row 1: a picked supplier goes into the
+        // field; closed without a pick, the field keeps what the user typed.
+        typ(QStringLiteral("Eingangsrechnung"), true);
+        QToolButton *suche = zeile<QToolButton>("EigenSuch").first();
+        QLineEdit *feld = zeile<QLineEdit>("EigenTxt").first();
+        DialogFahrer fahrer;
+        QString erste;
+        fahrer.bei(QStringLiteral("SuLief"), [&erste](QDialog *d) {
+            DialogFahrer::klicken(d, QStringLiteral("Busuch"));
+            auto *liste = d->findChild<QTreeWidget *>(QStringLiteral("liste"));
+            QVERIFY(liste->topLevelItemCount() > 0);
+            erste = liste->topLevelItem(0)->text(0);
+            const QRect r = liste->visualItemRect(liste->topLevelItem(0));
+            QTest::mouseClick(liste->viewport(), Qt::LeftButton, {}, r.center());
+            QTest::mouseDClick(liste->viewport(), Qt::LeftButton, {}, r.center());
+        });
+        QTest::mouseClick(suche, Qt::LeftButton);
+        QCOMPARE(fahrer.gesehen(), QStringList{"SuLief"});
+        QVERIFY(!feld->text().isEmpty());
+        QCOMPARE(feld->text().toLongLong(), erste.toLongLong()); // shown 000042, handed back 42
+        const QString gewaehlt = global::SuchWert;
+        feld->setText(QStringLiteral("70999"));
+        fahrer.bei(QStringLiteral("SuLief"), [](QDialog *d) { DialogFahrer::klicken(d, QStringLiteral("BUClose")); });
+        QTest::mouseClick(suche, Qt::LeftButton);
+        QCOMPARE(fahrer.gesehen(), QStringList({"SuLief", "SuLief"}));
+        QCOMPARE(feld->text(), QStringLiteral("70999"));
+        QCOMPARE(global::SuchWert, gewaehlt);
     }
 
     void suchenUndGrenzen()
@@ -323,6 +367,38 @@ private Q_SLOTS:
         klicken(knopf("Busuch"));
         QCOMPARE(global::Trefferzahl, 499);
         QVERIFY(!knopf("BUPlus")->isEnabled());
+    }
+
+    void bearbeitenNachFirmenwechsel()
+    {
+        // The hits of company 01 stay in the result window while the user
+        // switches to company 07: "Bearbeiten" still edits the Beleg as a
+        // Beleg of company 01, and its save keeps it there.
+        server::Verbindung v;
+        QVERIFY(v.Connect(m_server->verbindungstext()));
+        const QString id = test::Belegbau(v).anlegen(QStringLiteral("ER"), QStringLiteral("880010"), {{"tif", "", test::Belegbau::tiff(1)}});
+        nummernSuchen(QStringLiteral("Eingangsrechnung"), QStringLiteral("880010"));
+        const int r = zeileMitNummer(QStringLiteral("880010"));
+        QVERIFY(r >= 0);
+        zelleKlicken(r, 1);
+        QTRY_COMPARE(global::ErgZeile, r);
+        firma()->setCurrentIndex(1);
+        global::Anmeldung = QStringLiteral("MA01");
+        DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("bild"), [](QDialog *d) {
+            auto *b = qobject_cast<editor::Bild *>(d);
+            QVERIFY(b);
+            QCOMPARE(b->findChild<QComboBox *>(QStringLiteral("Belart"))->currentData().toString(), QStringLiteral("ER"));
+            QVERIFY(b->speichernMit({false, QStringLiteral("nach dem Wechsel"), false}));
+            d->close();
+        });
+        m_archiv->ergebnis()->findChild<QAction *>(QStringLiteral("popup1_dokbe"))->trigger();
+        QCOMPARE(fahrer.gesehen(), QStringList{"bild"});
+        server::Objekt beleg = v.OpenId(QStringLiteral("AR.Dokumente"), id);
+        QCOMPARE(beleg.get(QStringLiteral("Firma")), QStringLiteral("1"));
+        QCOMPARE(beleg.refId(QStringLiteral("IDBelart")), QStringLiteral("1||ER"));
+        QCOMPARE(beleg.sammlung(QStringLiteral("Doks")).getat(1).get(QStringLiteral("doktext")), QStringLiteral("nach dem Wechsel"));
+        global::Anmeldung.clear();
     }
 
     void wwsTypen()
