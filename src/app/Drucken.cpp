@@ -12,6 +12,25 @@
 
 namespace archiv::app {
 
+namespace {
+std::function<void(QPrinter &)> &standarddrucker()
+{
+    static std::function<void(QPrinter &)> einrichten;
+    return einrichten;
+}
+} // namespace
+
+void setzeStandarddrucker(std::function<void(QPrinter &)> einrichten)
+{
+    standarddrucker() = std::move(einrichten);
+}
+
+void standarddruckerEinrichten(QPrinter &drucker)
+{
+    if (standarddrucker())
+        standarddrucker()(drucker);
+}
+
 void seitenDrucken(const imaging::Seitenliste &seiten, QWidget *eltern)
 {
     if (seiten.istLeer())

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+
+class QPrinter;
 class QWidget;
 
 namespace archiv::imaging {
@@ -14,5 +17,10 @@ namespace archiv::app {
 // nothing and says nothing; a printer error says "Drucken fehlgeschlagen"
 // with the reason. The pages themselves are never changed.
 void seitenDrucken(const imaging::Seitenliste &seiten, QWidget *eltern);
+
+// What prints without a dialog goes to the system's default printer;
+// tests send it to a PDF file instead.
+void setzeStandarddrucker(std::function<void(QPrinter &)> einrichten);
+void standarddruckerEinrichten(QPrinter &drucker);
 
 } // namespace archiv::app

@@ -46,6 +46,8 @@ enum Art : quint8 { SeiteArt = 1, FehlerArt = 2, EndeArt = 3 };
 QMutex programmMutex;
 QString gesetztesProgramm;
 bool gesetzt = false;
+std::chrono::milliseconds gesetzteFrist = Frist;
+qint64 gesetzterSpeicher = MaxSpeicher;
 
 bool abbrechen(const QVariant &frist)
 {
@@ -96,6 +98,11 @@ KodierteSeite seiteZeichnen(Poppler::Document &doc, int nummer, const QString &n
         fehler(name, QStringLiteral("Seite %1 braucht zu lange zum Darstellen").arg(nummer + 1));
     if (bild.isNull())
         fehler(name, QStringLiteral("Seite %1 lässt sich nicht darstellen").arg(nummer + 1));
+    // Refused memory does not always fail the drawing: Poppler then hands
+    // back a picture of the wrong size.
+    const QSize erwartet(qRound(punkte.width() * dpi / 72.0), qRound(punkte.height() * dpi / 72.0));
+    if (qAbs(bild.width() - erwartet.width()) > 2 || qAbs(bild.height() - erwartet.height()) > 2)
+        fehler(name, QStringLiteral("Seite %1 braucht zu viel Speicher zum Darstellen").arg(nummer + 1));
     return TiffDatei::kodieren(Seite(bild, int(dpi), int(dpi)));
 }
 
@@ -111,6 +118,13 @@ QList<KodierteSeite> hierZeichnen(const QByteArray &daten, const QString &name, 
 QList<KodierteSeite> imKindZeichnen(const QString &programm, const QByteArray &daten, const QString &name, const QList<int> &seiten,
                                     int erste, int anzahl)
 {
+    std::chrono::milliseconds zeit;
+    qint64 speicher;
+    {
+        QMutexLocker sperre(&programmMutex);
+        zeit = gesetzteFrist;
+        speicher = gesetzterSpeicher;
+    }
     QProcess kind;
     kind.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     kind.start(programm, {QLatin1String(Schalter)});
@@ -119,14 +133,14 @@ QList<KodierteSeite> imKindZeichnen(const QString &programm, const QByteArray &d
     {
         QDataStream aus(&kind);
         aus.setVersion(QDataStream::Qt_6_4);
-        aus << Kennung << name << seiten << qint32(erste) << qint32(anzahl) << daten;
+        aus << Kennung << qint64(speicher) << name << seiten << qint32(erste) << qint32(anzahl) << daten;
     }
     kind.closeWriteChannel();
 
     QDataStream ein(&kind);
     ein.setVersion(QDataStream::Qt_6_4);
     QList<KodierteSeite> ergebnis;
-    QDeadlineTimer frist(Frist);
+    QDeadlineTimer frist(zeit);
     const auto beenden = [&kind] {
         kind.kill();
         kind.waitForFinished(5000);
@@ -141,7 +155,7 @@ QList<KodierteSeite> imKindZeichnen(const QString &programm, const QByteArray &d
             ein >> breite >> hoehe >> dpiX >> dpiY >> g4;
             if (ein.commitTransaction()) {
                 ergebnis.append(KodierteSeite{g4, breite, hoehe, dpiX, dpiY, {}});
-                frist.setRemainingTime(Frist); // each page has the time
+                frist.setRemainingTime(zeit); // each page has the time
                 continue;
             }
         } else if (art == FehlerArt) {
@@ -173,6 +187,13 @@ QList<KodierteSeite> imKindZeichnen(const QString &programm, const QByteArray &d
 
 } // namespace
 
+void setzeGrenzen(std::chrono::milliseconds frist, qint64 speicher)
+{
+    QMutexLocker sperre(&programmMutex);
+    gesetzteFrist = frist.count() > 0 ? frist : std::chrono::milliseconds(Frist);
+    gesetzterSpeicher = speicher > 0 ? qMin(speicher, MaxSpeicher) : MaxSpeicher;
+}
+
 void setzeProgramm(const QString &programm)
 {
     QMutexLocker sperre(&programmMutex);
@@ -196,10 +217,6 @@ QList<KodierteSeite> rastern(const QByteArray &daten, const QString &name, const
 
 int modus()
 {
-    // The bound on memory comes first: whatever the file makes the drawing
-    // ask for beyond it is refused, and the process ends.
-    const rlimit grenze{rlim_t(MaxSpeicher), rlim_t(MaxSpeicher)};
-    setrlimit(RLIMIT_AS, &grenze);
     // The whole request first: a pipe delivers it in pieces.
     QByteArray roh;
     for (;;) {
@@ -219,12 +236,19 @@ int modus()
     QDataStream anfrage(roh);
     anfrage.setVersion(QDataStream::Qt_6_4);
     quint32 kennung = 0;
+    qint64 speicher = MaxSpeicher;
     QString name;
     QList<int> seiten;
     qint32 erste = 0, anzahl = -1;
     QByteArray daten;
-    anfrage >> kennung >> name >> seiten >> erste >> anzahl >> daten;
+    anfrage >> kennung >> speicher >> name >> seiten >> erste >> anzahl >> daten;
     roh.clear();
+    roh.squeeze();
+    // The bound on memory comes before the file is looked at: whatever the
+    // drawing asks for beyond it is refused, and the process ends.
+    const rlim_t grenzwert = rlim_t(std::clamp<qint64>(speicher, 64LL * 1024 * 1024, MaxSpeicher));
+    const rlimit grenze{grenzwert, grenzwert};
+    setrlimit(RLIMIT_AS, &grenze);
     if (anfrage.status() != QDataStream::Ok || kennung != Kennung) {
         std::fprintf(stderr, "archiv %s: unreadable request (%d %x)\n", Schalter, int(anfrage.status()), kennung);
         return 2;

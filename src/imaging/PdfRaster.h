@@ -21,6 +21,10 @@ inline constexpr std::chrono::seconds Frist{20};
 // The option that starts a program in its render mode.
 inline constexpr auto Schalter = "--pdf-rendern";
 
+// Tighter bounds for tests (a bomb need not take 20 s to be stopped);
+// zero values restore the defaults.
+void setzeGrenzen(std::chrono::milliseconds frist, qint64 speicher);
+
 // The program that draws (normally the running client); empty draws in
 // this process, with the same bounds on pixels but none on memory. Without
 // a call the environment variable ARCHIV_RENDER names it.

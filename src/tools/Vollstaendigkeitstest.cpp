@@ -1,5 +1,6 @@
 #include "tools/Vollstaendigkeitstest.h"
 
+#include "app/Drucken.h"
 #include "app/Ereignis.h"
 #include "app/Sanduhr.h"
 #include "common/Feld.h"
@@ -127,16 +128,16 @@ void Vollstaendigkeitstest::starten()
     const app::Sanduhr sanduhr;
     m_ausgabe->clear();
     server::KlassenMethoden methoden = global::Archivverbindung->ClassMethods(QStringLiteral("AR.Dokumente"));
-    const QString auftrag =
+    m_auftrag =
         methoden
             .call(QStringLiteral("VTestStart"), {m_belart->currentData().toString(), m_jahr->currentText(), m_firma,
                                                 m_dateien->isChecked() ? QStringLiteral("1") : QStringLiteral("0")})
             .wert();
     int zeilen = 0;
     for (;;) {
-        QString r = methoden.call(QStringLiteral("VTestErg"), {auftrag}).wert();
+        QString r = methoden.call(QStringLiteral("VTestErg"), {m_auftrag}).wert();
         if (zeilen > MaxZeilen) {
-            methoden.call(QStringLiteral("vtestcancel"), {auftrag});
+            methoden.call(QStringLiteral("vtestcancel"), {m_auftrag});
             r = QStringLiteral("ERR|") + Abbruch;
         }
         const QString status = Feld(r, QStringLiteral("|"), 1);
@@ -155,6 +156,7 @@ void Vollstaendigkeitstest::starten()
 void Vollstaendigkeitstest::drucken()
 {
     QPrinter drucker;
+    app::standarddruckerEinrichten(drucker);
     try {
         const app::Sanduhr sanduhr;
         vollstaendigkeitDrucken(drucker, m_belart->currentText(), m_ausgabe->toPlainText(), QDate::currentDate());

@@ -28,9 +28,12 @@ public:
     void laden(const QString &firma);
     void starten(); // BUStart
     void drucken(); // BUDruck, on the default printer
+    // The server's handle of the last run.
+    const QString &auftrag() const { return m_auftrag; }
 
 private:
     QString m_firma;
+    QString m_auftrag;
     QComboBox *m_belart;
     QComboBox *m_jahr;
     QCheckBox *m_dateien;

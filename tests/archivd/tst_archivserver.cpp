@@ -57,6 +57,42 @@ private Q_SLOTS:
         QVERIFY2(m_server->starten(), qPrintable(m_server->fehler()));
     }
 
+    // A completeness job with more than a thousand report lines waiting:
+    // it is blocked in the middle of its work when the server is told to
+    // stop, and the server still ends cleanly.
+    void stoppenMitLaufendemVollstaendigkeitstest()
+    {
+        ArchivServer eigener(ArchivServer::Inhalt::Demo, 5);
+        QVERIFY(eigener.sqlite(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 1499) "
+                                              "INSERT INTO ar_dokumente (version, firma, idbelart, belnr, datum, picsw) "
+                                              "SELECT 1, 1, (SELECT id FROM ar_belart WHERE firma = 1 AND belart = 'GU'), "
+                                              "CAST(300000 + 2 * i AS TEXT), '2035-03-01', 0 FROM n")));
+        QVERIFY2(eigener.starten(), qPrintable(eigener.fehler()));
+        server::Verbindung v;
+        QVERIFY(v.Connect(eigener.verbindungstext()));
+        server::KlassenMethoden m = v.ClassMethods(QStringLiteral("AR.Dokumente"));
+        const QString auftrag = m.call(QStringLiteral("VTestStart"), {QStringLiteral("GU"), QStringLiteral("2035"), QStringLiteral("1")}).wert();
+        QVERIFY(m.call(QStringLiteral("VTestErg"), {auftrag}).wert().startsWith(QStringLiteral("RUN|Belegart GU")));
+        QTest::qWait(300); // the job fills its queue of lines and waits there
+        QCOMPARE(eigener.stoppen(), 0);
+    }
+
+    // A job nobody asks about is stopped and forgotten by the clock, not
+    // only when the next job starts.
+    void verwaisterAuftragWirdVergessen()
+    {
+        ArchivServer eigener(ArchivServer::Inhalt::Demo, 5);
+        QVERIFY2(eigener.starten({QStringLiteral("--job-idle"), QStringLiteral("1")}), qPrintable(eigener.fehler()));
+        server::Verbindung v;
+        QVERIFY(v.Connect(eigener.verbindungstext()));
+        server::KlassenMethoden m = v.ClassMethods(QStringLiteral("AR.Dokumente"));
+        const QString auftrag = m.call(QStringLiteral("VTestStart"), {QStringLiteral("GU"), QStringLiteral("2026"), QStringLiteral("1")}).wert();
+        // Not a single question for three times the limit.
+        QTest::qWait(3000);
+        const QString danach = m.call(QStringLiteral("VTestErg"), {auftrag}).wert();
+        QVERIFY2(danach.startsWith(QStringLiteral("ERR|")) && danach.contains(QStringLiteral("gibt es nicht")), qPrintable(danach));
+    }
+
     void beideNamensraeumeAusEinemProzess()
     {
         auto c = client();

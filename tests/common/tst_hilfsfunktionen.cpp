@@ -257,6 +257,26 @@ private Q_SLOTS:
         QCOMPARE(tempDatei(QStringLiteral("dok.tif")), dir + QStringLiteral("/dok.tif"));
     }
 
+    void arbeitsdateienSindEigene()
+    {
+        // Two work files of one stem (two programs of one user): two names,
+        // private to the user, and each gone with its owner.
+        QString erster;
+        {
+            const Arbeitsdatei a(QStringLiteral("dok"), QStringLiteral("tif"));
+            const Arbeitsdatei b(QStringLiteral("dok"), QStringLiteral("tif"));
+            QVERIFY(a.pfad() != b.pfad());
+            QCOMPARE(QFileInfo(a.pfad()).absolutePath(), QFileInfo(privatesTempVerzeichnis() + QStringLiteral("/x")).absolutePath());
+            QVERIFY(QFileInfo(a.pfad()).fileName().startsWith(QStringLiteral("dok-")));
+            QVERIFY(a.pfad().endsWith(QStringLiteral(".tif")));
+            struct stat st{};
+            QCOMPARE(::stat(QFile::encodeName(a.pfad()).constData(), &st), 0);
+            QCOMPARE(st.st_mode & 077, 0u);
+            erster = a.pfad();
+        }
+        QVERIFY(!QFileInfo::exists(erster));
+    }
+
     void tempVerzeichnisMeidetFremdes_data()
     {
         QTest::addColumn<int>("modus");

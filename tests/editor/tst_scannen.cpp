@@ -269,6 +269,32 @@ private Q_SLOTS:
         QCOMPARE(m_meldungen->texte(), QStringList{"Dokument nicht gefunden"});
     }
 
+    void auswahlOhneWahlBehaeltDenBelegVorher()
+    {
+        // A Beleg is open; a label scanned into it names a number two Belege
+        // share. Closing the pick list without a choice leaves the editor
+        // with the Beleg it held, not with the last one listed.
+        Belegbau bau(*m_v);
+        const QString vorher = bau.anlegen(QStringLiteral("ER"), QStringLiteral("SC-VORHER"), {{"tif", "", Belegbau::tiff(1)}});
+        const qint64 nummer = m_etikettER + 5;
+        bau.anlegen(QStringLiteral("ER"), QString::number(nummer), {}, {}, QStringLiteral("2026-04-01"));
+        bau.anlegen(QStringLiteral("ER"), QString::number(nummer), {}, {}, QStringLiteral("2026-04-02"));
+        auto b = oeffnen(vorher);
+        QCOMPARE(global::DokId, vorher);
+        // Into an empty view, so that the label on the first page counts.
+        m_meldungen->antworte(common::Antwort::Nein);
+        QTest::mouseClick(teil<QPushButton>(b.get(), "budoknreinf"), Qt::LeftButton);
+        einlegen(1, 0, common::etikett::code(nummer));
+        DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("SuBelnr"), [](QDialog *d) {
+            QCOMPARE(d->findChild<QTreeWidget *>(QStringLiteral("Beleg"))->topLevelItemCount(), 2);
+            d->close();
+        });
+        scanKlicken(b.get());
+        QCOMPARE(fahrer.gesehen(), QStringList{"SuBelnr"});
+        QCOMPARE(global::DokId, vorher);
+    }
+
     void leererEinzugBehaeltDieSeiten()
     {
         einlegen(2);

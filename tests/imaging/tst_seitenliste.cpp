@@ -315,13 +315,38 @@ private Q_SLOTS:
         QVERIFY(doc);
         QCOMPARE(doc->numPages(), 2);
         const QImage bild = doc->page(0)->renderToImage(150, 150);
-        const QRectF erwartet = druckRechteck(QSizeF(1240, 1754), QSizeF(bild.size()));
-        QVERIFY(qAbs(erwartet.width() - bild.width() * 0.95) < 2 || qAbs(erwartet.height() - bild.height() * 0.95) < 2);
-        // The mark top left (10..100 x 10..40 of the page) lands scaled at the top left.
-        const double f = erwartet.width() / 1240.0;
-        QCOMPARE(qGray(bild.pixel(int(50 * f), int(25 * f))), 0);
-        QCOMPARE(qGray(bild.pixel(int(1200 * f), int(25 * f))), 255);
+        QCOMPARE(bild.size(), QSize(1240, 1754));
+        // A page of the sheet's own shape fills 95 % of it: the mark top left
+        // (10..100 x 10..40 of the page) lands at 9.5..95 x 9.5..38.
+        QCOMPARE(qGray(bild.pixel(50, 24)), 0);
+        QCOMPARE(qGray(bild.pixel(92, 24)), 0);
+        QCOMPARE(qGray(bild.pixel(99, 24)), 255);
+        QCOMPARE(qGray(bild.pixel(50, 36)), 0);
+        QCOMPARE(qGray(bild.pixel(50, 41)), 255);
         QCOMPARE(qGray(bild.pixel(bild.width() - 3, bild.height() - 3)), 255);
+    }
+
+    void druckRechteckAufDemBlatt_data()
+    {
+        QTest::addColumn<QSizeF>("seite");
+        QTest::addColumn<QSizeF>("blatt");
+        QTest::addColumn<QRectF>("erwartet");
+        // A sheet of 400 x 600 printer pixels: the box is 380 x 570.
+        QTest::newRow("quer") << QSizeF(200, 100) << QSizeF(400, 600) << QRectF(0, 0, 380, 190);
+        QTest::newRow("hoch") << QSizeF(100, 200) << QSizeF(400, 600) << QRectF(0, 0, 285, 570);
+        QTest::newRow("Form des Kastens") << QSizeF(380, 570) << QSizeF(400, 600) << QRectF(0, 0, 380, 570);
+        QTest::newRow("winzig") << QSizeF(2, 3) << QSizeF(400, 600) << QRectF(0, 0, 380, 570);
+    }
+
+    void druckRechteckAufDemBlatt()
+    {
+        QFETCH(QSizeF, seite);
+        QFETCH(QSizeF, blatt);
+        QFETCH(QRectF, erwartet);
+        const QRectF r = druckRechteck(seite, blatt);
+        QCOMPARE(r.topLeft(), erwartet.topLeft());
+        QVERIFY2(qAbs(r.width() - erwartet.width()) < 0.01 && qAbs(r.height() - erwartet.height()) < 0.01,
+                 qPrintable(QStringLiteral("%1 x %2").arg(r.width()).arg(r.height())));
     }
 
     void skaliertWieBoxMittel_data()

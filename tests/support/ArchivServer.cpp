@@ -230,15 +230,17 @@ bool ArchivServer::starten(const QStringList &weitereArgs)
     return false;
 }
 
-void ArchivServer::stoppen()
+int ArchivServer::stoppen()
 {
     if (!m_prozess || m_prozess->state() == QProcess::NotRunning)
-        return;
+        return -1;
     m_prozess->terminate();
     if (!m_prozess->waitForFinished(10000)) {
         m_prozess->kill();
         m_prozess->waitForFinished();
+        return -1;
     }
+    return m_prozess->exitStatus() == QProcess::NormalExit ? m_prozess->exitCode() : -1;
 }
 
 qint64 ArchivServer::rssKiB(bool hoechststand) const

@@ -29,7 +29,8 @@ public:
     // Starts again on the port it had, as a server restarted by its
     // administrator: the workstations' connections and sessions go on.
     bool neustarten(const QStringList &weitereArgs = {});
-    void stoppen(); // SIGTERM and wait
+    // SIGTERM and wait: the exit code, -1 when it crashed or had to be killed.
+    int stoppen();
     void abschiessen(); // SIGKILL, no chance to clean up
     int port() const { return m_port; }
     // Resident memory of the server process in KiB, now and at its highest

@@ -22,6 +22,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 using namespace archiv;
 using archiv::test::teil;
 
@@ -144,9 +148,46 @@ private Q_SLOTS:
         QCOMPARE(teil<QLineEdit>(&wieder, "Belnrstart")->text(), QStringLiteral("150"));
     }
 
+    // Workstations reserving the same numbers at the same moment, each
+    // with a connection of its own: one run gets them, every other is
+    // refused, and the counter moves once.
+    void zweiLaeufeWirklichZugleich()
+    {
+        constexpr int Runden = 8, Plaetze = 4;
+        zaehlerSetzen(QStringLiteral("LS"), 5000);
+        for (int runde = 0; runde < Runden; ++runde) {
+            const qint64 start = 5001 + runde * 10;
+            std::atomic<int> bereit{0};
+            std::atomic<int> gewonnen{0};
+            std::vector<std::thread> faeden;
+            for (int p = 0; p < Plaetze; ++p)
+                faeden.emplace_back([&] {
+                    server::Verbindung v;
+                    if (!v.Connect(m_server->verbindungstext()))
+                        return;
+                    ++bereit;
+                    while (bereit.load() < Plaetze)
+                        std::this_thread::yield();
+                    try {
+                        if (!tools::etikettenReservieren(v, QStringLiteral("1"), QStringLiteral("LS"), start, 10))
+                            ++gewonnen;
+                    } catch (const std::exception &) {
+                    }
+                });
+            for (std::thread &t : faeden)
+                t.join();
+            QCOMPARE(bereit.load(), Plaetze);
+            QCOMPARE(gewonnen.load(), 1);
+            QCOMPARE(zaehler(QStringLiteral("LS")), start + 9);
+        }
+        const auto laeufe = m_server->sqlite(QStringLiteral("SELECT count(*) FROM ar_etikettenlauf WHERE belart = 'LS' AND von > 5000"));
+        QVERIFY(laeufe);
+        QCOMPARE(laeufe->toInt(), Runden);
+    }
+
     // Two workstations lay out the same numbers: the second one to print is
     // refused before anything is printed, and is offered the next free number.
-    void zweiLaeufeZugleich()
+    void zweiLaeufeNacheinander()
     {
         zaehlerSetzen(QStringLiteral("LS"), 2000);
         tools::Etikettendruck a(QStringLiteral("1")), b(QStringLiteral("1"));

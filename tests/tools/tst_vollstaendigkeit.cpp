@@ -1,6 +1,7 @@
 // The completeness test against a real archivd: gaps, Belege without a
 // document, damaged files, an error from the server, the 500-line limit
 // with the job cancelled, and the report kept when the window reopens.
+#include "app/Drucken.h"
 #include "common/Programmzustand.h"
 #include "imaging/Seitenliste.h"
 #include "server/KlassenMethoden.h"
@@ -18,6 +19,9 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPdfWriter>
+#include <QPrinter>
+
+#include <poppler-qt6.h>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -128,12 +132,12 @@ private Q_SLOTS:
         QCOMPARE(bericht.size(), 501);
         QCOMPARE(bericht.at(1), QStringLiteral("Nummer 20001 fehlt"));
         QCOMPARE(bericht.last(), QStringLiteral("*** ABBRUCH durch Benutzer ***"));
-        // The cancelled job is gone.
+        // The window cancelled its job on the server: its lines are not
+        // fetched any more, and the job is gone.
+        QVERIFY(!f.auftrag().isEmpty());
         server::KlassenMethoden m = m_v->ClassMethods(QStringLiteral("AR.Dokumente"));
-        const QString auftrag =
-            m.call(QStringLiteral("VTestStart"), {QStringLiteral("GU"), QStringLiteral("2034"), QStringLiteral("1")}).wert();
-        m.call(QStringLiteral("vtestcancel"), {auftrag});
-        QVERIFY(m.call(QStringLiteral("VTestErg"), {auftrag}).wert().startsWith(QStringLiteral("ERR|")));
+        const QString danach = m.call(QStringLiteral("VTestErg"), {f.auftrag()}).wert();
+        QVERIFY2(danach.startsWith(QStringLiteral("ERR|")) && danach.contains(QStringLiteral("gibt es nicht")), qPrintable(danach));
     }
 
     // A company whose business year starts in April: 9004 of January 2032
@@ -165,9 +169,42 @@ private Q_SLOTS:
         }
         QFile f(pfad);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        imaging::Seitenliste seiten;
-        seiten.laden(f.readAll(), QStringLiteral("v.pdf"));
-        QCOMPARE(seiten.anzahl(), 3); // 150 lines of 10 points over A4 pages
+        std::unique_ptr<Poppler::Document> doc = Poppler::Document::loadFromData(f.readAll());
+        QVERIFY(doc);
+        QCOMPARE(doc->numPages(), 3); // 150 lines of 10 points over A4 pages
+        const QString erste = doc->page(0)->text(QRectF());
+        QVERIFY2(erste.contains(QStringLiteral("Vollständigkeitsliste Belege")) && erste.contains(QStringLiteral("Belegart: Gutschrift")) &&
+                     erste.contains(QStringLiteral("08.12.2026")) && erste.contains(QStringLiteral("Nummer 0 fehlt")),
+                 qPrintable(erste.left(300)));
+        QVERIFY(doc->page(2)->text(QRectF()).contains(QStringLiteral("Nummer 149 fehlt")));
+    }
+
+    void druckenKnopfDrucktDenBericht()
+    {
+        // "Drucken" in the window: the report as it stands, with its heading.
+        QTemporaryDir dir;
+        const QString pfad = dir.filePath(QStringLiteral("knopf.pdf"));
+        app::setzeStandarddrucker([&pfad](QPrinter &drucker) {
+            drucker.setOutputFormat(QPrinter::PdfFormat);
+            drucker.setOutputFileName(pfad);
+        });
+        test::MeldungsRecorder meldungen;
+        tools::Vollstaendigkeitstest f;
+        f.laden(QStringLiteral("1"));
+        f.show();
+        lauf(f, QStringLiteral("GU"), QStringLiteral("2031"));
+        QTest::mouseClick(teil<QPushButton>(&f, "BUDruck"), Qt::LeftButton);
+        app::setzeStandarddrucker({});
+        QVERIFY(meldungen.texte().isEmpty());
+        QFile datei(pfad);
+        QVERIFY(datei.open(QIODevice::ReadOnly));
+        std::unique_ptr<Poppler::Document> doc = Poppler::Document::loadFromData(datei.readAll());
+        QVERIFY(doc);
+        QCOMPARE(doc->numPages(), 1);
+        const QString text = doc->page(0)->text(QRectF());
+        QVERIFY2(text.contains(QStringLiteral("Belegart: Gutschrift")) && text.contains(QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"))) &&
+                     text.contains(QStringLiteral("Nummern 9007 bis 9009 fehlen (3)")),
+                 qPrintable(text));
     }
 };
 
