@@ -9,6 +9,8 @@
 #include "Zugang.h"
 #include "common/Zugangsschluessel.h"
 #include "http/HttpServer.h"
+#include "storage/Hochladungen.h"
+#include "storage/ObjektSpeicher.h"
 #include "storage/abfragen/Abfragen.h"
 #include "model/Modell.h"
 #include "storage/Datenbank.h"
@@ -17,6 +19,9 @@
 #include "storage/Zugangsspeicher.h"
 
 #include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QCoreApplication>
 #include <QDate>
 #include <QFileInfo>
@@ -25,7 +30,9 @@
 #include <QNetworkInterface>
 #include <QTextStream>
 
+#include <condition_variable>
 #include <csignal>
+#include <mutex>
 #include <sys/resource.h>
 #include <thread>
 
@@ -120,6 +127,14 @@ int serve(const QStringList &args)
     p.addOption({QStringLiteral("plain-http"),
                  QStringLiteral("Ohne TLS bedienen. Auf einer anderen Adresse als der eigenen (loopback) nur mit dieser Option; "
                                 "Dokumente und Passwörter gehen dann lesbar über das Netz.")});
+    p.addOption({QStringLiteral("max-connections-per-address"),
+                 QStringLiteral("Verbindungen, die ein Rechner zugleich offen halten darf (Standard: ein Achtel von --max-connections, "
+                                "mindestens 16); ein Terminalserver für viele Arbeitsplätze braucht mehr."),
+                 QStringLiteral("anzahl")});
+    p.addOption({QStringLiteral("upload-limit"),
+                 QStringLiteral("MiB, die ein Arbeitsplatz hochgeladen haben darf, ohne sie in einem Beleg zu speichern (Standard: %1).")
+                     .arg(Hochladungen::MaxOffenJePlatz / (1024 * 1024)),
+                 QStringLiteral("mib"), QString::number(Hochladungen::MaxOffenJePlatz / (1024 * 1024))});
     p.addOption({QStringLiteral("job-idle"),
                  QStringLiteral("Sekunden, nach denen ein Vollständigkeitstest, nach dem niemand mehr fragt, beendet wird (Standard: %1).")
                      .arg(VollstaendigkeitVerwaist.count()),
@@ -188,7 +203,21 @@ int serve(const QStringList &args)
         err() << "archivd: --max-connections erwartet eine Anzahl von 1 bis 10000" << Qt::endl;
         return 2;
     }
-    server.setzeMaxVerbindungen(verbindungen);
+    int jeAdresse = 0;
+    if (p.isSet(QStringLiteral("max-connections-per-address"))) {
+        jeAdresse = p.value(QStringLiteral("max-connections-per-address")).toInt(&ok);
+        if (!ok || jeAdresse < 1 || jeAdresse > verbindungen) {
+            err() << "archivd: --max-connections-per-address erwartet eine Anzahl von 1 bis --max-connections" << Qt::endl;
+            return 2;
+        }
+    }
+    server.setzeMaxVerbindungen(verbindungen, jeAdresse);
+    const double hochladegrenze = p.value(QStringLiteral("upload-limit")).toDouble(&ok);
+    if (!ok || hochladegrenze <= 0) {
+        err() << "archivd: --upload-limit erwartet MiB" << Qt::endl;
+        return 2;
+    }
+    server.setzeHochladegrenze(qint64(hochladegrenze * 1024 * 1024));
     const int verwaist = p.value(QStringLiteral("job-idle")).toInt(&ok);
     if (!ok || verwaist < 1) {
         err() << "archivd: --job-idle erwartet Sekunden" << Qt::endl;
@@ -206,11 +235,37 @@ int serve(const QStringList &args)
         server.stoppen();
     });
     waechter.detach();
+    // Uploads no save took within a day are removed, once an hour.
+    std::mutex aufraeumMutex;
+    std::condition_variable aufraeumEnde;
+    bool beendet = false;
+    std::thread aufraeumer([&] {
+        std::unique_lock sperre(aufraeumMutex);
+        while (!aufraeumEnde.wait_for(sperre, std::chrono::hours(1), [&] { return beendet; })) {
+            sperre.unlock();
+            try {
+                Datenbank::Ausleihe verbindung(*db);
+                ObjektSpeicher objekte(*db);
+                Anfragekontext::fuerBefehl();
+                if (const int n = Hochladungen(*db).aufraeumen(objekte); n > 0)
+                    aus() << "archivd: " << n << " nie gespeicherte Hochladungen entfernt" << Qt::endl;
+            } catch (const std::exception &e) {
+                qWarning().noquote() << "archivd: Aufräumen der Hochladungen:" << e.what();
+            }
+            sperre.lock();
+        }
+    });
     aus() << "archivd: listening on " << host << ':' << gebunden << " (" << db->beschreibung() << ", "
           << (server.mitTls() ? QStringLiteral("TLS") : QStringLiteral("ohne TLS")) << ")" << Qt::endl;
     server.laufen();
     // The jobs use the database: they stop before it goes.
     vollstaendigkeitstestsBeenden();
+    {
+        std::lock_guard sperre(aufraeumMutex);
+        beendet = true;
+    }
+    aufraeumEnde.notify_all();
+    aufraeumer.join();
     aus() << "archivd: stopped" << Qt::endl;
     return 0;
 }
@@ -256,12 +311,32 @@ int init(const QStringList &args)
 int check(const QStringList &args)
 {
     QCommandLineParser p;
+    p.addOption({QStringLiteral("aufraeumen"),
+                 QStringLiteral("Entfernt vorher die Hochladungen, die seit mehr als einem Tag in keinem Beleg gespeichert sind (das tut "
+                                "der laufende Server sonst stündlich).")});
     if (!befehlAuswerten(p, args, QStringLiteral("Prüft die Integrität des Archivs.")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     auto db = Datenbank::oeffnen(p.value(QStringLiteral("db")));
+    if (p.isSet(QStringLiteral("aufraeumen"))) {
+        Datenbank::Ausleihe verbindung(*db);
+        ObjektSpeicher objekte(*db);
+        Anfragekontext::fuerBefehl();
+        aus() << Hochladungen(*db).aufraeumen(objekte) << " nie gespeicherte Hochladungen entfernt" << Qt::endl;
+    }
     QString bericht;
     const bool ok = db->pruefeIntegritaet(&bericht);
     aus() << bericht << Qt::endl;
+    Datenbank::Ausleihe verbindung(*db);
+    const QList<Hochladungen::Liegengeblieben> liegen = Hochladungen(*db).liegengeblieben();
+    if (!liegen.isEmpty()) {
+        qint64 bytes = 0;
+        for (const auto &l : liegen)
+            bytes += l.groesse;
+        aus() << liegen.size() << " Hochladungen (" << bytes << " Bytes) sind seit mehr als einem Tag in keinem Beleg gespeichert; "
+              << "der laufende Server entfernt sie." << Qt::endl;
+        for (const auto &l : liegen.mid(0, 20))
+            aus() << "  " << l.blob << "  " << l.arbeitsplatz << "  " << l.zeit << "  " << l.groesse << " Bytes" << Qt::endl;
+    }
     return ok ? 0 : 1;
 }
 
@@ -313,8 +388,13 @@ int user(const QStringList &args)
         err() << "archivd user: erwartet add|passwd|disable FIRMA CODE" << Qt::endl;
         return 2;
     }
+    const std::optional<QString> normiert = benutzerId(pos.at(1) + QStringLiteral("||") + pos.at(2));
+    if (!normiert) {
+        err() << "archivd user: \"" << pos.at(1) << "\" \"" << pos.at(2) << "\" ist keine Firmennummer mit Personalcode" << Qt::endl;
+        return 2;
+    }
+    const QString id = *normiert;
     auto db = oeffnen(p.value(QStringLiteral("db")));
-    const QString id = pos.at(1) + QStringLiteral("||") + pos.at(2);
     const Klasse &k = *Modell::instanz().klasse(QStringLiteral("TS.ParPersEdv"));
     ObjektSpeicher objekte(*db);
     Verwaltungsspeicher verwaltung(*db);
@@ -326,7 +406,10 @@ int user(const QStringList &args)
             return 1;
         }
         protokoll::SpeicherAnfrage a;
-        a.props = {{"Firma", pos.at(1)}, {"Pcode", pos.at(2)}, {"pname", p.value(QStringLiteral("name"))}, {"aktiv", "J"}};
+        a.props = {{"Firma", id.section(QStringLiteral("||"), 0, 0)},
+                   {"Pcode", id.section(QStringLiteral("||"), 1)},
+                   {"pname", p.value(QStringLiteral("name"))},
+                   {"aktiv", "J"}};
         const QString neu = objekte.speichernInTransaktion(k, QString(), a).id;
         verwaltung.passwortSetzen(*objekte.zeile(k, neu), passwortHash(passwortLesen(p)));
     } else if (!zeile) {
@@ -334,8 +417,11 @@ int user(const QStringList &args)
         return 1;
     } else if (pos.at(0) == QLatin1String("passwd")) {
         verwaltung.passwortSetzen(*zeile, passwortHash(passwortLesen(p)));
+        // What the old password opened ends with it.
+        Sitzungen::beenden(*db, id);
     } else {
         verwaltung.benutzerDeaktivieren(*zeile);
+        Sitzungen::beenden(*db, id);
     }
     Anfragekontext::fuerBefehl();
     objekte.vermerken(k, id, QStringLiteral("user ") + pos.at(0), 0, 0, {});
@@ -401,7 +487,7 @@ int client(const QStringList &args)
     }
     const common::Zugangsschluessel schluessel{name, neuesGeheimnis(), *abdruck};
     Transaktion t(*db);
-    if (!zugang.anlegen(name, geheimnisHash(schluessel.geheimnis))) {
+    if (!zugang.anlegen(name, geheimnisHash(schluessel.geheimnis), *abdruck)) {
         err() << "archivd client: \"" << name << "\" hat schon einen gültigen Schlüssel (erst revoke)" << Qt::endl;
         return 1;
     }
@@ -416,6 +502,7 @@ int audit(const QStringList &args)
     QCommandLineParser p;
     p.addOption({QStringLiteral("beleg"), QStringLiteral("Nur die Änderungen dieses Belegs (Id)."), QStringLiteral("id")});
     p.addOption({QStringLiteral("seit"), QStringLiteral("Ab diesem Tag (JJJJ-MM-TT)."), QStringLiteral("datum")});
+    p.addOption({QStringLiteral("json"), QStringLiteral("Ein JSON-Objekt je Zeile statt durch Tabulatoren getrennter Felder.")});
     if (!befehlAuswerten(p, args,
                          QStringLiteral("Gibt das Protokoll der Änderungen aus: Zeit (UTC), Arbeitsplatz, Benutzer, Klasse, Id, Aktion, "
                                         "Version, Beleg, Dateien (SHA-256).")))
@@ -439,11 +526,24 @@ int audit(const QStringList &args)
         seit = tag.toString(Qt::ISODate);
     }
     auto db = oeffnen(p.value(QStringLiteral("db")));
-    for (const auto &e : Zugangsspeicher(*db).protokoll(beleg, seit))
-        aus() << e.zeit << '\t' << e.arbeitsplatz << '\t' << (e.benutzer.isEmpty() ? QStringLiteral("-") : e.benutzer) << '\t' << e.klasse
-              << '\t' << e.objekt << '\t' << e.aktion << '\t' << e.version << '\t'
+    const bool json = p.isSet(QStringLiteral("json"));
+    for (const auto &e : Zugangsspeicher(*db).protokoll(beleg, seit)) {
+        if (json) {
+            const QJsonObject o{{"zeit", e.zeit},          {"arbeitsplatz", e.arbeitsplatz},
+                                {"benutzer", e.benutzer},  {"klasse", e.klasse},
+                                {"objekt", e.objekt},      {"aktion", e.aktion},
+                                {"version", e.version},    {"beleg", e.beleg > 0 ? QJsonValue(e.beleg) : QJsonValue()},
+                                {"dateien", QJsonArray::fromStringList(e.dateien)}};
+            aus() << QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)) << Qt::endl;
+            continue;
+        }
+        // Whatever a field holds, an entry is one line.
+        const auto feld = [](const QString &t) { return steuerzeichenMaskiert(t, false); };
+        aus() << feld(e.zeit) << '\t' << feld(e.arbeitsplatz) << '\t' << (e.benutzer.isEmpty() ? QStringLiteral("-") : feld(e.benutzer)) << '\t'
+              << feld(e.klasse) << '\t' << feld(e.objekt) << '\t' << feld(e.aktion) << '\t' << e.version << '\t'
               << (e.beleg > 0 ? QString::number(e.beleg) : QStringLiteral("-")) << '\t'
-              << (e.dateien.isEmpty() ? QStringLiteral("-") : e.dateien.join(u' ')) << Qt::endl;
+              << (e.dateien.isEmpty() ? QStringLiteral("-") : feld(e.dateien.join(u' '))) << Qt::endl;
+    }
     return 0;
 }
 

@@ -58,33 +58,41 @@ namespace {
 
 using Uhr = std::chrono::steady_clock;
 
-// Recent failures per user, kept for a quarter of an hour at most.
+// Recent failures per key (a user at a workstation, or a workstation),
+// kept for a quarter of an hour at most, for at most MaxSchluessel keys.
 class Fehlversuche
 {
 public:
     static constexpr auto Gedaechtnis = std::chrono::minutes(15);
     static constexpr qsizetype MaxSchluessel = 100000;
 
-    // How long to wait before checking; nullopt: blocked for now.
-    std::optional<std::chrono::milliseconds> wartezeit(const QString &schluessel)
+    struct Platz
     {
-        std::lock_guard sperre(m_m);
-        std::deque<Uhr::time_point> &f = bereinigt(schluessel);
-        const auto jetzt = Uhr::now();
-        const auto inLetzterMinute = std::count_if(f.begin(), f.end(), [&](auto t) { return jetzt - t < std::chrono::minutes(1); });
-        if (inLetzterMinute >= MaxFehlversucheJeMinute)
-            return std::nullopt;
-        if (f.size() < 3)
-            return std::chrono::milliseconds(0);
-        return std::chrono::milliseconds(std::min<qint64>(8000, 250LL << std::min<size_t>(5, f.size() - 3)));
-    }
+        std::optional<std::chrono::milliseconds> wartezeit; // nullopt: locked
+        bool neuGesperrt = false;
+    };
 
-    void fehlgeschlagen(const QString &schluessel)
+    // Counts an attempt as a failure before it is checked, so that checks
+    // running side by side all count; a success takes it back.
+    Platz reservieren(const QString &schluessel)
     {
         std::lock_guard sperre(m_m);
-        if (m_alle.size() >= MaxSchluessel)
-            m_alle.clear(); // a flood of names: forget rather than grow
-        bereinigt(schluessel).push_back(Uhr::now());
+        aufraeumen();
+        Eintrag &e = m_alle[schluessel];
+        bereinigen(e);
+        const auto jetzt = Uhr::now();
+        const auto inLetzterMinute = std::count_if(e.zeiten.begin(), e.zeiten.end(), [&](auto t) { return jetzt - t < std::chrono::minutes(1); });
+        if (inLetzterMinute >= MaxFehlversucheJeMinute) {
+            const bool neu = !e.gesperrtSeit || jetzt - *e.gesperrtSeit > std::chrono::minutes(1);
+            if (neu)
+                e.gesperrtSeit = jetzt;
+            return {std::nullopt, neu};
+        }
+        const std::size_t vorher = e.zeiten.size();
+        e.zeiten.push_back(jetzt);
+        if (vorher < 3)
+            return {std::chrono::milliseconds(0), false};
+        return {std::chrono::milliseconds(std::min<qint64>(8000, 250LL << std::min<size_t>(5, vorher - 3))), false};
     }
 
     void gelungen(const QString &schluessel)
@@ -93,17 +101,47 @@ public:
         m_alle.remove(schluessel);
     }
 
-private:
-    std::deque<Uhr::time_point> &bereinigt(const QString &schluessel)
+    // The attempt counted by reservieren was no failure after all.
+    void zuruecknehmen(const QString &schluessel)
     {
-        std::deque<Uhr::time_point> &f = m_alle[schluessel];
-        while (!f.empty() && Uhr::now() - f.front() > Gedaechtnis)
-            f.pop_front();
-        return f;
+        std::lock_guard sperre(m_m);
+        const auto it = m_alle.find(schluessel);
+        if (it != m_alle.end() && !it->zeiten.empty())
+            it->zeiten.pop_back();
+    }
+
+private:
+    struct Eintrag
+    {
+        std::deque<Uhr::time_point> zeiten;
+        std::optional<Uhr::time_point> gesperrtSeit;
+    };
+
+    static void bereinigen(Eintrag &e)
+    {
+        while (!e.zeiten.empty() && Uhr::now() - e.zeiten.front() > Gedaechtnis)
+            e.zeiten.pop_front();
+    }
+
+    // Under m_m: keys without a recent failure go, at most once a minute;
+    // a table that is full even so is emptied rather than grown.
+    void aufraeumen()
+    {
+        const auto jetzt = Uhr::now();
+        if (jetzt - m_aufgeraeumt > std::chrono::minutes(1)) {
+            m_aufgeraeumt = jetzt;
+            for (auto it = m_alle.begin(); it != m_alle.end();) {
+                bereinigen(it.value());
+                it = it->zeiten.empty() ? m_alle.erase(it) : std::next(it);
+            }
+        }
+        if (m_alle.size() >= MaxSchluessel)
+            m_alle.clear();
     }
 
     std::mutex m_m;
-    QHash<QString, std::deque<Uhr::time_point>> m_alle;
+    QHash<QString, Eintrag> m_alle;
+    Uhr::time_point m_aufgeraeumt = Uhr::now();
 };
 
 Fehlversuche &fehlversuche()
@@ -114,32 +152,38 @@ Fehlversuche &fehlversuche()
 
 } // namespace
 
-bool anmeldungPruefen(const QString &schluessel, const std::optional<QString> &hash, bool aktiv, const QString &passwort)
+Pruefung anmeldungPruefen(const QString &benutzer, const QString &arbeitsplatz, const std::optional<QString> &hash, bool aktiv,
+                          const QString &passwort)
 {
-    // Failures count for the user and for the workstation that tries: a
-    // workstation guessing many users' passwords slows down as well.
-    const QString platz = QStringLiteral("@") + Anfragekontext::aktuell().arbeitsplatz;
-    const auto fuerBenutzer = fehlversuche().wartezeit(schluessel);
-    const auto fuerPlatz = fehlversuche().wartezeit(platz);
-    if (!fuerBenutzer || !fuerPlatz) {
-        qWarning().noquote() << "archivd: Passwortprüfung für" << schluessel << "vom Arbeitsplatz" << platz.mid(1)
-                             << "gesperrt (zu viele Fehlversuche)";
-        return false;
+    // Failures count for the user at this workstation, and for the
+    // workstation: one guessing many users' passwords slows down as well,
+    // and a lock it causes keeps the user out of that workstation only.
+    const QString amPlatz = benutzer + u'@' + arbeitsplatz;
+    const QString platz = QStringLiteral("@") + arbeitsplatz;
+    const Fehlversuche::Platz fuerBenutzer = fehlversuche().reservieren(amPlatz);
+    const Fehlversuche::Platz fuerPlatz = fuerBenutzer.wartezeit ? fehlversuche().reservieren(platz) : Fehlversuche::Platz{};
+    if (!fuerBenutzer.wartezeit || !fuerPlatz.wartezeit) {
+        const bool neu = fuerBenutzer.neuGesperrt || fuerPlatz.neuGesperrt;
+        if (neu)
+            qWarning().noquote() << "archivd: Passwortprüfung für" << benutzer << "am Arbeitsplatz" << arbeitsplatz
+                                 << "für eine Minute gesperrt (zu viele Fehlversuche)";
+        return {Pruefergebnis::Gesperrt, neu};
     }
-    std::this_thread::sleep_for(std::max(*fuerBenutzer, *fuerPlatz));
+    std::this_thread::sleep_for(std::max(*fuerBenutzer.wartezeit, *fuerPlatz.wartezeit));
     // Unknown users and users without a password are checked against a hash
     // of nothing anyone can type, so that every answer takes as long.
     static const QString attrappe = passwortHash(QStringLiteral("\x01 keine Anmeldung \x01"));
     const bool hatHash = hash && !hash->isEmpty();
     const bool passt = passwortPasst(hatHash ? *hash : attrappe, passwort) && hatHash && aktiv;
     if (passt) {
-        fehlversuche().gelungen(schluessel);
-    } else {
-        fehlversuche().fehlgeschlagen(schluessel);
-        fehlversuche().fehlgeschlagen(platz);
-        qWarning().noquote() << "archivd: Passwortprüfung für" << schluessel << "vom Arbeitsplatz" << platz.mid(1) << "fehlgeschlagen";
+        // The workstation's earlier failures stay: a workstation guessing
+        // other users' passwords cannot reset them with a login of its own.
+        fehlversuche().gelungen(amPlatz);
+        fehlversuche().zuruecknehmen(platz);
+        return {Pruefergebnis::Passt, false};
     }
-    return passt;
+    qWarning().noquote() << "archivd: Passwortprüfung für" << benutzer << "am Arbeitsplatz" << arbeitsplatz << "fehlgeschlagen";
+    return {Pruefergebnis::Falsch, false};
 }
 
 } // namespace archiv::archivd

@@ -13,13 +13,22 @@ QString passwortHash(const QString &passwort);
 inline constexpr int MaxPasswortPruefungen = 4;
 bool passwortPasst(const QString &hash, const QString &passwort);
 
-// The answer to a password check of a user (key: the user's id), the same
-// for an unknown user (hash nullopt), a disabled one, a user without a
-// password and a wrong password, and taking the same time: one Argon2id
-// verification. Failures of a user slow that user's next checks down (from
-// the fourth on: 250 ms, doubling, at most 8 s); after MaxFehlversucheJeMinute
-// failures within a minute the user's checks fail at once for a minute.
+// The answer to a password check of a user at a workstation, the same for
+// an unknown user (hash nullopt), a disabled one, a user without a password
+// and a wrong password, and taking the same time: one Argon2id verification.
+// Failures are counted before the check, for the user at that workstation
+// and for the workstation: from the fourth on each check waits (250 ms,
+// doubling, at most 8 s); after MaxFehlversucheJeMinute within a minute the
+// checks fail at once for a minute. A user locked at one workstation can
+// still log in at another.
 inline constexpr int MaxFehlversucheJeMinute = 20;
-bool anmeldungPruefen(const QString &schluessel, const std::optional<QString> &hash, bool aktiv, const QString &passwort);
+enum class Pruefergebnis { Passt, Falsch, Gesperrt };
+struct Pruefung
+{
+    Pruefergebnis ergebnis = Pruefergebnis::Falsch;
+    bool neuGesperrt = false; // this failure began a lock (to be recorded once)
+};
+Pruefung anmeldungPruefen(const QString &benutzer, const QString &arbeitsplatz, const std::optional<QString> &hash, bool aktiv,
+                          const QString &passwort);
 
 } // namespace archiv::archivd

@@ -47,13 +47,17 @@ struct MethodenEintrag
     // Beleg its argument belegArgument names (-1: none).
     bool schreibt = false;
     int belegArgument = -1;
+    // The argument that names the company written to (-1: none); a session
+    // writes for its user's company only.
+    int firmaArgument = -1;
 };
 
 // Marks a method as one that writes.
-inline MethodenEintrag schreibend(MethodenEintrag e, int belegArgument = -1)
+inline MethodenEintrag schreibend(MethodenEintrag e, int belegArgument = -1, int firmaArgument = -1)
 {
     e.schreibt = true;
     e.belegArgument = belegArgument;
+    e.firmaArgument = firmaArgument;
     return e;
 }
 

@@ -46,6 +46,31 @@ bool gleich(const QString &a, const QString &b)
 
 } // namespace
 
+std::optional<qint64> Anfragekontext::firma() const
+{
+    const qsizetype trenner = benutzer.indexOf(QStringLiteral("||"));
+    if (trenner <= 0)
+        return std::nullopt;
+    bool ok = false;
+    const qint64 f = benutzer.left(trenner).toLongLong(&ok);
+    return ok ? std::optional<qint64>(f) : std::nullopt;
+}
+
+std::optional<QString> benutzerId(const QString &id)
+{
+    if (id.size() > MaxBenutzerId)
+        return std::nullopt;
+    const qsizetype trenner = id.indexOf(QStringLiteral("||"));
+    if (trenner <= 0)
+        return std::nullopt;
+    bool ok = false;
+    const qint64 firma = id.left(trenner).trimmed().toLongLong(&ok);
+    const QString code = id.mid(trenner + 2).trimmed().toUpper();
+    if (!ok || firma < 0 || code.isEmpty() || code.contains(QStringLiteral("||")))
+        return std::nullopt;
+    return QString::number(firma) + QStringLiteral("||") + code;
+}
+
 Anfragekontext &Anfragekontext::aktuell()
 {
     return kontext;
@@ -83,12 +108,12 @@ QString zeitpunkt(const QDateTime &t)
 
 } // namespace
 
-QString Sitzungen::eroeffnen(Datenbank &db, const QString &benutzer, const QString &arbeitsplatz)
+QString Sitzungen::eroeffnen(Datenbank &db, const QString &benutzer, const QString &arbeitsplatz, const QString &schluessel)
 {
     const QString token = neuesGeheimnis();
     const QDateTime jetzt = QDateTime::currentDateTimeUtc();
     const QString j = zeitpunkt(jetzt);
-    Zugangsspeicher(db).sitzungAnlegen(sha256(token), {benutzer, arbeitsplatz, j, j},
+    Zugangsspeicher(db).sitzungAnlegen(sha256(token), {benutzer, arbeitsplatz, j, j, schluessel},
                                        zeitpunkt(jetzt.addSecs(-std::chrono::seconds(Hoechstdauer).count())),
                                        zeitpunkt(jetzt.addSecs(-std::chrono::seconds(Ruhezeit).count())));
     return token;
@@ -106,7 +131,12 @@ std::pair<QString, QString> Sitzungen::grenzen()
             zeitpunkt(jetzt.addSecs(-std::chrono::seconds(Ruhezeit).count()))};
 }
 
-std::optional<QString> Sitzungen::benutzer(Datenbank &db, const QString &token, const QString &arbeitsplatz)
+void Sitzungen::beenden(Datenbank &db, const QString &benutzer)
+{
+    Zugangsspeicher(db).sitzungenBeenden(benutzer);
+}
+
+std::optional<QString> Sitzungen::benutzer(Datenbank &db, const QString &token, const QString &arbeitsplatz, const QString &schluessel)
 {
     if (token.isEmpty() || token.size() > 100)
         return std::nullopt;
@@ -114,7 +144,8 @@ std::optional<QString> Sitzungen::benutzer(Datenbank &db, const QString &token, 
     const QString hash = sha256(token);
     const auto s = speicher.sitzung(hash);
     const QDateTime jetzt = QDateTime::currentDateTimeUtc();
-    if (!s || s->arbeitsplatz != arbeitsplatz || s->beginn < zeitpunkt(jetzt.addSecs(-std::chrono::seconds(Hoechstdauer).count())) ||
+    if (!s || s->arbeitsplatz != arbeitsplatz || !gleich(s->schluessel, schluessel) ||
+        s->beginn < zeitpunkt(jetzt.addSecs(-std::chrono::seconds(Hoechstdauer).count())) ||
         s->zuletzt < zeitpunkt(jetzt.addSecs(-std::chrono::seconds(Ruhezeit).count())))
         return std::nullopt;
     // Used: noted at most once a minute, not at every write.
@@ -123,7 +154,7 @@ std::optional<QString> Sitzungen::benutzer(Datenbank &db, const QString &token, 
     return s->benutzer;
 }
 
-std::optional<QString> Arbeitsplaetze::pruefen(const QString &nachweis, QString *grund)
+std::optional<Arbeitsplaetze::Platz> Arbeitsplaetze::pruefen(const QString &nachweis, QString *grund)
 {
     const qsizetype punkt = nachweis.indexOf(u'.');
     const QString name = nachweis.left(punkt);
@@ -135,26 +166,40 @@ std::optional<QString> Arbeitsplaetze::pruefen(const QString &nachweis, QString 
     }
     const auto jetzt = std::chrono::steady_clock::now();
     std::optional<QString> hash;
+    QString zertifikat;
     {
         std::lock_guard sperre(m_mutex);
         const auto it = m_cache.find(name);
-        if (it != m_cache.end() && jetzt - it->second.gelesen < Gueltigkeit)
+        if (it != m_cache.end() && jetzt - it->second.gelesen < Gueltigkeit) {
             hash = it->second.hash;
+            zertifikat = it->second.zertifikat;
+        }
     }
     if (!hash) {
         Datenbank::Ausleihe verbindung(m_db);
-        hash = Zugangsspeicher(m_db).schluesselHash(name);
+        const auto gespeichert = Zugangsspeicher(m_db).schluessel(name);
         std::lock_guard sperre(m_mutex);
-        if (hash)
-            m_cache[name] = {hash, jetzt};
-        else
+        if (gespeichert) {
+            hash = gespeichert->hash;
+            zertifikat = gespeichert->zertifikat.toLower();
+            m_cache[name] = {hash, zertifikat, jetzt};
+        } else {
             m_cache.erase(name);
+        }
     }
     if (!hash || !gleich(*hash, geheimnisHash(geheimnis))) {
         *grund = QStringLiteral("Der Zugangsschlüssel des Arbeitsplatzes \"%1\" gilt nicht (widerrufen oder unbekannt).").arg(name);
         return std::nullopt;
     }
-    return name;
+    // Issued for the server's old certificate: such a key names a
+    // fingerprint no workstation can meet any more.
+    if (!m_zertifikat.isEmpty() && !zertifikat.isEmpty() && zertifikat != m_zertifikat) {
+        *grund = QStringLiteral("Der Zugangsschlüssel des Arbeitsplatzes \"%1\" gehört zu einem früheren Zertifikat des Servers; "
+                                "bitte einen neuen ausstellen lassen.")
+                     .arg(name);
+        return std::nullopt;
+    }
+    return Platz{name, *hash};
 }
 
 } // namespace archiv::archivd

@@ -1,17 +1,21 @@
 #include "http/HttpServer.h"
+#include "http/Bedienung.h"
 #include "http/Verbindungswache.h"
 
 #include "Fehler.h"
 #include "Registry.h"
 #include "Tls.h"
 #include "Zugang.h"
+#include "common/Etikett.h"
 #include "common/Protokoll.h"
 #include "model/Modell.h"
 #include "storage/BlobSpeicher.h"
 #include "storage/Datenbank.h"
+#include "storage/Hochladungen.h"
 #include "storage/ObjektSpeicher.h"
 #include "storage/Pruefsumme.h"
 #include "storage/Zugangsspeicher.h"
+#include "storage/abfragen/Argumente.h"
 
 #include <QDebug>
 #include <QFile>
@@ -19,6 +23,7 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QNetworkInterface>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryFile>
 
@@ -52,8 +57,10 @@ struct HttpServer::Daten
     bool tls = false;
     int lauschSocket = -1;
     QSet<QString> hosts; // what a Host header may name; filled before listening
-    Verbindungswache::Grenzen grenzen{
-        HttpServer::Arbeiter, HttpServer::MaxVerbindungen, std::chrono::seconds(HttpServer::Leerlauf + HttpServer::Lesefrist), {}};
+    qint64 hochladegrenze = Hochladungen::MaxOffenJePlatz;
+    Verbindungswache::Grenzen grenzen{HttpServer::Arbeiter, HttpServer::MaxVerbindungen,
+                                      HttpServer::anteilJeAdresse(HttpServer::MaxVerbindungen),
+                                      std::chrono::seconds(HttpServer::Leerlauf + HttpServer::Lesefrist), {}};
 
     Daten(Datenbank &d, const Registry &r) : db(d), registry(r), objekte(d), blobs(d), arbeitsplaetze(d) { }
     Kontext kontext() { return {db, objekte, blobs}; }
@@ -95,6 +102,14 @@ void namensraum(const QString &ns)
 {
     if (!Modell::instanz().kenntNamensraum(ns))
         throw AnfrageFehler::unbekannt(QStringLiteral("unknown_namespace"), QStringLiteral("Namensraum \"%1\" gibt es nicht").arg(ns));
+}
+
+// Document files belong to the archive, not to the WWS.
+void blobNamensraum(const QString &ns)
+{
+    namensraum(ns);
+    if (ns != QLatin1String(Archiv))
+        throw AnfrageFehler::unbekannt(QStringLiteral("unknown_path"), QStringLiteral("Dateien gibt es nur im Namensraum %1").arg(QLatin1String(Archiv)));
 }
 
 const Klasse &klasse(const QString &ns, const QString &name)
@@ -152,7 +167,7 @@ void abweisungLoggen(const QString &adresse, const QString &grund)
 void sitzungNoetig(Datenbank &db)
 {
     Anfragekontext &k = Anfragekontext::aktuell();
-    k.benutzer = Sitzungen::benutzer(db, k.sitzung, k.arbeitsplatz).value_or(QString());
+    k.benutzer = Sitzungen::benutzer(db, k.sitzung, k.arbeitsplatz, k.schluessel).value_or(QString());
     if (k.benutzer.isEmpty())
         throw AnfrageFehler(403, QLatin1String(protokoll::AnmeldungNoetig),
                             QStringLiteral("Zum Speichern ist eine Anmeldung nötig (oder sie ist abgelaufen)"));
@@ -161,6 +176,91 @@ void sitzungNoetig(Datenbank &db)
 AnfrageFehler nurAmServer(const Klasse &k)
 {
     return AnfrageFehler::verboten(QStringLiteral("%1 wird nur am Server mit den archivd-Befehlen geändert").arg(k.name));
+}
+
+void argumentePruefen(const QStringList &args)
+{
+    for (qsizetype i = 0; i < args.size(); ++i)
+        if (args.at(i).size() > MaxArgument)
+            throw AnfrageFehler::ungueltig(
+                QStringLiteral("Argument %1 ist zu lang: %2 Zeichen, höchstens %3").arg(i + 1).arg(args.at(i).size()).arg(MaxArgument));
+}
+
+// A type's label counter only moves forward, and never past the last
+// number a label can carry: a rewind would print numbers twice.
+void etikettenZaehlerPruefen(Datenbank &db, const QString &id, const QString &wert)
+{
+    bool ok = false;
+    const qint64 neu = wert.trimmed().toLongLong(&ok);
+    const QStringList teile = id.split(QStringLiteral("||"));
+    const QVariant alt =
+        teile.size() == 2 ? db.wert(QStringLiteral("SELECT lastbelnrbarc FROM ar_belart WHERE firma = ? AND belart = ?"), {teile.at(0).toLongLong(), teile.at(1)})
+                          : QVariant();
+    if (!ok || neu > common::etikett::HoechsteNummer)
+        throw AnfrageFehler::ungueltig(
+            QStringLiteral("Der Etikettenzähler nimmt Nummern von 1 bis %1, nicht \"%2\"").arg(common::etikett::HoechsteNummer).arg(wert));
+    if (alt.isValid() && neu <= alt.toLongLong())
+        throw AnfrageFehler::ungueltig(
+            QStringLiteral("Der Etikettenzähler steht schon auf %1; er geht nur vorwärts, nicht auf %2").arg(alt.toLongLong()).arg(neu));
+}
+
+// A session writes for the company of its user only: a user of company 1
+// neither creates nor changes Belege, index values, assigned scans or label
+// counters of company 7.
+void firmaPruefen(const QVariant &firma)
+{
+    const std::optional<qint64> eigene = Anfragekontext::aktuell().firma();
+    if (!eigene || !firma.isValid() || firma.isNull())
+        return;
+    bool ok = false;
+    const qint64 f = firma.toString().trimmed().toLongLong(&ok);
+    if (ok && f != *eigene)
+        throw AnfrageFehler::verboten(QStringLiteral("Angemeldet ist ein Benutzer der Firma %1; Belege der Firma %2 kann er nicht ändern.")
+                                          .arg(*eigene)
+                                          .arg(f));
+}
+
+QVariant wertOhneGross(const QMap<QString, QString> &m, const char *name)
+{
+    for (auto it = m.cbegin(); it != m.cend(); ++it)
+        if (it.key().compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return it.value();
+    return {};
+}
+
+QVariant belegFirma(Datenbank &db, const QVariant &beleg)
+{
+    if (!beleg.isValid() || beleg.toString().isEmpty())
+        return {};
+    return db.wert(QStringLiteral("SELECT firma FROM ar_dokumente WHERE id = ?"), {beleg.toString().toLongLong()});
+}
+
+// The companies a save touches, each checked against the session's.
+void firmenPruefen(Datenbank &db, const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a)
+{
+    if (!Anfragekontext::aktuell().firma())
+        return;
+    const QString name = k.name;
+    if (name == QLatin1String(BelegKlasse)) {
+        firmaPruefen(wertOhneGross(a.props, "Firma"));
+        if (const QVariant typ = wertOhneGross(a.refs, "IdBelart"); typ.isValid())
+            firmaPruefen(typ.toString().section(QStringLiteral("||"), 0, 0));
+        for (const protokoll::Indexwert &w : a.index)
+            firmaPruefen(w.firma);
+        if (!id.isEmpty())
+            firmaPruefen(belegFirma(db, id));
+    } else if (name == QLatin1String("AR.Extind")) {
+        firmaPruefen(wertOhneGross(a.props, "Firma"));
+        firmaPruefen(belegFirma(db, wertOhneGross(a.refs, "IDDokumente")));
+        if (!id.isEmpty())
+            firmaPruefen(db.wert(QStringLiteral("SELECT firma FROM ar_extind WHERE id = ?"), {id.toLongLong()}));
+    } else if (name == QLatin1String("AR.Scandat")) {
+        firmaPruefen(belegFirma(db, wertOhneGross(a.refs, "IDDokumente")));
+        if (!id.isEmpty())
+            firmaPruefen(belegFirma(db, db.wert(QStringLiteral("SELECT iddokumente FROM ar_scandat WHERE id = ?"), {id.toLongLong()})));
+    } else if (name == QLatin1String("AR.Belart")) {
+        firmaPruefen(id.section(QStringLiteral("||"), 0, 0));
+    }
 }
 
 // What a workstation may write over the wire: Belege with their documents
@@ -176,6 +276,9 @@ void schreibrechtPruefen(Datenbank &db, const Klasse &k, const QString &id, cons
     if (!belegTeil && !nurEtikettenZaehler)
         throw nurAmServer(k);
     sitzungNoetig(db);
+    firmenPruefen(db, k, id, a);
+    if (nurEtikettenZaehler)
+        etikettenZaehlerPruefen(db, id, a.props.first());
 }
 
 // A refusal for want of connections, through TLS so that the workstation
@@ -226,11 +329,20 @@ void kopfPruefen(const httplib::Request &req)
     if ((req.method == "POST" || req.method == "PUT") && !blob && !req.get_header_value("Content-Type").starts_with("application/json"))
         throw AnfrageFehler(415, QStringLiteral("unsupported_media_type"),
                             QStringLiteral("Der Inhalt muss als application/json angegeben sein"));
+    // A name with a blank ("Transfer-Encoding : chunked") is no header the
+    // library would honour, but a proxy in between might: refused.
+    for (const auto &[name, wert] : req.headers)
+        if (name.empty() || name.find_first_of(" \t") != std::string::npos)
+            throw AnfrageFehler::ungueltig(QStringLiteral("Kopfzeile \"%1\" ist kein gültiger Name").arg(QString::fromStdString(name).left(40)));
     if (req.has_header("Transfer-Encoding"))
         throw AnfrageFehler::ungueltig(QStringLiteral("Transfer-Encoding wird nicht angenommen; der Inhalt braucht eine Content-Length"));
     const size_t laengen = req.get_header_value_count("Content-Length");
     if (laengen > 1)
         throw AnfrageFehler::ungueltig(QStringLiteral("Content-Length ist mehrfach angegeben"));
+    // A body is only read with its length given: without one the library
+    // would read it to the end of the connection.
+    if ((req.method == "POST" || req.method == "PUT") && laengen == 0)
+        throw AnfrageFehler(411, QStringLiteral("length_required"), QStringLiteral("Der Inhalt braucht eine Content-Length"));
     qint64 laenge = 0;
     if (laengen == 1) {
         const std::string wert = req.get_header_value("Content-Length");
@@ -275,14 +387,15 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
     : d(std::make_unique<Daten>(db, registry))
 {
     if (tls) {
-        auto ssl = std::make_unique<httplib::SSLServer>(QFile::encodeName(tls->zertifikat).constData(),
-                                                        QFile::encodeName(tls->schluessel).constData());
+        auto ssl = std::make_unique<ArchivHttpsServer>(QFile::encodeName(tls->zertifikat).constData(),
+                                                       QFile::encodeName(tls->schluessel).constData());
         if (SSL_CTX *ctx = ssl->is_valid() ? ssl->ssl_context() : nullptr)
             d->grenzen.absageSenden = [ctx](int socket, const std::string &antwort) { tlsAbsage(ctx, socket, antwort); };
+        d->arbeitsplaetze.setzeZertifikat(fingerabdruck(tls->zertifikat).value_or(QString()));
         d->server = std::move(ssl);
         d->tls = true;
     } else {
-        d->server = std::make_unique<httplib::Server>();
+        d->server = std::make_unique<ArchivHttpServer>();
     }
     auto &s = *d->server;
     Daten *daten = d.get();
@@ -313,13 +426,14 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
             const std::string art = protokoll::ZugangArt;
             const QString nachweis = kopf.starts_with(art) ? QString::fromStdString(kopf.substr(art.size())).trimmed() : QString();
             QString grund;
-            const std::optional<QString> platz = daten->arbeitsplaetze.pruefen(nachweis, &grund);
+            const std::optional<Arbeitsplaetze::Platz> platz = daten->arbeitsplaetze.pruefen(nachweis, &grund);
             if (!platz) {
                 abweisungLoggen(QString::fromStdString(req.remote_addr), grund);
                 throw AnfrageFehler(401, QLatin1String(protokoll::KeinZugang), grund);
             }
             Anfragekontext k;
-            k.arbeitsplatz = *platz;
+            k.arbeitsplatz = platz->name;
+            k.schluessel = platz->schluessel;
             k.sitzung = QString::fromStdString(req.get_header_value(protokoll::SitzungKopf));
             Anfragekontext::setzen(std::move(k));
             return httplib::Server::HandlerResponse::Unhandled;
@@ -327,6 +441,7 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
             fehlerAntwort(res, e.status(), e.code(), e.meldung());
             // The body was not read: the connection cannot carry another request.
             res.set_header("Connection", "close");
+            verbindungSchliessen();
             return httplib::Server::HandlerResponse::Handled;
         }
     });
@@ -340,6 +455,7 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
     s.Post(R"(/v1/([^/]+)/query)", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
                const QString ns = teil(req, 1);
                const auto a = protokoll::AbfrageAnfrage::fromJson(jsonKoerper(req));
+               argumentePruefen(a.args);
                klasse(ns, a.klasse);
                const AbfrageEintrag &e = daten->registry.findeAbfrage(a.klasse, a.abfrage, int(a.args.size()));
                Kontext k = daten->kontext();
@@ -349,6 +465,7 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
     s.Post(R"(/v1/([^/]+)/call)", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
                const QString ns = teil(req, 1);
                const auto a = protokoll::AufrufAnfrage::fromJson(jsonKoerper(req));
+               argumentePruefen(a.args);
                klasse(ns, a.klasse);
                const MethodenEintrag &e = daten->registry.findeMethode(a.klasse, a.methode, int(a.args.size()));
                if (e.objektMethode && a.id.isEmpty())
@@ -359,6 +476,10 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
                    return;
                }
                sitzungNoetig(daten->db);
+               if (e.belegArgument >= 0)
+                   firmaPruefen(belegFirma(daten->db, a.args.value(e.belegArgument)));
+               if (e.firmaArgument >= 0)
+                   firmaPruefen(a.args.value(e.firmaArgument));
                Transaktion t(daten->db);
                const protokoll::AufrufErgebnis ergebnis = e.ausfuehren(k, a.args, a.id);
                const qint64 beleg = e.belegArgument >= 0 ? a.args.value(e.belegArgument).toLongLong() : 0;
@@ -378,6 +499,8 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
     s.Post(R"(/v1/([^/]+)/object/([^/]+))", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
                const Klasse &k = klasse(teil(req, 1), teil(req, 2));
                const auto a = protokoll::SpeicherAnfrage::fromJson(jsonKoerper(req));
+               if (a.version)
+                   throw AnfrageFehler::ungueltig(QStringLiteral("Ein neues Objekt hat keine \"version\""));
                schreibrechtPruefen(daten->db, k, QString(), a);
                jsonAntwort(res, daten->objekte.speichern(k, QString(), a).toJson());
            }));
@@ -400,6 +523,7 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
                  if (k.name != QLatin1String("AR.Scandat"))
                      throw nurAmServer(k);
                  sitzungNoetig(daten->db);
+                 firmenPruefen(daten->db, k, teil(req, 3), {});
                  daten->objekte.loeschen(k, teil(req, 3));
                  jsonAntwort(res, QJsonObject{});
              }));
@@ -408,13 +532,37 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
     // store a part at a time: never whole in memory.
     s.Put(R"(/v1/([^/]+)/blob)", [daten](const httplib::Request &req, httplib::Response &res, const httplib::ContentReader &leser) {
         sicher(nullptr, [daten, &leser](const httplib::Request &req, httplib::Response &res) {
-            namensraum(teil(req, 1));
+            // Refused before its body was read: the connection cannot carry
+            // another request.
+            bool gelesen = false;
+            const auto schliessen = qScopeGuard([&gelesen, &res] {
+                if (!gelesen) {
+                    res.set_header("Connection", "close");
+                    verbindungSchliessen();
+                }
+            });
+            blobNamensraum(teil(req, 1));
+            // An upload is a write: a logged-in user's, on record, and a
+            // workstation has only so much not yet saved into any object.
+            {
+                Datenbank::Ausleihe verbindung(daten->db);
+                sitzungNoetig(daten->db);
+                const qint64 offen = Hochladungen(daten->db).offen(Anfragekontext::aktuell().arbeitsplatz);
+                // Checked to be a plain number before the route was chosen.
+                const qint64 angesagt = QByteArray::fromStdString(req.get_header_value("Content-Length")).toLongLong();
+                if (offen + angesagt > daten->hochladegrenze)
+                    throw AnfrageFehler::zuGross(QStringLiteral("Dieser Arbeitsplatz hat schon %1 KiB hochgeladen, die noch in keinem Beleg "
+                                                                "gespeichert sind (höchstens %2 KiB)")
+                                                     .arg(offen / 1024)
+                                                     .arg(daten->hochladegrenze / 1024));
+            }
             QTemporaryFile datei;
             if (!datei.open())
                 throw AnfrageFehler::speicher(QStringLiteral("Kein Platz für eine temporäre Datei"));
             Sha256 hash;
             qint64 laenge = 0;
             bool geschrieben = true;
+            gelesen = true;
             leser([&](const char *d, size_t n) {
                 laenge += qint64(n);
                 hash.addData(QByteArrayView(d, qsizetype(n)));
@@ -429,13 +577,20 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
             // A connection only for storing, not while a slow client sends.
             Datenbank::Ausleihe verbindung(daten->db);
             daten->blobs.ablegen(id, datei, laenge);
+            {
+                Transaktion t(daten->db);
+                Hochladungen(daten->db).vermerken(id, Anfragekontext::aktuell().arbeitsplatz, laenge);
+                static const Klasse datei{QLatin1String(Archiv), QStringLiteral("Datei"), QString(), {}, {}, {}};
+                daten->objekte.vermerken(datei, id, QStringLiteral("hochgeladen: %1 Bytes").arg(laenge), 0, 0, {id});
+                t.bestaetigen();
+            }
             jsonAntwort(res, {{"blob", id}, {"size", QString::number(laenge)}});
         })(req, res);
     });
 
     // Sent a part at a time as the connection takes it.
     s.Get(R"(/v1/([^/]+)/blob/([^/]+))", sicher(&daten->db, [daten](const httplib::Request &req, httplib::Response &res) {
-              namensraum(teil(req, 1));
+              blobNamensraum(teil(req, 1));
               const QString id = teil(req, 2);
               if (!BlobSpeicher::istBlobId(id))
                   throw AnfrageFehler::ungueltig(QStringLiteral("\"%1\" ist keine Blob-Id (64 Hexadezimalziffern)").arg(id));
@@ -526,10 +681,16 @@ void HttpServer::setzeKopffrist(int sekunden)
     d->grenzen.kopffrist = std::chrono::seconds(sekunden);
 }
 
-void HttpServer::setzeMaxVerbindungen(int anzahl)
+void HttpServer::setzeMaxVerbindungen(int anzahl, int jeAdresse)
 {
     d->grenzen.verbindungen = anzahl;
+    d->grenzen.jeAdresse = jeAdresse > 0 ? jeAdresse : anteilJeAdresse(anzahl);
     d->grenzen.arbeiter = qMax(anzahl, 1) + 8; // a few spare for those on their way out
+}
+
+void HttpServer::setzeHochladegrenze(qint64 bytes)
+{
+    d->hochladegrenze = bytes;
 }
 
 void HttpServer::stoppen()

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <algorithm>
 #include <optional>
 
 namespace httplib {
@@ -42,8 +43,12 @@ public:
     // Seconds from a connection's start or its last answer until the next
     // request's headers must be in; the connection is closed after that.
     void setzeKopffrist(int sekunden);
-    // Connections open at once; the next is answered 503 at once.
-    void setzeMaxVerbindungen(int anzahl);
+    // Connections open at once; the next is answered 503 at once. Of them,
+    // one host may hold jeAdresse (0: a share of the whole, see below).
+    void setzeMaxVerbindungen(int anzahl, int jeAdresse = 0);
+    static int anteilJeAdresse(int verbindungen) { return std::max(16, verbindungen / 8); }
+    // Bytes a workstation may have uploaded that no save refers to yet.
+    void setzeHochladegrenze(qint64 bytes);
 
     // Bodies above these are refused from their Content-Length, before
     // anything of them is read.

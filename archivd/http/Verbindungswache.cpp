@@ -7,6 +7,8 @@
 
 #include <atomic>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -27,8 +29,9 @@ using Uhr = std::chrono::steady_clock;
 
 struct Verbindungswache::Verbindung
 {
-    explicit Verbindung(int s) : socket(s), seit(Uhr::now().time_since_epoch().count()) { }
+    Verbindung(int s, std::string a) : socket(s), adresse(std::move(a)), seit(Uhr::now().time_since_epoch().count()) { }
     const int socket;
+    const std::string adresse; // the host it comes from
     std::atomic<bool> wartetAufKopf{true};
     std::atomic<Uhr::rep> seit;
     // Under the watch's mutex: the socket number was given to a newer
@@ -46,6 +49,21 @@ thread_local std::atomic<Uhr::rep> *t_seit = nullptr;
 // How long a refused socket stays open so the client can read the answer.
 constexpr auto Nachlauf = std::chrono::seconds(1);
 constexpr std::size_t MaxNachlauf = 4096;
+
+// The host at the other end of a socket, without the port.
+std::string gegenstelle(int socket)
+{
+    sockaddr_storage a{};
+    socklen_t laenge = sizeof a;
+    if (socket < 0 || ::getpeername(socket, reinterpret_cast<sockaddr *>(&a), &laenge) != 0)
+        return {};
+    char text[INET6_ADDRSTRLEN] = {};
+    if (a.ss_family == AF_INET)
+        ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in *>(&a)->sin_addr, text, sizeof text);
+    else if (a.ss_family == AF_INET6)
+        ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6 *>(&a)->sin6_addr, text, sizeof text);
+    return text;
+}
 
 std::string absage()
 {
@@ -103,13 +121,18 @@ int Verbindungswache::offen() const
 void Verbindungswache::enqueue(std::function<void()> fn)
 {
     const int s = std::exchange(t_angenommen, -1);
+    std::string adresse = gegenstelle(s);
     std::lock_guard sperre(m_mutex);
-    if (s >= 0 && int(m_offen.size()) >= m_grenzen.verbindungen) {
+    if (s >= 0 && (int(m_offen.size()) >= m_grenzen.verbindungen || (!adresse.empty() && m_jeAdresse[adresse] >= m_grenzen.jeAdresse))) {
         // The task only serves and closes this socket: it is dropped.
         abweisen(s);
+        if (m_jeAdresse[adresse] == 0)
+            m_jeAdresse.erase(adresse);
         return;
     }
-    auto v = std::make_shared<Verbindung>(s);
+    if (!adresse.empty())
+        ++m_jeAdresse[adresse];
+    auto v = std::make_shared<Verbindung>(s, std::move(adresse));
     // A socket number in use again: the entry still listed under it belongs
     // to a connection already closed.
     for (const auto &alt : m_offen)
@@ -138,7 +161,10 @@ void Verbindungswache::abweisen(int socket)
     if (jetzt - gemeldet.load() > std::chrono::duration_cast<Uhr::duration>(std::chrono::seconds(10)).count()) {
         gemeldet.store(jetzt);
         qWarning().noquote()
-            << QStringLiteral("archivd: Verbindung abgewiesen, %1 sind offen (höchstens %2)").arg(m_offen.size()).arg(m_grenzen.verbindungen);
+            << QStringLiteral("archivd: Verbindung abgewiesen, %1 sind offen (höchstens %2, je Adresse %3)")
+                   .arg(m_offen.size())
+                   .arg(m_grenzen.verbindungen)
+                   .arg(m_grenzen.jeAdresse);
     }
 }
 
@@ -165,6 +191,8 @@ void Verbindungswache::arbeiten()
         t_wartet = nullptr;
         t_seit = nullptr;
         std::lock_guard sperre(m_mutex);
+        if (!v->adresse.empty() && --m_jeAdresse[v->adresse] <= 0)
+            m_jeAdresse.erase(v->adresse);
         std::erase(m_offen, aufgabe.second);
     }
 }

@@ -8,7 +8,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace archiv::archivd {
@@ -27,6 +29,9 @@ public:
     {
         int arbeiter = 1024;
         int verbindungen = 1000; // open at once; more are refused
+        // Open at once from one address: a host that opens more (or never
+        // finishes its handshakes) leaves the others their share.
+        int jeAdresse = 150;
         std::chrono::milliseconds kopffrist{15000}; // from the connection or the last answer to a complete header
         // On a TLS server the refusal must go through TLS to be read: it
         // takes the socket and the answer and closes the socket itself.
@@ -63,6 +68,7 @@ private:
     std::condition_variable m_halt;
     std::deque<std::pair<std::function<void()>, std::shared_ptr<Verbindung>>> m_schlange;
     std::vector<std::shared_ptr<Verbindung>> m_offen;
+    std::unordered_map<std::string, int> m_jeAdresse;
     // Refused sockets, closed a moment after the answer so the client reads it.
     std::deque<std::pair<int, std::chrono::steady_clock::time_point>> m_abgewiesen;
     std::vector<std::thread> m_arbeiter;

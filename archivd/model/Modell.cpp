@@ -4,10 +4,18 @@ namespace archiv::archivd {
 
 namespace {
 
-Mitglied text(const char *n)
+Mitglied text(const char *n, int maxLaenge = Mitglied::StandardLaenge)
 {
-    return {QString::fromUtf8(n), MitgliedArt::Eigenschaft, Typ::Text, {}, false};
+    Mitglied m{QString::fromUtf8(n), MitgliedArt::Eigenschaft, Typ::Text, {}, false};
+    m.maxLaenge = maxLaenge;
+    return m;
 }
+
+// Lengths of the short texts: codes, flags, numbers kept as text, names.
+constexpr int Code = 40;
+constexpr int Schalter = 10; // "J"/"N" and the like
+constexpr int Name = 200;
+constexpr int Nummer = 60;
 Mitglied zahl(const char *n)
 {
     return {QString::fromUtf8(n), MitgliedArt::Eigenschaft, Typ::Zahl, {}, false};
@@ -47,6 +55,7 @@ Mitglied gefaltet(Mitglied m)
 Klasse stamm(const char *name, const char *tabelle, const char *schluessel, Typ schluesselTyp, QList<Mitglied> weitere)
 {
     Mitglied k{QString::fromUtf8(schluessel), MitgliedArt::Eigenschaft, schluesselTyp, {}, false};
+    k.maxLaenge = Code;
     QList<Mitglied> m{zahl("Firma"), k};
     m.append(weitere);
     return {Archiv, QString::fromUtf8(name), QString::fromUtf8(tabelle), {"Firma", k.name}, m, {}};
@@ -65,28 +74,34 @@ const Mitglied *Klasse::mitglied(const QString &n) const
 Modell::Modell()
 {
     m_klassen = {
-        {Archiv, "AR.Firma", "ar_firma", {"Firma"}, {zahl("Firma"), text("Name"), zahl("wjbeginn")}, {}},
+        {Archiv, "AR.Firma", "ar_firma", {"Firma"}, {zahl("Firma"), text("Name", Name), zahl("wjbeginn")}, {}},
         {Archiv,
          "AR.Belart",
          "ar_belart",
          {"Firma", "Belart"},
-         {zahl("Firma"), text("Belart"), text("Bezeichnung"), text("Vollstaendig"), text("WWS"), text("Barcode"), zahl("lastbelnrbarc")},
+         {zahl("Firma"), text("Belart", Code), text("Bezeichnung", Name), text("Vollstaendig", Schalter), text("WWS", Schalter),
+          text("Barcode", Schalter), zahl("lastbelnrbarc")},
          {}},
         {Archiv,
          "AR.BelartIndex",
          "ar_belartindex",
          {},
-         {zahl("Firma"), text("Belart"), zahl("Eigenschaft"), text("Bezeichnung"), zahl("Reihenfolge"), text("Auswahl"), text("Suche"),
-          text("Aendern"), text("Anzeige"), text("Neu"), text("Zielbelart")},
+         {zahl("Firma"), text("Belart", Code), zahl("Eigenschaft"), text("Bezeichnung", Name), zahl("Reihenfolge"), text("Auswahl", Schalter),
+          text("Suche", Schalter), text("Aendern", Schalter), text("Anzeige", Schalter), text("Neu", Schalter), text("Zielbelart", Code)},
          {}},
         {Archiv,
          "AR.Dokumente",
          "ar_dokumente",
          {},
-         {zahl("Firma"), ref("IdBelart", "AR.Belart"), text("Belnr"), datum("Datum"), zeit("zeit"), text("privatjn"), zahl("picsw"),
-          text("Text"), text("storno"), text("Aenderung"), sammlung("Doks", "AR.Dokuments")},
+         {zahl("Firma"), ref("IdBelart", "AR.Belart"), text("Belnr", Nummer), datum("Datum"), zeit("zeit"), text("privatjn", Schalter),
+          zahl("picsw"), text("Text"), text("storno", Schalter), text("Aenderung", Code), sammlung("Doks", "AR.Dokuments")},
          {}},
-        {Archiv, "AR.Dokuments", "ar_dokuments", {}, {datum("daterst"), text("doktext"), text("doktyp"), strom("dok")}, "AR.Dokumente"},
+        {Archiv,
+         "AR.Dokuments",
+         "ar_dokuments",
+         {},
+         {datum("daterst"), text("doktext", 1000), text("doktyp", Schalter), strom("dok")},
+         "AR.Dokumente"},
         {Archiv,
          "AR.Extind",
          "ar_extind",
@@ -97,23 +112,25 @@ Modell::Modell()
          "AR.Scandat",
          "ar_scandat",
          {},
-         {strom("dok"), zahl("seite"), text("dokument"), ref("IDDokumente", "AR.Dokumente"), datum("Datum")},
+         {strom("dok"), zahl("seite"), text("dokument", 100), ref("IDDokumente", "AR.Dokumente"), datum("Datum")},
          {}},
-        {Archiv, "AR.Sicherung", "ar_sicherung", {}, {ref("IDDokumente", "AR.Dokumente"), text("DVD"), datum("Datum")}, {}},
-        stamm("AR.Kundgrp", "ar_kundgrp", "Kgrp", Typ::Text, {text("Name")}),
-        stamm("AR.Kund", "ar_kund", "Knr", Typ::Zahl, {text("Kgrp"), text("Name"), text("Kurzbez"), text("Plz"), text("Ort")}),
-        stamm("AR.Lieftyp", "ar_lieftyp", "Lieftyp", Typ::Text, {text("Name")}),
-        stamm("AR.Lief", "ar_lief", "Lnr", Typ::Zahl, {text("Lieftyp"), text("Name"), text("Kurzbez"), text("Plz"), text("Ort")}),
-        stamm("AR.Artikel", "ar_artikel", "Artnr", Typ::Zahl, {text("Abtnr"), text("Bezeichnung"), text("Kurzbez")}),
-        stamm("AR.Abtnr1", "ar_abtnr1", "Abtnr", Typ::Text, {text("Name")}),
-        stamm("AR.Abtnr2", "ar_abtnr2", "Abtnr", Typ::Text, {text("Name")}),
-        stamm("AR.Mitarb", "ar_mitarb", "Mitarb", Typ::Text, {text("Name")}),
-        stamm("AR.Kassa", "ar_kassa", "Kassa", Typ::Zahl, {text("Name")}),
+        {Archiv, "AR.Sicherung", "ar_sicherung", {}, {ref("IDDokumente", "AR.Dokumente"), text("DVD", Name), datum("Datum")}, {}},
+        stamm("AR.Kundgrp", "ar_kundgrp", "Kgrp", Typ::Text, {text("Name", Name)}),
+        stamm("AR.Kund", "ar_kund", "Knr", Typ::Zahl,
+              {text("Kgrp", Code), text("Name", Name), text("Kurzbez", Name), text("Plz", Code), text("Ort", Name)}),
+        stamm("AR.Lieftyp", "ar_lieftyp", "Lieftyp", Typ::Text, {text("Name", Name)}),
+        stamm("AR.Lief", "ar_lief", "Lnr", Typ::Zahl,
+              {text("Lieftyp", Code), text("Name", Name), text("Kurzbez", Name), text("Plz", Code), text("Ort", Name)}),
+        stamm("AR.Artikel", "ar_artikel", "Artnr", Typ::Zahl, {text("Abtnr", Code), text("Bezeichnung", Name), text("Kurzbez", Name)}),
+        stamm("AR.Abtnr1", "ar_abtnr1", "Abtnr", Typ::Text, {text("Name", Name)}),
+        stamm("AR.Abtnr2", "ar_abtnr2", "Abtnr", Typ::Text, {text("Name", Name)}),
+        stamm("AR.Mitarb", "ar_mitarb", "Mitarb", Typ::Text, {text("Name", Name)}),
+        stamm("AR.Kassa", "ar_kassa", "Kassa", Typ::Zahl, {text("Name", Name)}),
         {Wws,
          "TS.ParPersEdv",
          "ts_parpersedv",
          {"Firma", "Pcode"},
-         {zahl("Firma"), text("Pcode"), text("pname"), text("aktiv"), geschuetzt(text("passwort"))},
+         {zahl("Firma"), text("Pcode", Code), text("pname", Name), text("aktiv", Schalter), geschuetzt(text("passwort", 1000))},
          {}},
     };
 }

@@ -19,6 +19,10 @@ struct Mitglied
     // A case-folded copy is kept beside the value (column spalte() +
     // "_gefaltet") for searches that ignore case on every database.
     bool gefaltet = false;
+    // The longest text the member takes (characters): numbers and codes are
+    // short, free texts a few thousand characters.
+    int maxLaenge = StandardLaenge;
+    static constexpr int StandardLaenge = 4000;
 
     QString spalte() const { return name.toLower(); }
     QString gefalteteSpalte() const { return spalte() + QStringLiteral("_gefaltet"); }

@@ -184,6 +184,19 @@ Migration scanGenommen()
     return {12, {"ALTER TABLE ar_scandat ADD COLUMN genommen TEXT", "ALTER TABLE ar_scandat ADD COLUMN genommen_seit TEXT"}};
 }
 
+// A session belongs to the key of the workstation that opened it, a key to
+// the certificate it was issued for; uploads not yet saved into any object
+// are kept on record per workstation, so that they can be bounded and,
+// when nothing refers to them after a day, removed.
+Migration sitzungUndHochladung()
+{
+    return {13,
+            {"ALTER TABLE ar_sitzung ADD COLUMN schluessel TEXT", "ALTER TABLE ar_arbeitsplatz ADD COLUMN zertifikat TEXT",
+             "CREATE TABLE ar_hochladung (id %ID%, blob TEXT NOT NULL, arbeitsplatz TEXT NOT NULL, groesse %BIGINT% NOT NULL, "
+             "zeit TEXT NOT NULL)",
+             "CREATE INDEX ar_hochladung_blob ON ar_hochladung (blob)", "CREATE INDEX ar_hochladung_platz ON ar_hochladung (arbeitsplatz)"}};
+}
+
 } // namespace
 
 const QList<Migration> &migrationen()
@@ -191,7 +204,7 @@ const QList<Migration> &migrationen()
     static const QList<Migration> alle{
         ersteVersion(), suchIndizes(),        nurGefalteterWertIndex(), gefalteteWerte(),  gefalteterWertIndex(),
         blobTeile(),    sicherungZeitpunkt(), etikettenlaeufe(),        wirtschaftsjahr(), zugangUndProtokoll(),
-        sitzungen(),    scanGenommen()};
+        sitzungen(),    scanGenommen(),       sitzungUndHochladung()};
     return alle;
 }
 

@@ -7,6 +7,7 @@
 #include "common/Kennungen.h"
 #include "model/Modell.h"
 #include "storage/Datenbank.h"
+#include "storage/Hochladungen.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -207,7 +208,11 @@ QVariant ObjektSpeicher::spaltenWert(const Klasse &k, const Mitglied &m, const Q
         if (!QTime::fromString(wert, QStringLiteral("HH:mm:ss")).isValid())
             throw AnfrageFehler::ungueltig(QStringLiteral("%1.%2: \"%3\" ist keine Uhrzeit (HH:MM:SS)").arg(k.name, m.name, wert));
         return wert;
-    case Typ::Text: break;
+    case Typ::Text:
+        if (wert.size() > m.maxLaenge)
+            throw AnfrageFehler::ungueltig(
+                QStringLiteral("%1.%2: höchstens %3 Zeichen, nicht %4").arg(k.name, m.name).arg(m.maxLaenge).arg(wert.size()));
+        break;
     }
     return wert;
 }
@@ -271,6 +276,7 @@ ObjektSpeicher::Spalten ObjektSpeicher::spaltenSammeln(const Klasse &k, std::opt
                 throw AnfrageFehler::ungueltig(QStringLiteral("%1.%2: Blob \"%3\" ist nicht vorhanden").arg(k.name, m->name, it.value()));
             groesse = g.toLongLong();
             blob = it.value();
+            Hochladungen(m_db).gespeichert(it.value());
         }
         if (z)
             sp.ersetzteStroeme.append({m, blob});

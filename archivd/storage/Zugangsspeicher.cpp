@@ -15,18 +15,44 @@ QString jetzt()
 
 } // namespace
 
-bool Zugangsspeicher::anlegen(const QString &name, const QString &schluesselHash)
+QString steuerzeichenMaskiert(const QString &text, bool rueckstriche)
+{
+    QString m;
+    m.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'\\': m += rueckstriche ? QStringLiteral("\\\\") : QStringLiteral("\\"); break;
+        case u'\n': m += QStringLiteral("\\n"); break;
+        case u'\r': m += QStringLiteral("\\r"); break;
+        case u'\t': m += QStringLiteral("\\t"); break;
+        default:
+            if (c.unicode() < 0x20 || c.unicode() == 0x7f || c.category() == QChar::Other_Format || c == QChar::LineSeparator ||
+                c == QChar::ParagraphSeparator)
+                m += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QChar(u'0'));
+            else
+                m += c;
+        }
+    }
+    return m;
+}
+
+namespace {
+
+} // namespace
+
+bool Zugangsspeicher::anlegen(const QString &name, const QString &schluesselHash, const QString &zertifikat)
 {
     const QList<SqlZeile> da = m_db.abfragen(QStringLiteral("SELECT id, widerrufen FROM ar_arbeitsplatz WHERE name = ?"), {name});
     if (da.isEmpty()) {
-        m_db.ausfuehren(QStringLiteral("INSERT INTO ar_arbeitsplatz (name, schluessel, angelegt) VALUES (?, ?, ?)"),
-                        {name, schluesselHash, jetzt()});
+        m_db.ausfuehren(QStringLiteral("INSERT INTO ar_arbeitsplatz (name, schluessel, angelegt, zertifikat) VALUES (?, ?, ?, ?)"),
+                        {name, schluesselHash, jetzt(), zertifikat.toLower()});
         return true;
     }
     if (da.first().at(1).isNull())
         return false;
-    m_db.ausfuehren(QStringLiteral("UPDATE ar_arbeitsplatz SET schluessel = ?, angelegt = ?, widerrufen = NULL WHERE id = ?"),
-                    {schluesselHash, jetzt(), da.first().at(0)});
+    m_db.ausfuehren(
+        QStringLiteral("UPDATE ar_arbeitsplatz SET schluessel = ?, angelegt = ?, widerrufen = NULL, zertifikat = ? WHERE id = ?"),
+        {schluesselHash, jetzt(), zertifikat.toLower(), da.first().at(0)});
     return true;
 }
 
@@ -44,33 +70,41 @@ QList<Zugangsspeicher::Arbeitsplatz> Zugangsspeicher::liste()
     return ergebnis;
 }
 
-std::optional<QString> Zugangsspeicher::schluesselHash(const QString &name)
+std::optional<Zugangsspeicher::Schluessel> Zugangsspeicher::schluessel(const QString &name)
 {
-    const QVariant h = m_db.wert(QStringLiteral("SELECT schluessel FROM ar_arbeitsplatz WHERE name = ? AND widerrufen IS NULL"), {name});
-    if (!h.isValid() || h.isNull())
+    const QList<SqlZeile> z =
+        m_db.abfragen(QStringLiteral("SELECT schluessel, zertifikat FROM ar_arbeitsplatz WHERE name = ? AND widerrufen IS NULL"), {name});
+    if (z.isEmpty() || z.first().at(0).isNull())
         return std::nullopt;
-    return h.toString();
+    return Schluessel{z.first().at(0).toString(), z.first().at(1).toString()};
 }
 
 void Zugangsspeicher::sitzungAnlegen(const QString &tokenHash, const Sitzung &s, const QString &beginnGrenze, const QString &ruheGrenze)
 {
     m_db.ausfuehren(QStringLiteral("DELETE FROM ar_sitzung WHERE beginn < ? OR zuletzt < ?"), {beginnGrenze, ruheGrenze});
-    m_db.ausfuehren(QStringLiteral("INSERT INTO ar_sitzung (token, benutzer, arbeitsplatz, beginn, zuletzt) VALUES (?, ?, ?, ?, ?)"),
-                    {tokenHash, s.benutzer, s.arbeitsplatz, s.beginn, s.zuletzt});
+    m_db.ausfuehren(
+        QStringLiteral("INSERT INTO ar_sitzung (token, benutzer, arbeitsplatz, beginn, zuletzt, schluessel) VALUES (?, ?, ?, ?, ?, ?)"),
+        {tokenHash, s.benutzer, s.arbeitsplatz, s.beginn, s.zuletzt, s.schluessel});
 }
 
 std::optional<Zugangsspeicher::Sitzung> Zugangsspeicher::sitzung(const QString &tokenHash)
 {
     const QList<SqlZeile> z = m_db.abfragen(
-        QStringLiteral("SELECT benutzer, arbeitsplatz, beginn, zuletzt FROM ar_sitzung WHERE token = ?"), {tokenHash});
+        QStringLiteral("SELECT benutzer, arbeitsplatz, beginn, zuletzt, schluessel FROM ar_sitzung WHERE token = ?"), {tokenHash});
     if (z.isEmpty())
         return std::nullopt;
-    return Sitzung{z.first().at(0).toString(), z.first().at(1).toString(), z.first().at(2).toString(), z.first().at(3).toString()};
+    return Sitzung{z.first().at(0).toString(), z.first().at(1).toString(), z.first().at(2).toString(), z.first().at(3).toString(),
+                   z.first().at(4).toString()};
 }
 
 void Zugangsspeicher::sitzungBenutzt(const QString &tokenHash, const QString &zeit)
 {
     m_db.ausfuehren(QStringLiteral("UPDATE ar_sitzung SET zuletzt = ? WHERE token = ?"), {zeit, tokenHash});
+}
+
+void Zugangsspeicher::sitzungenBeenden(const QString &benutzer)
+{
+    m_db.ausfuehren(QStringLiteral("DELETE FROM ar_sitzung WHERE benutzer = ?"), {benutzer});
 }
 
 void Zugangsspeicher::sitzungLoeschen(const QString &tokenHash)
@@ -83,7 +117,8 @@ void Zugangsspeicher::vermerken(const Eintrag &e)
     m_db.ausfuehren(
         QStringLiteral("INSERT INTO ar_protokoll (zeit, arbeitsplatz, benutzer, klasse, objekt, aktion, version, beleg, dateien) "
                        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-        {e.zeit.isEmpty() ? jetzt() : e.zeit, e.arbeitsplatz, e.benutzer, e.klasse, e.objekt, e.aktion, e.version,
+        {e.zeit.isEmpty() ? jetzt() : e.zeit, steuerzeichenMaskiert(e.arbeitsplatz), steuerzeichenMaskiert(e.benutzer), e.klasse,
+         steuerzeichenMaskiert(e.objekt), steuerzeichenMaskiert(e.aktion), e.version,
          e.beleg > 0 ? QVariant(e.beleg) : QVariant(), e.dateien.join(u' ')});
 }
 

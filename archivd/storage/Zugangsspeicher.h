@@ -10,6 +10,12 @@ namespace archiv::archivd {
 
 class Datenbank;
 
+// A text with its control characters (line ends, tabs, the Unicode line
+// and paragraph separators, direction marks) written as escapes, so that
+// one audit entry is always one line of one text. What is stored escapes
+// its backslashes too; what is printed keeps them.
+QString steuerzeichenMaskiert(const QString &text, bool rueckstriche = true);
+
 // The enrolled workstations and the audit trail of writes.
 class Zugangsspeicher
 {
@@ -23,11 +29,18 @@ public:
         QString widerrufen; // empty while the key is valid
     };
     // False when the name has a valid key already; a revoked one is replaced.
-    bool anlegen(const QString &name, const QString &schluesselHash);
+    // zertifikat: the fingerprint of the certificate the key names.
+    bool anlegen(const QString &name, const QString &schluesselHash, const QString &zertifikat);
     bool widerrufen(const QString &name); // false when no valid key has that name
     QList<Arbeitsplatz> liste();
-    // The hash of the workstation's valid key, nullopt when it has none.
-    std::optional<QString> schluesselHash(const QString &name);
+    // The workstation's valid key: its hash and the certificate it was
+    // issued for (empty for keys issued before that was kept).
+    struct Schluessel
+    {
+        QString hash;
+        QString zertifikat;
+    };
+    std::optional<Schluessel> schluessel(const QString &name);
 
     // Sessions, by the hash of their token; times are UTC ISO strings with
     // milliseconds (they sort as they compare).
@@ -37,6 +50,7 @@ public:
         QString arbeitsplatz;
         QString beginn;
         QString zuletzt;
+        QString schluessel; // hash of the key the workstation used
     };
     // Drops the sessions begun before beginnGrenze or unused since
     // ruheGrenze, then records the new one.
@@ -44,6 +58,7 @@ public:
     std::optional<Sitzung> sitzung(const QString &tokenHash);
     void sitzungBenutzt(const QString &tokenHash, const QString &zeit);
     void sitzungLoeschen(const QString &tokenHash);
+    void sitzungenBeenden(const QString &benutzer);
 
     struct Eintrag
     {

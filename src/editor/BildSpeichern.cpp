@@ -90,7 +90,12 @@ bool Bild::speichern()
 
 bool Bild::speichernMit(const Speicheroptionen &optionen)
 {
-    if (global::Anmeldung.isEmpty()) {
+    // A login is for one company: the Beleg's own is asked for when the
+    // user logged in for another.
+    const bool andereFirma = !global::AnmeldFirma.isEmpty() && global::AnmeldFirma != m_firma;
+    if (global::Anmeldung.isEmpty() || andereFirma) {
+        if (andereFirma)
+            app::Abmelden();
         app::Anmelden(m_firma);
         if (global::Anmeldung.isEmpty()) {
             meldung(HauptTitel, QStringLiteral("Anmeldung nicht möglich"), MeldungsSymbol::Information);

@@ -228,14 +228,17 @@ QJsonObject HttpTransport::loeschen(const QString &pfad)
 QJsonObject HttpTransport::blobSenden(const QByteArray &daten)
 {
     zugangPruefen();
-    frisch();
     const QString p = basis(QStringLiteral("blob"));
-    return antwortLesen(nochmals(true,
-                                 [&] {
-                                     return m_client->Put(p.toStdString(), kopfzeilen(m_nachweis, m_host, m_port), daten.constData(),
-                                                          size_t(daten.size()), protokoll::BlobTyp);
-                                 }),
-                        p);
+    // An upload is a write: without a valid login the user is asked once.
+    return mitAnmeldung([&] {
+        frisch();
+        return antwortLesen(nochmals(true,
+                                     [&] {
+                                         return m_client->Put(p.toStdString(), kopfzeilen(m_nachweis, m_host, m_port), daten.constData(),
+                                                              size_t(daten.size()), protokoll::BlobTyp);
+                                     }),
+                            p);
+    });
 }
 
 QByteArray HttpTransport::blobHolen(const QString &blob)

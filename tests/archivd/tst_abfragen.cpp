@@ -27,6 +27,10 @@ class TestAbfragen : public QObject
                 qFatal("%s: %s", qPrintable(klasse), qPrintable(fehler));
             return {};
         }
+        // Written by a user of the company they belong to.
+        if (const QString firma = props.value(QStringLiteral("Firma"), QStringLiteral("1")); firma != m_server->angemeldeteFirma())
+            if (!m_server->anmelden(firma))
+                qFatal("no login for company %s", qPrintable(firma));
         Objekt o = m_v.New(klasse);
         for (auto it = props.cbegin(); it != props.cend(); ++it)
             o.set(it.key(), it.value());

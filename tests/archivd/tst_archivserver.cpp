@@ -543,7 +543,9 @@ private Q_SLOTS:
         };
         const QString sb1 = beleg("1", "SB-1");
         beleg("1", "SB-2");
-        beleg("7", "SB-2"); // the same number in another company
+        QVERIFY(m_server->anmelden(QStringLiteral("7")));
+        beleg("7", "SB-2"); // the same number in another company, by one of its users
+        QVERIFY(m_server->anmelden());
         for (const auto &[nummer, seite] :
              {std::pair{"ERSB-1", 1}, std::pair{"ERSB-1", 2}, std::pair{"ERSB-2", 1}, std::pair{"ERSB-GIBTSNICHT", 1}, std::pair{"", 1}}) {
             server::Objekt s = v.New(QStringLiteral("AR.Scandat"));
@@ -605,7 +607,7 @@ private Q_SLOTS:
             const httplib::Result r = c->Post("/v1/TESSAM/call", b, "application/json");
             if (ms)
                 *ms = uhr.elapsed();
-            return r && r->status == 200 ? json(r).value("result").toString() : QStringLiteral("status %1").arg(r ? r->status : -1);
+            return r && r->status == 200 ? json(r).value("result").toString() : QStringLiteral("status %1 %2").arg(r ? r->status : -1).arg(r ? 0 : int(r.error()));
         };
         QCOMPARE(pruefen("1||EK", "erika"), QStringLiteral("1"));
         QCOMPARE(pruefen("1||AL", "alt"), QStringLiteral("0")); // disabled, right password

@@ -2,6 +2,7 @@
 #include "server/HttpTransport.h"
 #include "server/ServerFehler.h"
 #include "server/Verbindung.h"
+#include "server/Zugang.h"
 #include "storage/BlobSpeicher.h"
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
@@ -33,7 +34,9 @@ std::unique_ptr<QSslSocket> verbinden(const ArchivServer &server)
 // the test's access key.
 QByteArray mitZugang(const ArchivServer &server, QByteArray anfrage)
 {
-    return anfrage.replace("\r\nHost: x\r\n", "\r\nHost: 127.0.0.1\r\nAuthorization: " + server.zugangKopf() + "\r\n");
+    const QByteArray sitzung = server::sitzungFuer(QStringLiteral("127.0.0.1"), server.port()).toLatin1();
+    return anfrage.replace("\r\nHost: x\r\n", "\r\nHost: 127.0.0.1\r\nAuthorization: " + server.zugangKopf() + "\r\nX-Archiv-Sitzung: " +
+                                                sitzung + "\r\n");
 }
 
 // One raw HTTP exchange: what the server answers on the status line, or
@@ -104,7 +107,8 @@ private Q_SLOTS:
         if (ArchivServer::postgresGewuenscht() && !test::PostgresCluster::installiert())
             QSKIP("PostgreSQL is not installed");
         m_server = std::make_unique<ArchivServer>(ArchivServer::Inhalt::Leer);
-        QVERIFY2(m_server->starten(), qPrintable(m_server->fehler()));
+        // Hundreds of workstations, here all on one address.
+        QVERIFY2(m_server->starten({QStringLiteral("--max-connections-per-address"), QStringLiteral("1200")}), qPrintable(m_server->fehler()));
         QVERIFY(m_v.Connect(m_server->verbindungstext()));
         QVERIFY(m_server->stammdaten(QStringLiteral("AR.Firma"), {{{"Firma", "1"}, {"Name", "Firma 1"}}}));
         QVERIFY(

@@ -1,3 +1,4 @@
+#include "Passwort.h"
 #include "Verwaltung.h"
 #include "server/KlassenMethoden.h"
 #include "server/Verbindung.h"
@@ -7,6 +8,10 @@
 #include <QTemporaryDir>
 #include <QDir>
 #include <QTest>
+
+#include <atomic>
+#include <thread>
+#include <vector>
 
 using namespace archiv;
 using archiv::test::ArchivServer;
@@ -28,6 +33,31 @@ class TestVerwaltung : public QObject
     }
 
 private Q_SLOTS:
+    // Checks that run side by side are each counted before they are
+    // checked: of 40 wrong guesses at once, 20 are checked (each after its
+    // wait), the rest refused at once, and exactly one begins the lock.
+    void fehlversucheZaehlenVorDerPruefung()
+    {
+        std::atomic<int> gesperrt{0}, neu{0}, falsch{0};
+        std::vector<std::thread> faeden;
+        for (int i = 0; i < 40; ++i)
+            faeden.emplace_back([&] {
+                const archivd::Pruefung p =
+                    archivd::anmeldungPruefen(QStringLiteral("1||RATEN"), QStringLiteral("skript"), std::nullopt, true, QStringLiteral("x"));
+                ++(p.ergebnis == archivd::Pruefergebnis::Gesperrt ? gesperrt : falsch);
+                neu += p.neuGesperrt ? 1 : 0;
+            });
+        for (std::thread &t : faeden)
+            t.join();
+        QCOMPARE(falsch.load(), archivd::MaxFehlversucheJeMinute);
+        QCOMPARE(gesperrt.load(), 40 - archivd::MaxFehlversucheJeMinute);
+        QCOMPARE(neu.load(), 1);
+        // Locked at that workstation only.
+        const archivd::Pruefung anderswo =
+            archivd::anmeldungPruefen(QStringLiteral("1||RATEN"), QStringLiteral("sauber"), std::nullopt, true, QStringLiteral("x"));
+        QCOMPARE(anderswo.ergebnis, archivd::Pruefergebnis::Falsch);
+    }
+
     void csv_data()
     {
         QTest::addColumn<QString>("text");

@@ -233,9 +233,15 @@ private Q_SLOTS:
         zweites.set(QStringLiteral("Firma"), QStringLiteral("7"));
         zweites.set(QStringLiteral("Belart"), QStringLiteral("TU"));
         QVERIFY(zweites.SYS_Save() != 1);
+        // The label counter of company 7: a user of company 7 moves it.
         Objekt offen = m_v.OpenId(QStringLiteral("AR.Belart"), QStringLiteral("7||TT"));
         offen.set(QStringLiteral("lastbelnrbarc"), QStringLiteral("149"));
+        QVERIFY(offen.SYS_Save() != 1);
+        QVERIFY(m_server->anmelden(QStringLiteral("7")));
+        offen = m_v.OpenId(QStringLiteral("AR.Belart"), QStringLiteral("7||TT"));
+        offen.set(QStringLiteral("lastbelnrbarc"), QStringLiteral("149"));
         QCOMPARE(offen.SYS_Save(), 1);
+        QVERIFY(m_server->anmelden());
         QCOMPARE(m_v.OpenId(QStringLiteral("AR.Belart"), QStringLiteral("7||TT")).get(QStringLiteral("lastbelnrbarc")),
                  QStringLiteral("149"));
     }

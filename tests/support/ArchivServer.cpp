@@ -142,13 +142,20 @@ QByteArray ArchivServer::zugangKopf() const
     return "Bearer " + (k ? k->nachweis().toUtf8() : QByteArray());
 }
 
-bool ArchivServer::anmelden()
+bool ArchivServer::anmelden(const QString &firma)
 {
     server::Verbindung wws;
     if (!wws.Connect(verbindungstext(QStringLiteral("TESSAM"))))
         return false;
-    server::Objekt benutzer = wws.OpenId(QStringLiteral("TS.ParPersEdv"), QStringLiteral("1||") + QLatin1String(TestBenutzer));
-    return !benutzer.istLeer() && benutzer.call(QStringLiteral("PasswortPruefen"), {QString::fromUtf8(TestPasswort)}) == QLatin1String("1");
+    const QString id = firma + QStringLiteral("||") + QLatin1String(TestBenutzer);
+    if (wws.OpenId(QStringLiteral("TS.ParPersEdv"), id).istLeer())
+        archivd({"user", "add", firma, TestBenutzer, "--name", "Test,Archiv", "--password", QString::fromUtf8(TestPasswort), "--db", dbPfad()});
+    server::Objekt benutzer = wws.OpenId(QStringLiteral("TS.ParPersEdv"), id);
+    const bool ok =
+        !benutzer.istLeer() && benutzer.call(QStringLiteral("PasswortPruefen"), {QString::fromUtf8(TestPasswort)}) == QLatin1String("1");
+    if (ok)
+        m_firma = firma;
+    return ok;
 }
 
 std::optional<QVariant> ArchivServer::sqlite(const QString &sql) const

@@ -42,10 +42,13 @@ public:
     QString zugang() const { return m_zugang; }
     // "Bearer NAME.SECRET", for requests made by hand.
     QByteArray zugangKopf() const;
-    // Logs the test's WWS user in (company 1, TestBenutzer/TestPasswort) so
-    // that this process's writes to the server carry a session; starten()
-    // does it. False when the server refused.
-    bool anmelden();
+    // Logs the test's WWS user in (TestBenutzer/TestPasswort of the company,
+    // created there when missing) so that this process's writes to the server
+    // carry a session for that company; starten() does it for company 1.
+    // False when the server refused.
+    bool anmelden(const QString &firma = QStringLiteral("1"));
+    // The company the test's session is for.
+    QString angemeldeteFirma() const { return m_firma; }
     static constexpr auto TestBenutzer = "ARCHIVTEST";
     static constexpr auto TestPasswort = "Prüfung-ß 1";
     QString dbPfad() const; // file path, or postgresql:// URL
@@ -79,6 +82,7 @@ private:
     int m_festerPort = 0; // 0: a free one
     QString m_fehler;
     QString m_zugang;
+    QString m_firma;
 };
 
 } // namespace archiv::test

@@ -60,6 +60,10 @@ protokoll::Zeilen alsText(const QList<SqlZeile> &zeilen)
 
 QString likeMuster(const QString &text)
 {
+    // Far beyond anything typed into a search field, and within what every
+    // database takes as a pattern.
+    if (text.size() > MaxMuster)
+        throw AnfrageFehler::ungueltig(QStringLiteral("Ein Suchbegriff hat höchstens %1 Zeichen, nicht %2").arg(MaxMuster).arg(text.size()));
     QString m;
     m.reserve(text.size() + 4);
     for (const QChar c : text) {

@@ -25,7 +25,13 @@ QStringList listenArg(const QString &wert, QChar trenner, const char *was, int h
 // NULL as "".
 protokoll::Zeilen alsText(const QList<SqlZeile> &zeilen);
 
-// "*" to "%" for LIKE, with %, _ and \ escaped (ESCAPE '\').
+// "*" to "%" for LIKE, with %, _ and \ escaped (ESCAPE '\'); a text of more
+// than MaxMuster characters is refused (400).
+inline constexpr int MaxMuster = 1000;
 QString likeMuster(const QString &text);
+
+// No argument of a query or method is longer than this (a list of 1 000
+// numbers fits); a longer one is refused (400) before anything runs.
+inline constexpr int MaxArgument = 64 * 1024;
 
 } // namespace archiv::archivd

@@ -185,7 +185,7 @@ void registriereBelege(Registry &r)
                               k.objekte.indexSchreiben(belegZeile(k, args.at(2)), {{args.at(0), args.at(1), args.at(3)}});
                               return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt};
                           }},
-                         2));
+                         2, 0));
 }
 
 } // namespace archiv::archivd

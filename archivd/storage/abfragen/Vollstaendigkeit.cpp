@@ -8,6 +8,9 @@
 #include "storage/Datenbank.h"
 #include "storage/Pruefsumme.h"
 #include "storage/abfragen/Argumente.h"
+#include "Zugang.h"
+
+#include <QRandomGenerator>
 
 #include <QDate>
 
@@ -35,6 +38,7 @@ struct Auftrag
     std::atomic<bool> abbruch{false};
     Uhr::time_point zuletztGefragt = Uhr::now();
     std::thread faden;
+    QString arbeitsplatz; // only the workstation that started it reads or cancels it
 
     // Blocks while the client has many lines still to fetch.
     bool melden(const QString &zeile)
@@ -56,6 +60,7 @@ class Auftraege
 {
 public:
     static constexpr int MaxLaufend = 8;
+    static constexpr int MaxJePlatz = 2;
 
     ~Auftraege() { alleBeenden(); }
 
@@ -93,18 +98,26 @@ public:
         m_ende = false;
     }
 
-    QString starten(std::function<void(Auftrag &)> arbeit)
+    QString starten(const QString &arbeitsplatz, std::function<void(Auftrag &)> arbeit)
     {
         std::lock_guard sperre(m_m);
         aufraeumen();
         if (m_alle.size() >= size_t(MaxLaufend))
             throw AnfrageFehler::ungueltig(QStringLiteral("Es laufen schon %1 Vollständigkeitstests; bitte später noch einmal.").arg(MaxLaufend));
+        // One workstation does not take every place.
+        const auto eigene = std::count_if(m_alle.begin(), m_alle.end(), [&](const auto &a) { return a.second->arbeitsplatz == arbeitsplatz; });
+        if (eigene >= MaxJePlatz)
+            throw AnfrageFehler::ungueltig(
+                QStringLiteral("An diesem Arbeitsplatz laufen schon %1 Vollständigkeitstests; bitte erst einen beenden.").arg(MaxJePlatz));
         // A job nobody asks about any more is forgotten by the clock, not
         // only when the next one starts.
         if (!m_waechter.joinable())
             m_waechter = std::thread([this] { wachen(); });
         auto a = std::make_shared<Auftrag>();
-        const QString id = QStringLiteral("VT%1").arg(++m_zaehler);
+        a->arbeitsplatz = arbeitsplatz;
+        // Not to be guessed: a handle is all another workstation would need.
+        const QString id = QStringLiteral("VT") + QString::number(QRandomGenerator::system()->generate64(), 16) +
+            QString::number(QRandomGenerator::system()->generate64(), 16);
         a->faden = std::thread([a, arbeit] {
             arbeit(*a);
             std::lock_guard s(a->m);
@@ -117,9 +130,9 @@ public:
 
     // The next line, waiting up to a second for one: "RUN|" while there is
     // none yet. The job is forgotten once its last line was fetched.
-    QString naechste(const QString &id)
+    QString naechste(const QString &id, const QString &arbeitsplatz)
     {
-        std::shared_ptr<Auftrag> a = finden(id);
+        std::shared_ptr<Auftrag> a = finden(id, arbeitsplatz);
         if (!a)
             return QStringLiteral("ERR|Den Vollständigkeitstest %1 gibt es nicht (mehr).").arg(id);
         std::unique_lock sperre(a->m);
@@ -137,7 +150,11 @@ public:
         return zeile;
     }
 
-    void abbrechen(const QString &id) { entfernen(id); }
+    void abbrechen(const QString &id, const QString &arbeitsplatz)
+    {
+        if (finden(id, arbeitsplatz))
+            entfernen(id);
+    }
 
 private:
     static void beenden(Auftrag &a)
@@ -151,11 +168,11 @@ private:
             a.faden.join();
     }
 
-    std::shared_ptr<Auftrag> finden(const QString &id)
+    std::shared_ptr<Auftrag> finden(const QString &id, const QString &arbeitsplatz)
     {
         std::lock_guard sperre(m_m);
         const auto it = m_alle.find(id);
-        return it == m_alle.end() ? nullptr : it->second;
+        return it == m_alle.end() || it->second->arbeitsplatz != arbeitsplatz ? nullptr : it->second;
     }
 
     void entfernen(const QString &id)
@@ -202,7 +219,6 @@ private:
 
     std::mutex m_m;
     std::map<QString, std::shared_ptr<Auftrag>> m_alle;
-    quint64 m_zaehler = 0;
     std::chrono::seconds m_verwaist = VollstaendigkeitVerwaist;
     std::thread m_waechter;
     std::condition_variable m_wecker;
@@ -341,14 +357,16 @@ void registriereVollstaendigkeit(Registry &r)
                    const QString jahr = args.at(1);
                    const bool dateien = args.size() > 3 && args.at(3) == QLatin1String("1");
                    const QString id = Auftraege::alle().starten(
+                       Anfragekontext::aktuell().arbeitsplatz,
                        [&db, firma, belart, jahr, dateien](Auftrag &a) { pruefen(a, db, firma, belart, jahr, dateien); });
                    return protokoll::AufrufErgebnis{id, std::nullopt};
                }});
     r.methode({"AR.Dokumente", "VTestErg", 1, 1, [](Kontext &, const QStringList &args, const QString &) {
-                   return protokoll::AufrufErgebnis{Auftraege::alle().naechste(args.at(0)), std::nullopt};
+                   return protokoll::AufrufErgebnis{Auftraege::alle().naechste(args.at(0), Anfragekontext::aktuell().arbeitsplatz),
+                                                    std::nullopt};
                }});
     r.methode({"AR.Dokumente", "vtestcancel", 1, 1, [](Kontext &, const QStringList &args, const QString &) {
-                   Auftraege::alle().abbrechen(args.at(0));
+                   Auftraege::alle().abbrechen(args.at(0), Anfragekontext::aktuell().arbeitsplatz);
                    return protokoll::AufrufErgebnis{QString(), std::nullopt};
                }});
 }

@@ -30,10 +30,16 @@ void registriereWwsMethoden(Registry &r)
     // and learns only whether it matches ("1") or not ("0").
     r.methode({"TS.ParPersEdv", "PasswortPruefen", 1, 1,
                [](Kontext &k, const QStringList &args, const QString &id) {
+                   // One form of the id for the lookup, the count of failures,
+                   // the session and the trail: "01||mm" is the user 1||MM. An id
+                   // no user can have is refused before anything is kept of it.
+                   const std::optional<QString> benutzer = benutzerId(id);
+                   if (!benutzer)
+                       throw AnfrageFehler::ungueltig(QStringLiteral("Keine Benutzer-Id (FIRMA||CODE, höchstens %1 Zeichen)").arg(MaxBenutzerId));
                    const Klasse *klasse = Modell::instanz().klasse(QStringLiteral("TS.ParPersEdv"));
                    // An unknown user, a disabled one and a wrong password give the
                    // same answer in the same time.
-                   const auto z = k.objekte.zeile(*klasse, id);
+                   const auto z = k.objekte.zeile(*klasse, *benutzer);
                    std::optional<QString> hash;
                    bool aktiv = false;
                    if (z) {
@@ -44,12 +50,25 @@ void registriereWwsMethoden(Registry &r)
                            aktiv = r.first().at(1).toString() == QLatin1String("J");
                        }
                    }
-                   if (!anmeldungPruefen(id, hash, aktiv, args.at(0)))
+                   Anfragekontext &anfrage = Anfragekontext::aktuell();
+                   const Pruefung p = anmeldungPruefen(*benutzer, anfrage.arbeitsplatz, hash, aktiv, args.at(0));
+                   anfrage.benutzer = *benutzer;
+                   if (p.neuGesperrt) {
+                       Transaktion t(k.db);
+                       k.objekte.vermerken(*klasse, *benutzer, QStringLiteral("gesperrt"), 0, 0, {});
+                       t.bestaetigen();
+                   }
+                   if (p.ergebnis != Pruefergebnis::Passt) {
+                       anfrage.benutzer.clear();
                        return protokoll::AufrufErgebnis{QStringLiteral("0"), std::nullopt};
+                   }
                    // A session for this user at this workstation: what it writes
-                   // next is recorded under the user's name.
-                   return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt,
-                                                    Sitzungen::eroeffnen(k.db, id, Anfragekontext::aktuell().arbeitsplatz)};
+                   // next is recorded under the user's name; the login is too.
+                   Transaktion t(k.db);
+                   const QString sitzung = Sitzungen::eroeffnen(k.db, *benutzer, anfrage.arbeitsplatz, anfrage.schluessel);
+                   k.objekte.vermerken(*klasse, *benutzer, QStringLiteral("angemeldet"), 0, 0, {});
+                   t.bestaetigen();
+                   return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt, sitzung};
                },
                true});
 }
