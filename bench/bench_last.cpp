@@ -4,6 +4,12 @@
 // p50/p99 per kind, errors, ping under load and the server's memory.
 //
 //   bench_last [--plaetze 200] [--sekunden 60] [--langsam 500] [--ruhend 300] [--db ARCHIV]
+//              [--pause MS] [--minuten N]
+//
+// --pause is a workstation's time between two requests (default: a person,
+// 0.5 to 2.5 s; 0: as fast as the server answers). --minuten N runs a long
+// working day instead: N minutes, the server's memory and the request rate
+// printed every 30 s.
 #include "BenchServer.h"
 #include "server/ServerFehler.h"
 #include "server/Verbindung.h"
@@ -80,7 +86,8 @@ int verbinden(int port)
 }
 
 // One workstation: searches, opens Belege, saves one now and then.
-void arbeitsplatz(int nr, const QString &adresse, const QStringList &belege, const std::atomic<bool> &ende, Messung &m)
+void arbeitsplatz(int nr, const QString &adresse, const QStringList &belege, const std::atomic<bool> &ende, Messung &m, int pause,
+                  std::atomic<qint64> &anfragen)
 {
     server::Verbindung v;
     if (!v.Connect(adresse)) {
@@ -123,8 +130,12 @@ void arbeitsplatz(int nr, const QString &adresse, const QStringList &belege, con
         } catch (const server::ServerFehler &e) {
             m.fehlschlag(e.meldung());
         }
+        ++anfragen;
         // A person clicks every second or two, not in a tight loop.
-        std::this_thread::sleep_for(std::chrono::milliseconds(500 + z.bounded(2000)));
+        if (pause < 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(500 + z.bounded(2000)));
+        else if (pause > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(pause));
     }
 }
 
@@ -139,13 +150,20 @@ int main(int argc, char *argv[])
     p.addOption({"langsam", "Verbindungen, die ihren Kopf Byte für Byte senden", "n", "500"});
     p.addOption({"ruhend", "Verbindungen, die nichts senden", "n", "300"});
     p.addOption({"db", "vorhandenes Archiv (sonst ein Demoarchiv)", "pfad"});
+    p.addOption({"pause", "Millisekunden zwischen zwei Anfragen eines Platzes (Standard: 500 bis 2500; 0: ohne Pause)", "ms", "-1"});
+    p.addOption({"minuten", "ein langer Arbeitstag: so viele Minuten, Speicher und Rate alle 30 s", "n", "0"});
     p.process(app);
+    const int pause = p.value("pause").toInt();
+    const int minuten = p.value("minuten").toInt();
     const int plaetze = p.value("plaetze").toInt();
     const int sekunden = p.value("sekunden").toInt();
     const int langsam = p.value("langsam").toInt();
     const int ruhend = p.value("ruhend").toInt();
 
-    const auto server = p.isSet("db") ? bench::archivServer(p.value("db")) : bench::demoServer(3000);
+    // Every workstation here comes from one address: the share one host may
+    // hold is the whole.
+    const QStringList serve{"--max-connections-per-address", "1200"};
+    const auto server = p.isSet("db") ? bench::archivServer(p.value("db"), serve) : bench::demoServer(3000, serve);
     if (!server)
         return 1;
     server::Verbindung v;
@@ -209,9 +227,32 @@ int main(int argc, char *argv[])
             ::close(s);
     });
 
+    std::atomic<qint64> anfragen{0};
     std::vector<std::thread> arbeit;
     for (int i = 0; i < plaetze; ++i)
-        arbeit.emplace_back(arbeitsplatz, i, server->verbindungstext(), belege, std::cref(ende), std::ref(m));
+        arbeit.emplace_back(arbeitsplatz, i, server->verbindungstext(), belege, std::cref(ende), std::ref(m), pause, std::ref(anfragen));
+
+    if (minuten > 0) {
+        // The long day: memory and rate every 30 s; memory that grows with
+        // the requests served shows here.
+        aus << "minute  requests/s  server RSS MB  errors" << Qt::endl;
+        QElapsedTimer tag;
+        tag.start();
+        qint64 vorher = 0;
+        for (int halbe = 1; halbe <= minuten * 2; ++halbe) {
+            while (tag.elapsed() < halbe * 30000LL)
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            const qint64 jetzt = anfragen.load();
+            aus << QString::number(halbe / 2.0, 'f', 1).rightJustified(6) << QString::number((jetzt - vorher) / 30.0, 'f', 0).rightJustified(12)
+                << QString::number(server->rssKiB() / 1024).rightJustified(15) << QString::number(m.fehler.load()).rightJustified(8) << Qt::endl;
+            vorher = jetzt;
+        }
+        ende = true;
+        for (std::thread &t : arbeit)
+            t.join();
+        trickler.join();
+        return m.fehler > 0 ? 1 : 0;
+    }
 
     QList<double> ping;
     qint64 rss30 = 0;
