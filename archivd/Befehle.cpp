@@ -30,12 +30,14 @@
 #include <QNetworkInterface>
 #include <QTextStream>
 
+#include <algorithm>
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
 #include <sys/resource.h>
 #include <thread>
 
+#include <malloc.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -103,9 +105,8 @@ std::optional<std::optional<TlsDateien>> tlsWaehlen(QCommandLineParser &p, const
     return std::optional<TlsDateien>();
 }
 
-int serve(const QStringList &args)
+void serveOptionen(QCommandLineParser &p)
 {
-    QCommandLineParser p;
     p.addOption({QStringLiteral("listen"), QStringLiteral("Adresse und Port (Standard: 127.0.0.1:1972; Port 0 = frei wählen)."),
                  QStringLiteral("adresse:port"), QStringLiteral("127.0.0.1:1972")});
     p.addOption({QStringLiteral("idle-timeout"),
@@ -142,23 +143,14 @@ int serve(const QStringList &args)
     p.addOption({QStringLiteral("host-name"),
                  QStringLiteral("Weiterer Name, unter dem die Arbeitsplätze den Server erreichen (Host-Kopfzeile); mehrfach möglich."),
                  QStringLiteral("name")});
-    if (!befehlAuswerten(p, args, QStringLiteral("Startet den Archivserver.")))
-        return p.isSet(QStringLiteral("help")) ? 0 : 2;
-    const QString listen = p.value(QStringLiteral("listen"));
-    const qsizetype doppelpunkt = listen.lastIndexOf(u':');
-    bool ok = false;
-    const int port = doppelpunkt > 0 ? listen.mid(doppelpunkt + 1).toInt(&ok) : 0;
-    if (!ok || port < 0 || port > 65535) {
-        err() << "archivd: --listen erwartet ADRESSE:PORT, nicht \"" << listen << "\"" << Qt::endl;
-        return 2;
-    }
-    QString host = listen.left(doppelpunkt);
-    if (host.startsWith(u'[') && host.endsWith(u']'))
-        host = host.mid(1, host.size() - 2);
+}
 
+// The process as a server wants it: signals taken by a thread of their own
+// and as many descriptors as allowed.
+void prozessVorbereiten(sigset_t &signale)
+{
     // SIGINT and SIGTERM are taken by a thread of their own, so the server
     // stops cleanly between requests.
-    sigset_t signale;
     sigemptyset(&signale);
     sigaddset(&signale, SIGINT);
     sigaddset(&signale, SIGTERM);
@@ -175,6 +167,133 @@ int serve(const QStringList &args)
         setrlimit(RLIMIT_NOFILE, &grenze);
     }
 
+}
+
+// The limits of the command line set on the server; false, after saying
+// which one is wrong.
+bool grenzenSetzen(const QCommandLineParser &p, HttpServer &server)
+{
+    bool ok = false;
+    server.setzeHostnamen(p.values(QStringLiteral("host-name")));
+    const int leerlauf = p.value(QStringLiteral("idle-timeout")).toInt(&ok);
+    if (!ok || leerlauf < 1) {
+        err() << "archivd: --idle-timeout erwartet Sekunden" << Qt::endl;
+        return false;
+    }
+    server.setzeLeerlauf(leerlauf);
+    const int kopffrist = p.value(QStringLiteral("header-timeout")).toInt(&ok);
+    if (!ok || kopffrist < 1) {
+        err() << "archivd: --header-timeout erwartet Sekunden" << Qt::endl;
+        return false;
+    }
+    server.setzeKopffrist(kopffrist);
+    const int verbindungen = p.value(QStringLiteral("max-connections")).toInt(&ok);
+    if (!ok || verbindungen < 1 || verbindungen > 10000) {
+        err() << "archivd: --max-connections erwartet eine Anzahl von 1 bis 10000" << Qt::endl;
+        return false;
+    }
+    int jeAdresse = 0;
+    if (p.isSet(QStringLiteral("max-connections-per-address"))) {
+        jeAdresse = p.value(QStringLiteral("max-connections-per-address")).toInt(&ok);
+        if (!ok || jeAdresse < 1 || jeAdresse > verbindungen) {
+            err() << "archivd: --max-connections-per-address erwartet eine Anzahl von 1 bis --max-connections" << Qt::endl;
+            return false;
+        }
+    }
+    server.setzeMaxVerbindungen(verbindungen, jeAdresse);
+    const double hochladegrenze = p.value(QStringLiteral("upload-limit")).toDouble(&ok);
+    if (!ok || hochladegrenze <= 0) {
+        err() << "archivd: --upload-limit erwartet MiB" << Qt::endl;
+        return false;
+    }
+    server.setzeHochladegrenze(qint64(hochladegrenze * 1024 * 1024));
+    const int verwaist = p.value(QStringLiteral("job-idle")).toInt(&ok);
+    if (!ok || verwaist < 1) {
+        err() << "archivd: --job-idle erwartet Sekunden" << Qt::endl;
+        return false;
+    }
+    setzeVollstaendigkeitVerwaist(std::chrono::seconds(verwaist));
+    return true;
+}
+
+// Housekeeping beside the server while it runs: freed memory handed back to
+// the system every minute (after a busy hour the threads' free lists would
+// otherwise keep it), and uploads that no save took within a day removed
+// once an hour. Stops and joins when it goes.
+class Hausmeister
+{
+public:
+    explicit Hausmeister(Datenbank &db)
+        : m_db(db)
+        , m_thread([this] { arbeiten(); })
+    {
+    }
+    ~Hausmeister()
+    {
+        {
+            std::lock_guard sperre(m_mutex);
+            m_beendet = true;
+        }
+        m_ende.notify_all();
+        m_thread.join();
+    }
+
+private:
+    void arbeiten()
+    {
+        std::unique_lock sperre(m_mutex);
+        auto naechstesAufraeumen = std::chrono::steady_clock::now() + std::chrono::hours(1);
+        while (!m_ende.wait_for(sperre, std::chrono::minutes(1), [this] { return m_beendet; })) {
+            sperre.unlock();
+            malloc_trim(0);
+            if (std::chrono::steady_clock::now() >= naechstesAufraeumen) {
+                naechstesAufraeumen += std::chrono::hours(1);
+                hochladungenAufraeumen();
+            }
+            sperre.lock();
+        }
+    }
+
+    void hochladungenAufraeumen()
+    {
+        try {
+            Datenbank::Ausleihe verbindung(m_db);
+            ObjektSpeicher objekte(m_db);
+            Anfragekontext::fuerBefehl();
+            if (const int n = Hochladungen(m_db).aufraeumen(objekte); n > 0)
+                aus() << "archivd: " << n << " nie gespeicherte Hochladungen entfernt" << Qt::endl;
+        } catch (const std::exception &e) {
+            qWarning().noquote() << "archivd: Aufräumen der Hochladungen:" << e.what();
+        }
+    }
+
+    Datenbank &m_db;
+    std::mutex m_mutex;
+    std::condition_variable m_ende;
+    bool m_beendet = false;
+    std::thread m_thread; // last: starts when everything above is there
+};
+
+int serve(const QStringList &args)
+{
+    QCommandLineParser p;
+    serveOptionen(p);
+    if (!befehlAuswerten(p, args, QStringLiteral("Startet den Archivserver.")))
+        return p.isSet(QStringLiteral("help")) ? 0 : 2;
+    const QString listen = p.value(QStringLiteral("listen"));
+    const qsizetype doppelpunkt = listen.lastIndexOf(u':');
+    bool ok = false;
+    const int port = doppelpunkt > 0 ? listen.mid(doppelpunkt + 1).toInt(&ok) : 0;
+    if (!ok || port < 0 || port > 65535) {
+        err() << "archivd: --listen erwartet ADRESSE:PORT, nicht \"" << listen << "\"" << Qt::endl;
+        return 2;
+    }
+    QString host = listen.left(doppelpunkt);
+    if (host.startsWith(u'[') && host.endsWith(u']'))
+        host = host.mid(1, host.size() - 2);
+
+    sigset_t signale;
+    prozessVorbereiten(signale);
     const auto tls = tlsWaehlen(p, host);
     if (!tls)
         return 2;
@@ -185,45 +304,8 @@ int serve(const QStringList &args)
               << Qt::endl;
         return 1;
     }
-    server.setzeHostnamen(p.values(QStringLiteral("host-name")));
-    const int leerlauf = p.value(QStringLiteral("idle-timeout")).toInt(&ok);
-    if (!ok || leerlauf < 1) {
-        err() << "archivd: --idle-timeout erwartet Sekunden" << Qt::endl;
+    if (!grenzenSetzen(p, server))
         return 2;
-    }
-    server.setzeLeerlauf(leerlauf);
-    const int kopffrist = p.value(QStringLiteral("header-timeout")).toInt(&ok);
-    if (!ok || kopffrist < 1) {
-        err() << "archivd: --header-timeout erwartet Sekunden" << Qt::endl;
-        return 2;
-    }
-    server.setzeKopffrist(kopffrist);
-    const int verbindungen = p.value(QStringLiteral("max-connections")).toInt(&ok);
-    if (!ok || verbindungen < 1 || verbindungen > 10000) {
-        err() << "archivd: --max-connections erwartet eine Anzahl von 1 bis 10000" << Qt::endl;
-        return 2;
-    }
-    int jeAdresse = 0;
-    if (p.isSet(QStringLiteral("max-connections-per-address"))) {
-        jeAdresse = p.value(QStringLiteral("max-connections-per-address")).toInt(&ok);
-        if (!ok || jeAdresse < 1 || jeAdresse > verbindungen) {
-            err() << "archivd: --max-connections-per-address erwartet eine Anzahl von 1 bis --max-connections" << Qt::endl;
-            return 2;
-        }
-    }
-    server.setzeMaxVerbindungen(verbindungen, jeAdresse);
-    const double hochladegrenze = p.value(QStringLiteral("upload-limit")).toDouble(&ok);
-    if (!ok || hochladegrenze <= 0) {
-        err() << "archivd: --upload-limit erwartet MiB" << Qt::endl;
-        return 2;
-    }
-    server.setzeHochladegrenze(qint64(hochladegrenze * 1024 * 1024));
-    const int verwaist = p.value(QStringLiteral("job-idle")).toInt(&ok);
-    if (!ok || verwaist < 1) {
-        err() << "archivd: --job-idle erwartet Sekunden" << Qt::endl;
-        return 2;
-    }
-    setzeVollstaendigkeitVerwaist(std::chrono::seconds(verwaist));
     const int gebunden = server.binden(host, port);
     if (gebunden < 0) {
         err() << "archivd: " << listen << " ist nicht verfügbar" << Qt::endl;
@@ -235,37 +317,14 @@ int serve(const QStringList &args)
         server.stoppen();
     });
     waechter.detach();
-    // Uploads no save took within a day are removed, once an hour.
-    std::mutex aufraeumMutex;
-    std::condition_variable aufraeumEnde;
-    bool beendet = false;
-    std::thread aufraeumer([&] {
-        std::unique_lock sperre(aufraeumMutex);
-        while (!aufraeumEnde.wait_for(sperre, std::chrono::hours(1), [&] { return beendet; })) {
-            sperre.unlock();
-            try {
-                Datenbank::Ausleihe verbindung(*db);
-                ObjektSpeicher objekte(*db);
-                Anfragekontext::fuerBefehl();
-                if (const int n = Hochladungen(*db).aufraeumen(objekte); n > 0)
-                    aus() << "archivd: " << n << " nie gespeicherte Hochladungen entfernt" << Qt::endl;
-            } catch (const std::exception &e) {
-                qWarning().noquote() << "archivd: Aufräumen der Hochladungen:" << e.what();
-            }
-            sperre.lock();
-        }
-    });
-    aus() << "archivd: listening on " << host << ':' << gebunden << " (" << db->beschreibung() << ", "
-          << (server.mitTls() ? QStringLiteral("TLS") : QStringLiteral("ohne TLS")) << ")" << Qt::endl;
-    server.laufen();
-    // The jobs use the database: they stop before it goes.
-    vollstaendigkeitstestsBeenden();
     {
-        std::lock_guard sperre(aufraeumMutex);
-        beendet = true;
+        Hausmeister hausmeister(*db);
+        aus() << "archivd: listening on " << host << ':' << gebunden << " (" << db->beschreibung() << ", "
+              << (server.mitTls() ? QStringLiteral("TLS") : QStringLiteral("ohne TLS")) << ")" << Qt::endl;
+        server.laufen();
+        // The jobs use the database: they stop before it goes.
+        vollstaendigkeitstestsBeenden();
     }
-    aufraeumEnde.notify_all();
-    aufraeumer.join();
     aus() << "archivd: stopped" << Qt::endl;
     return 0;
 }
