@@ -7,6 +7,7 @@
 #include "Tls.h"
 #include "Verwaltung.h"
 #include "Zugang.h"
+#include "common/Zugangsdatei.h"
 #include "common/Zugangsschluessel.h"
 #include "http/HttpServer.h"
 #include "storage/Hochladungen.h"
@@ -489,6 +490,38 @@ int user(const QStringList &args)
     return 0;
 }
 
+struct Zugangsdateiangaben
+{
+    QString adresse;
+    QString port;
+    QString pfad;
+};
+
+// Where "client add" writes the enrolment file and which address it names;
+// nullopt, after saying why, for an address that is not HOST:PORT.
+std::optional<Zugangsdateiangaben> zugangsdateiAngaben(const QCommandLineParser &p, const QString &name)
+{
+    Zugangsdateiangaben a{QHostInfo::localHostName(), QStringLiteral("1972"), name + QLatin1String(common::Zugangsdatei::Endung)};
+    if (p.isSet(QStringLiteral("datei")))
+        a.pfad = p.value(QStringLiteral("datei"));
+    if (!p.isSet(QStringLiteral("adresse")))
+        return a;
+    const QString wert = p.value(QStringLiteral("adresse"));
+    const qsizetype doppelpunkt = wert.lastIndexOf(u':');
+    bool ok = false;
+    const int port = wert.mid(doppelpunkt + 1).toInt(&ok);
+    QString host = wert.left(doppelpunkt);
+    if (host.startsWith(u'[') && host.endsWith(u']'))
+        host = host.mid(1, host.size() - 2);
+    if (doppelpunkt <= 0 || !ok || port < 1 || port > 65535 || host.isEmpty()) {
+        err() << "archivd client: --adresse erwartet HOST:PORT, nicht \"" << wert << "\"" << Qt::endl;
+        return std::nullopt;
+    }
+    a.adresse = host;
+    a.port = QString::number(port);
+    return a;
+}
+
 int client(const QStringList &args)
 {
     QCommandLineParser p;
@@ -496,9 +529,17 @@ int client(const QStringList &args)
     p.addPositionalArgument(QStringLiteral("name"), QStringLiteral("Name des Arbeitsplatzes (add, revoke)"));
     p.addOption(
         {QStringLiteral("cert"), QStringLiteral("Zertifikat des Servers, falls nicht das neben dem Archiv."), QStringLiteral("datei")});
+    p.addOption({QStringLiteral("adresse"),
+                 QStringLiteral("add: Adresse und Port, unter denen der Arbeitsplatz den Server erreicht, für die Zugangsdatei "
+                                "(Standard: der Name dieses Rechners und Port 1972)."),
+                 QStringLiteral("host:port")});
+    p.addOption({QStringLiteral("datei"),
+                 QStringLiteral("add: wohin die Zugangsdatei geschrieben wird (Standard: NAME.archivzugang im aktuellen Ordner)."),
+                 QStringLiteral("pfad")});
     if (!befehlAuswerten(p, args,
-                         QStringLiteral("Verwaltet die Zugangsschlüssel der Arbeitsplätze. \"add\" gibt den Schlüssel einmal aus; "
-                                        "der Server behält nur seinen Hash.")))
+                         QStringLiteral("Verwaltet die Zugangsschlüssel der Arbeitsplätze. \"add\" gibt den Schlüssel einmal aus und "
+                                        "schreibt ihn mit der Adresse des Servers in eine Zugangsdatei (nur für den Eigentümer lesbar), "
+                                        "die der Arbeitsplatz übernimmt; der Server behält nur seinen Hash.")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     const QStringList pos = p.positionalArguments();
     const QString aktion = pos.value(0);
@@ -537,6 +578,9 @@ int client(const QStringList &args)
         aus() << "archivd client: Schlüssel von " << name << " widerrufen" << Qt::endl;
         return 0;
     }
+    const auto datei = zugangsdateiAngaben(p, name);
+    if (!datei)
+        return 2;
     const QString zertifikat = p.isSet(QStringLiteral("cert")) ? p.value(QStringLiteral("cert"))
                                                                : TlsDateien::nebenArchiv(p.value(QStringLiteral("db"))).zertifikat;
     const std::optional<QString> abdruck = fingerabdruck(zertifikat);
@@ -553,6 +597,14 @@ int client(const QStringList &args)
     vermerken(QStringLiteral("angelegt"));
     t.bestaetigen();
     aus() << schluessel.text() << Qt::endl;
+    common::Zugangsdatei zugangsdatei{datei->adresse, datei->port, schluessel};
+    QString fehler;
+    if (!zugangsdatei.schreiben(datei->pfad, &fehler)) {
+        err() << "archivd client: " << fehler << "; der Schlüssel oben gilt trotzdem." << Qt::endl;
+        return 1;
+    }
+    err() << "archivd client: Zugangsdatei " << datei->pfad << " geschrieben (" << datei->adresse << ':' << datei->port
+          << "); sie enthält den Schlüssel: nur dem Arbeitsplatz geben." << Qt::endl;
     return 0;
 }
 

@@ -4,11 +4,14 @@
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
 #include "common/Texte.h"
+#include "common/Zugangsdatei.h"
 #include "common/Zugangsschluessel.h"
 #include "server/Verbindung.h"
 #include "server/Verbindungstext.h"
 #include "server/Zugang.h"
 
+#include <QDir>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -46,6 +49,15 @@ EinstServ::EinstServ(QWidget *parent) : QDialog(parent)
     auto *schliessen = new QPushButton(QStringLiteral("Schliessen"), this);
     schliessen->setObjectName(QStringLiteral("BUClose"));
     speichernKnopf->setDefault(true);
+    auto *dateiKnopf = new QPushButton(QStringLiteral("Zugangsdatei…"), this);
+    dateiKnopf->setObjectName(QStringLiteral("BUZugangsdatei"));
+    dateiKnopf->setToolTip(QStringLiteral("Adresse, Port und Zugangsschlüssel aus der Datei übernehmen, die \"archivd client add\" "
+                                          "geschrieben hat"));
+    auto *hinweis = new QLabel(QStringLiteral("Vom Administrator erfragen: die Zugangsdatei dieses Arbeitsplatzes (NAME.archivzugang) "
+                                              "oder Adresse, Port und Zugangsschlüssel des Archivservers."),
+                               this);
+    hinweis->setObjectName(QStringLiteral("hinweis"));
+    hinweis->setWordWrap(true);
 
     auto *g = new QGridLayout(this);
     g->addWidget(new QLabel(QStringLiteral("WWS-Server      IP.-Nr.:"), this), 0, 0);
@@ -58,11 +70,13 @@ EinstServ::EinstServ(QWidget *parent) : QDialog(parent)
     g->addWidget(m_arport, 1, 3);
     g->addWidget(new QLabel(QStringLiteral("Zugangsschlüssel:"), this), 2, 0);
     g->addWidget(m_zugang, 2, 1, 1, 3);
+    g->addWidget(hinweis, 3, 0, 1, 4);
     auto *knoepfe = new QHBoxLayout;
+    knoepfe->addWidget(dateiKnopf);
     knoepfe->addStretch();
     knoepfe->addWidget(speichernKnopf);
     knoepfe->addWidget(schliessen);
-    g->addLayout(knoepfe, 3, 0, 1, 4);
+    g->addLayout(knoepfe, 4, 0, 1, 4);
 
     const QString s = QStringLiteral("Server");
     m_wwsip->setText(einstellung(s, QStringLiteral("wwsip")));
@@ -73,6 +87,35 @@ EinstServ::EinstServ(QWidget *parent) : QDialog(parent)
 
     connect(speichernKnopf, &QPushButton::clicked, this, &EinstServ::speichern);
     connect(schliessen, &QPushButton::clicked, this, &QDialog::reject);
+    connect(dateiKnopf, &QPushButton::clicked, this, &EinstServ::zugangsdateiWaehlen);
+}
+
+void EinstServ::zugangsdateiWaehlen()
+{
+    QFileDialog d(this, QStringLiteral("Zugangsdatei öffnen"), QDir::homePath(),
+                  QStringLiteral("Zugangsdateien (*%1);;Alle Dateien (*)").arg(QLatin1String(common::Zugangsdatei::Endung)));
+    d.setObjectName(QStringLiteral("zugangsdateiwahl"));
+    d.setOption(QFileDialog::DontUseNativeDialog);
+    d.setFileMode(QFileDialog::ExistingFile);
+    if (d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty())
+        zugangsdateiUebernehmen(d.selectedFiles().constFirst());
+}
+
+bool EinstServ::zugangsdateiUebernehmen(const QString &pfad)
+{
+    QString fehler;
+    const auto datei = common::Zugangsdatei::lesen(pfad, &fehler);
+    if (!datei) {
+        common::meldung(common::HauptTitel, fehler, common::MeldungsSymbol::Ausruf);
+        return false;
+    }
+    // Both namespaces are served by the one archivd.
+    m_arip->setText(datei->adresse);
+    m_arport->setText(datei->port);
+    m_wwsip->setText(datei->adresse);
+    m_wwsport->setText(datei->port);
+    m_zugang->setText(datei->schluessel.text());
+    return true;
 }
 
 bool portGueltig(const QString &port)
@@ -120,6 +163,16 @@ void zugangSpeichern(const QString &schluessel)
 {
     setzeEinstellung(QStringLiteral("Server"), QStringLiteral("zugang"), schluessel.trimmed());
     server::setzeZugang(schluessel);
+}
+
+void zugangsdateiSpeichern(const common::Zugangsdatei &datei)
+{
+    const QString s = QStringLiteral("Server");
+    setzeEinstellung(s, QStringLiteral("arip"), datei.adresse);
+    setzeEinstellung(s, QStringLiteral("arport"), datei.port);
+    setzeEinstellung(s, QStringLiteral("wwsip"), datei.adresse);
+    setzeEinstellung(s, QStringLiteral("wwsport"), datei.port);
+    zugangSpeichern(datei.schluessel.text());
 }
 
 void zugangLaden()

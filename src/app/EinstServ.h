@@ -4,6 +4,10 @@
 
 class QLineEdit;
 
+namespace archiv::common {
+struct Zugangsdatei;
+}
+
 namespace archiv::app {
 
 // The server settings dialog: addresses and ports of the WWS and archive
@@ -15,8 +19,13 @@ class EinstServ : public QDialog
 public:
     explicit EinstServ(QWidget *parent = nullptr);
 
+    // Fills address, port and key from an enrolment file; a file that is
+    // none is explained and changes nothing. False then.
+    bool zugangsdateiUebernehmen(const QString &pfad);
+
 private:
     void speichern();
+    void zugangsdateiWaehlen();
 
     QLineEdit *m_wwsip;
     QLineEdit *m_wwsport;
@@ -33,6 +42,11 @@ bool portGueltig(const QString &port);
 void zugangSpeichern(const QString &schluessel);
 // Makes the stored key the one the connections use.
 void zugangLaden();
+
+// Stores what an enrolment file says: the archive server (and the WWS
+// server, which the same archivd serves) at its address and port, and the
+// key.
+void zugangsdateiSpeichern(const common::Zugangsdatei &datei);
 
 // Shows the dialog modally and unloads it.
 void einstservZeigen(QWidget *besitzer);

@@ -2,6 +2,8 @@
 #include "app/EinstAg.h"
 #include "app/EinstServ.h"
 #include "app/Einstellungen.h"
+#include "app/Sprache.h"
+#include "common/Zugangsdatei.h"
 #include "common/Programmzustand.h"
 #include "common/Zugangsschluessel.h"
 #include "server/Objekt.h"
@@ -12,7 +14,13 @@
 #include "support/MeldungsRecorder.h"
 #include "support/Testumgebung.h"
 
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSettings>
@@ -395,6 +403,160 @@ private Q_SLOTS:
         QVERIFY(server::sitzungFuer(QStringLiteral("127.0.0.1"), m_server->port()).isEmpty());
         server::setzeAnmelder({});
         QVERIFY(m_server->anmelden());
+    }
+
+    // The administrator's "client add" writes an enrolment file; its
+    // button in the server settings fills address, port and key at once,
+    // and the workstation connects with them.
+    void zugangsdateiVomServer()
+    {
+        QTemporaryDir ordner;
+        const QString pfad = ordner.filePath(QStringLiteral("Empfang-Büro.archivzugang"));
+        const QString adresse = QStringLiteral("127.0.0.1:%1").arg(m_server->port());
+        QString ausgabe;
+        QCOMPARE(test::ArchivServer::archivd({"client", "add", "Empfang", "--adresse", "nirgends", "--db", m_server->dbPfad()}, &ausgabe), 2);
+        QVERIFY(ausgabe.contains(QStringLiteral("HOST:PORT")));
+        QCOMPARE(test::ArchivServer::archivd({"client", "add", "Empfang", "--adresse", adresse, "--datei", pfad, "--db", m_server->dbPfad()},
+                                             &ausgabe),
+                 0);
+        QCOMPARE(QFile::permissions(pfad) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QString fehler;
+        const auto datei = common::Zugangsdatei::lesen(pfad, &fehler);
+        QVERIFY2(datei, qPrintable(fehler));
+        QCOMPARE(datei->adresse, QStringLiteral("127.0.0.1"));
+        QCOMPARE(datei->port, QString::number(m_server->port()));
+        QCOMPARE(datei->schluessel.text(), test::ArchivServer::schluesselAus(ausgabe));
+
+        DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("zugangsdateiwahl"), [&pfad](QDialog *d) {
+            // Typed into the name field, as a user would.
+            auto *name = d->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name);
+            name->setText(pfad);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        {
+            EinstServ d;
+            DialogFahrer::klicken(&d, QStringLiteral("BUZugangsdatei"));
+            QCOMPARE(d.findChild<QLineEdit *>(QStringLiteral("arip"))->text(), QStringLiteral("127.0.0.1"));
+            QCOMPARE(d.findChild<QLineEdit *>(QStringLiteral("wwsport"))->text(), QString::number(m_server->port()));
+            QCOMPARE(d.findChild<QLineEdit *>(QStringLiteral("zugang"))->text(), datei->schluessel.text());
+            DialogFahrer::klicken(&d, QStringLiteral("BUSpeich"));
+            QCOMPARE(d.result(), int(QDialog::Accepted));
+        }
+        QCOMPARE(fahrer.gesehen(), QStringList{"zugangsdateiwahl"});
+        QCOMPARE(einstellung(QStringLiteral("Server"), QStringLiteral("arport")), QString::number(m_server->port()));
+        QWidget fenster;
+        QVERIFY(archivVerbinden(&fenster));
+        QCOMPARE(fahrer.gesehen(), QStringList{"zugangsdateiwahl"}); // no settings dialog: the file was enough
+        server::setzeZugang(QString());
+    }
+
+    // A file that is no enrolment file is explained and changes nothing.
+    void zugangsdateiUnvollstaendig_data()
+    {
+        QTest::addColumn<QByteArray>("inhalt");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("no key") << QByteArray("adresse=archiv.firma.lan\nport=1972\n");
+        QTest::newRow("port out of range") << QByteArray("adresse=archiv\nport=70000\nschluessel=") + m_server->zugang().toUtf8();
+        QTest::newRow("half a key") << QByteArray("adresse=archiv\nport=1972\nschluessel=") + m_server->zugang().left(40).toUtf8();
+        QTest::newRow("a picture") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+    }
+
+    void zugangsdateiUnvollstaendig()
+    {
+        QFETCH(QByteArray, inhalt);
+        QTemporaryDir ordner;
+        QFile f(ordner.filePath(QStringLiteral("kaputt.archivzugang")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(inhalt);
+        f.close();
+        test::MeldungsRecorder meldungen;
+        EinstServ d;
+        DialogFahrer::tippen(&d, QStringLiteral("arip"), QStringLiteral("alt.firma.lan"));
+        QVERIFY(!d.zugangsdateiUebernehmen(f.fileName()));
+        QCOMPARE(meldungen.texte().size(), 1);
+        QVERIFY(meldungen.texte().first().contains(QStringLiteral("keine vollständige Zugangsdatei")));
+        QCOMPARE(d.findChild<QLineEdit *>(QStringLiteral("arip"))->text(), QStringLiteral("alt.firma.lan"));
+        QVERIFY(d.findChild<QLineEdit *>(QStringLiteral("zugang"))->text().isEmpty());
+    }
+
+    // The program takes the file (or a key from standard input) before its
+    // first connection; a key on the command line works but is warned of.
+    void programmNimmtZugangsdatei()
+    {
+        QTemporaryDir ordner;
+        const QString pfad = ordner.filePath(QStringLiteral("Lager.archivzugang"));
+        QString ausgabe;
+        QCOMPARE(test::ArchivServer::archivd({"client", "add", "Lager", "--adresse", QStringLiteral("127.0.0.1:%1").arg(m_server->port()),
+                                              "--datei", pfad, "--db", m_server->dbPfad()},
+                                             &ausgabe),
+                 0);
+        const QString schluessel = test::ArchivServer::schluesselAus(ausgabe);
+        const auto starten = [&ordner](QProcess &p, const QStringList &args) {
+            QProcessEnvironment umgebung = QProcessEnvironment::systemEnvironment();
+            umgebung.insert(QStringLiteral("XDG_CONFIG_HOME"), ordner.filePath(QStringLiteral("config")));
+            umgebung.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            p.setProcessEnvironment(umgebung);
+            p.start(qEnvironmentVariable("ARCHIV_RENDER"), args);
+            return p.waitForStarted();
+        };
+        const QString einstellungen = ordner.filePath(QStringLiteral("config/Archiv/Archiv.ini"));
+        const auto gespeichert = [&einstellungen] { return QSettings(einstellungen, QSettings::IniFormat).value("Server/zugang").toString(); };
+        {
+            QProcess p;
+            QVERIFY(starten(p, {"--zugangsdatei", ordner.filePath(QStringLiteral("fehlt.archivzugang"))}));
+            QVERIFY(p.waitForFinished(20000));
+            QCOMPARE(p.exitCode(), 2);
+            QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("lässt sich nicht lesen")));
+        }
+        {
+            QProcess p;
+            QVERIFY(starten(p, {"--zugangsdatei", pfad}));
+            for (int i = 0; i < 200 && gespeichert().isEmpty(); ++i)
+                QTest::qWait(50);
+            p.kill();
+            p.waitForFinished();
+            QCOMPARE(gespeichert(), schluessel);
+            QCOMPARE(QSettings(einstellungen, QSettings::IniFormat).value("Server/arport").toString(), QString::number(m_server->port()));
+        }
+        QVERIFY(QFile::remove(einstellungen));
+        {
+            QProcess p;
+            QVERIFY(starten(p, {"--zugang", "-"}));
+            p.write(schluessel.toUtf8() + "\n");
+            p.closeWriteChannel();
+            for (int i = 0; i < 200 && gespeichert().isEmpty(); ++i)
+                QTest::qWait(50);
+            p.kill();
+            p.waitForFinished();
+            QCOMPARE(gespeichert(), schluessel);
+            QVERIFY(!QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("Warnung")));
+        }
+        {
+            QProcess p;
+            QVERIFY(starten(p, {"--zugang", schluessel.left(30)}));
+            QVERIFY(p.waitForFinished(20000));
+            QCOMPARE(p.exitCode(), 2);
+            const QString fehler = QString::fromUtf8(p.readAllStandardError());
+            QVERIFY2(fehler.contains(QStringLiteral("Warnung")) && fehler.contains(QStringLiteral("--zugangsdatei")), qPrintable(fehler));
+        }
+    }
+
+    // Qt's own dialogs speak German like the program.
+    void qtDialogeSprechenDeutsch()
+    {
+        QVERIFY2(deutschEinrichten(), "qtbase_de is not installed (qt6-translations-l10n)");
+        QMessageBox frage(QMessageBox::Question, QStringLiteral("Archiv"), QStringLiteral("Weiter Scannen?"),
+                          QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(frage.button(QMessageBox::Yes)->text().remove(u'&'), QStringLiteral("Ja"));
+        QCOMPARE(frage.button(QMessageBox::No)->text().remove(u'&'), QStringLiteral("Nein"));
+        QFileDialog datei(nullptr, QStringLiteral("Dokument Speichern"));
+        datei.setOption(QFileDialog::DontUseNativeDialog);
+        const auto *knoepfe = datei.findChild<QDialogButtonBox *>();
+        QVERIFY(knoepfe);
+        QCOMPARE(knoepfe->button(QDialogButtonBox::Cancel)->text().remove(u'&'), QStringLiteral("Abbrechen"));
     }
 
     void cleanupTestCase() { m_server.reset(); }

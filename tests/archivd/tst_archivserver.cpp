@@ -593,7 +593,7 @@ private Q_SLOTS:
         QString zweiterSchluessel;
         QCOMPARE(ArchivServer::archivd({"client", "add", "kasse-2", "--db", m_server->dbPfad()}, &zweiterSchluessel), 0);
         auto zweiter = client();
-        zweiter->set_default_headers({{"Authorization", "Bearer " + zweiterSchluessel.trimmed().section(u'.', 0, 1).toStdString()}});
+        zweiter->set_default_headers({{"Authorization", "Bearer " + ArchivServer::schluesselAus(zweiterSchluessel).section(u'.', 0, 1).toStdString()}});
         httplib::Client *c = erster.get();
         const auto pruefen = [&c](const char *id, const char *passwort, qint64 *ms = nullptr) {
             QElapsedTimer uhr;

@@ -315,7 +315,7 @@ private Q_SLOTS:
         // 24 guesses at once, as a script would send them.
         QString rater;
         QCOMPARE(ArchivServer::archivd({"client", "add", "rater", "--db", m_server->dbPfad()}, &rater), 0);
-        const QString nachweis = common::Zugangsschluessel::lesen(rater.trimmed())->nachweis();
+        const QString nachweis = common::Zugangsschluessel::lesen(ArchivServer::schluesselAus(rater))->nachweis();
         std::atomic<int> beantwortet{0};
         // Two bursts of twelve: one host holds no more connections at once.
         for (int stoss = 0; stoss < 2; ++stoss) {
@@ -339,7 +339,7 @@ private Q_SLOTS:
         QCOMPARE(json(r).value("result").toString(), QStringLiteral("0")); // locked here
         QString zweiter;
         QCOMPARE(ArchivServer::archivd({"client", "add", "sauber", "--db", m_server->dbPfad()}, &zweiter), 0);
-        auto sauber = client(common::Zugangsschluessel::lesen(zweiter.trimmed())->nachweis());
+        auto sauber = client(common::Zugangsschluessel::lesen(ArchivServer::schluesselAus(zweiter))->nachweis());
         r = aufruf(*sauber, QStringLiteral("TS.ParPersEdv"), QStringLiteral("PasswortPruefen"), {QStringLiteral("geheim")}, QStringLiteral("1||MM"));
         QCOMPARE(json(r).value("result").toString(), QStringLiteral("1"));
         QCOMPARE(protokoll().count(QStringLiteral("\tTS.ParPersEdv\t1||MM\tgesperrt")), 1);
@@ -401,7 +401,7 @@ private Q_SLOTS:
         QVERIFY2(erster.size() >= 20 && !QRegularExpression(QStringLiteral("^VT\\d{1,6}$")).match(erster).hasMatch(), qPrintable(erster));
         QString fremd;
         QCOMPARE(ArchivServer::archivd({"client", "add", "neugierig", "--db", m_server->dbPfad()}, &fremd), 0);
-        auto andere = client(common::Zugangsschluessel::lesen(fremd.trimmed())->nachweis());
+        auto andere = client(common::Zugangsschluessel::lesen(ArchivServer::schluesselAus(fremd))->nachweis());
         auto r = aufruf(*andere, QStringLiteral("AR.Dokumente"), QStringLiteral("VTestErg"), {erster});
         QVERIFY(json(r).value("result").toString().contains(QStringLiteral("gibt es nicht")));
         aufruf(*andere, QStringLiteral("AR.Dokumente"), QStringLiteral("vtestcancel"), {erster});
@@ -524,11 +524,11 @@ private Q_SLOTS:
         QCOMPARE(ArchivServer::archivd({"user", "add", "1", pcode, "--password", "pw", "--db", m_server->dbPfad()}), 0);
         QString schluessel;
         QCOMPARE(ArchivServer::archivd({"client", "add", "platz-" + weg, "--db", m_server->dbPfad()}, &schluessel), 0);
-        auto c = client(common::Zugangsschluessel::lesen(schluessel.trimmed())->nachweis());
+        auto c = client(common::Zugangsschluessel::lesen(ArchivServer::schluesselAus(schluessel))->nachweis());
         auto r = aufruf(*c, QStringLiteral("TS.ParPersEdv"), QStringLiteral("PasswortPruefen"), {QStringLiteral("pw")}, QStringLiteral("1||") + pcode);
         const std::string sitzung = json(r).value("session").toString().toStdString();
         QVERIFY(!sitzung.empty());
-        c->set_default_headers({{"Authorization", "Bearer " + common::Zugangsschluessel::lesen(schluessel.trimmed())->nachweis().toStdString()},
+        c->set_default_headers({{"Authorization", "Bearer " + common::Zugangsschluessel::lesen(ArchivServer::schluesselAus(schluessel))->nachweis().toStdString()},
                                 {"X-Archiv-Sitzung", sitzung}});
         const auto schreiben = [&c] {
             return c->Post("/v1/TSARCHIV/object/AR.Scandat", R"({"props":{"seite":"1","dokument":"SITZUNG"}})", "application/json");
@@ -540,7 +540,7 @@ private Q_SLOTS:
         } else if (weg == QLatin1String("schluessel")) {
             QCOMPARE(ArchivServer::archivd({"client", "revoke", "platz-" + weg, "--db", m_server->dbPfad()}), 0);
             QCOMPARE(ArchivServer::archivd({"client", "add", "platz-" + weg, "--db", m_server->dbPfad()}, &schluessel), 0);
-            c->set_default_headers({{"Authorization", "Bearer " + common::Zugangsschluessel::lesen(schluessel.trimmed())->nachweis().toStdString()},
+            c->set_default_headers({{"Authorization", "Bearer " + common::Zugangsschluessel::lesen(ArchivServer::schluesselAus(schluessel))->nachweis().toStdString()},
                                     {"X-Archiv-Sitzung", sitzung}});
             QTest::qWait(2100); // what the server knows of keys is kept two seconds
         } else {

@@ -76,11 +76,12 @@ ArchivServer::ArchivServer(Inhalt inhalt, int demoBelege)
     }
     // The test enrolls as a workstation and has a WWS user of its own, as
     // an installation would.
-    if (archivd({"client", "add", "test", "--db", dbPfad()}, &ausgabe) != 0 || !common::Zugangsschluessel::lesen(ausgabe.trimmed())) {
+    if (archivd({"client", "add", "test", "--db", dbPfad(), "--datei", m_dir.filePath(QStringLiteral("test.archivzugang"))}, &ausgabe) != 0 ||
+        !common::Zugangsschluessel::lesen(schluesselAus(ausgabe))) {
         m_fehler = QStringLiteral("archivd client add: %1").arg(ausgabe);
         return;
     }
-    m_zugang = ausgabe.trimmed();
+    m_zugang = schluesselAus(ausgabe);
     if (archivd({"user", "add", "1", TestBenutzer, "--name", "Test,Archiv", "--password", QString::fromUtf8(TestPasswort), "--db", dbPfad()},
                 &ausgabe) != 0)
         m_fehler = QStringLiteral("archivd user add: %1").arg(ausgabe);
@@ -99,9 +100,9 @@ std::unique_ptr<ArchivServer> ArchivServer::fuer(const QString &dbPfad)
     QString ausgabe;
     archivd({"init", "--db", dbPfad}, &ausgabe);
     archivd({"client", "revoke", "test", "--db", dbPfad}, &ausgabe);
-    if (archivd({"client", "add", "test", "--db", dbPfad}, &ausgabe) != 0)
+    if (archivd({"client", "add", "test", "--db", dbPfad, "--datei", s->m_dir.filePath(QStringLiteral("test.archivzugang"))}, &ausgabe) != 0)
         s->m_fehler = QStringLiteral("archivd client add: %1").arg(ausgabe);
-    s->m_zugang = ausgabe.trimmed();
+    s->m_zugang = schluesselAus(ausgabe);
     archivd({"user", "add", "1", TestBenutzer, "--name", "Test,Archiv", "--password", QString::fromUtf8(TestPasswort), "--db", dbPfad},
             &ausgabe);
     return s;

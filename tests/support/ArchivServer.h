@@ -71,6 +71,9 @@ public:
 
     // Runs "archivd ARGS" to completion; returns its exit code, output in *ausgabe.
     static int archivd(const QStringList &args, QString *ausgabe = nullptr, int zeitMs = 120000);
+    // The access key in what "archivd client add" printed (its first line;
+    // the note about the enrolment file follows).
+    static QString schluesselAus(const QString &ausgabe) { return ausgabe.trimmed().section(u'\n', 0, 0).trimmed(); }
     static QString programm();
 
 private:
