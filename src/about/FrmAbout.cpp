@@ -4,6 +4,8 @@
 #include "common/Texte.h"
 
 #include <QApplication>
+#include <QDate>
+#include <QLocale>
 #include <QGridLayout>
 #include <QLabel>
 #include <QProcess>
@@ -18,6 +20,7 @@ using namespace archiv::common;
 namespace {
 
 const QString Programmtitel = QStringLiteral("Tessam Archivsystem");
+const QString Beschreibung = QStringLiteral("Belege scannen, archivieren, suchen und auf Vollständigkeit prüfen");
 
 QLabel *text(QWidget *eltern, const char *name, const QString &inhalt)
 {
@@ -27,6 +30,18 @@ QLabel *text(QWidget *eltern, const char *name, const QString &inhalt)
 }
 
 } // namespace
+
+QDate bauDatum()
+{
+    // __DATE__ ("Dec  9 2026") is the day this file was compiled, or the
+    // day SOURCE_DATE_EPOCH names in a reproducible build.
+    return QLocale::c().toDate(QString::fromLatin1(__DATE__).simplified(), QStringLiteral("MMM d yyyy"));
+}
+
+Kontakt kontaktDesBaus()
+{
+    return {QStringLiteral(ARCHIV_KONTAKT_MAIL).trimmed(), QStringLiteral(ARCHIV_KONTAKT_WEB).trimmed()};
+}
 
 QStringList bekannteSysteminfoProgramme()
 {
@@ -59,8 +74,11 @@ FrmAbout::FrmAbout(QWidget *parent) : QDialog(parent)
     const QStringList v = QStringLiteral(ARCHIV_VERSION).split(u'.');
     auto *version = text(this, "lblVersion", QStringLiteral("%1.%2.%3").arg(v.value(0, QStringLiteral("0")), v.value(1, QStringLiteral("0")),
                                                                              v.value(2, QStringLiteral("0"))));
-    auto *mail = text(this, "ctHyperLink1", QStringLiteral("<a href=\"mailto:support@example.org\">support@example.org</a>"));
-    auto *web = text(this, "ctHyperLink2", QStringLiteral("<a href=\"https://www.example.org\">www.example.org</a>"));
+    const Kontakt kontakt = kontaktDesBaus();
+    auto *mail = text(this, "ctHyperLink1", QStringLiteral("<a href=\"mailto:%1\">%1</a>").arg(kontakt.mail.toHtmlEscaped()));
+    auto *web = text(this, "ctHyperLink2", QStringLiteral("<a href=\"%1\">%2</a>").arg(kontakt.web.toHtmlEscaped(), kontakt.web.toHtmlEscaped()));
+    mail->setVisible(!kontakt.mail.isEmpty());
+    web->setVisible(!kontakt.web.isEmpty());
     for (QLabel *l : {mail, web}) {
         l->setTextFormat(Qt::RichText);
         l->setOpenExternalLinks(true);
@@ -70,6 +88,11 @@ FrmAbout::FrmAbout(QWidget *parent) : QDialog(parent)
     ok->setDefault(true);
     auto *sysinfo = new QPushButton(QStringLiteral("&Systeminfo..."), this);
     sysinfo->setObjectName(QStringLiteral("cmdSysInfo"));
+    if (!systeminfoProgramm()) {
+        sysinfo->setEnabled(false);
+        sysinfo->setToolTip(QStringLiteral("Kein Programm für Systeminformationen installiert (%1)")
+                                .arg(bekannteSysteminfoProgramme().join(QStringLiteral(", "))));
+    }
 
     auto *g = new QGridLayout(this);
     g->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
@@ -79,8 +102,8 @@ FrmAbout::FrmAbout(QWidget *parent) : QDialog(parent)
     g->addWidget(text(this, "Producktname", QStringLiteral("Produktname")), 2, 1);
     g->addWidget(text(this, "lblProdukt", Programmtitel), 2, 2);
     g->addWidget(text(this, "Description", QStringLiteral("Beschreibung")), 3, 1);
-    g->addWidget(text(this, "lblDescription", QString()), 3, 2);
-    g->addWidget(text(this, "Erstellt", QStringLiteral("Erstellt am 1.05.2002 Letzte Korrektur 27.05.2002")), 4, 1, 1, 2);
+    g->addWidget(text(this, "lblDescription", Beschreibung), 3, 2);
+    g->addWidget(text(this, "Erstellt", QStringLiteral("Erstellt am ") + QLocale::c().toString(bauDatum(), QStringLiteral("dd.MM.yyyy"))), 4, 1, 1, 2);
     g->addWidget(mail, 5, 1, 1, 2);
     g->addWidget(web, 6, 1, 1, 2);
     auto *knoepfe = new QHBoxLayout;

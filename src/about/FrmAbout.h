@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QDialog>
 #include <QStringList>
 
@@ -14,6 +15,18 @@ namespace archiv::about {
 std::optional<QString> systeminfoProgramm(const std::function<QString(const QString &)> &finden = {});
 QStringList bekannteSysteminfoProgramme();
 
+// The day the program was built.
+QDate bauDatum();
+
+// The support's addresses given when the program was built; empty ones are
+// not shown.
+struct Kontakt
+{
+    QString mail;
+    QString web;
+};
+Kontakt kontaktDesBaus();
+
 // "Info zu Tessam Archivsystem": title, version, the maker's addresses and
 // the button that starts the system-information program.
 class FrmAbout : public QDialog
@@ -22,8 +35,9 @@ class FrmAbout : public QDialog
 public:
     explicit FrmAbout(QWidget *parent = nullptr);
 
-    // Starts the system-information program, or says that there is none.
-    // false when none was started.
+    // Starts the system-information program, or says that there is none
+    // (the button is disabled then; a program removed since still gets the
+    // message). false when none was started.
     bool StartSysInfo();
 };
 

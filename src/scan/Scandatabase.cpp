@@ -151,7 +151,7 @@ Scandatabase::Scandatabase(QWidget *parent) : QDialog(parent), m_editormodus(glo
     m_knoepfe << knopf("BU_Belegsuche", QStringLiteral("Belegsuche"), [this] { belegsuche(); });
     QPushButton *uebern = knopf("buuebern", QStringLiteral("Übernehmen alles"), [this] { uebernahmealle(); });
     QPushButton *loeall = knopf("buloeall", QStringLiteral("Alles löschen"), [this] { allesLoeschen(); });
-    m_knoepfe << uebern << loeall << knopf("BUClose", QStringLiteral("Schließen"), [this] { done(QDialog::Rejected); });
+    m_knoepfe << uebern << loeall << knopf("BUClose", QStringLiteral("Schliessen"), [this] { done(QDialog::Rejected); });
 
     m_popup = new QMenu(this);
     m_popup->setObjectName(QStringLiteral("popup"));

@@ -40,6 +40,26 @@ struct HttpTransport::Pin
 
 namespace {
 
+// Why a request got no answer, as a German sentence for the user.
+QString verbindungsfehler(httplib::Error e)
+{
+    switch (e) {
+    case httplib::Error::Connection:
+        return QStringLiteral("Keine Verbindung zum Archivserver: er ist nicht erreichbar (Adresse, Port, Netz oder Server prüfen).");
+    case httplib::Error::ConnectionTimeout:
+        return QStringLiteral("Keine Verbindung zum Archivserver: er hat nicht rechtzeitig geantwortet.");
+    case httplib::Error::Read:
+        return QStringLiteral("Keine Verbindung zum Archivserver: die Verbindung brach beim Lesen der Antwort ab.");
+    case httplib::Error::Write:
+        return QStringLiteral("Keine Verbindung zum Archivserver: die Verbindung brach beim Senden ab.");
+    case httplib::Error::SSLConnection:
+    case httplib::Error::SSLServerVerification:
+        return QStringLiteral("Keine Verbindung zum Archivserver: die gesicherte Verbindung (TLS) kam nicht zustande.");
+    default:
+        return QStringLiteral("Keine Verbindung zum Archivserver (%1).").arg(QString::fromStdString(httplib::to_string(e)));
+    }
+}
+
 QJsonObject auswerten(const httplib::Result &res, const QString &pfad, bool zertifikatAbgelehnt = false)
 {
     if (!res && zertifikatAbgelehnt)
@@ -47,9 +67,7 @@ QJsonObject auswerten(const httplib::Result &res, const QString &pfad, bool zert
             401, QLatin1String(protokoll::KeinZugang),
             QStringLiteral("Der Server zeigt ein anderes Zertifikat, als der Zugangsschlüssel nennt; es wurde nichts gesendet."));
     if (!res)
-        throw ServerFehler(
-            0, QStringLiteral("connection"),
-            QStringLiteral("Keine Verbindung zum Archivserver (%1)").arg(QString::fromStdString(httplib::to_string(res.error()))));
+        throw ServerFehler(0, QStringLiteral("connection"), verbindungsfehler(res.error()));
     const QByteArray body = QByteArray::fromRawData(res->body.data(), qsizetype(res->body.size()));
     const QJsonObject json = QJsonDocument::fromJson(body).object();
     if (res->status >= 300) {

@@ -71,6 +71,11 @@ Vollstaendigkeitstest::Vollstaendigkeitstest(QWidget *parent) : QDialog(parent)
     m_jahr->setObjectName(QStringLiteral("WJahr"));
     m_jahr->setEditable(true);
     m_jahr->setInsertPolicy(QComboBox::NoInsert);
+    // The years one tests most: this one and the nine before; any other is
+    // typed.
+    for (int jahr = QDate::currentDate().year(), i = 0; i < 10; ++i)
+        m_jahr->addItem(QString::number(jahr - i));
+    m_jahr->setCurrentIndex(-1);
     m_dateien = new QCheckBox(QStringLiteral("Dateien lesen und prüfen"), this);
     m_dateien->setObjectName(QStringLiteral("CHDateien"));
     m_start = new QPushButton(QStringLiteral("Starten"), this);

@@ -4,7 +4,12 @@
 #include "support/MeldungsRecorder.h"
 #include "support/Steuerelemente.h"
 
+#include <QDate>
+#include <QFile>
 #include <QLabel>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <QTest>
 
@@ -22,10 +27,17 @@ private Q_SLOTS:
         QCOMPARE(f.windowTitle(), QStringLiteral("Info zu Tessam Archivsystem"));
         QCOMPARE(teil<QLabel>(&f, "lblTitle")->text(), QStringLiteral("Tessam Archivsystem"));
         QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$")).match(teil<QLabel>(&f, "lblVersion")->text()).hasMatch());
-        QCOMPARE(teil<QLabel>(&f, "Erstellt")->text(), QStringLiteral("Erstellt am 1.05.2002 Letzte Korrektur 27.05.2002"));
+        // The day of the build, not a placeholder.
+        const QDate gebaut = QLocale::c().toDate(teil<QLabel>(&f, "Erstellt")->text().mid(12), QStringLiteral("dd.MM.yyyy"));
+        QVERIFY2(gebaut.isValid() && gebaut <= QDate::currentDate() && gebaut > QDate(2026, 1, 1), qPrintable(teil<QLabel>(&f, "Erstellt")->text()));
+        QVERIFY(teil<QLabel>(&f, "Erstellt")->text().startsWith(QStringLiteral("Erstellt am ")));
         QCOMPARE(teil<QLabel>(&f, "Producktname")->text(), QStringLiteral("Produktname"));
         QCOMPARE(teil<QLabel>(&f, "Description")->text(), QStringLiteral("Beschreibung"));
-        QVERIFY(teil<QLabel>(&f, "lblDescription")->text().isEmpty());
+        QVERIFY(!teil<QLabel>(&f, "lblDescription")->text().isEmpty());
+        // This build names no support: no placeholder addresses are shown.
+        QCOMPARE(teil<QLabel>(&f, "ctHyperLink1")->isVisible(), !about::kontaktDesBaus().mail.isEmpty());
+        QCOMPARE(teil<QLabel>(&f, "ctHyperLink2")->isVisible(), !about::kontaktDesBaus().web.isEmpty());
+        QVERIFY(!teil<QLabel>(&f, "ctHyperLink1")->text().contains(QStringLiteral("example")));
         QCOMPARE(teil<QPushButton>(&f, "cmdSysInfo")->text(), QStringLiteral("&Systeminfo..."));
         QTest::mouseClick(teil<QPushButton>(&f, "cmdOK"), Qt::LeftButton);
         QVERIFY(f.isHidden());
@@ -41,15 +53,40 @@ private Q_SLOTS:
         QCOMPARE(about::systeminfoProgramm([](const QString &) { return QString(); }), std::nullopt);
     }
 
-    void ohneProgrammDieMeldung()
+    // Without any of the programs the button says why before it is
+    // clicked; with one it is there to click.
+    void ohneProgrammKeinKnopf()
     {
-        // A PATH without any of the programs.
-        qputenv("PATH", "/nonexistent");
-        test::MeldungsRecorder meldungen;
-        about::FrmAbout f;
-        f.show();
-        QTest::mouseClick(teil<QPushButton>(&f, "cmdSysInfo"), Qt::LeftButton);
-        QCOMPARE(meldungen.texte(), QStringList{"Systeminformationen sind momentan nicht verfügbar"});
+        const QByteArray pfad = qgetenv("PATH");
+        QTemporaryDir ordner;
+        qputenv("PATH", QFile::encodeName(ordner.path()));
+        {
+            test::MeldungsRecorder meldungen;
+            about::FrmAbout f;
+            f.show();
+            auto *knopf = teil<QPushButton>(&f, "cmdSysInfo");
+            QVERIFY(!knopf->isEnabled());
+            QVERIFY(knopf->toolTip().contains(QStringLiteral("Kein Programm")));
+            QTest::mouseClick(knopf, Qt::LeftButton);
+            QVERIFY(meldungen.texte().isEmpty());
+        }
+        // A stand-in for the desktop's program that only notes it was run.
+        const QString programm = ordner.filePath(about::bekannteSysteminfoProgramme().constLast());
+        const QString vermerk = ordner.filePath(QStringLiteral("gestartet"));
+        QFile f(programm);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\n/usr/bin/touch '" + QFile::encodeName(vermerk) + "'\n");
+        f.close();
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        {
+            about::FrmAbout a;
+            a.show();
+            auto *knopf = teil<QPushButton>(&a, "cmdSysInfo");
+            QVERIFY(knopf->isEnabled());
+            QTest::mouseClick(knopf, Qt::LeftButton);
+            QTRY_VERIFY(QFile::exists(vermerk));
+        }
+        qputenv("PATH", pfad);
     }
 };
 

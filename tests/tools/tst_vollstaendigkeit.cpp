@@ -14,7 +14,9 @@
 #include "tools/Vollstaendigkeitstest.h"
 
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QDate>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QLineEdit>
@@ -69,6 +71,21 @@ private Q_SLOTS:
                                                                    : QList<test::Dokumentdatei>{{"tif", "", Belegbau::tiff(1)}},
                         {}, QStringLiteral("2031-05-02"));
         bau.anlegen(QStringLiteral("GU"), QStringLiteral("9004"), {{"tif", "", Belegbau::tiff(1)}}, {}, QStringLiteral("2032-01-02"));
+    }
+
+    // The year is picked from this one and the nine before, or typed.
+    void jahrAusDerListe()
+    {
+        tools::Vollstaendigkeitstest f;
+        auto *j = teil<QComboBox>(&f, "WJahr");
+        QCOMPARE(j->count(), 10);
+        QCOMPARE(j->itemText(0), QString::number(QDate::currentDate().year()));
+        QCOMPARE(j->itemText(9), QString::number(QDate::currentDate().year() - 9));
+        QVERIFY(j->currentText().isEmpty());
+        j->showPopup();
+        QTest::keyClick(j->view(), Qt::Key_Down);
+        QTest::keyClick(j->view(), Qt::Key_Return);
+        QCOMPARE(j->currentText(), QString::number(QDate::currentDate().year() - 1));
     }
 
     void lueckenUndOhneDokument()
