@@ -159,6 +159,14 @@ void Ergebnis::klicksVerbinden()
         app::ereignis([this] { baumAufbauen(); });
     });
     connect(m_timer2, &QTimer::timeout, this, [this] { app::ereignis([this] { zeileGeklickt(global::ErgZeile, global::ErgSpalte); }); });
+    // A double-click or Return on a row opens its newest document, as its
+    // status cell does (that cell opens it on its own click already).
+    connect(m_liste, &QTreeView::activated, this, [this](const QModelIndex &i) {
+        if (!i.isValid() || i.column() + 1 == 5)
+            return;
+        global::ErgZeile = i.row();
+        app::ereignis([this, zeile = i.row()] { statusZelleOeffnen(zeile, 5); });
+    });
     connect(m_liste, &QTreeView::customContextMenuRequested, this, [this](const QPoint &p) {
         const QModelIndex i = m_liste->indexAt(p);
         if (!i.isValid())

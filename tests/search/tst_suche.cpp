@@ -542,6 +542,35 @@ private Q_SLOTS:
         QCOMPARE(aktDok, 3);
     }
 
+    // A double-click on any cell of a row, or Return on it, opens its
+    // newest document; a second time in one run as well.
+    void zeileOeffnetMitDoppelklickUndReturn()
+    {
+        nummernSuchen(QStringLiteral("Eingangsrechnung"), QStringLiteral("880001"));
+        search::Ergebnis *e = m_archiv->ergebnis();
+        QCOMPARE(e->modell()->rowCount(), 1);
+        DialogFahrer fahrer;
+        int aktDok = 0;
+        const auto schliessen = [&](QDialog *d) {
+            aktDok = global::AktDok;
+            DialogFahrer::klicken(d, QStringLiteral("BUClose"));
+        };
+        fahrer.bei(QStringLiteral("bild"), schliessen);
+        QTreeView *l = e->liste();
+        const QRect r = l->visualRect(l->model()->index(0, 1));
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, r.center());
+        QTest::mouseDClick(l->viewport(), Qt::LeftButton, {}, r.center());
+        QTRY_COMPARE(fahrer.gesehen(), QStringList{"bild"});
+        QCOMPARE(aktDok, 3);
+        aktDok = 0;
+        fahrer.bei(QStringLiteral("bild"), schliessen);
+        l->setCurrentIndex(l->model()->index(0, 2));
+        l->setFocus();
+        QTest::keyClick(l, Qt::Key_Return);
+        QTRY_COMPARE(fahrer.gesehen(), QStringList({"bild", "bild"}));
+        QCOMPARE(aktDok, 3);
+    }
+
     void statusMarkenUndPopup()
     {
         nummernSuchen(QStringLiteral("Eingangsrechnung"), QStringLiteral("880004,880005"));
