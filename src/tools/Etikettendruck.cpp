@@ -174,14 +174,18 @@ void Etikettendruck::laden()
     rs.Execute(QStringList{m_firma});
     const QSignalBlocker sperre(m_belart);
     m_belart->clear();
+    int er = -1;
     while (rs.Next()) {
         if (rs.GetData(6) != QLatin1String("J"))
             continue;
         m_belart->addItem(rs.GetData(3), rs.GetData(2));
         if (rs.GetData(1) == QLatin1String("ER"))
-            m_belart->setCurrentIndex(m_belart->count() - 1);
+            er = m_belart->count() - 1;
     }
     rs.Close();
+    // "ER" when the company prints labels for it; otherwise the user
+    // chooses (the box would take its first row by itself).
+    m_belart->setCurrentIndex(er);
     typGewaehlt();
 }
 

@@ -102,6 +102,25 @@ private Q_SLOTS:
         QCOMPARE(tools::etikettenLayout(1, 189).last().seite, 0);
     }
 
+    // A company without labels for incoming invoices: no type is chosen
+    // for the user, and nothing is proposed until one is.
+    void ohneEingangsrechnungKeineVorauswahl()
+    {
+        QVERIFY(m_server->stammdaten(QStringLiteral("AR.Firma"), {{{"Firma", "9"}, {"Name", "Süd GmbH"}}}));
+        QVERIFY(m_server->stammdaten(QStringLiteral("AR.Belart"),
+                                     {{{"Firma", "9"}, {"Belart", "LS"}, {"Bezeichnung", "Lieferschein"}, {"Barcode", "J"}, {"lastbelnrbarc", "41"}},
+                                      {{"Firma", "9"}, {"Belart", "KB"}, {"Bezeichnung", "Kassenbeleg"}, {"Barcode", "J"}, {"lastbelnrbarc", "7"}}}));
+        tools::Etikettendruck f(QStringLiteral("9"));
+        f.laden();
+        f.show();
+        auto *typ = teil<QComboBox>(&f, "LIBelart");
+        QCOMPARE(typ->count(), 2);
+        QCOMPARE(typ->currentIndex(), -1);
+        QVERIFY(teil<QLineEdit>(&f, "Belnrstart")->text().isEmpty());
+        typ->setCurrentIndex(typ->findData(QStringLiteral("LS")));
+        QCOMPARE(teil<QLineEdit>(&f, "Belnrstart")->text(), QStringLiteral("42"));
+    }
+
     // A run printed to PDF through the window: every label reads back as its
     // code and names its Beleg; the counter and the next proposal move on.
     void laufDrucken()
