@@ -351,8 +351,9 @@ void Bild::Zustand()
     werkzeugAktion(7)->setEnabled(z.druckenAn);
     werkzeugAktion(8)->setVisible(z.druckenAn);
     werkzeugAktion(9)->setEnabled(true);
-    m_belnr->setEnabled(z.kopfAn);
-    m_beldat->setEnabled(z.kopfAn);
+    // Viewing changes nothing: every field of the header follows the mode.
+    for (QWidget *feld : std::initializer_list<QWidget *>{m_belnr, m_beldat, m_belzeit, m_belart})
+        feld->setEnabled(z.kopfAn);
     m_buNeu->setVisible(z.neuSichtbar);
     m_buSubeleg->setVisible(z.neuSichtbar);
     m_budoknreinf->setVisible(z.dokumentKnoepfeSichtbar);

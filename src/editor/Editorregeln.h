@@ -31,7 +31,7 @@ struct Steuerung
     bool werkzeugeAn = false; // Drehen, Verkleinern, Vergrössern, Zoom auf Breite/Höhe
     bool loeschenAngeboten = false; // toolbar item "Löschen"
     bool druckenAn = false; // "Drucken" enabled, "Kopieren" offered
-    bool kopfAn = false; // Belnr and Beldat enabled
+    bool kopfAn = false; // Belnr, Beldat, the time and the type box enabled
     bool neuSichtbar = false; // BUNeu and BUSubeleg
     bool dokumentKnoepfeSichtbar = false; // budoknreinf and budoknrloe
 };

@@ -31,6 +31,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QFileInfo>
+#include <QTimeEdit>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -132,6 +133,14 @@ private Q_SLOTS:
             QVERIFY2(teil<QPushButton>(b.get(), name)->isHidden(), name);
         QVERIFY(!teil<QLineEdit>(b.get(), "Belnr")->isEnabled());
         QVERIFY(!teil<QLineEdit>(b.get(), "Beldat")->isEnabled());
+        // Nothing of the header can be changed while viewing.
+        QVERIFY(!teil<QTimeEdit>(b.get(), "belzeit")->isEnabled());
+        auto *typ = teil<QComboBox>(b.get(), "Belart");
+        QVERIFY(!typ->isEnabled());
+        const QString vorher = typ->currentText();
+        typ->setFocus();
+        QTest::keyClick(typ, Qt::Key_Down);
+        QCOMPARE(typ->currentText(), vorher);
         QVERIFY(b->werkzeugAktion(4)->isVisible() == false);
         // Closing a view never asks, even when something changed.
         global::Geaendert = true;
