@@ -84,7 +84,9 @@ public:
     // search (BUSubeleg), a further document of the Beleg (budoknreinf).
     void scannen();
     void scanDokumenteHolen(); // BUScandatabase: pages of the scan store
-    void belegSuchen();
+    // ohneMeldung: no "Dokument nicht gefunden" when nothing is found (pages
+    // just taken in for a Beleg that is not archived yet).
+    void belegSuchen(bool ohneMeldung = false);
     void dokumentAnfuegen();
 
     // The page view.

@@ -170,7 +170,9 @@ void Bild::scanDokumenteHolen()
     }
     if (!global::AktBelart.isEmpty()) {
         rahmenAnzeigen(m_frBeleg);
-        belegSuchen();
+        // The pages came in: a number not archived yet is a new Beleg, not
+        // a failure.
+        belegSuchen(true);
     }
 }
 
@@ -218,7 +220,7 @@ void Bild::ansichtNachErfassen()
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-void Bild::belegSuchen()
+void Bild::belegSuchen(bool ohneMeldung)
 {
     if (global::AktBelart.isEmpty()) {
         meldung(HauptTitel, QStringLiteral("Keine Belegart ausgewählt"), MeldungsSymbol::Information);
@@ -250,7 +252,7 @@ void Bild::belegSuchen()
     } else if (ids.size() > 1) {
         if (liste.exec() != QDialog::Accepted)
             global::DokId = vorher;
-    } else {
+    } else if (!ohneMeldung) {
         meldung(HauptTitel, QStringLiteral("Dokument nicht gefunden"), MeldungsSymbol::Information);
     }
 }
