@@ -413,6 +413,16 @@ void Bild::rahmenAnzeigen(QFrame *rahmen)
         f->setVisible(f == rahmen);
 }
 
+void Bild::tabZeigen(const QString &schluessel)
+{
+    for (int i = 0; i < m_tab1->count(); ++i)
+        if (m_tab1->tabBar()->tabData(i).toString() == schluessel) {
+            const QSignalBlocker sperre(m_tab1);
+            m_tab1->setCurrentIndex(i);
+        }
+    rahmenAnzeigen(schluessel == QLatin1String("beleg") ? m_frBeleg : m_frDokument);
+}
+
 void Bild::tabGewechselt(const QString &schluessel)
 {
     rahmenAnzeigen(nullptr);
@@ -505,8 +515,7 @@ void Bild::taste(int code)
 
 void Bild::vorschauDoppelklick(int i)
 {
-    m_fransicht->hide();
-    m_frDokument->show();
+    tabZeigen(QStringLiteral("dokument"));
     global::AktSeite = i + 1;
     seitenText();
     {

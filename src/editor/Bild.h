@@ -126,6 +126,9 @@ private:
     void zeilenAnlegen();
     void auswahlFuellen(int i, int code);
     void rahmenAnzeigen(QFrame *rahmen);
+    // Selects the tab with that key ("dokument", "beleg") and shows its
+    // frame, so the highlighted tab is always the one shown.
+    void tabZeigen(const QString &schluessel);
     void seitenLaden(server::Objekt &beleg);
     void seitenText();
     void eigenschaftenLaden();

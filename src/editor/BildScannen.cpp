@@ -50,7 +50,7 @@ void Bild::scannen()
     const auto frei = qScopeGuard([this] { m_buScan->setEnabled(true); });
     {
         const app::Sanduhr sanduhr;
-        rahmenAnzeigen(m_frDokument);
+        tabZeigen(QStringLiteral("dokument"));
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         global::BarcodeBelart.clear();
         global::BarcodeBelnr.clear();
@@ -169,7 +169,7 @@ void Bild::scanDokumenteHolen()
                     MeldungsSymbol::Information);
     }
     if (!global::AktBelart.isEmpty()) {
-        rahmenAnzeigen(m_frBeleg);
+        tabZeigen(QStringLiteral("beleg"));
         // The pages came in: a number not archived yet is a new Beleg, not
         // a failure.
         belegSuchen(true);
@@ -201,12 +201,8 @@ void Bild::barcodeNachschlagen(const QStringList &barcodes)
 
 void Bild::ansichtNachErfassen()
 {
-    if (m_tab1->currentIndex() == 0 && global::SeitenAnz > 0) {
-        m_image1->show();
-        Zoomen(global::Zoomtype);
-    } else if (m_tab1->currentIndex() == 2) {
-        vorschau_refresh();
-    }
+    // The page is chosen before it is fitted: fitting first drew the page
+    // shown before (or none) and left the new one grey until the user paged.
     seitenText();
     {
         const QSignalBlocker sperre(m_scroll1);
@@ -216,7 +212,11 @@ void Bild::ansichtNachErfassen()
     if (global::AktSeite > 0)
         m_image1->waehlen(global::AktSeite - 1);
     Zustand();
-    rahmenAnzeigen(m_frDokument);
+    tabZeigen(QStringLiteral("dokument"));
+    if (global::SeitenAnz > 0) {
+        m_image1->show();
+        Zoomen(global::Zoomtype);
+    }
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 

@@ -34,6 +34,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QFrame>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -172,10 +175,21 @@ private Q_SLOTS:
     {
         einlegen(10);
         auto b = oeffnen();
+        // The user looks at the header, then scans.
+        QTabBar *reiter = teil<QTabWidget>(b.get(), "Tab1")->tabBar();
+        QTest::mouseClick(reiter, Qt::LeftButton, {}, reiter->tabRect(1).center());
+        QVERIFY(!teil<QFrame>(b.get(), "FRBeleg")->isHidden());
         scanKlicken(b.get());
         QVERIFY(m_meldungen->texte().isEmpty());
         QCOMPARE(global::SeitenAnz, 10);
         QCOMPARE(global::AktSeite, 10);
+        // The document is shown, its tab highlighted, on the page the
+        // counter names, drawn (not the grey of a page never fitted).
+        QCOMPARE(reiter->tabData(reiter->currentIndex()).toString(), QStringLiteral("dokument"));
+        QVERIFY(!teil<QFrame>(b.get(), "FRDokument")->isHidden());
+        QVERIFY(teil<QFrame>(b.get(), "FRBeleg")->isHidden());
+        QCOMPARE(b->ansicht()->seiten().aktuell(), 9);
+        QVERIFY(!b->ansicht()->isHidden());
         QVERIFY(global::Geaendert);
         QCOMPARE(seitenfolge(b.get()), QList<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
         QCOMPARE(teil<QScrollBar>(b.get(), "Scroll1")->maximum(), 10);
