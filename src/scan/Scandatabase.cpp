@@ -167,7 +167,17 @@ Scandatabase::Scandatabase(QWidget *parent) : QDialog(parent), m_editormodus(glo
     eintrag("uebeinz", QStringLiteral("Übernehmen einzeln"), [this] { uebernahmeeinzeln(); });
 
     connect(m_liste, &QTreeWidget::currentItemChanged, this, [this] { vorschauladen(m_liste->indexOfTopLevelItem(m_liste->currentItem())); });
-    connect(m_liste, &QTreeWidget::itemDoubleClicked, this, [this] { app::ereignis([this] { uebernahmeeinzeln(); }); });
+    // A double-click transfers the row's Beleg; a page without a Belegnummer
+    // has none to transfer (an empty number would mean every Beleg) and
+    // opens the edit dialog, where its number is typed.
+    connect(m_liste, &QTreeWidget::itemDoubleClicked, this, [this] {
+        app::ereignis([this] {
+            if (auswahl(2, false).value_or(QString()).trimmed().isEmpty())
+                bearbeiten();
+            else
+                uebernahmeeinzeln();
+        });
+    });
     connect(m_liste, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint &p) { popupZeigen(p); });
 
     const double dpi = logicalDpiX();

@@ -219,6 +219,31 @@ private Q_SLOTS:
         QVERIFY(f.liste()->topLevelItem(1)->text(2).isEmpty());
     }
 
+    // A double-click on a page without a Belegnummer opens its edit dialog
+    // and transfers nothing (not every Beleg, as an empty number would).
+    void doppelklickOhneNummerBearbeitet()
+    {
+        scan(QStringLiteral("ERSD-1"), 1);
+        scan(QString(), 1);
+        auto fenster = station();
+        scan::Scandatabase &f = *fenster;
+        QTest::mouseClick(teil<QPushButton>(&f, "BU_Belegsuche"), Qt::LeftButton);
+        QCOMPARE(zeilen(f), QStringList({"/1", "ERSD-1/1"}));
+        test::DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("scanbearb"), [](QDialog *d) {
+            QTest::keyClicks(d->findChild<QLineEdit *>(QStringLiteral("DokumentTxt")), QStringLiteral("ERSD-1"));
+            d->findChild<QSpinBox *>(QStringLiteral("SeiteTxt"))->setValue(2);
+            test::DialogFahrer::klicken(d, QStringLiteral("BUSpeich"));
+        });
+        const QRect zeile = f.liste()->visualItemRect(f.liste()->topLevelItem(0));
+        QTest::mouseClick(f.liste()->viewport(), Qt::LeftButton, {}, zeile.center());
+        QTest::mouseDClick(f.liste()->viewport(), Qt::LeftButton, {}, zeile.center());
+        QTRY_COMPARE(fahrer.gesehen(), QStringList{"scanbearb"});
+        QCOMPARE(zeilen(f), QStringList({"ERSD-1/1", "ERSD-1/2"}));
+        QVERIFY2(m_meldungen->texte().isEmpty(), qPrintable(m_meldungen->texte().join(u'|')));
+        QCOMPARE(m_v->OpenId(QStringLiteral("AR.Dokumente"), m_beleg).sammlung(QStringLiteral("Doks")).Count(), 0);
+    }
+
     void uebernehmenAlles()
     {
         scan(QStringLiteral("ERSD-1"), 1);
