@@ -76,6 +76,21 @@ bool loopback(const QString &host)
     return host == QLatin1String("localhost") || QHostAddress(host).isLoopback();
 }
 
+// "HOST:PORT" (an IPv6 address in brackets) as host and port; nullopt
+// unless the port is a number from kleinsterPort to 65535.
+std::optional<std::pair<QString, int>> hostUndPort(const QString &text, int kleinsterPort)
+{
+    const qsizetype doppelpunkt = text.lastIndexOf(u':');
+    bool ok = false;
+    const int port = doppelpunkt > 0 ? text.mid(doppelpunkt + 1).toInt(&ok) : 0;
+    if (!ok || port < kleinsterPort || port > 65535)
+        return std::nullopt;
+    QString host = text.left(doppelpunkt);
+    if (host.startsWith(u'[') && host.endsWith(u']'))
+        host = host.mid(1, host.size() - 2);
+    return std::pair{host, port};
+}
+
 // The TLS files serve uses: those given, else those beside the archive.
 // Nullopt inside: plain HTTP, allowed on loopback or with --plain-http only.
 // Nullopt outside: refused (the reason was printed).
@@ -282,16 +297,12 @@ int serve(const QStringList &args)
     if (!befehlAuswerten(p, args, QStringLiteral("Startet den Archivserver.")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     const QString listen = p.value(QStringLiteral("listen"));
-    const qsizetype doppelpunkt = listen.lastIndexOf(u':');
-    bool ok = false;
-    const int port = doppelpunkt > 0 ? listen.mid(doppelpunkt + 1).toInt(&ok) : 0;
-    if (!ok || port < 0 || port > 65535) {
+    const auto adresse = hostUndPort(listen, 0);
+    if (!adresse) {
         err() << "archivd: --listen erwartet ADRESSE:PORT, nicht \"" << listen << "\"" << Qt::endl;
         return 2;
     }
-    QString host = listen.left(doppelpunkt);
-    if (host.startsWith(u'[') && host.endsWith(u']'))
-        host = host.mid(1, host.size() - 2);
+    const auto &[host, port] = *adresse;
 
     sigset_t signale;
     prozessVorbereiten(signale);
@@ -507,18 +518,13 @@ std::optional<Zugangsdateiangaben> zugangsdateiAngaben(const QCommandLineParser 
     if (!p.isSet(QStringLiteral("adresse")))
         return a;
     const QString wert = p.value(QStringLiteral("adresse"));
-    const qsizetype doppelpunkt = wert.lastIndexOf(u':');
-    bool ok = false;
-    const int port = wert.mid(doppelpunkt + 1).toInt(&ok);
-    QString host = wert.left(doppelpunkt);
-    if (host.startsWith(u'[') && host.endsWith(u']'))
-        host = host.mid(1, host.size() - 2);
-    if (doppelpunkt <= 0 || !ok || port < 1 || port > 65535 || host.isEmpty()) {
+    const auto adresse = hostUndPort(wert, 1);
+    if (!adresse || adresse->first.isEmpty()) {
         err() << "archivd client: --adresse erwartet HOST:PORT, nicht \"" << wert << "\"" << Qt::endl;
         return std::nullopt;
     }
-    a.adresse = host;
-    a.port = QString::number(port);
+    a.adresse = adresse->first;
+    a.port = QString::number(adresse->second);
     return a;
 }
 
