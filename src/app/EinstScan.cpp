@@ -2,6 +2,7 @@
 
 #include "app/Einstellungen.h"
 #include "app/Sanduhr.h"
+#include "app/Scanneroptionen.h"
 #include "common/Format.h"
 #include "imaging/OrdnerQuelle.h"
 #include "imaging/Seitenquelle.h"
@@ -47,6 +48,12 @@ QStringList ordnerQuellen()
     return q;
 }
 
+// A new installation files the pages after a label with it.
+bool folgeseitenAn()
+{
+    return gespeichert("Folgeseiten") != QLatin1String("0");
+}
+
 } // namespace
 
 const QStringList &EinstScan::aufloesungen()
@@ -61,12 +68,25 @@ EinstScan::EinstScan(QWidget *parent, std::optional<QStringList> quellen) : QDia
     setObjectName(QStringLiteral("einstscan"));
     setWindowTitle(QStringLiteral("Einstellungen Scanner"));
     setModal(true);
+    felderAnlegen();
+    anordnen();
+    connect(m_bright, &QScrollBar::valueChanged, this, [this](int v) { m_brightText->setText(QString::number(v) + QStringLiteral(" %")); });
+    connect(m_kontr, &QScrollBar::valueChanged, this, [this](int v) { m_kontrText->setText(QString::number(v) + QStringLiteral(" %")); });
+    connect(m_speichern, &QPushButton::clicked, this, &EinstScan::speichern);
+    connect(m_schliessen, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_ordner, &QPushButton::clicked, this, &EinstScan::ordnerWaehlen);
+    quellenLaden(quellen);
+    werteLaden();
+}
+
+void EinstScan::felderAnlegen()
+{
     m_quelle = new QComboBox(this);
     m_quelle->setObjectName(QStringLiteral("Quelle"));
     m_quelle->setMinimumWidth(320);
-    auto *ordner = new QPushButton(QStringLiteral("Ordner …"), this);
-    ordner->setObjectName(QStringLiteral("BUOrdner"));
-    ordner->setToolTip(QStringLiteral("Einen Ordner, in den ein Netzwerkscanner liefert, als Quelle wählen"));
+    m_ordner = new QPushButton(QStringLiteral("Ordner …"), this);
+    m_ordner->setObjectName(QStringLiteral("BUOrdner"));
+    m_ordner->setToolTip(QStringLiteral("Einen Ordner, in den ein Netzwerkscanner liefert, als Quelle wählen"));
     m_dpi = new QComboBox(this);
     m_dpi->setObjectName(QStringLiteral("Dpi"));
     m_dpi->setEditable(true);
@@ -83,18 +103,26 @@ EinstScan::EinstScan(QWidget *parent, std::optional<QStringList> quellen) : QDia
     m_drehen->setObjectName(QStringLiteral("CHTurn"));
     m_oberflaeche = new QCheckBox(QStringLiteral("User Interface"), this);
     m_oberflaeche->setObjectName(QStringLiteral("CHUinterf"));
+    m_oberflaeche->setToolTip(QStringLiteral("Vor jedem Scan die Optionen des Scanners zeigen (Modus, Flachbett oder Einzug, Duplex, Seitenformat)"));
     m_barcode = new QCheckBox(QStringLiteral("Barcodes lesen (Scanstation)"), this);
     m_barcode->setObjectName(QStringLiteral("CHBarcode"));
     m_barcode->setToolTip(QStringLiteral("Beim Stapelscan den Beleg jeder Seite aus ihrem Barcode-Etikett bestimmen"));
-    auto *speichernKnopf = new QPushButton(QStringLiteral("Speichern"), this);
-    speichernKnopf->setObjectName(QStringLiteral("BUSpeich"));
-    auto *schliessen = new QPushButton(QStringLiteral("Schliessen"), this);
-    schliessen->setObjectName(QStringLiteral("BUClose"));
+    m_folgeseiten = new QCheckBox(QStringLiteral("Folgeseiten ohne Etikett gehören zum Beleg davor"), this);
+    m_folgeseiten->setObjectName(QStringLiteral("CHFolgeseiten"));
+    m_folgeseiten->setToolTip(QStringLiteral("Beim Stapelscan bekommt eine Seite ohne Etikett den Beleg der Seite vor ihr; "
+                                             "Seiten vor dem ersten Etikett bleiben ohne Beleg"));
+    m_speichern = new QPushButton(QStringLiteral("Speichern"), this);
+    m_speichern->setObjectName(QStringLiteral("BUSpeich"));
+    m_schliessen = new QPushButton(QStringLiteral("Schliessen"), this);
+    m_schliessen->setObjectName(QStringLiteral("BUClose"));
+}
 
+void EinstScan::anordnen()
+{
     auto *g = new QGridLayout(this);
     g->addWidget(new QLabel(QStringLiteral("Quelle:"), this), 0, 0);
     g->addWidget(m_quelle, 0, 1, 1, 2);
-    g->addWidget(ordner, 0, 3);
+    g->addWidget(m_ordner, 0, 3);
     g->addWidget(new QLabel(QStringLiteral("Auflösung:"), this), 1, 0);
     g->addWidget(m_dpi, 1, 1);
     g->addWidget(new QLabel(QStringLiteral("Helligkeit:"), this), 2, 0);
@@ -103,21 +131,19 @@ EinstScan::EinstScan(QWidget *parent, std::optional<QStringList> quellen) : QDia
     g->addWidget(new QLabel(QStringLiteral("Kontrast:"), this), 3, 0);
     g->addWidget(m_kontr, 3, 1, 1, 2);
     g->addWidget(m_kontrText, 3, 3);
-    g->addWidget(m_drehen, 4, 1);
-    g->addWidget(m_oberflaeche, 5, 1);
+    g->addWidget(m_drehen, 4, 1, 1, 3);
+    g->addWidget(m_oberflaeche, 5, 1, 1, 3);
     g->addWidget(m_barcode, 6, 1, 1, 3);
+    g->addWidget(m_folgeseiten, 7, 1, 1, 3);
     auto *knoepfe = new QHBoxLayout;
     knoepfe->addStretch();
-    knoepfe->addWidget(speichernKnopf);
-    knoepfe->addWidget(schliessen);
-    g->addLayout(knoepfe, 7, 0, 1, 4);
+    knoepfe->addWidget(m_speichern);
+    knoepfe->addWidget(m_schliessen);
+    g->addLayout(knoepfe, 8, 0, 1, 4);
+}
 
-    connect(m_bright, &QScrollBar::valueChanged, this, [this](int v) { m_brightText->setText(QString::number(v) + QStringLiteral(" %")); });
-    connect(m_kontr, &QScrollBar::valueChanged, this, [this](int v) { m_kontrText->setText(QString::number(v) + QStringLiteral(" %")); });
-    connect(speichernKnopf, &QPushButton::clicked, this, &EinstScan::speichern);
-    connect(schliessen, &QPushButton::clicked, this, &QDialog::reject);
-    connect(ordner, &QPushButton::clicked, this, &EinstScan::ordnerWaehlen);
-
+void EinstScan::quellenLaden(const std::optional<QStringList> &quellen)
+{
     {
         const Sanduhr sanduhr; // looking for devices may take a moment
         m_quelle->addItems(quellen ? *quellen : imaging::Seitenquelle::quellen() + ordnerQuellen());
@@ -128,6 +154,10 @@ EinstScan::EinstScan(QWidget *parent, std::optional<QStringList> quellen) : QDia
     for (int i = 0; !quelle.isEmpty() && i < m_quelle->count(); ++i)
         if (m_quelle->itemText(i) == quelle)
             m_quelle->setCurrentIndex(i);
+}
+
+void EinstScan::werteLaden()
+{
     m_dpi->addItems(aufloesungen());
     m_dpi->setCurrentIndex(-1);
     if (!gespeichert("Dpi").isEmpty())
@@ -141,6 +171,7 @@ EinstScan::EinstScan(QWidget *parent, std::optional<QStringList> quellen) : QDia
     if (!gespeichert("UserInterface").isEmpty())
         m_oberflaeche->setChecked(common::zahlWert(gespeichert("UserInterface")) != 0);
     m_barcode->setChecked(common::zahlWert(einstellung(QStringLiteral("Allgemein"), QStringLiteral("Barcode"))) > 0);
+    m_folgeseiten->setChecked(folgeseitenAn());
     m_brightText->setText(QString::number(m_bright->value()) + QStringLiteral(" %"));
     m_kontrText->setText(QString::number(m_kontr->value()) + QStringLiteral(" %"));
 }
@@ -166,6 +197,7 @@ void EinstScan::speichern()
     setzeEinstellung(Abschnitt, QStringLiteral("Drehen"), m_drehen->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     setzeEinstellung(Abschnitt, QStringLiteral("UserInterface"), m_oberflaeche->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     setzeEinstellung(QStringLiteral("Allgemein"), QStringLiteral("Barcode"), m_barcode->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    setzeEinstellung(Abschnitt, QStringLiteral("Folgeseiten"), m_folgeseiten->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     // Folder sources are remembered for the next time the list is built.
     if (quelle.startsWith(QLatin1String(imaging::OrdnerQuelle::Praefix))) {
         QStringList ordner = einstellung(Abschnitt, QStringLiteral("Ordner")).split(u'|', Qt::SkipEmptyParts);
@@ -191,7 +223,9 @@ Scannereinstellungen scannereinstellungen()
     e.geraet.kontrast = int(common::zahlWert(gespeichert("Kontrast")) * 10);
     e.geraet.helligkeit = int(common::zahlWert(gespeichert("Bright")) * 10);
     e.geraet.eigenerDialog = common::zahlWert(gespeichert("UserInterface")) > 0;
+    e.geraet.geraeteoptionen = gespeicherteGeraeteoptionen(e.quelle);
     e.drehen = common::zahlWert(gespeichert("Drehen")) > 0;
+    e.folgeseiten = folgeseitenAn();
     return e;
 }
 

@@ -9,6 +9,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QScrollBar;
 
 namespace archiv::app {
@@ -16,7 +17,8 @@ namespace archiv::app {
 // The scanner settings ("Einstellungen Scanner"): the page source (SANE
 // devices and folders a network scanner delivers to, listed together by
 // name), resolution, brightness and contrast, turning pages by 180 degrees
-// and the scanner's own dialog; section "Scanner" of the settings.
+// the scanner's own dialog and how the scan station files pages without a
+// label; section "Scanner" of the settings.
 class EinstScan : public QDialog
 {
     Q_OBJECT
@@ -30,6 +32,11 @@ public:
     static const QStringList &aufloesungen();
 
 private:
+    void felderAnlegen();
+    void anordnen();
+    void quellenLaden(const std::optional<QStringList> &quellen);
+    void werteLaden();
+
     QComboBox *m_quelle;
     QComboBox *m_dpi;
     QScrollBar *m_bright;
@@ -39,6 +46,10 @@ private:
     QCheckBox *m_drehen;
     QCheckBox *m_oberflaeche;
     QCheckBox *m_barcode; // section "Allgemein": read barcodes in batch scans
+    QCheckBox *m_folgeseiten;
+    QPushButton *m_speichern;
+    QPushButton *m_schliessen;
+    QPushButton *m_ordner;
 };
 
 void einstscanZeigen(QWidget *besitzer);
@@ -48,8 +59,11 @@ void einstscanZeigen(QWidget *besitzer);
 struct Scannereinstellungen
 {
     QString quelle;
-    imaging::Scaneinstellungen geraet;
+    imaging::Scaneinstellungen geraet; // with the device options remembered for it
     bool drehen = false;
+    // At the scan station: a page without a label belongs to the Beleg of
+    // the page before it (key "Folgeseiten", on unless switched off).
+    bool folgeseiten = true;
 };
 Scannereinstellungen scannereinstellungen();
 

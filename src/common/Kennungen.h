@@ -77,4 +77,13 @@ inline constexpr QLatin1String Archiv("archiv"); // scan intake opened by the ed
 inline constexpr QLatin1String Scandatabase("scandatabase"); // the scan intake window is the program (scan station)
 } // namespace modus
 
+// Why pages of the scan store have no Beleg (AR.Scandat OhneBeleg and the
+// answer of ScanBelegSuche).
+namespace scanzuordnung {
+inline constexpr QLatin1String OhneNummer("ohne"); // no Belegnummer
+inline constexpr QLatin1String BelegFehlt("fehlt"); // the archive has no Beleg of that number yet
+inline constexpr QLatin1String Mehrdeutig("mehrdeutig"); // several companies have a Beleg of that number
+inline constexpr QLatin1String Offen("offen"); // one Beleg has it: the Belegsuche assigns it
+} // namespace scanzuordnung
+
 } // namespace archiv::common

@@ -4,6 +4,7 @@
 #include "editor/Bild.h"
 
 #include "app/EinstScan.h"
+#include "app/Scanneroptionen.h"
 #include "app/Einstellungen.h"
 #include "app/Sanduhr.h"
 #include "common/Format.h"
@@ -41,11 +42,13 @@ using namespace archiv::common;
 
 void Bild::scannen()
 {
-    const app::Scannereinstellungen scanner = app::scannereinstellungen();
+    app::Scannereinstellungen scanner = app::scannereinstellungen();
     if (scanner.quelle.isEmpty()) {
         meldung(HauptTitel, QStringLiteral("Keine Scanquelle definiert"), MeldungsSymbol::Ausruf);
         return;
     }
+    if (!app::scanneroptionenFragen(this, scanner))
+        return;
     m_buScan->setEnabled(false);
     const auto frei = qScopeGuard([this] { m_buScan->setEnabled(true); });
     {

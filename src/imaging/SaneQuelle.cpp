@@ -11,6 +11,7 @@
 #include <cmath>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 namespace archiv::imaging {
@@ -128,6 +129,19 @@ public:
         return {};
     }
 
+    // A numeric option's value; 0 when the device has none.
+    double zahlWert(const char *name) const
+    {
+        const SANE_Option_Descriptor *d = nullptr;
+        const int i = option(name, &d);
+        if (i < 0 || (d->type != SANE_TYPE_INT && d->type != SANE_TYPE_FIXED) || d->size != sizeof(SANE_Word))
+            return 0;
+        SANE_Word w = 0;
+        if (sane_control_option(m_handle, i, SANE_ACTION_GET_VALUE, &w, nullptr) != SANE_STATUS_GOOD)
+            return 0;
+        return d->type == SANE_TYPE_FIXED ? SANE_UNFIX(w) : double(w);
+    }
+
     QString textWert(const char *name) const
     {
         const SANE_Option_Descriptor *d = nullptr;
@@ -139,6 +153,71 @@ public:
         return QString::fromUtf8(puffer.constData());
     }
 
+    // Sets any option from its text (a switch "1"/"0", a number, a string);
+    // an option the device does not have or a value it refuses is left.
+    void setzen(const QString &name, const QString &wert) const
+    {
+        const QByteArray n = name.toUtf8();
+        const SANE_Option_Descriptor *d = nullptr;
+        const int i = option(n.constData(), &d);
+        if (i < 0)
+            return;
+        bool ok = false;
+        switch (d->type) {
+        case SANE_TYPE_BOOL: {
+            SANE_Bool b = wert == QLatin1String("1") ? SANE_TRUE : SANE_FALSE;
+            sane_control_option(m_handle, i, SANE_ACTION_SET_VALUE, &b, nullptr);
+            break;
+        }
+        case SANE_TYPE_INT:
+        case SANE_TYPE_FIXED: {
+            const double zahlwert = wert.toDouble(&ok);
+            if (ok)
+                zahl(n.constData(), zahlwert);
+            break;
+        }
+        case SANE_TYPE_STRING: {
+            QByteArray puffer = wert.toUtf8();
+            if (puffer.size() >= d->size)
+                return;
+            puffer.resize(d->size);
+            sane_control_option(m_handle, i, SANE_ACTION_SET_VALUE, puffer.data(), nullptr);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    // The options a user can set (active, settable by software, a single
+    // value), with their groups and current values.
+    QList<Geraeteoption> beschreibungen() const
+    {
+        QList<Geraeteoption> liste;
+        SANE_Int anzahl = 0;
+        if (sane_control_option(m_handle, 0, SANE_ACTION_GET_VALUE, &anzahl, nullptr) != SANE_STATUS_GOOD)
+            return liste;
+        QString gruppe;
+        for (SANE_Int i = 1; i < anzahl; ++i) {
+            const SANE_Option_Descriptor *d = sane_get_option_descriptor(m_handle, i);
+            if (!d)
+                continue;
+            if (d->type == SANE_TYPE_GROUP) {
+                gruppe = QString::fromUtf8(d->title);
+                continue;
+            }
+            if (!d->name || !*d->name || !SANE_OPTION_IS_ACTIVE(d->cap) || !SANE_OPTION_IS_SETTABLE(d->cap) || d->type == SANE_TYPE_BUTTON)
+                continue;
+            if ((d->type == SANE_TYPE_BOOL || d->type == SANE_TYPE_INT || d->type == SANE_TYPE_FIXED) && d->size != sizeof(SANE_Word))
+                continue; // tables such as gamma curves
+            if (auto o = beschreibung(i, d)) {
+                o->gruppe = gruppe;
+                liste << *o;
+            }
+        }
+        return liste;
+    }
+
     double einheitProZoll(const char *name) const
     {
         const SANE_Option_Descriptor *d = nullptr;
@@ -148,6 +227,73 @@ public:
     }
 
 private:
+    std::optional<Geraeteoption> beschreibung(SANE_Int i, const SANE_Option_Descriptor *d) const
+    {
+        Geraeteoption o;
+        o.name = QString::fromUtf8(d->name);
+        o.titel = QString::fromUtf8(d->title ? d->title : d->name);
+        o.beschreibung = QString::fromUtf8(d->desc ? d->desc : "");
+        o.einheit = einheitText(d->unit);
+        QByteArray puffer(qMax<SANE_Int>(d->size, sizeof(SANE_Word)) + 1, '\0');
+        if (sane_control_option(m_handle, i, SANE_ACTION_GET_VALUE, puffer.data(), nullptr) != SANE_STATUS_GOOD)
+            return std::nullopt;
+        const auto zahlText = [d](SANE_Word w) {
+            return d->type == SANE_TYPE_FIXED ? QString::number(SANE_UNFIX(w), 'g', 6) : QString::number(w);
+        };
+        SANE_Word w = 0;
+        std::memcpy(&w, puffer.constData(), sizeof w);
+        switch (d->type) {
+        case SANE_TYPE_BOOL:
+            o.art = Geraeteoption::Art::Schalter;
+            o.wert = w ? QStringLiteral("1") : QStringLiteral("0");
+            return o;
+        case SANE_TYPE_INT:
+        case SANE_TYPE_FIXED:
+            o.art = d->type == SANE_TYPE_FIXED ? Geraeteoption::Art::Kommazahl : Geraeteoption::Art::Ganzzahl;
+            o.wert = zahlText(w);
+            if (d->constraint_type == SANE_CONSTRAINT_RANGE) {
+                const SANE_Range *r = d->constraint.range;
+                o.bereich = true;
+                o.min = d->type == SANE_TYPE_FIXED ? SANE_UNFIX(r->min) : r->min;
+                o.max = d->type == SANE_TYPE_FIXED ? SANE_UNFIX(r->max) : r->max;
+                o.schritt = d->type == SANE_TYPE_FIXED ? SANE_UNFIX(r->quant) : r->quant;
+            } else if (d->constraint_type == SANE_CONSTRAINT_WORD_LIST) {
+                for (SANE_Int k = 1; k <= d->constraint.word_list[0]; ++k)
+                    o.auswahl << zahlText(d->constraint.word_list[k]);
+            }
+            return o;
+        case SANE_TYPE_STRING:
+            o.art = Geraeteoption::Art::Text;
+            o.wert = QString::fromUtf8(puffer.constData());
+            if (d->constraint_type == SANE_CONSTRAINT_STRING_LIST)
+                for (const SANE_String_Const *t = d->constraint.string_list; *t; ++t)
+                    o.auswahl << QString::fromUtf8(*t);
+            return o;
+        default:
+            return std::nullopt;
+        }
+    }
+
+    static QString einheitText(SANE_Unit u)
+    {
+        switch (u) {
+        case SANE_UNIT_PIXEL:
+            return QStringLiteral("Pixel");
+        case SANE_UNIT_BIT:
+            return QStringLiteral("Bit");
+        case SANE_UNIT_MM:
+            return QStringLiteral("mm");
+        case SANE_UNIT_DPI:
+            return QStringLiteral("dpi");
+        case SANE_UNIT_PERCENT:
+            return QStringLiteral("%");
+        case SANE_UNIT_MICROSECOND:
+            return QStringLiteral("µs");
+        default:
+            return {};
+        }
+    }
+
     SANE_Handle m_handle = nullptr;
     SANE_Status m_status = SANE_STATUS_INVAL;
 };
@@ -168,13 +314,18 @@ QStringList SaneQuelle::geraete()
 
 namespace {
 
+bool istEinzug(const QString &quelle)
+{
+    return quelle.contains(QLatin1String("ADF"), Qt::CaseInsensitive) || quelle.contains(QLatin1String("Feeder"), Qt::CaseInsensitive) ||
+        quelle.contains(QLatin1String("Duplex"), Qt::CaseInsensitive);
+}
+
 // The scan options from the settings, as far as the device has them; true
 // when the device feeds sheets (a scan then runs until the feeder is empty).
 bool einstellen(Geraet &g, const Scaneinstellungen &e)
 {
     if (!e.einzug.isEmpty())
         g.text(SANE_NAME_SCAN_SOURCE, {e.einzug});
-    const QString einzug = g.textWert(SANE_NAME_SCAN_SOURCE);
     // Bilevel where the device has it; otherwise grey, reduced here.
     if (g.text(SANE_NAME_SCAN_MODE, {SANE_VALUE_SCAN_MODE_LINEART, QStringLiteral("Binary"), QStringLiteral("Halftone")}).isEmpty()) {
         g.text(SANE_NAME_SCAN_MODE, {SANE_VALUE_SCAN_MODE_GRAY});
@@ -192,8 +343,10 @@ bool einstellen(Geraet &g, const Scaneinstellungen &e)
         g.zahl(SANE_NAME_SCAN_BR_X, 9 * f);
         g.zahl(SANE_NAME_SCAN_BR_Y, 12 * f);
     }
-    return einzug.contains(QLatin1String("ADF"), Qt::CaseInsensitive) || einzug.contains(QLatin1String("Feeder"), Qt::CaseInsensitive) ||
-        einzug.contains(QLatin1String("Duplex"), Qt::CaseInsensitive);
+    // The user's choices in the device's options dialog come last.
+    for (const auto &[name, wert] : e.geraeteoptionen)
+        g.setzen(name, wert);
+    return istEinzug(g.textWert(SANE_NAME_SCAN_SOURCE));
 }
 
 // One frame as a picture; null for a format we do not take.
@@ -237,8 +390,13 @@ int SaneQuelle::erfassen(const Scaneinstellungen &e, const ProSeite &proSeite)
         sane_cancel(g.handle());
     });
     const bool feeder = einstellen(g, e);
+    // The resolution the device scans at (the settings' or the options
+    // dialog's, as far as the device has it).
     bool ok = false;
-    const double dpi = e.dpi.trimmed().toDouble(&ok);
+    double dpi = g.zahlWert(SANE_NAME_SCAN_RESOLUTION);
+    if (dpi <= 0)
+        dpi = e.dpi.trimmed().toDouble(&ok);
+    ok = dpi > 0;
 
     int seiten = 0;
     for (;;) {
@@ -295,6 +453,17 @@ int SaneQuelle::erfassen(const Scaneinstellungen &e, const ProSeite &proSeite)
             break;
     }
     return Ok;
+}
+
+QList<Geraeteoption> SaneQuelle::optionen(const Scaneinstellungen &e)
+{
+    Geraet g(m_geraet);
+    if (g.status() != SANE_STATUS_GOOD) {
+        m_fehler = QStringLiteral("%1: %2").arg(m_geraet, statusText(g.status()));
+        return {};
+    }
+    einstellen(g, e);
+    return g.beschreibungen();
 }
 
 QStringList Seitenquelle::quellen()

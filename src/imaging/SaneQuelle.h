@@ -15,6 +15,7 @@ public:
 
     QString name() const override { return m_geraet; }
     int erfassen(const Scaneinstellungen &einstellungen, const ProSeite &proSeite) override;
+    QList<Geraeteoption> optionen(const Scaneinstellungen &einstellungen) override;
 
     static QStringList geraete();
 

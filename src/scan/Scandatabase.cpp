@@ -5,6 +5,7 @@
 #include "app/Einstellungen.h"
 #include "app/Ereignis.h"
 #include "app/Sanduhr.h"
+#include "app/Scanneroptionen.h"
 #include "common/Feld.h"
 #include "common/Format.h"
 #include "common/Kennungen.h"
@@ -12,6 +13,7 @@
 #include "common/Programmzustand.h"
 #include "common/Twips.h"
 #include "imaging/Scanlauf.h"
+#include "lookup/SuBeleg.h"
 #include "imaging/Seitenbearbeitung.h"
 #include "imaging/Seitenliste.h"
 #include "scan/Stapelscan.h"
@@ -390,6 +392,10 @@ Scanbearbeitung::Scanbearbeitung(const QString &id, const QString &belegnummer, 
     m_alt = new QLineEdit(belegnummer, this);
     m_alt->setObjectName(QStringLiteral("olddokument"));
     m_alt->hide();
+    auto *beleg = new QPushButton(QStringLiteral("Beleg …"), this);
+    beleg->setObjectName(QStringLiteral("BUBeleg"));
+    beleg->setToolTip(QStringLiteral("Den Beleg im Archiv suchen, zu dem die Seite gehört"));
+    beleg->setAutoDefault(false);
     m_seite = new QSpinBox(this);
     m_seite->setObjectName(QStringLiteral("SeiteTxt"));
     m_seite->setRange(1, 9999);
@@ -404,13 +410,15 @@ Scanbearbeitung::Scanbearbeitung(const QString &id, const QString &belegnummer, 
     g->addWidget(m_id, 0, 1);
     g->addWidget(new QLabel(QStringLiteral("Belegnummer:"), this), 1, 0);
     g->addWidget(m_dokument, 1, 1);
+    g->addWidget(beleg, 1, 2);
     g->addWidget(new QLabel(QStringLiteral("Seite:"), this), 2, 0);
     g->addWidget(m_seite, 2, 1);
     auto *knoepfe = new QHBoxLayout;
     knoepfe->addStretch();
     knoepfe->addWidget(speichernKnopf);
     knoepfe->addWidget(zu);
-    g->addLayout(knoepfe, 3, 0, 1, 2);
+    g->addLayout(knoepfe, 3, 0, 1, 3);
+    connect(beleg, &QPushButton::clicked, this, [this] { app::ereignis([this] { belegWaehlen(); }); });
     connect(speichernKnopf, &QPushButton::clicked, this, [this] { app::ereignis([this] {
                 if (speichern())
                     accept();
@@ -430,13 +438,25 @@ bool Scanbearbeitung::speichern()
     const QString neu = m_dokument->text().trimmed();
     scan.set(QStringLiteral("dokument"), neu);
     scan.set(QStringLiteral("seite"), QString::number(m_seite->value()));
-    if (neu != m_alt->text())
+    if (!m_belegId.isEmpty() && neu == m_belegNummer)
+        scan.setRef(QStringLiteral("IDDokumente"), m_belegId);
+    else if (neu != m_alt->text())
         scan.setRef(QStringLiteral("IDDokumente"), QString());
     if (scan.SYS_Save() != 1) {
         meldung(Titel, QStringLiteral("Speichern Fehlgeschlagen\n") + scan.letzterFehler(), MeldungsSymbol::Kritisch);
         return false;
     }
     return true;
+}
+
+void Scanbearbeitung::belegWaehlen()
+{
+    lookup::SuBeleg suche(m_dokument->text(), this);
+    if (suche.exec() != QDialog::Accepted)
+        return;
+    m_belegId = suche.belegId();
+    m_belegNummer = suche.schluessel();
+    m_dokument->setText(m_belegNummer);
 }
 
 void Scandatabase::bearbeiten()
@@ -507,18 +527,19 @@ void Scandatabase::uebernahmealle()
 
 void Scandatabase::uebernahmeMelden(const Uebernahmebericht &bericht)
 {
-    if (bericht.fehlgeschlagen > 0)
-        meldung(Titel,
-                QStringLiteral("%1 Seiten konnten nicht übernommen werden; sie bleiben im Scanspeicher.\n").arg(bericht.fehlgeschlagen) +
-                    bericht.fehler.mid(0, 10).join(u'\n'),
-                MeldungsSymbol::Ausruf);
+    const bool fehler = bericht.fehlgeschlagen > 0 || !bericht.fehler.isEmpty();
+    meldung(Titel, berichtText(bericht), fehler ? MeldungsSymbol::Ausruf : MeldungsSymbol::Information);
 }
 
 void Scandatabase::belegsuche()
 {
-    const Beschaeftigt b(this);
-    global::Archivverbindung->ClassMethods(QStringLiteral("AR.Scandat")).call(QStringLiteral("ScanBelegSuche"), {QStringLiteral("1")});
-    aktualisieren();
+    Belegsuchbericht bericht;
+    {
+        const Beschaeftigt b(this);
+        bericht = scan::belegsuche(*global::Archivverbindung);
+        aktualisieren();
+    }
+    meldung(Titel, berichtText(bericht), MeldungsSymbol::Information);
 }
 
 void Scandatabase::allesLoeschen()
@@ -532,7 +553,7 @@ void Scandatabase::allesLoeschen()
 
 void Scandatabase::scannen()
 {
-    const app::Scannereinstellungen scanner = app::scannereinstellungen();
+    app::Scannereinstellungen scanner = app::scannereinstellungen();
     if (scanner.quelle.isEmpty()) {
         meldung(Titel, QStringLiteral("Keine Scanquelle definiert"), MeldungsSymbol::Ausruf);
         return;
@@ -543,7 +564,7 @@ void Scandatabase::scannen()
         dialog.exec();
         vorgabe = dialog.text();
     }
-    if (vorgabe.isEmpty())
+    if (vorgabe.isEmpty() || !app::scanneroptionenFragen(this, scanner))
         return;
     // Storing pages needs a login: asked once before the batch, not for
     // every page once it has begun.
@@ -552,7 +573,7 @@ void Scandatabase::scannen()
         return;
     }
     const bool barcodes = zahlWert(app::einstellung(QStringLiteral("Allgemein"), QStringLiteral("Barcode"))) > 0;
-    Stapelablage ablage(*global::Archivverbindung, barcodes, [this](const QString &id, const QString &schluessel, int nummer, const imaging::Seite &bild) {
+    Stapelablage ablage(*global::Archivverbindung, barcodes, scanner.folgeseiten, [this](const QString &id, const QString &schluessel, int nummer, const imaging::Seite &bild) {
         global::ScanSeite = nummer - 1;
         // The list grows as the pages arrive; the reload after the
         // acquisition brings the server's view.

@@ -32,16 +32,20 @@ struct Uebernahmebericht;
 // ScanBarcode; at a scan station it transfers the pages itself.
 // The edit dialog of one scan-store record: its Belegnummer and page. A
 // changed Belegnummer also drops the record's assignment to a Beleg, which
-// belonged to the old number.
+// belonged to the old number; a Beleg picked in the Beleg lookup becomes
+// the record's Beleg at once.
 class Scanbearbeitung : public QDialog
 {
     Q_OBJECT
 public:
     Scanbearbeitung(const QString &id, const QString &belegnummer, const QString &seite, QWidget *parent = nullptr);
     bool speichern(); // BUSpeich; false with a message when the server refused
+    void belegWaehlen(); // BUBeleg: the Beleg lookup
 
 private:
     QLineEdit *m_id;
+    QString m_belegId; // the Beleg picked in the lookup, for the number it gave
+    QString m_belegNummer;
     QLineEdit *m_dokument;
     QLineEdit *m_alt;
     QSpinBox *m_seite;

@@ -58,18 +58,38 @@ QString scanAblegen(server::Verbindung &v, const QByteArray &tiff, int seite, co
     return id;
 }
 
-Stapelablage::Stapelablage(server::Verbindung &v, bool barcodes, Abgelegt abgelegt)
-    : m_v(v), m_barcodes(barcodes), m_abgelegt(std::move(abgelegt))
+Stapelablage::Stapelablage(server::Verbindung &v, bool barcodes, bool folgeseiten, Abgelegt abgelegt)
+    : m_v(v), m_barcodes(barcodes), m_folgeseiten(folgeseiten), m_abgelegt(std::move(abgelegt))
 {
 }
 
 void Stapelablage::neueErfassung(const QList<std::pair<QString, int>> &liste)
 {
     m_zaehler = Seitenzaehler(liste);
+    ++m_erfassung;
+    m_position = 0;
+}
+
+QString Stapelablage::schluesselFuer(const Seite &seite)
+{
+    if (seite.schluessel)
+        return *seite.schluessel;
+    QString schluessel = m_barcodes ? belegAusBarcodes(m_v, seite.codes, KurzerBarcode) : QString();
+    // A page whose predecessor's key is not known yet (its lookup failed:
+    // it is tried again before this one) stays unassigned rather than
+    // being put to a Beleg it may not belong to.
+    if (schluessel.isEmpty() && m_folgeseiten && seite.position > 0)
+        schluessel = m_schluessel.value({seite.erfassung, seite.position - 1});
+    m_schluessel.insert({seite.erfassung, seite.position}, schluessel);
+    return schluessel;
 }
 
 void Stapelablage::annehmen(Seite seite)
 {
+    if (seite.position < 0) {
+        seite.erfassung = m_erfassung;
+        seite.position = m_position++;
+    }
     m_wartend.append(std::move(seite));
     // Storing a page may show the login dialog, whose event loop brings the
     // next pages here: they wait for the one being stored.
@@ -95,7 +115,8 @@ void Stapelablage::ablegen(Seite seite)
     if (m_ohneAnmeldung)
         ohne.emplace();
     try {
-        const QString schluessel = m_barcodes ? belegAusBarcodes(m_v, seite.codes, KurzerBarcode) : QString();
+        const QString schluessel = schluesselFuer(seite);
+        seite.schluessel = schluessel;
         const int nummer = m_zaehler.naechste(schluessel);
         QString id;
         try {

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <utility>
 
 namespace archiv::server {
@@ -63,11 +64,18 @@ public:
         QByteArray tiff; // the page as a single-page G4 TIFF
         QStringList codes; // barcodes found on it, in order
         imaging::Seite bild; // for the preview; not kept for a page that failed
+        // Set by the Stapelablage: the acquisition and the place in it, and
+        // the Belegnummer once it is known (kept for another try).
+        int erfassung = -1;
+        int position = -1;
+        std::optional<QString> schluessel;
     };
     // A page stored: its record id, Belegnummer and page number.
     using Abgelegt = std::function<void(const QString &id, const QString &schluessel, int nummer, const imaging::Seite &bild)>;
 
-    Stapelablage(server::Verbindung &v, bool barcodes, Abgelegt abgelegt);
+    // folgeseiten: a page without a label the archive knows belongs to the
+    // Beleg of the page before it in the same acquisition.
+    Stapelablage(server::Verbindung &v, bool barcodes, bool folgeseiten, Abgelegt abgelegt);
 
     // A new acquisition: page numbers count on from the rows listed now.
     void neueErfassung(const QList<std::pair<QString, int>> &liste);
@@ -82,9 +90,16 @@ public:
 
 private:
     void ablegen(Seite seite);
+    QString schluesselFuer(const Seite &seite);
 
     server::Verbindung &m_v;
     bool m_barcodes;
+    bool m_folgeseiten;
+    int m_erfassung = 0;
+    int m_position = 0;
+    // The keys found so far by (acquisition, place): a page inherits the
+    // key of the page before it only once that key is known.
+    QHash<std::pair<int, int>, QString> m_schluessel;
     Abgelegt m_abgelegt;
     Seitenzaehler m_zaehler{{}};
     QHash<QString, int> m_letzte;

@@ -1,10 +1,12 @@
 #include "scan/Uebernahme.h"
 
+#include "common/Kennungen.h"
 #include "common/TempVerzeichnis.h"
 #include "imaging/Bilddatei.h"
 #include "imaging/Seitenliste.h"
 #include "scan/Scanspeicher.h"
 #include "server/ErgebnisMenge.h"
+#include "server/KlassenMethoden.h"
 #include "server/ServerFehler.h"
 #include "server/Verbindung.h"
 
@@ -148,7 +150,107 @@ Uebernahmebericht ScanBelegUebernahme(server::Verbindung &v, const QString &bele
     for (const QString &nummer : std::as_const(nummern))
         nummerUebernehmen(v, nummer, loeschen, bericht);
     bericht.ohneBelegNummern.removeDuplicates();
+    if (bericht.ohneBeleg > 0) {
+        try {
+            bericht.ohneBelegGruende = ohneBelegListe(v, belegnummer);
+        } catch (const std::exception &) {
+            // The report then names the numbers without the reasons.
+        }
+    }
     return bericht;
+}
+
+QList<OhneBeleg> ohneBelegListe(server::Verbindung &v, const QString &nur)
+{
+    QList<OhneBeleg> liste;
+    const server::MethodenErgebnis e = v.ClassMethods(QStringLiteral("AR.Scandat")).call(QStringLiteral("OhneBeleg"));
+    for (int i = 1; i <= e.Count(); ++i) {
+        const QStringList teile = e.element(i).split(u'|');
+        if (teile.size() != 3 || (!nur.isEmpty() && teile.at(0) != nur))
+            continue;
+        liste.append({teile.at(0), teile.at(1).toInt(), teile.at(2)});
+    }
+    return liste;
+}
+
+Belegsuchbericht belegsuche(server::Verbindung &v)
+{
+    Belegsuchbericht b;
+    b.zugeordnet = v.ClassMethods(QStringLiteral("AR.Scandat")).call(QStringLiteral("ScanBelegSuche"), {QStringLiteral("1")}).wert().toInt();
+    b.ohne = ohneBelegListe(v);
+    return b;
+}
+
+namespace {
+
+QString seitenAnzahl(int n)
+{
+    return n == 1 ? QStringLiteral("1 Seite") : QStringLiteral("%1 Seiten").arg(n);
+}
+
+// "ER 11005": the type code apart from the number, as on the label.
+QString belegText(const QString &nummer)
+{
+    return nummer.size() > 2 ? nummer.left(2) + u' ' + nummer.mid(2) : nummer;
+}
+
+// One line per Belegnummer (the first few) saying why its pages have no Beleg.
+QStringList gruende(const QList<OhneBeleg> &ohne)
+{
+    constexpr int Zeilen = 10;
+    QStringList z;
+    for (const OhneBeleg &o : ohne) {
+        if (z.size() == Zeilen) {
+            z << QStringLiteral("…");
+            break;
+        }
+        const QString anzahl = seitenAnzahl(o.seiten);
+        if (o.grund == common::scanzuordnung::OhneNummer)
+            z << QStringLiteral("%1 ohne Belegnummer").arg(anzahl);
+        else if (o.grund == common::scanzuordnung::BelegFehlt)
+            z << QStringLiteral("%1: Beleg %2 gibt es noch nicht (%3)").arg(o.nummer, belegText(o.nummer), anzahl);
+        else if (o.grund == common::scanzuordnung::Mehrdeutig)
+            z << QStringLiteral("%1: Beleg %2 gibt es in mehreren Firmen (%3)").arg(o.nummer, belegText(o.nummer), anzahl);
+        else
+            z << QStringLiteral("%1: noch nicht zugeordnet, bitte Belegsuche (%2)").arg(o.nummer, anzahl);
+    }
+    return z;
+}
+
+int summe(const QList<OhneBeleg> &ohne)
+{
+    int n = 0;
+    for (const OhneBeleg &o : ohne)
+        n += o.seiten;
+    return n;
+}
+
+} // namespace
+
+QString berichtText(const Belegsuchbericht &bericht)
+{
+    QString t = QStringLiteral("Belegsuche: %1 einem Beleg zugeordnet.").arg(seitenAnzahl(bericht.zugeordnet));
+    if (!bericht.ohne.isEmpty())
+        t += QStringLiteral("\n%1 ohne Beleg:\n").arg(seitenAnzahl(summe(bericht.ohne))) + gruende(bericht.ohne).join(u'\n');
+    return t;
+}
+
+QString berichtText(const Uebernahmebericht &bericht)
+{
+    if (bericht.uebernommen == 0 && bericht.ohneBeleg == 0 && bericht.fehlgeschlagen == 0 && bericht.fehler.isEmpty())
+        return QStringLiteral("Im Scanspeicher sind keine Seiten zu übernehmen.");
+    QStringList absaetze;
+    if (bericht.fehlgeschlagen > 0 || !bericht.fehler.isEmpty())
+        absaetze << QStringLiteral("%1 konnten nicht übernommen werden; sie bleiben im Scanspeicher:\n")
+                        .arg(seitenAnzahl(bericht.fehlgeschlagen)) +
+                bericht.fehler.mid(0, 10).join(u'\n');
+    absaetze << QStringLiteral("%1 in ihre Belege übernommen.").arg(seitenAnzahl(bericht.uebernommen));
+    if (bericht.ohneBeleg > 0) {
+        QString t = QStringLiteral("%1 ohne Beleg bleiben im Scanspeicher").arg(seitenAnzahl(bericht.ohneBeleg));
+        const QStringList z = gruende(bericht.ohneBelegGruende);
+        absaetze << (z.isEmpty() ? t + u'.' : t + QStringLiteral(":\n") + z.join(u'\n'));
+    }
+    return absaetze.join(QStringLiteral("\n\n"));
 }
 
 } // namespace archiv::scan

@@ -1,12 +1,18 @@
 // The scanner settings dialog on its real controls.
 #include "app/EinstScan.h"
 #include "app/Einstellungen.h"
+#include "app/Scanneroptionen.h"
+#include "imaging/SaneQuelle.h"
 #include "support/DialogFahrer.h"
 #include "support/Steuerelemente.h"
 #include "support/Testumgebung.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QFormLayout>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,8 +37,24 @@ class TestEinstScan : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_sane;
+
+    static void schreiben(const QString &pfad, const QByteArray &inhalt)
+    {
+        QFile f(pfad);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(inhalt);
+    }
+
 private Q_SLOTS:
-    void initTestCase() { test::einstellungenAbschirmen(); }
+    void initTestCase()
+    {
+        test::einstellungenAbschirmen();
+        // SANE's test backend, through a private configuration.
+        schreiben(m_sane.filePath("dll.conf"), "test\n");
+        schreiben(m_sane.filePath("test.conf"), "number_of_devices 1\nmode Gray\ndepth 1\nresolution 75.0\n");
+        qputenv("SANE_CONFIG_DIR", QFile::encodeName(m_sane.path()));
+    }
 
     void init()
     {
@@ -83,6 +105,65 @@ private Q_SLOTS:
         QCOMPARE(teil<QLabel>(&wieder, "BrightTxT")->text(), QStringLiteral("-35 %"));
         QVERIFY(teil<QCheckBox>(&wieder, "CHTurn")->isChecked());
         QVERIFY(teil<QCheckBox>(&wieder, "CHBarcode")->isChecked());
+    }
+
+    // "User Interface" on: before a scan the device's own options, as the
+    // device describes them; the choice is used and remembered per device.
+    void scanneroptionenDesGeraets()
+    {
+        if (!imaging::SaneQuelle::geraete().contains(QStringLiteral("test:0")))
+            QSKIP("SANE test backend not available");
+        app::setzeEinstellung(QStringLiteral("Scanner"), QStringLiteral("Quelle"), QStringLiteral("test:0"));
+        app::setzeEinstellung(QStringLiteral("Scanner"), QStringLiteral("UserInterface"), QStringLiteral("1"));
+        test::DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("scanneroptionen"), [](QDialog *d) {
+            QVERIFY(d->windowTitle().endsWith(QLatin1String("test:0")));
+            auto *quelle = d->findChild<QComboBox *>(QStringLiteral("source"));
+            QVERIFY(quelle);
+            QCOMPARE(quelle->currentText(), QStringLiteral("Flatbed"));
+            QVERIFY(d->findChild<QComboBox *>(QStringLiteral("mode")));
+            QVERIFY(d->findChild<QComboBox *>(QStringLiteral("test-picture"))); // whatever else the device lists
+            // The caption every device names alike is German.
+            auto *form = qobject_cast<QFormLayout *>(quelle->parentWidget()->layout());
+            QVERIFY(form);
+            auto *titel = qobject_cast<QLabel *>(form->labelForField(quelle));
+            QVERIFY(titel);
+            QCOMPARE(titel->text(), QStringLiteral("Quelle (Flachbett, Einzug):"));
+            quelle->setCurrentIndex(quelle->findText(QStringLiteral("Automatic Document Feeder")));
+            auto *dpi = d->findChild<QAbstractSpinBox *>(QStringLiteral("resolution"));
+            QVERIFY(dpi);
+            dpi->selectAll();
+            QTest::keyClicks(dpi, QStringLiteral("100"));
+            test::DialogFahrer::klicken(d, QStringLiteral("BUOk"));
+        });
+        app::Scannereinstellungen e = app::scannereinstellungen();
+        QVERIFY(app::scanneroptionenFragen(nullptr, e));
+        QCOMPARE(fahrer.gesehen(), QStringList{"scanneroptionen"});
+        // The feeder chosen: the test device's ten sheets, at 100 dpi.
+        QList<imaging::Seite> seiten;
+        QCOMPARE(imaging::Seitenquelle::oeffnen(e.quelle)->erfassen(e.geraet, [&](const imaging::Seite &s) { seiten << s; }),
+                 int(imaging::Seitenquelle::Ok));
+        QCOMPARE(seiten.size(), 10);
+        QCOMPARE(seiten.first().dpiX(), 100);
+
+        // Remembered for the device: shown again next time; cancelling
+        // there means no scan.
+        fahrer.bei(QStringLiteral("scanneroptionen"), [](QDialog *d) {
+            QCOMPARE(d->findChild<QComboBox *>(QStringLiteral("source"))->currentText(), QStringLiteral("Automatic Document Feeder"));
+            QCOMPARE(d->findChild<QAbstractSpinBox *>(QStringLiteral("resolution"))->text(), QStringLiteral("100 dpi"));
+            test::DialogFahrer::klicken(d, QStringLiteral("BUAbbrechen"));
+        });
+        app::Scannereinstellungen wieder = app::scannereinstellungen();
+        QVERIFY(!app::scanneroptionenFragen(nullptr, wieder));
+        QCOMPARE(fahrer.anzahl(QStringLiteral("scanneroptionen")), 2);
+
+        // A folder has no options, and with the box cleared none are asked.
+        app::Scannereinstellungen ordner = wieder;
+        ordner.quelle = QStringLiteral("Ordner: /srv/scan/Büro Süd");
+        QVERIFY(app::scanneroptionenFragen(nullptr, ordner));
+        wieder.geraet.eigenerDialog = false;
+        QVERIFY(app::scanneroptionenFragen(nullptr, wieder));
+        QCOMPARE(fahrer.anzahl(QStringLiteral("scanneroptionen")), 2);
     }
 
     void verschwundeneQuelleOhneAuswahl()

@@ -1,6 +1,7 @@
 // The scan intake window at a scan station, driven by clicks, double-clicks
 // and popup entries, against a real archivd.
 #include "app/Anmeldung.h"
+#include "app/EinstScan.h"
 #include "app/Einstellungen.h"
 #include "common/Etikett.h"
 #include "common/Programmzustand.h"
@@ -20,6 +21,7 @@
 #include "support/Testumgebung.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -240,8 +242,68 @@ private Q_SLOTS:
         QTest::mouseDClick(f.liste()->viewport(), Qt::LeftButton, {}, zeile.center());
         QTRY_COMPARE(fahrer.gesehen(), QStringList{"scanbearb"});
         QCOMPARE(zeilen(f), QStringList({"ERSD-1/1", "ERSD-1/2"}));
-        QVERIFY2(m_meldungen->texte().isEmpty(), qPrintable(m_meldungen->texte().join(u'|')));
+        QCOMPARE(m_meldungen->texte().size(), 1); // the Belegsuche's report only
         QCOMPARE(m_v->OpenId(QStringLiteral("AR.Dokumente"), m_beleg).sammlung(QStringLiteral("Doks")).Count(), 0);
+    }
+
+    // The edit dialog finds the Beleg of a page in the archive: the number
+    // alone is enough, and the page belongs to the Beleg picked at once,
+    // without a Belegsuche. The dialog is used twice in one run.
+    void bearbeitenMitBelegsuche()
+    {
+        scan(QString(), 1);
+        scan(QString(), 2);
+        auto fenster = station();
+        scan::Scandatabase &f = *fenster;
+        test::DialogFahrer fahrer;
+        for (int mal = 0; mal < 2; ++mal) {
+            fahrer.bei(QStringLiteral("scanbearb"), [](QDialog *d) { test::DialogFahrer::klicken(d, QStringLiteral("BUBeleg")); });
+            fahrer.bei(QStringLiteral("SuBeleg"), [](QDialog *d) {
+                auto *nummer = d->findChild<QLineEdit *>(QStringLiteral("Nummer"));
+                nummer->clear();
+                QTest::keyClicks(nummer, QStringLiteral("SD-1"));
+                QTest::keyClick(nummer, Qt::Key_Return);
+                auto *liste = d->findChild<QTreeWidget *>(QStringLiteral("Belege"));
+                QCOMPARE(liste->topLevelItemCount(), 1);
+                QCOMPARE(liste->topLevelItem(0)->text(1) + liste->topLevelItem(0)->text(2), QStringLiteral("ERSD-1"));
+                QTest::keyClick(liste, Qt::Key_Return);
+            });
+            fahrer.bei(QStringLiteral("scanbearb"), [](QDialog *d) {
+                QCOMPARE(d->findChild<QLineEdit *>(QStringLiteral("DokumentTxt"))->text(), QStringLiteral("ERSD-1"));
+                test::DialogFahrer::klicken(d, QStringLiteral("BUSpeich"));
+            });
+        }
+        // Both rows without a number; each opened with a double-click.
+        for (int mal = 0; mal < 2; ++mal) {
+            const QRect zeile = f.liste()->visualItemRect(f.liste()->topLevelItem(0));
+            QTest::mouseClick(f.liste()->viewport(), Qt::LeftButton, {}, zeile.center());
+            QTest::mouseDClick(f.liste()->viewport(), Qt::LeftButton, {}, zeile.center());
+        }
+        QCOMPARE(fahrer.anzahl(QStringLiteral("SuBeleg")), 2);
+        QVERIFY2(!fahrer.gesehen().join(u' ').contains(QLatin1String("unerwartet")), qPrintable(fahrer.gesehen().join(u' ')));
+        QCOMPARE(zeilen(f), QStringList({"ERSD-1/1", "ERSD-1/2"}));
+        // Assigned: the list shows the Beleg's date, and the transfer files them.
+        QVERIFY(!f.liste()->topLevelItem(0)->text(2).isEmpty());
+        QVERIFY(m_meldungen->texte().isEmpty());
+        QTest::mouseClick(teil<QPushButton>(&f, "buuebern"), Qt::LeftButton);
+        QCOMPARE(m_meldungen->texte(), QStringList{"2 Seiten in ihre Belege übernommen."});
+        QVERIFY(zeilen(f).isEmpty());
+
+        // A number the archive does not have: said, nothing picked.
+        scan(QString(), 1);
+        QTest::mouseClick(teil<QPushButton>(&f, "BUAkt"), Qt::LeftButton);
+        fahrer.bei(QStringLiteral("scanbearb"), [](QDialog *d) {
+            QTest::keyClicks(d->findChild<QLineEdit *>(QStringLiteral("DokumentTxt")), QStringLiteral("ER99ÄÖ"));
+            test::DialogFahrer::klicken(d, QStringLiteral("BUBeleg"));
+            QCOMPARE(d->findChild<QLineEdit *>(QStringLiteral("DokumentTxt"))->text(), QStringLiteral("ER99ÄÖ"));
+            test::DialogFahrer::klicken(d, QStringLiteral("BUClose"));
+        });
+        fahrer.bei(QStringLiteral("SuBeleg"), [](QDialog *d) { test::DialogFahrer::klicken(d, QStringLiteral("BUClose")); });
+        const QRect zeile = f.liste()->visualItemRect(f.liste()->topLevelItem(0));
+        QTest::mouseClick(f.liste()->viewport(), Qt::LeftButton, {}, zeile.center());
+        QTest::mouseDClick(f.liste()->viewport(), Qt::LeftButton, {}, zeile.center());
+        QCOMPARE(m_meldungen->texte().mid(1), QStringList{"Keinen Beleg mit der Nummer ER99ÄÖ gefunden."});
+        QCOMPARE(zeilen(f), QStringList({"/1"}));
     }
 
     void uebernehmenAlles()
@@ -251,11 +313,19 @@ private Q_SLOTS:
         scan(QStringLiteral("ERSD-OHNE"), 1);
         auto fenster = station();
         scan::Scandatabase &f = *fenster;
+        scan(QString(), 1);
         QTest::mouseClick(teil<QPushButton>(&f, "BU_Belegsuche"), Qt::LeftButton);
+        QCOMPARE(m_meldungen->texte(), QStringList{"Belegsuche: 2 Seiten einem Beleg zugeordnet.\n2 Seiten ohne Beleg:\n"
+                                                   "1 Seite ohne Belegnummer\n"
+                                                   "ERSD-OHNE: Beleg ER SD-OHNE gibt es noch nicht (1 Seite)"});
         QTest::mouseClick(teil<QPushButton>(&f, "buuebern"), Qt::LeftButton);
-        // The assigned pages went into their Beleg; the other stays.
-        QCOMPARE(zeilen(f), QStringList({"ERSD-OHNE/1"}));
-        QVERIFY(m_meldungen->texte().isEmpty());
+        // The assigned pages went into their Beleg; the others stay, and the
+        // report says why.
+        QCOMPARE(zeilen(f), QStringList({"/1", "ERSD-OHNE/1"}));
+        QCOMPARE(m_meldungen->texte().mid(1), QStringList{"2 Seiten in ihre Belege übernommen.\n\n2 Seiten ohne Beleg bleiben im "
+                                                          "Scanspeicher:\n1 Seite ohne Belegnummer\n"
+                                                          "ERSD-OHNE: Beleg ER SD-OHNE gibt es noch nicht (1 Seite)"});
+        QCOMPARE(m_meldungen->meldungen().last().symbol, common::MeldungsSymbol::Information);
         server::Objekt b = m_v->OpenId(QStringLiteral("AR.Dokumente"), m_beleg);
         QCOMPARE(b.sammlung(QStringLiteral("Doks")).Count(), 1);
         QVERIFY(teil<QPushButton>(&f, "BUClose")->isEnabled());
@@ -266,6 +336,7 @@ private Q_SLOTS:
     // the pages listed before and from each other.
     void stapelMitBarcodes()
     {
+        app::setzeEinstellung(QStringLiteral("Scanner"), QStringLiteral("Folgeseiten"), QStringLiteral("0"));
         Belegbau bau(*m_v);
         bau.anlegen(QStringLiteral("ER"), QStringLiteral("SD-77"), {});
         bau.anlegen(QStringLiteral("ER"), QStringLiteral("SD-777"), {});
@@ -335,6 +406,45 @@ private Q_SLOTS:
         QVERIFY(!zeilen(*fenster).contains(QStringLiteral("ERSD-777/4")));
     }
 
+    // Pages after a labelled one: with "Folgeseiten" on (also when never
+    // set) they take its Beleg and count on; a page before the first label
+    // stays unassigned; off, each page without a label stays unassigned.
+    void folgeseiten_data()
+    {
+        QTest::addColumn<QString>("einstellung");
+        QTest::addColumn<QStringList>("erwartet");
+        const QString e = QStringLiteral("ER") + QString::number(m_etikett + 1);
+        const QStringList an{"/1", e + "/1", e + "/2", e + "/3", "ERSD-777/1", "ERSD-777/2"};
+        QTest::newRow("neue Installation") << QString() << an;
+        QTest::newRow("an") << QStringLiteral("1") << an;
+        QTest::newRow("aus") << QStringLiteral("0") << QStringList{"/1", "/2", "/3", "/4", e + "/1", "ERSD-777/1"};
+    }
+
+    void folgeseiten()
+    {
+        QFETCH(QString, einstellung);
+        QFETCH(QStringList, erwartet);
+        if (!einstellung.isEmpty())
+            app::setzeEinstellung(QStringLiteral("Scanner"), QStringLiteral("Folgeseiten"), einstellung);
+        Belegbau(*m_v).anlegen(QStringLiteral("ER"), QStringLiteral("SD-777"), {});
+        const QString etikett = common::etikett::code(m_etikett + 1);
+        einlegen({{}, {etikett}, {}, {QStringLiteral("ER1")}, {QStringLiteral("ERSD-777")}, {}});
+        auto fenster = station();
+        test::DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("scanvorgabe"), [](QDialog *d) { test::DialogFahrer::klicken(d, QStringLiteral("BUOk")); });
+        m_meldungen->antworte(common::Antwort::Nein);
+        QTest::mouseClick(teil<QPushButton>(fenster.get(), "BUScan"), Qt::LeftButton);
+        QCOMPARE(zeilen(*fenster), erwartet);
+        // The setting as the dialog shows and writes it.
+        app::EinstScan dialog(nullptr, QStringList{});
+        auto *haken = dialog.findChild<QCheckBox *>(QStringLiteral("CHFolgeseiten"));
+        QCOMPARE(haken->isChecked(), einstellung != QLatin1String("0"));
+        QTest::mouseClick(haken, Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("BUSpeich")), Qt::LeftButton);
+        QCOMPARE(app::einstellung(QStringLiteral("Scanner"), QStringLiteral("Folgeseiten")),
+                 einstellung == QLatin1String("0") ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+
     void scanOhneBarcodesUndLeererEinzug()
     {
         app::setzeEinstellung(QStringLiteral("Allgemein"), QStringLiteral("Barcode"), QStringLiteral("0"));
@@ -400,14 +510,17 @@ private Q_SLOTS:
         QTest::mouseClick(teil<QPushButton>(fenster.get(), "buuebern"), Qt::LeftButton);
         server::setzeVorDemSpeichern({});
         QCOMPARE(zeilen(*fenster), QStringList({"ERSD-1/1", "ERSD-1/2", "ERSD-KAPUTT/1"}));
-        QCOMPARE(m_meldungen->meldungen().size(), 1);
-        QVERIFY2(m_meldungen->texte().first().startsWith(QStringLiteral("3 Seiten konnten nicht übernommen werden")), qPrintable(m_meldungen->texte().first()));
+        QCOMPARE(m_meldungen->meldungen().size(), 2); // the Belegsuche's report, then the transfer's
+        const QString bericht = m_meldungen->texte().last();
+        QVERIFY2(bericht.startsWith(QStringLiteral("3 Seiten konnten nicht übernommen werden")), qPrintable(bericht));
+        QVERIFY2(bericht.endsWith(QStringLiteral("0 Seiten in ihre Belege übernommen.")), qPrintable(bericht));
+        QCOMPARE(m_meldungen->meldungen().last().symbol, common::MeldungsSymbol::Ausruf);
         QCOMPARE(m_v->OpenId(QStringLiteral("AR.Dokumente"), m_beleg).sammlung(QStringLiteral("Doks")).Count(), dokumente);
-        // An empty store: nothing to do, nothing to say.
+        // An empty store: nothing to do, and the user is told so.
         m_v->ClassMethods(QStringLiteral("AR.Scandat")).call(QStringLiteral("ClearAll"));
         QTest::mouseClick(teil<QPushButton>(fenster.get(), "BUAkt"), Qt::LeftButton);
         QTest::mouseClick(teil<QPushButton>(fenster.get(), "buuebern"), Qt::LeftButton);
-        QCOMPARE(m_meldungen->meldungen().size(), 1);
+        QCOMPARE(m_meldungen->texte().last(), QStringLiteral("Im Scanspeicher sind keine Seiten zu übernehmen."));
     }
 
     // A batch whose pages the server refuses for want of a login: the user

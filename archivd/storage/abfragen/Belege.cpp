@@ -3,6 +3,7 @@
 #include "Fehler.h"
 #include "Registry.h"
 #include "common/Etikett.h"
+#include "common/Kennungen.h"
 #include "model/Modell.h"
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
@@ -31,6 +32,30 @@ qint64 belegZeile(Kontext &k, const QString &id)
     return *z;
 }
 
+// The scan store's pages without a Beleg, one line per Belegnummer:
+// "number|pages|why" (why: a scanzuordnung code). A number names no one
+// Beleg when the archive has none under it, or one in several companies.
+QStringList ohneBeleg(Kontext &k)
+{
+    constexpr int HoechstensZeilen = 500;
+    QStringList zeilen;
+    for (const SqlZeile &z : k.db.abfragen(
+             QStringLiteral("SELECT g.nummer, g.seiten, (SELECT count(*) FROM ar_dokumente d JOIN ar_belart b ON b.id = d.idbelart "
+                            "WHERE b.belart = substr(g.nummer, 1, 2) AND d.belnr = substr(g.nummer, 3)) FROM "
+                            "(SELECT COALESCE(dokument, '') AS nummer, count(*) AS seiten FROM ar_scandat WHERE iddokumente IS NULL "
+                            "GROUP BY COALESCE(dokument, '')) g ORDER BY g.nummer LIMIT ?"),
+             {HoechstensZeilen})) {
+        const QString nummer = z.at(0).toString();
+        const qint64 belege = z.at(2).toLongLong();
+        const QLatin1String grund = nummer.trimmed().size() <= 2 ? common::scanzuordnung::OhneNummer
+            : belege == 0                                       ? common::scanzuordnung::BelegFehlt
+            : belege > 1                                        ? common::scanzuordnung::Mehrdeutig
+                                                                : common::scanzuordnung::Offen;
+        zeilen << nummer + u'|' + QString::number(z.at(1).toLongLong()) + u'|' + grund;
+    }
+    return zeilen;
+}
+
 } // namespace
 
 void registriereBelege(Registry &r)
@@ -44,6 +69,22 @@ void registriereBelege(Registry &r)
                    return alsText(k.db.abfragen(QStringLiteral("SELECT id, datum FROM ar_dokumente WHERE firma = ? AND idbelart = ? "
                                                                "AND belnr = ? ORDER BY datum, id"),
                                                 {firmaArg(args, 0), *typ, args.at(2)}));
+               }});
+    // The Belege a scanned page may belong to, by what its Belegnummer says:
+    // type code + number, or the number alone in any type. Object id,
+    // company, company name, type code, number, date and text, newest first.
+    r.abfrage({"AR.Dokumente", "Nummer", 1, 1, [](Kontext &k, const QStringList &args) {
+                   constexpr int Hoechstens = 100;
+                   const QString t = args.at(0).trimmed();
+                   if (t.isEmpty() || t.size() > 100)
+                       return protokoll::Zeilen{};
+                   return alsText(k.db.abfragen(
+                       QStringLiteral("SELECT d.id, d.firma, f.name, b.belart, d.belnr, d.datum, d.text FROM ar_dokumente d "
+                                      "JOIN ar_belart b ON b.id = d.idbelart LEFT JOIN ar_firma f ON f.firma = d.firma "
+                                      "WHERE (d.idbelart IN (SELECT id FROM ar_belart WHERE belart = ?) AND d.belnr = ?) "
+                                      "OR (d.idbelart IN (SELECT id FROM ar_belart) AND d.belnr = ?) "
+                                      "ORDER BY d.datum DESC, d.id DESC LIMIT ?"),
+                       {t.left(2), t.mid(2), t, Hoechstens}));
                }});
     // The Beleg becomes due for the next backup volume (a save through the
     // server marks it as well; the editor calls this after every save).
@@ -132,6 +173,10 @@ void registriereBelege(Registry &r)
                                                                treffer + QStringLiteral(") = 1"));
                               return protokoll::AufrufErgebnis{QString::number(n), std::nullopt};
                           }}));
+    // The pages left without a Beleg, by Belegnummer, and why.
+    r.methode({"AR.Scandat", "OhneBeleg", 0, 0, [](Kontext &k, const QStringList &, const QString &) {
+                   return protokoll::AufrufErgebnis{QString(), ohneBeleg(k)};
+               }});
     // The pages of the scan store for a Belegnummer ("" for all): page,
     // record id, Belegnummer and assigned Beleg, pages in ascending order.
     r.abfrage({"AR.Scandat", "ListeDokument", 1, 1, [](Kontext &k, const QStringList &args) {
