@@ -573,6 +573,31 @@ private Q_SLOTS:
         QCOMPARE(v.OpenId(QStringLiteral("AR.Scandat"), zu.GetData(2)).refId(QStringLiteral("IDDokumente")), sb1);
         // Searching again changes nothing more.
         QCOMPARE(scandat.call(QStringLiteral("ScanBelegSuche"), {QStringLiteral("1")}).wert(), QStringLiteral("0"));
+        // What stays without a Beleg, and why.
+        const server::MethodenErgebnis ohne = scandat.call(QStringLiteral("OhneBeleg"));
+        QStringList gruende;
+        bool ohneNummer = false;
+        for (int i = 1; i <= ohne.Count(); ++i) {
+            if (ohne.element(i).startsWith(QLatin1String("ERSB")))
+                gruende << ohne.element(i);
+            ohneNummer = ohneNummer || (ohne.element(i).startsWith(u'|') && ohne.element(i).endsWith(QLatin1String("|ohne")));
+        }
+        QCOMPARE(gruende, QStringList({"ERSB-2|1|mehrdeutig", "ERSB-GIBTSNICHT|1|fehlt"}));
+        QVERIFY(ohneNummer);
+        // The Beleg lookup of the edit dialog: type code + number, or the
+        // number alone in any company.
+        const auto nummer = [&v](const QString &text) {
+            QStringList z;
+            server::ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Nummer"));
+            rs.Execute(QStringList{text});
+            while (rs.Next())
+                z << rs.GetData(2) + u'|' + rs.GetData(4) + rs.GetData(5);
+            return z;
+        };
+        QCOMPARE(nummer(QStringLiteral("ERSB-1")), QStringList{"1|ERSB-1"});
+        QCOMPARE(nummer(QStringLiteral("SB-2")).size(), 2);
+        QVERIFY(nummer(QStringLiteral("ERSB-3")).isEmpty());
+        QVERIFY(nummer(QStringLiteral("  ")).isEmpty());
 
         QCOMPARE(scandat.call(QStringLiteral("ZuordnungLoeschen"), {QStringLiteral("ERSB-1")}).wert(), QStringLiteral("2"));
         QCOMPARE(liste(QStringLiteral("ERSB-1")), QStringList({"1||", "2||"}));
