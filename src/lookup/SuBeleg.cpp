@@ -5,6 +5,7 @@
 #include "common/Format.h"
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
+#include "common/Texte.h"
 #include "server/ErgebnisMenge.h"
 #include "server/Verbindung.h"
 
@@ -80,7 +81,7 @@ void SuBeleg::suchen()
     for (int i = 0; i < m_liste->columnCount() - 1; ++i)
         m_liste->resizeColumnToContents(i);
     if (m_liste->topLevelItemCount() == 0) {
-        meldung(windowTitle(), QStringLiteral("Keinen Beleg mit der Nummer %1 gefunden.").arg(m_nummer->text().trimmed()),
+        meldung(HauptTitel, QStringLiteral("Keinen Beleg mit der Nummer %1 gefunden.").arg(m_nummer->text().trimmed()),
                 MeldungsSymbol::Information);
         m_nummer->setFocus();
         return;

@@ -59,11 +59,12 @@ struct Scandatabase::Beschaeftigt
 
 Scanlayout scanlayout(double breite, double hoehe)
 {
-    constexpr double Rand = 40, Abstand = 120, ListeHoehe = 3600, KnopfHoehe = 400, KnopfSchritt = 480;
+    constexpr double Rand = 40, Abstand = 120, ListeHoehe = 3600, TitelHoehe = 300, KnopfHoehe = 400, KnopfSchritt = 480;
     Scanlayout l;
-    l.liste = QRectF(Rand, Rand, breite - 2 * Rand, ListeHoehe);
+    l.titel = QRectF(Rand, Rand, breite - 2 * Rand, TitelHoehe);
+    l.liste = QRectF(Rand, Rand + TitelHoehe, breite - 2 * Rand, ListeHoehe - TitelHoehe);
     const double unten = l.liste.bottom() + Abstand;
-    l.vorschau = QRectF(Rand, unten, breite - 1800 - Abstand - Rand, hoehe - ListeHoehe - 300);
+    l.vorschau = QRectF(Rand, unten, breite - 1800 - Abstand - Rand, hoehe - ListeHoehe - Rand - Abstand - 140);
     l.scannen = QRectF(breite - 1500, unten, 1300, KnopfHoehe);
     for (int i = 0; i < 5; ++i)
         l.knoepfe << QRectF(breite - 1800, unten + (i + 1) * KnopfSchritt, 1600, KnopfHoehe);
@@ -122,10 +123,15 @@ Scandatabase::Scandatabase(QWidget *parent) : QDialog(parent), m_editormodus(glo
     datei->addSeparator();
     QAction *beenden = menuepunkt("beenden", QStringLiteral("Beenden"), [this] { done(QDialog::Rejected); });
 
+    m_listeTitel = new QLabel(QStringLiteral("Gescannte Belege"), this);
+    m_listeTitel->setObjectName(QStringLiteral("LIBelegeTitel"));
+    m_listeTitel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont fett = m_listeTitel->font();
+    fett.setBold(true);
+    m_listeTitel->setFont(fett);
     m_liste = new QTreeWidget(this);
     m_liste->setObjectName(QStringLiteral("LIBelege"));
     m_liste->setHeaderLabels({QStringLiteral("Belegnummer"), QStringLiteral("Seite"), QStringLiteral("WWS Datum"), QStringLiteral("WWS Beleg")});
-    m_liste->headerItem()->setToolTip(0, QStringLiteral("Gescannte Belege"));
     m_liste->setRootIsDecorated(false);
     m_liste->setUniformRowHeights(true);
     m_liste->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -248,6 +254,7 @@ void Scandatabase::anordnen()
     const int oben = m_menue->isVisible() ? m_menue->height() : 0;
     const Scanlayout l = scanlayout(pixelZuTwips(width(), dpi), pixelZuTwips(height() - oben, dpi));
     m_menue->setGeometry(0, 0, width(), m_menue->sizeHint().height());
+    m_listeTitel->setGeometry(pixel(l.titel));
     m_liste->setGeometry(pixel(l.liste));
     // A caption wider than the column (a larger system font) moves the
     // column to the left rather than cutting the caption.

@@ -52,10 +52,11 @@ private:
 };
 
 // Where the window's parts lie for a window W x H twips (below its menu
-// bar): the list across the top, the preview under it, the buttons in a
+// bar): the list with its caption across the top, the preview under it, the buttons in a
 // column at the right edge.
 struct Scanlayout
 {
+    QRectF titel; // the list's caption
     QRectF liste; // LIBelege
     QRectF vorschau; // Image2
     QList<QRectF> knoepfe; // BUAkt, BU_Belegsuche, buuebern, buloeall, BUClose
@@ -127,6 +128,7 @@ private:
     bool m_editormodus;
     bool m_eigeneVerbindung = false; // opened by laden(), ended by entladen()
     QMenuBar *m_menue;
+    QLabel *m_listeTitel;
     QTreeWidget *m_liste;
     QLabel *m_vorschau;
     imaging::Seite m_seite; // the page previewed

@@ -4,6 +4,7 @@
 #include "app/Ereignis.h"
 #include "app/Sanduhr.h"
 #include "common/Feld.h"
+#include "common/Texte.h"
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
 #include "server/ErgebnisMenge.h"
@@ -166,7 +167,7 @@ void Vollstaendigkeitstest::drucken()
         const app::Sanduhr sanduhr;
         vollstaendigkeitDrucken(drucker, m_belart->currentText(), m_ausgabe->toPlainText(), QDate::currentDate());
     } catch (const std::exception &e) {
-        meldung(windowTitle(), QStringLiteral("Drucken fehlgeschlagen\n") + QString::fromUtf8(e.what()), MeldungsSymbol::Ausruf);
+        meldung(HauptTitel, QStringLiteral("Drucken fehlgeschlagen\n") + QString::fromUtf8(e.what()), MeldungsSymbol::Ausruf);
     }
 }
 

@@ -603,6 +603,11 @@ private Q_SLOTS:
     {
         scan(QStringLiteral("ERSD-1"), 1);
         auto fenster = station();
+        // The list's caption is shown above it, not hidden in a tooltip.
+        auto *titel = teil<QLabel>(fenster.get(), "LIBelegeTitel");
+        QVERIFY(titel->isVisible());
+        QCOMPARE(titel->text(), QStringLiteral("Gescannte Belege"));
+        QCOMPARE(titel->geometry().bottom() + 1, fenster->liste()->geometry().top());
         auto *bild = teil<QLabel>(fenster.get(), "Image2");
         QVERIFY(bild->isHidden()); // nothing selected yet
         QTest::mouseClick(fenster->liste()->viewport(), Qt::LeftButton, {}, fenster->liste()->visualItemRect(fenster->liste()->topLevelItem(0)).center());
@@ -640,7 +645,8 @@ private Q_SLOTS:
         QFETCH(double, hoehe);
         const scan::Scanlayout l = scan::scanlayout(breite, hoehe);
         QCOMPARE(l.liste.width(), breite - 80);
-        QCOMPARE(l.vorschau.height(), hoehe - l.liste.height() - 300);
+        QCOMPARE(l.titel.bottom(), l.liste.top()); // the caption right above the list
+        QCOMPARE(l.vorschau.height(), hoehe - (l.liste.bottom() - l.titel.top()) - 300);
         QVERIFY(l.vorschau.bottom() < hoehe);
         QCOMPARE(l.scannen.left(), breite - 1500);
         for (const QRectF &k : l.knoepfe) {
