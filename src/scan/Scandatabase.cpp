@@ -109,6 +109,29 @@ Scandatabase::Scandatabase(QWidget *parent) : QDialog(parent), m_editormodus(glo
 {
     setObjectName(QStringLiteral("scandatabase"));
     setWindowTitle(Titel);
+    QAction *beenden = menueAnlegen();
+    listeAnlegen();
+    knoepfeAnlegen();
+    popupAnlegen();
+
+    const double dpi = logicalDpiX();
+    setMinimumSize(twipsZuPixel(ScanMinBreite, dpi), twipsZuPixel(ScanMinHoehe, dpi) + m_menue->sizeHint().height());
+    resize(twipsZuPixel(12000, dpi), twipsZuPixel(10500, dpi) + m_menue->sizeHint().height());
+
+    if (m_editormodus) {
+        // The editor picks a Belegnummer here: no scanning, no transfer, no
+        // clearing, and leaving the program is the editor's business.
+        m_scannen->hide();
+        findChild<QPushButton *>(QStringLiteral("buuebern"))->hide();
+        findChild<QPushButton *>(QStringLiteral("buloeall"))->hide();
+        beenden->setVisible(false);
+        const Beschaeftigt b(this);
+        aktualisieren();
+    }
+}
+
+QAction *Scandatabase::menueAnlegen()
+{
     m_menue = new QMenuBar(this);
     QMenu *datei = m_menue->addMenu(QStringLiteral("Datei"));
     datei->setObjectName(QStringLiteral("datei"));
@@ -121,8 +144,11 @@ Scandatabase::Scandatabase(QWidget *parent) : QDialog(parent), m_editormodus(glo
     menuepunkt("einstscaner", QStringLiteral("Einstellungen Scanner"), [this] { app::einstscanZeigen(this); });
     menuepunkt("einstserver", QStringLiteral("Einstellungen Server"), [this] { app::einstservZeigen(this); });
     datei->addSeparator();
-    QAction *beenden = menuepunkt("beenden", QStringLiteral("Beenden"), [this] { done(QDialog::Rejected); });
+    return menuepunkt("beenden", QStringLiteral("Beenden"), [this] { done(QDialog::Rejected); });
+}
 
+void Scandatabase::listeAnlegen()
+{
     m_listeTitel = new QLabel(QStringLiteral("Gescannte Belege"), this);
     m_listeTitel->setObjectName(QStringLiteral("LIBelegeTitel"));
     m_listeTitel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -145,6 +171,23 @@ Scandatabase::Scandatabase(QWidget *parent) : QDialog(parent), m_editormodus(glo
     m_vorschau->setAutoFillBackground(true);
     m_vorschau->installEventFilter(this);
 
+    connect(m_liste, &QTreeWidget::currentItemChanged, this, [this] { vorschauladen(m_liste->indexOfTopLevelItem(m_liste->currentItem())); });
+    // A double-click transfers the row's Beleg; a page without a Belegnummer
+    // has none to transfer (an empty number would mean every Beleg) and
+    // opens the edit dialog, where its number is typed or looked up.
+    connect(m_liste, &QTreeWidget::itemDoubleClicked, this, [this] {
+        app::ereignis([this] {
+            if (auswahl(2, false).value_or(QString()).trimmed().isEmpty())
+                bearbeiten();
+            else
+                uebernahmeeinzeln();
+        });
+    });
+    connect(m_liste, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint &p) { popupZeigen(p); });
+}
+
+void Scandatabase::knoepfeAnlegen()
+{
     const auto knopf = [this](const char *name, const QString &text, auto aktion) {
         auto *k = new QPushButton(text, this);
         k->setObjectName(QLatin1String(name));
@@ -157,51 +200,24 @@ Scandatabase::Scandatabase(QWidget *parent) : QDialog(parent), m_editormodus(glo
         aktualisieren();
     });
     m_knoepfe << knopf("BU_Belegsuche", QStringLiteral("Belegsuche"), [this] { belegsuche(); });
-    QPushButton *uebern = knopf("buuebern", QStringLiteral("Übernehmen alles"), [this] { uebernahmealle(); });
-    QPushButton *loeall = knopf("buloeall", QStringLiteral("Alles löschen"), [this] { allesLoeschen(); });
-    m_knoepfe << uebern << loeall << knopf("BUClose", QStringLiteral("Schliessen"), [this] { done(QDialog::Rejected); });
+    m_knoepfe << knopf("buuebern", QStringLiteral("Übernehmen alles"), [this] { uebernahmealle(); });
+    m_knoepfe << knopf("buloeall", QStringLiteral("Alles löschen"), [this] { allesLoeschen(); });
+    m_knoepfe << knopf("BUClose", QStringLiteral("Schliessen"), [this] { done(QDialog::Rejected); });
+}
 
+void Scandatabase::popupAnlegen()
+{
     m_popup = new QMenu(this);
     m_popup->setObjectName(QStringLiteral("popup"));
     const auto eintrag = [this](const char *name, const QString &text, auto aktion) {
         QAction *a = m_popup->addAction(text);
         a->setObjectName(QLatin1String(name));
         connect(a, &QAction::triggered, this, [aktion] { app::ereignis(aktion); });
-        return a;
     };
     eintrag("bearb", QStringLiteral("Bearbeiten"), [this] { bearbeiten(); });
     eintrag("loe", QStringLiteral("Löschen"), [this] { loeschen(); });
     eintrag("zuordloe", QStringLiteral("Belegzuordnung löschen"), [this] { belegzuordnungloeschen(); });
     eintrag("uebeinz", QStringLiteral("Übernehmen einzeln"), [this] { uebernahmeeinzeln(); });
-
-    connect(m_liste, &QTreeWidget::currentItemChanged, this, [this] { vorschauladen(m_liste->indexOfTopLevelItem(m_liste->currentItem())); });
-    // A double-click transfers the row's Beleg; a page without a Belegnummer
-    // has none to transfer (an empty number would mean every Beleg) and
-    // opens the edit dialog, where its number is typed.
-    connect(m_liste, &QTreeWidget::itemDoubleClicked, this, [this] {
-        app::ereignis([this] {
-            if (auswahl(2, false).value_or(QString()).trimmed().isEmpty())
-                bearbeiten();
-            else
-                uebernahmeeinzeln();
-        });
-    });
-    connect(m_liste, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint &p) { popupZeigen(p); });
-
-    const double dpi = logicalDpiX();
-    setMinimumSize(twipsZuPixel(ScanMinBreite, dpi), twipsZuPixel(ScanMinHoehe, dpi) + m_menue->sizeHint().height());
-    resize(twipsZuPixel(12000, dpi), twipsZuPixel(10500, dpi) + m_menue->sizeHint().height());
-
-    if (m_editormodus) {
-        // The editor picks a Belegnummer here: no scanning, no transfer, no
-        // clearing, and leaving the program is the editor's business.
-        m_scannen->hide();
-        uebern->hide();
-        loeall->hide();
-        beenden->setVisible(false);
-        const Beschaeftigt b(this);
-        aktualisieren();
-    }
 }
 
 Scandatabase::~Scandatabase()

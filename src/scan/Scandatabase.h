@@ -8,6 +8,7 @@
 
 #include <optional>
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QSpinBox;
@@ -112,6 +113,10 @@ protected:
 
 private:
     struct Beschaeftigt;
+    QAction *menueAnlegen(); // the "Beenden" entry
+    void listeAnlegen();
+    void knoepfeAnlegen();
+    void popupAnlegen();
     // Field i (from 1) of the selected row's data string (id|Belegnummer|Seite);
     // nullopt, after the message, when no row is selected.
     std::optional<QString> auswahl(int feld, bool melden = true);
