@@ -19,7 +19,9 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <variant>
 #include <vector>
 
 namespace archiv::archivd {
@@ -230,105 +232,146 @@ QString nummernLuecke(qint64 von, qint64 bis)
     return von == bis ? QStringLiteral("Nummer %1 fehlt").arg(von) : QStringLiteral("Nummern %1 bis %2 fehlen (%3)").arg(von).arg(bis).arg(bis - von + 1);
 }
 
+// What one test covers: a type of a company in one business year.
+struct Pruefbereich
+{
+    QVariant typ;
+    QDate von, bis; // bis exclusive
+};
+
+// The type and the business year of the request, or the message why not.
+std::variant<Pruefbereich, QString> bereichBestimmen(Datenbank &db, const QVariant &firma, const QString &belart, const QString &jahrText)
+{
+    bool zahl = false;
+    const int jahr = jahrText.trimmed().toInt(&zahl);
+    if (!zahl || jahr < 1900 || jahr > 2999)
+        return QStringLiteral("\"%1\" ist kein Wirtschaftsjahr (z. B. 2026).").arg(jahrText);
+    const QVariant typ = db.wert(QStringLiteral("SELECT id FROM ar_belart WHERE firma = ? AND belart = ?"), {firma, belart});
+    if (!typ.isValid() || typ.isNull())
+        return QStringLiteral("Die Belegart \"%1\" gibt es nicht.").arg(belart);
+    const int beginn = qBound(1, db.wert(QStringLiteral("SELECT COALESCE(wjbeginn, 1) FROM ar_firma WHERE firma = ?"), {firma}).toInt(), 12);
+    const QDate von(jahr, beginn, 1);
+    return Pruefbereich{typ, von, von.addYears(1)};
+}
+
+// Gaps in the numbers (rows: number, date, number as integer, files); how
+// many numbers are missing, nullopt when cancelled.
+std::optional<qint64> nummernPruefen(Auftrag &a, const QList<SqlZeile> &belege)
+{
+    qint64 luecken = 0, vorige = -1;
+    for (const SqlZeile &b : belege) {
+        if (a.abbruch)
+            return std::nullopt;
+        if (b.at(2).isNull())
+            continue;
+        const qint64 n = b.at(2).toLongLong();
+        if (vorige >= 0 && n > vorige + 1) {
+            luecken += n - vorige - 1;
+            if (!a.melden(QStringLiteral("RUN|") + nummernLuecke(vorige + 1, n - 1)))
+                return std::nullopt;
+        }
+        vorige = qMax(vorige, n);
+    }
+    return luecken;
+}
+
+// Belege without a stored file; how many, nullopt when cancelled.
+std::optional<qint64> dokumentePruefen(Auftrag &a, const QList<SqlZeile> &belege)
+{
+    qint64 ohne = 0;
+    for (const SqlZeile &b : belege) {
+        if (b.at(3).toLongLong() > 0)
+            continue;
+        ++ohne;
+        const QString datum = QDate::fromString(b.at(1).toString().left(10), Qt::ISODate).toString(QStringLiteral("dd.MM.yyyy"));
+        if (!a.melden(QStringLiteral("RUN|Beleg %1 vom %2 hat kein Dokument").arg(b.at(0).toString(), datum)))
+            return std::nullopt;
+    }
+    return ohne;
+}
+
+// Each distinct file of the range once, read part by part and hashed by
+// several readers at once (one reads from the database while another
+// hashes): (faulty, checked), nullopt when cancelled.
+std::optional<std::pair<qint64, qint64>> dateienPruefen(Auftrag &a, Datenbank &db, const Pruefbereich &p)
+{
+    const QList<SqlZeile> blobs = db.abfragen(
+        QStringLiteral("SELECT e.dok_blob, min(d.belnr) FROM ar_dokuments e JOIN ar_dokumente d ON d.id = e.parent_id "
+                       "WHERE d.idbelart = ? AND d.datum >= ? AND d.datum < ? AND e.dok_blob IS NOT NULL GROUP BY e.dok_blob"),
+        {p.typ, p.von.toString(Qt::ISODate), p.bis.toString(Qt::ISODate)});
+    std::vector<QString> probleme(size_t(blobs.size()));
+    std::atomic<qsizetype> naechster{0};
+    const auto leser = [&] {
+        Datenbank::Ausleihe eigene(db);
+        BlobSpeicher speicher(db);
+        for (qsizetype i = naechster++; i < blobs.size() && !a.abbruch; i = naechster++) {
+            const QString id = blobs.at(i).at(0).toString();
+            Sha256 hash;
+            bool da = false, lesbar = true;
+            try {
+                const std::optional<qint64> groesse = speicher.groesse(id);
+                da = groesse && speicher.lesen(id, 0, *groesse, [&hash, &a](const QByteArray &teil) {
+                         hash.addData(teil);
+                         return !a.abbruch.load();
+                     });
+            } catch (const AnfrageFehler &) {
+                lesbar = false; // parts missing
+            }
+            if (!da && lesbar)
+                probleme[size_t(i)] = QStringLiteral("Datei von Beleg %1 fehlt (%2)");
+            else if (!lesbar || hash.hex() != id)
+                probleme[size_t(i)] = QStringLiteral("Datei von Beleg %1 ist beschädigt (%2)");
+        }
+    };
+    std::vector<std::thread> faeden;
+    const int anzahl = int(qBound(1u, std::thread::hardware_concurrency(), 4u));
+    for (int t = 1; t < anzahl; ++t)
+        faeden.emplace_back(leser);
+    leser();
+    for (std::thread &t : faeden)
+        t.join();
+    if (a.abbruch)
+        return std::nullopt;
+    qint64 fehlerhaft = 0;
+    for (qsizetype i = 0; i < blobs.size(); ++i) {
+        if (probleme[size_t(i)].isEmpty())
+            continue;
+        ++fehlerhaft;
+        if (!a.melden(QStringLiteral("RUN|") + probleme[size_t(i)].arg(blobs.at(i).at(1).toString(), blobs.at(i).at(0).toString().left(12))))
+            return std::nullopt;
+    }
+    return std::pair{fehlerhaft, qint64(blobs.size())};
+}
+
 // The test itself, on the job's thread with a connection of its own.
 void pruefen(Auftrag &a, Datenbank &db, const QVariant &firma, const QString &belart, const QString &jahrText, bool dateien)
 {
     const auto fehler = [&a](const QString &text) { a.melden(QStringLiteral("ERR|") + text); };
     try {
         Datenbank::Ausleihe verbindung(db);
-        bool zahl = false;
-        const int jahr = jahrText.trimmed().toInt(&zahl);
-        if (!zahl || jahr < 1900 || jahr > 2999)
-            return fehler(QStringLiteral("\"%1\" ist kein Wirtschaftsjahr (z. B. 2026).").arg(jahrText));
-        const QVariant typ = db.wert(QStringLiteral("SELECT id FROM ar_belart WHERE firma = ? AND belart = ?"), {firma, belart});
-        if (!typ.isValid() || typ.isNull())
-            return fehler(QStringLiteral("Die Belegart \"%1\" gibt es nicht.").arg(belart));
-        const int beginn = qBound(1, db.wert(QStringLiteral("SELECT COALESCE(wjbeginn, 1) FROM ar_firma WHERE firma = ?"), {firma}).toInt(), 12);
-        const QDate von(jahr, beginn, 1);
-        const QDate bis = von.addYears(1);
+        const auto bereich = bereichBestimmen(db, firma, belart, jahrText);
+        if (const auto *warum = std::get_if<QString>(&bereich))
+            return fehler(*warum);
+        const Pruefbereich &p = std::get<Pruefbereich>(bereich);
         a.melden(QStringLiteral("RUN|Belegart %1, Wirtschaftsjahr %2: %3 bis %4")
-                     .arg(belart, jahrText.trimmed(), von.toString(QStringLiteral("dd.MM.yyyy")), bis.addDays(-1).toString(QStringLiteral("dd.MM.yyyy"))));
-
+                     .arg(belart, jahrText.trimmed(), p.von.toString(QStringLiteral("dd.MM.yyyy")),
+                          p.bis.addDays(-1).toString(QStringLiteral("dd.MM.yyyy"))));
         const QList<SqlZeile> belege = db.abfragen(
             QStringLiteral("SELECT d.belnr, d.datum, %1, (SELECT count(*) FROM ar_dokuments e WHERE e.parent_id = d.id AND e.dok_blob IS NOT NULL) "
                            "FROM ar_dokumente d WHERE d.idbelart = ? AND d.datum >= ? AND d.datum < ? ORDER BY 3, d.belnr")
                 .arg(db.ganzzahl(QStringLiteral("d.belnr"))),
-            {typ, von.toString(Qt::ISODate), bis.toString(Qt::ISODate)});
-        qint64 luecken = 0, ohneDokument = 0, vorige = -1;
-        for (const SqlZeile &b : belege) {
-            if (a.abbruch)
-                return;
-            if (!b.at(2).isNull()) {
-                const qint64 n = b.at(2).toLongLong();
-                if (vorige >= 0 && n > vorige + 1) {
-                    luecken += n - vorige - 1;
-                    if (!a.melden(QStringLiteral("RUN|") + nummernLuecke(vorige + 1, n - 1)))
-                        return;
-                }
-                vorige = qMax(vorige, n);
-            }
-        }
-        for (const SqlZeile &b : belege) {
-            if (b.at(3).toLongLong() > 0)
-                continue;
-            ++ohneDokument;
-            if (!a.melden(QStringLiteral("RUN|Beleg %1 vom %2 hat kein Dokument").arg(b.at(0).toString(), QDate::fromString(b.at(1).toString().left(10), Qt::ISODate).toString(QStringLiteral("dd.MM.yyyy")))))
-                return;
-        }
-        qint64 dateiFehler = 0, geprueft = 0;
+            {p.typ, p.von.toString(Qt::ISODate), p.bis.toString(Qt::ISODate)});
+        const std::optional<qint64> luecken = nummernPruefen(a, belege);
+        const std::optional<qint64> ohneDokument = luecken ? dokumentePruefen(a, belege) : std::nullopt;
+        if (!ohneDokument)
+            return;
+        QString summe = QStringLiteral("%1 Belege geprüft: %2 Nummern fehlen, %3 ohne Dokument").arg(belege.size()).arg(*luecken).arg(*ohneDokument);
         if (dateien) {
-            // Each distinct file once, read part by part and hashed.
-            const QList<SqlZeile> blobs = db.abfragen(
-                QStringLiteral("SELECT e.dok_blob, min(d.belnr) FROM ar_dokuments e JOIN ar_dokumente d ON d.id = e.parent_id "
-                               "WHERE d.idbelart = ? AND d.datum >= ? AND d.datum < ? AND e.dok_blob IS NOT NULL GROUP BY e.dok_blob"),
-                {typ, von.toString(Qt::ISODate), bis.toString(Qt::ISODate)});
-            // Several readers at once: one reads from the database while
-            // another hashes.
-            std::vector<QString> probleme(size_t(blobs.size()));
-            std::atomic<qsizetype> naechster{0};
-            const auto leser = [&] {
-                Datenbank::Ausleihe eigene(db);
-                BlobSpeicher speicher(db);
-                for (qsizetype i = naechster++; i < blobs.size() && !a.abbruch; i = naechster++) {
-                    const QString id = blobs.at(i).at(0).toString();
-                    Sha256 hash;
-                    bool da = false, lesbar = true;
-                    try {
-                        const std::optional<qint64> groesse = speicher.groesse(id);
-                        da = groesse && speicher.lesen(id, 0, *groesse, [&hash, &a](const QByteArray &teil) {
-                                 hash.addData(teil);
-                                 return !a.abbruch.load();
-                             });
-                    } catch (const AnfrageFehler &) {
-                        lesbar = false; // parts missing
-                    }
-                    if (!da && lesbar)
-                        probleme[size_t(i)] = QStringLiteral("Datei von Beleg %1 fehlt (%2)");
-                    else if (!lesbar || hash.hex() != id)
-                        probleme[size_t(i)] = QStringLiteral("Datei von Beleg %1 ist beschädigt (%2)");
-                }
-            };
-            std::vector<std::thread> faeden;
-            const int anzahl = int(qBound(1u, std::thread::hardware_concurrency(), 4u));
-            for (int t = 1; t < anzahl; ++t)
-                faeden.emplace_back(leser);
-            leser();
-            for (std::thread &t : faeden)
-                t.join();
-            if (a.abbruch)
+            const auto ergebnis = dateienPruefen(a, db, p);
+            if (!ergebnis)
                 return;
-            geprueft = blobs.size();
-            for (qsizetype i = 0; i < blobs.size(); ++i) {
-                if (probleme[size_t(i)].isEmpty())
-                    continue;
-                ++dateiFehler;
-                if (!a.melden(QStringLiteral("RUN|") + probleme[size_t(i)].arg(blobs.at(i).at(1).toString(), blobs.at(i).at(0).toString().left(12))))
-                    return;
-            }
+            summe += QStringLiteral(", %1 von %2 Dateien fehlerhaft").arg(ergebnis->first).arg(ergebnis->second);
         }
-        QString summe = QStringLiteral("%1 Belege geprüft: %2 Nummern fehlen, %3 ohne Dokument").arg(belege.size()).arg(luecken).arg(ohneDokument);
-        if (dateien)
-            summe += QStringLiteral(", %1 von %2 Dateien fehlerhaft").arg(dateiFehler).arg(geprueft);
         a.melden(QStringLiteral("OK|") + summe);
     } catch (const std::exception &e) {
         fehler(QStringLiteral("Der Test ist fehlgeschlagen: %1").arg(QString::fromUtf8(e.what())));
