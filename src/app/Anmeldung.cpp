@@ -3,6 +3,7 @@
 #include "app/EinstServ.h"
 #include "app/Einstellungen.h"
 #include "app/Ereignis.h"
+#include "app/Fenster.h"
 #include "common/Feld.h"
 #include "common/Meldung.h"
 #include "common/Programmzustand.h"
@@ -40,6 +41,7 @@ AnmeldDialog::AnmeldDialog(QString firma, QWidget *parent) : QDialog(parent), m_
 {
     setObjectName(QStringLiteral("anmeld"));
     setWindowTitle(QStringLiteral("Archivsystem Benutzerregistrierung"));
+    titelPlatzLassen(this);
     setModal(true);
     m_code = new QLineEdit(this);
     m_code->setObjectName(QStringLiteral("PcodeTxt"));

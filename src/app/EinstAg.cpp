@@ -1,6 +1,7 @@
 #include "app/EinstAg.h"
 
 #include "app/Einstellungen.h"
+#include "app/Fenster.h"
 #include "common/Programmzustand.h"
 
 #include <QPushButton>
@@ -13,6 +14,7 @@ EinstAg::EinstAg(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("einstag"));
     setWindowTitle(QStringLiteral("Einstellungen allgemein"));
+    titelPlatzLassen(this);
     setModal(true);
     m_breite = new QRadioButton(QStringLiteral("Zoom auf Breite"), this);
     m_breite->setObjectName(QStringLiteral("OPZoomB"));

@@ -100,14 +100,9 @@ Bild::Bild(QString firma, QWidget *parent) : QDialog(parent), m_firma(std::move(
     m_buSpeich = knopf("BUSpeich", QStringLiteral("Speichern"), this);
     m_buScan = knopf("BUScan", QStringLiteral("Scannen"), this);
     m_buScandatabase = knopf("BUScandatabase", QStringLiteral("Scan Dokumente"), this);
-    // The column is narrow (its left edge is fixed by the layout); a
-    // slightly smaller font lets "Scan Dokumente" fit.
-    QFont klein = font();
-    klein.setPointSizeF(klein.pointSizeF() * 0.9);
     double oben = 500;
     for (QPushButton *k : {m_buClose, m_buSpeich, m_buScan, m_buScandatabase}) {
-        k->setFont(klein);
-        k->setGeometry(twips(0, oben, 1400, 400));
+        k->setGeometry(twips(0, oben, KnopfBreite, 400));
         oben += 500;
     }
     connect(m_buClose, &QPushButton::clicked, this, [this] { app::ereignis([this] { schliessen(); }); });
@@ -443,13 +438,17 @@ void Bild::resizeEvent(QResizeEvent *event)
 void Bild::layoutAnwenden()
 {
     const double dpi = logicalDpiX();
-    const std::optional<Editorlayout> l = editor::layout(pixelZuTwips(width(), dpi), pixelZuTwips(height(), dpi));
+    // The column as wide as its widest caption needs (a larger system font).
+    int knopfBreite = 0;
+    for (QPushButton *k : {m_buClose, m_buSpeich, m_buScan, m_buScandatabase})
+        knopfBreite = qMax(knopfBreite, k->sizeHint().width());
+    const std::optional<Editorlayout> l = editor::layout(pixelZuTwips(width(), dpi), pixelZuTwips(height(), dpi), pixelZuTwips(knopfBreite, dpi));
     // Too small or minimised: everything keeps its last valid size.
     if (!l || isMinimized())
         return;
     m_tab1->setGeometry(twips(l->tab1.links, l->tab1.oben, l->tab1.breite, l->tab1.hoehe));
     for (QPushButton *k : {m_buClose, m_buSpeich, m_buScan, m_buScandatabase}) {
-        k->move(twipsZuPixel(l->knopfLinks, dpi), k->y());
+        k->setGeometry(twipsZuPixel(l->knopfLinks, dpi), k->y(), twipsZuPixel(l->knopfBreite, dpi), k->height());
         k->raise();
     }
     for (QFrame *f : {m_frBeleg, m_frDokument, static_cast<QFrame *>(m_fransicht)}) {

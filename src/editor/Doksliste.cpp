@@ -66,13 +66,26 @@ QString Doksliste::zeilenText(int zeile) const
     return spalte(zeile, 0) + QLatin1Char('\n') + spalte(zeile, 1);
 }
 
+QString Doksliste::anzeige() const
+{
+    // The list's five blanks between number and text are one gap here.
+    return currentIndex() < 0 ? QString() : spalte(currentIndex(), 0) + QStringLiteral("  ") + spalte(currentIndex(), 1).simplified();
+}
+
 void Doksliste::paintEvent(QPaintEvent *)
 {
     QStylePainter p(this);
     QStyleOptionComboBox o;
     initStyleOption(&o);
-    if (currentIndex() >= 0)
-        o.currentText = spalte(currentIndex(), 0) + QStringLiteral("   ") + spalte(currentIndex(), 1);
+    const QString text = anzeige();
+    if (currentIndex() >= 0) {
+        const QRect feld = style()->subControlRect(QStyle::CC_ComboBox, &o, QStyle::SC_ComboBoxEditField, this);
+        const int platz = feld.width() - (o.currentIcon.isNull() ? 0 : o.iconSize.width() + 4);
+        o.currentText = fontMetrics().elidedText(text, Qt::ElideRight, platz);
+    }
+    const QString tipp = o.currentText == text ? QString() : text;
+    if (toolTip() != tipp)
+        setToolTip(tipp);
     p.drawComplexControl(QStyle::CC_ComboBox, o);
     p.drawControl(QStyle::CE_ComboBoxLabel, o);
 }

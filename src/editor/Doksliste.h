@@ -10,6 +10,8 @@ namespace archiv::editor {
 class Doksliste : public QComboBox
 {
     Q_OBJECT
+    // What the closed box shows (its item text is the date alone).
+    Q_PROPERTY(QString anzeige READ anzeige)
 public:
     explicit Doksliste(QWidget *parent = nullptr);
 
@@ -21,6 +23,9 @@ public:
     // The row's text as the list builds it: date, line feed, number, text.
     QString zeilenText(int zeile) const;
     QString spalte(int zeile, int spalte) const;
+    // The closed box's text: date, number and version text; cut with "…"
+    // where the box is too narrow, the whole text then as its tooltip.
+    QString anzeige() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

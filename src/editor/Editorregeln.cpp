@@ -23,12 +23,16 @@ Steuerung Zustand(const Editorstand &s)
     return z;
 }
 
-std::optional<Editorlayout> layout(double w, double h)
+std::optional<Editorlayout> layout(double w, double h, double knopfBreite)
 {
     Editorlayout l;
     l.tab1 = {50, 50, w - 150, h - 400};
-    l.knopfLinks = l.tab1.breite - 1300;
-    l.rahmen = {l.tab1.links + 20, l.tab1.oben + 360, l.tab1.breite - 1600, l.tab1.hoehe - 400};
+    // The button column keeps its right edge; wider buttons take room from
+    // the frames.
+    knopfBreite = qMax(knopfBreite, KnopfBreite);
+    l.knopfLinks = l.tab1.breite + 100 - knopfBreite;
+    l.knopfBreite = knopfBreite;
+    l.rahmen = {l.tab1.links + 20, l.tab1.oben + 360, l.tab1.breite - 200 - knopfBreite, l.tab1.hoehe - 400};
     l.spinLinks = l.rahmen.breite - 600;
     l.muellLinks = l.rahmen.breite - 610;
     // The page view sits 150 + 300 below the frame's top, 600 + 500 shorter.

@@ -68,14 +68,17 @@ struct Editorlayout
 {
     Rechteck tab1;
     double knopfLinks = 0; // BUClose, BUSpeich, BUScan, BUScandatabase
+    double knopfBreite = 0;
     Rechteck rahmen; // FRBeleg, FRDokument and Fransicht alike
     Rechteck image1;
     double spinLinks = 0; // inside Fransicht
     double muellLinks = 0;
 };
-// For a window W × H twips; nullopt when it is too small for the layout,
-// and the window then keeps its last valid sizes.
-std::optional<Editorlayout> layout(double breite, double hoehe);
+// For a window W × H twips, with buttons at least KnopfBreite twips wide
+// (wider when their captions need it); nullopt when it is too small for the
+// layout, and the window then keeps its last valid sizes.
+inline constexpr double KnopfBreite = 1400;
+std::optional<Editorlayout> layout(double breite, double hoehe, double knopfBreite = KnopfBreite);
 
 struct Vorschauplatz
 {

@@ -177,6 +177,9 @@ void Suchdialog::suchen()
     }
     rs.Close();
     m_liste->addTopLevelItems(zeilen);
+    // Names and places in full; the last column reaches to the edge.
+    for (int c = 0; c < m_liste->columnCount() - 1; ++c)
+        m_liste->resizeColumnToContents(c);
 }
 
 void Suchdialog::waehlen()

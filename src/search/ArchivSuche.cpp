@@ -280,8 +280,10 @@ void Archiv::listeFuellen(int code, const QString &firma, const QString &typen)
         item->setData(0, Qt::UserRole, rs.GetData(1));
     }
     rs.Close();
-    if (code == eigenschaft::Mitarbeiter)
+    if (code == eigenschaft::Mitarbeiter) {
         ziel->sortItems(1, Qt::DescendingOrder); // most Belege first
+        ziel->resizeColumnToContents(0); // names in full; the list scrolls sideways
+    }
 }
 
 Ergebnis *Archiv::ergebnis()

@@ -80,6 +80,16 @@ Ergebnis::Ergebnis(QWidget *hauptfenster, std::function<QString()> firma) : QWid
     // little wider so that date and time show in full.
     for (const auto &[spalte, breite] : QList<std::pair<int, int>>{{0, 30}, {1, 120}, {2, 130}, {3, 400}, {4, 30}})
         m_liste->setColumnWidth(spalte, twipsZuPixel(breite * 15, dpi));
+    // Type/number and date/time in full once the hits are there (a long
+    // number, a larger font), never narrower than designed.
+    const auto anpassen = [this, dpi] {
+        for (const auto &[spalte, breite] : QList<std::pair<int, int>>{{1, 120}, {2, 130}}) {
+            m_liste->resizeColumnToContents(spalte);
+            m_liste->setColumnWidth(spalte, qMax(twipsZuPixel(breite * 15, dpi), m_liste->columnWidth(spalte)));
+        }
+    };
+    connect(m_modell, &QAbstractItemModel::modelReset, this, anpassen);
+    connect(m_modell, &QAbstractItemModel::rowsInserted, this, anpassen);
     m_baum = new QTreeWidget(this);
     m_baum->setObjectName(QStringLiteral("tree1"));
     m_baum->setHeaderLabel(QStringLiteral("Verbundene Dokumente"));

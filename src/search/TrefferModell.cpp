@@ -70,6 +70,8 @@ QVariant TrefferModell::data(const QModelIndex &index, int role) const
         }
         return {};
     case Qt::UserRole: return z.daten;
+    // A Beleg's text may be longer than its column: the whole of it on hover.
+    case Qt::ToolTipRole: return index.column() == 3 ? m_zellen.at(index.row()).value(3) : QVariant();
     default: return {};
     }
 }

@@ -113,6 +113,13 @@ private Q_SLOTS:
         QCOMPARE(l->knopfLinks, 10550.0);
         QCOMPARE(l->spinLinks, 9650.0);
         QCOMPARE(l->muellLinks, 9640.0);
+        // Captions that need wider buttons (a larger font): the column keeps
+        // its right edge and the gap to the frame; narrower ones change nothing.
+        const auto breit = layout(12000, 9000, 2000);
+        QCOMPARE(breit->knopfLinks + breit->knopfBreite, l->knopfLinks + l->knopfBreite);
+        QCOMPARE(breit->knopfLinks, 9950.0);
+        QCOMPARE(breit->knopfLinks - (breit->rahmen.links + breit->rahmen.breite), l->knopfLinks - (l->rahmen.links + l->rahmen.breite));
+        QCOMPARE(layout(12000, 9000, 900)->knopfLinks, l->knopfLinks);
         // Too small (or minimised): no layout, the last valid one stays.
         QVERIFY(!layout(1800, 9000));
         QVERIFY(!layout(12000, 1800));
