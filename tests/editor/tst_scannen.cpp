@@ -193,6 +193,7 @@ private Q_SLOTS:
         QVERIFY(global::Geaendert);
         QCOMPARE(seitenfolge(b.get()), QList<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
         QCOMPARE(teil<QScrollBar>(b.get(), "Scroll1")->maximum(), 10);
+        test::bildSichern(b.get(), QStringLiteral("editor-nach-scan"));
         QVERIFY(!teil<QPushButton>(b.get(), "BUSpeich")->isHidden());
         // No barcode: nothing looked up.
         QVERIFY(global::BarcodeBelart.isEmpty());

@@ -435,6 +435,7 @@ private Q_SLOTS:
         m_meldungen->antworte(common::Antwort::Nein);
         QTest::mouseClick(teil<QPushButton>(fenster.get(), "BUScan"), Qt::LeftButton);
         QCOMPARE(zeilen(*fenster), erwartet);
+        test::bildSichern(fenster.get(), QStringLiteral("scanstation-nach-stapel"));
         // The setting as the dialog shows and writes it.
         app::EinstScan dialog(nullptr, QStringList{});
         auto *haken = dialog.findChild<QCheckBox *>(QStringLiteral("CHFolgeseiten"));

@@ -66,6 +66,7 @@ class TestTextbreite : public QObject
                 return {QStringLiteral("%1 nicht gezeigt").arg(w->objectName())};
         }
         QCoreApplication::processEvents();
+        test::bildSichern(w, w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName());
         return test::abgeschnitteneTexte(w);
     }
 
@@ -179,6 +180,24 @@ private Q_SLOTS:
         QCOMPARE(fahrer.gesehen(), QStringList{"bild"});
         fehler.removeDuplicates();
         PASST(fehler);
+    }
+
+    // The first start: no server settings yet, the dialog that asks for them.
+    void ersterStart()
+    {
+        QStringList vorher;
+        for (const char *k : {"arip", "arport", "wwsip", "wwsport"}) {
+            vorher << app::einstellung(QStringLiteral("Server"), QLatin1String(k));
+            app::setzeEinstellung(QStringLiteral("Server"), QLatin1String(k), QString());
+        }
+        {
+            app::EinstServ d;
+            test::bildSichern(&d, QStringLiteral("erster-start"));
+            PASST(pruefen(&d));
+        }
+        int i = 0;
+        for (const char *k : {"arip", "arport", "wwsip", "wwsport"})
+            app::setzeEinstellung(QStringLiteral("Server"), QLatin1String(k), vorher.at(i++));
     }
 
     void dialoge_data()

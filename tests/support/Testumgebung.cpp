@@ -3,6 +3,9 @@
 #include "common/Programmzustand.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QWidget>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -32,6 +35,16 @@ QString freierPort()
     QTcpServer frei;
     frei.listen(QHostAddress::LocalHost);
     return QString::number(frei.serverPort());
+}
+
+void bildSichern(QWidget *fenster, const QString &name)
+{
+    const QString ordner = qEnvironmentVariable("ARCHIV_BILDER");
+    if (ordner.isEmpty() || !fenster)
+        return;
+    QDir().mkpath(ordner);
+    QCoreApplication::processEvents();
+    fenster->grab().save(QDir(ordner).filePath(name + QStringLiteral(".png")));
 }
 
 } // namespace archiv::test

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QWidget;
+
 namespace archiv::test {
 
 // Settings of the tests go to a directory of the test program's own, never
@@ -11,5 +13,8 @@ void einstellungenAbschirmen();
 void zuruecksetzen();
 // A loopback port nobody listens on (for refused connections).
 QString freierPort();
+// With ARCHIV_BILDER set to a folder: the window as drawn, saved there as
+// NAME.png, for a look at what a user sees. Otherwise nothing.
+void bildSichern(QWidget *fenster, const QString &name);
 
 } // namespace archiv::test
