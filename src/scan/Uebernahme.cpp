@@ -98,7 +98,6 @@ void nummerUebernehmen(server::Verbindung &v, const QString &nummer, bool loesch
     for (const Scanseite &s : std::as_const(seiten)) {
         if (s.beleg.toLongLong() <= 0) {
             ++bericht.ohneBeleg;
-            bericht.ohneBelegNummern << nummer;
             zurueck << s.id;
             continue;
         }
@@ -149,7 +148,6 @@ Uebernahmebericht ScanBelegUebernahme(server::Verbindung &v, const QString &bele
     }
     for (const QString &nummer : std::as_const(nummern))
         nummerUebernehmen(v, nummer, loeschen, bericht);
-    bericht.ohneBelegNummern.removeDuplicates();
     if (bericht.ohneBeleg > 0) {
         try {
             bericht.ohneBelegGruende = ohneBelegListe(v, belegnummer);

@@ -36,7 +36,6 @@ struct Uebernahmebericht
 {
     int uebernommen = 0; // pages filed
     int ohneBeleg = 0; // pages not assigned to a Beleg: left in the store
-    QStringList ohneBelegNummern; // their Belegnummern (without the empty one)
     int fehlgeschlagen = 0; // pages that could not be filed: left in the store
     QStringList fehler; // why, one line per Beleg
     QList<OhneBeleg> ohneBelegGruende; // why the pages without a Beleg have none

@@ -89,7 +89,6 @@ Ergebnis::Ergebnis(QWidget *hauptfenster, std::function<QString()> firma) : QWid
         }
     };
     connect(m_modell, &QAbstractItemModel::modelReset, this, anpassen);
-    connect(m_modell, &QAbstractItemModel::rowsInserted, this, anpassen);
     m_baum = new QTreeWidget(this);
     m_baum->setObjectName(QStringLiteral("tree1"));
     m_baum->setHeaderLabel(QStringLiteral("Verbundene Dokumente"));

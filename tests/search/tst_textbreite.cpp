@@ -70,6 +70,19 @@ class TestTextbreite : public QObject
         return test::abgeschnitteneTexte(w);
     }
 
+    // The editor's action: each of its tabs checked, then closed.
+    static std::function<void(QDialog *)> jederReiter(QStringList &fehler)
+    {
+        return [&fehler](QDialog *d) {
+            for (QTabWidget *t : d->findChildren<QTabWidget *>())
+                for (int i = 0; i < t->count(); ++i) {
+                    t->setCurrentIndex(i);
+                    fehler << pruefen(d);
+                }
+            d->close();
+        };
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -134,14 +147,7 @@ private Q_SLOTS:
     {
         QStringList fehler;
         DialogFahrer fahrer;
-        fahrer.bei(QStringLiteral("bild"), [&fehler](QDialog *d) {
-            for (QTabWidget *t : d->findChildren<QTabWidget *>())
-                for (int i = 0; i < t->count(); ++i) {
-                    t->setCurrentIndex(i);
-                    fehler << pruefen(d);
-                }
-            d->close();
-        });
+        fahrer.bei(QStringLiteral("bild"), jederReiter(fehler));
         auto *typen = m_archiv->findChild<QTreeWidget *>(QStringLiteral("Belart"));
         for (int j = 0; j < typen->topLevelItemCount(); ++j)
             typen->topLevelItem(j)->setCheckState(0, Qt::Unchecked);
@@ -168,14 +174,7 @@ private Q_SLOTS:
     {
         QStringList fehler;
         DialogFahrer fahrer;
-        fahrer.bei(QStringLiteral("bild"), [&fehler](QDialog *d) {
-            for (QTabWidget *t : d->findChildren<QTabWidget *>())
-                for (int i = 0; i < t->count(); ++i) {
-                    t->setCurrentIndex(i);
-                    fehler << pruefen(d);
-                }
-            d->close();
-        });
+        fahrer.bei(QStringLiteral("bild"), jederReiter(fehler));
         QTest::mouseClick(m_archiv->findChild<QPushButton *>(QStringLiteral("BUNeu")), Qt::LeftButton);
         QCOMPARE(fahrer.gesehen(), QStringList{"bild"});
         fehler.removeDuplicates();
