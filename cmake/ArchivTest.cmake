@@ -5,6 +5,6 @@ function(archiv_add_test name)
   target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ARCHIVD_BIN=$<TARGET_FILE:archivd>;ARCHIV_RENDER=$<TARGET_FILE:archiv>;ARCHIV_TESTDATA=${PROJECT_SOURCE_DIR}/tests/data"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ARCHIVD_BIN=$<TARGET_FILE:archivd>;ARCHIV_RENDER=$<TARGET_FILE:archiv>;ARCHIV_TESTDATA=${PROJECT_SOURCE_DIR}/tests/data;ARCHIV_EINVOICE=${PROJECT_SOURCE_DIR}/../shared/einvoice"
     TIMEOUT 300)
 endfunction()

@@ -1,0 +1,83 @@
+// The invoice XML inside a PDF (ZUGFeRD, Factur-X, XRechnung as an
+// attachment), found through QPDF's embedded-file helpers.
+#include "einvoice/Rechnungsleser.h"
+
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFEFStreamObjectHelper.hh>
+#include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
+#include <qpdf/QPDFFileSpecObjectHelper.hh>
+
+#include <variant>
+
+namespace archiv::einvoice {
+
+namespace {
+
+// The names the standards give the invoice file, in order of preference.
+const QStringList Rechnungsdateien{"factur-x.xml", "zugferd-invoice.xml", "ZUGFeRD-invoice.xml", "xrechnung.xml"};
+
+bool istPdf(const QByteArray &inhalt)
+{
+    return inhalt.left(1024).contains("%PDF-");
+}
+
+// The embedded invoice file's bytes, or the finding why there is none.
+std::variant<std::pair<QString, QByteArray>, QString> eingebettet(const QByteArray &pdfDaten)
+{
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.processMemoryFile("eingang.pdf", pdfDaten.constData(), size_t(pdfDaten.size()));
+        QPDFEmbeddedFileDocumentHelper anhaenge(pdf);
+        if (!anhaenge.hasEmbeddedFiles())
+            return QString();
+        // Only the invoice names are looked at, however many files there are.
+        const auto dateien = anhaenge.getEmbeddedFiles();
+        for (const QString &name : Rechnungsdateien) {
+            for (const auto &[schluessel, datei] : dateien) {
+                const QString n = QString::fromStdString(datei->getFilename());
+                if (n.compare(name, Qt::CaseInsensitive) != 0 && QString::fromStdString(schluessel).compare(name, Qt::CaseInsensitive) != 0)
+                    continue;
+                QPDFEFStreamObjectHelper strom = datei->getEmbeddedFileStream();
+                const size_t angegeben = strom.getSize();
+                if (angegeben > size_t(HoechstEingebettet))
+                    return QStringLiteral("Die eingebettete Rechnung %1 ist größer als 20 MiB und wird nicht gelesen.").arg(n);
+                const std::shared_ptr<Buffer> daten = strom.getObjectHandle().getStreamData(qpdf_dl_generalized);
+                if (daten->getSize() > size_t(HoechstEingebettet))
+                    return QStringLiteral("Die eingebettete Rechnung %1 ist größer als 20 MiB und wird nicht gelesen.").arg(n);
+                return std::pair{n, QByteArray(reinterpret_cast<const char *>(daten->getBuffer()), qsizetype(daten->getSize()))};
+            }
+        }
+        return QString();
+    } catch (const std::exception &e) {
+        return QStringLiteral("Die PDF-Datei lässt sich nicht lesen: %1").arg(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+} // namespace
+
+Leseergebnis lesen(const QByteArray &inhalt)
+{
+    if (inhalt.size() > HoechstGroesse || !istPdf(inhalt))
+        return xmlLesen(inhalt);
+    Leseergebnis e;
+    e.art = Art::Pdf;
+    const auto gefunden = eingebettet(inhalt);
+    if (const auto *warum = std::get_if<QString>(&gefunden)) {
+        if (!warum->isEmpty())
+            e.befunde << *warum;
+        return e;
+    }
+    const auto &[name, xml] = std::get<std::pair<QString, QByteArray>>(gefunden);
+    Leseergebnis innen = xmlLesen(xml);
+    e.art = innen.art == Art::Unbekannt ? Art::Pdf : Art::HybridPdf;
+    e.eingebettet = innen.art;
+    e.anhangName = name;
+    e.rechnung = std::move(innen.rechnung);
+    for (const QString &b : std::as_const(innen.befunde))
+        e.befunde << name + QStringLiteral(": ") + b;
+    return e;
+}
+
+} // namespace archiv::einvoice
