@@ -8,6 +8,7 @@
 #include "Verwaltung.h"
 #include "Zugang.h"
 #include "common/Zugangsdatei.h"
+#include "einvoice/Rechnungsleser.h"
 #include "common/Zugangsschluessel.h"
 #include "http/HttpServer.h"
 #include "storage/Hochladungen.h"
@@ -25,6 +26,7 @@
 #include <QJsonObject>
 #include <QCoreApplication>
 #include <QDate>
+#include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QHostInfo>
@@ -61,6 +63,7 @@ const char *Uebersicht =
     "  backup   festhalten, welche Belege eine Sicherungs-DVD enthält\n"
     "  client   Zugangsschlüssel der Arbeitsplätze verwalten (add, list, revoke)\n"
     "  audit    Protokoll der Änderungen ausgeben\n"
+    "  rechnung elektronische Rechnungen lesen und zeigen, was in ihnen steht\n"
     "\n"
     "Jeder Befehl kennt --help.\n";
 
@@ -664,6 +667,45 @@ int audit(const QStringList &args)
     return 0;
 }
 
+// What the e-invoice reader makes of each file, one JSON object a line,
+// without archiving anything. Exit code 1 when a file could not be read.
+int rechnung(const QStringList &args)
+{
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral("Liest elektronische Rechnungen (XRechnung UBL und CII, ZUGFeRD, Factur-X) und gibt je Datei "
+                                               "ein JSON-Objekt aus: Art, Profil, Nummer, Datum, Rechnungsart, Währung, Verkäufer, "
+                                               "Beträge und die Befunde der Prüfung. Archiviert nichts."));
+    p.addHelpOption();
+    p.addPositionalArgument(QStringLiteral("datei"), QStringLiteral("Rechnungsdateien (XML oder PDF)."), QStringLiteral("DATEI…"));
+    if (!p.parse(args)) {
+        err() << p.errorText() << Qt::endl;
+        return 2;
+    }
+    if (p.isSet(QStringLiteral("help"))) {
+        aus() << p.helpText() << Qt::flush;
+        return 0;
+    }
+    if (p.positionalArguments().isEmpty()) {
+        err() << "archivd rechnung: keine Datei angegeben" << Qt::endl;
+        return 2;
+    }
+    int ergebnis = 0;
+    for (const QString &pfad : p.positionalArguments()) {
+        QFile f(pfad);
+        einvoice::Leseergebnis e;
+        if (!f.open(QIODevice::ReadOnly))
+            e.befunde << QStringLiteral("Die Datei lässt sich nicht öffnen: %1").arg(f.errorString());
+        else if (f.size() > einvoice::HoechstGroesse)
+            e.befunde << QStringLiteral("Die Datei ist größer als %1 MiB und wird nicht gelesen.").arg(einvoice::HoechstGroesse / (1024 * 1024));
+        else
+            e = einvoice::lesen(f.readAll());
+        if (!e.rechnung)
+            ergebnis = 1;
+        aus() << QString::fromUtf8(QJsonDocument(einvoice::alsJson(pfad, e)).toJson(QJsonDocument::Compact)) << Qt::endl;
+    }
+    return ergebnis;
+}
+
 } // namespace
 
 int befehlAusfuehren(const QStringList &argumente)
@@ -690,6 +732,8 @@ int befehlAusfuehren(const QStringList &argumente)
             return client(rest);
         if (befehl == QLatin1String("audit"))
             return audit(rest);
+        if (befehl == QLatin1String("rechnung"))
+            return rechnung(rest);
     } catch (const AnfrageFehler &e) {
         err() << "archivd: " << e.meldung() << Qt::endl;
         return 1;

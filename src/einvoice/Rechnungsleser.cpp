@@ -406,6 +406,37 @@ private:
     bool m_steuerInWaehrung = true;
 };
 
+// The XML without the contents of its attachments (base64, which holds no
+// "<"): the reader needs only their names, and most of an invoice's bytes
+// are often its attachments. Everything else stays byte for byte.
+QByteArray ohneAnhangInhalt(const QByteArray &xml)
+{
+    static const QByteArray Marke = "BinaryObject";
+    QByteArray ergebnis;
+    qsizetype von = 0;
+    for (qsizetype i = xml.indexOf(Marke); i >= 0; i = xml.indexOf(Marke, i + Marke.size())) {
+        // A start tag: "<prefix:...BinaryObject" followed by attributes and ">".
+        const qsizetype tagBeginn = xml.lastIndexOf('<', i);
+        if (tagBeginn < 0 || xml.at(tagBeginn + 1) == '/' || xml.indexOf('>', tagBeginn) < i)
+            continue;
+        const qsizetype tagEnde = xml.indexOf('>', i);
+        if (tagEnde < 0 || xml.at(tagEnde - 1) == '/')
+            continue;
+        const qsizetype inhaltEnde = xml.indexOf('<', tagEnde);
+        if (inhaltEnde < 0)
+            break;
+        if (inhaltEnde - tagEnde < 4096)
+            continue; // small: not worth a copy
+        ergebnis.append(xml.constData() + von, tagEnde + 1 - von);
+        von = inhaltEnde;
+        i = inhaltEnde;
+    }
+    if (von == 0)
+        return xml;
+    ergebnis.append(xml.constData() + von, xml.size() - von);
+    return ergebnis;
+}
+
 } // namespace
 
 Leseergebnis xmlLesen(const QByteArray &xml)
@@ -415,7 +446,39 @@ Leseergebnis xmlLesen(const QByteArray &xml)
         e.befunde << QStringLiteral("Die Datei ist größer als %1 MiB und wird nicht gelesen.").arg(HoechstGroesse / (1024 * 1024));
         return e;
     }
-    return Leser(xml).lesen();
+    return Leser(ohneAnhangInhalt(xml)).lesen();
+}
+
+} // namespace archiv::einvoice
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace archiv::einvoice {
+
+QJsonObject alsJson(const QString &pfad, const Leseergebnis &e)
+{
+    QJsonObject o{{"datei", pfad}, {"art", artName(e.art)}};
+    if (e.art == Art::HybridPdf) {
+        o.insert("eingebettet", artName(e.eingebettet));
+        o.insert("anhang", e.anhangName);
+    }
+    if (e.rechnung) {
+        const Rechnung &r = *e.rechnung;
+        o.insert("profil", r.profil);
+        o.insert("nummer", r.nummer);
+        o.insert("datum", r.datum);
+        o.insert("typ", r.typ);
+        o.insert("waehrung", r.waehrung);
+        o.insert("verkaeufer", QJsonObject{{"name", r.verkaeufer.name}, {"ustId", r.verkaeufer.ustId}, {"steuernummer", r.verkaeufer.steuernummer}});
+        o.insert("netto", r.summeNetto);
+        o.insert("steuer", r.summeSteuer);
+        o.insert("brutto", r.summeBrutto);
+        o.insert("zahlbetrag", r.zahlbetrag);
+        o.insert("faellig", r.faellig);
+    }
+    o.insert("befunde", QJsonArray::fromStringList(e.befunde));
+    return o;
 }
 
 } // namespace archiv::einvoice

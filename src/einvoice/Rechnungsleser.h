@@ -30,3 +30,14 @@ Leseergebnis lesen(const QByteArray &inhalt);
 Leseergebnis xmlLesen(const QByteArray &xml);
 
 } // namespace archiv::einvoice
+
+class QJsonObject;
+
+namespace archiv::einvoice {
+
+// What the reader made of one file, as one JSON object (for "archivd
+// rechnung"): the path as given, kind, profile, number, date, type, currency,
+// seller, the amounts and the findings.
+QJsonObject alsJson(const QString &pfad, const Leseergebnis &e);
+
+} // namespace archiv::einvoice

@@ -5,6 +5,9 @@
 #include "support/ArchivServer.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QDir>
 #include <QTest>
@@ -33,6 +36,38 @@ class TestVerwaltung : public QObject
     }
 
 private Q_SLOTS:
+    // "archivd rechnung": one JSON object a line per file, in the order
+    // given; a file that is no invoice is named with why, and the exit code
+    // says that one was not read.
+    void rechnungenLesen()
+    {
+        const QString beispiele = qEnvironmentVariable("ARCHIV_EINVOICE");
+        QTemporaryDir dir;
+        const QString kaputt = dir.filePath(QStringLiteral("Rechnung Müller.xml"));
+        QFile f(kaputt);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><x>&e;</x>");
+        f.close();
+        const QStringList dateien{beispiele + QStringLiteral("/zugferd/intarsys/EN16931/zugferd_2p0_EN16931_Miete.pdf"),
+                                  beispiele + QStringLiteral("/kosit/technical-cases/cius/01.01_comprehensive_test_uncefact.xml"), kaputt};
+        QString ausgabe;
+        QCOMPARE(test::ArchivServer::archivd(QStringList{"rechnung"} + dateien, &ausgabe), 1);
+        QList<QJsonObject> zeilen;
+        for (const QString &z : ausgabe.split(u'\n', Qt::SkipEmptyParts))
+            if (z.startsWith(u'{'))
+                zeilen << QJsonDocument::fromJson(z.toUtf8()).object();
+        QCOMPARE(zeilen.size(), 3);
+        QCOMPARE(zeilen[0].value("art").toString(), QStringLiteral("hybrid PDF"));
+        QCOMPARE(zeilen[0].value("nummer").toString(), QStringLiteral("9314110911/00/M/00/N"));
+        QCOMPARE(zeilen[0].value("brutto").toString(), QStringLiteral("340.96"));
+        QCOMPARE(zeilen[1].value("art").toString(), QStringLiteral("CII"));
+        QCOMPARE(zeilen[1].value("verkaeufer").toObject().value("ustId").toString(), QStringLiteral("ATU123456789"));
+        QCOMPARE(zeilen[2].value("datei").toString(), kaputt);
+        QVERIFY(zeilen[2].value("befunde").toArray().first().toString().contains(QLatin1String("DTD")));
+        QVERIFY(!zeilen[2].contains("nummer"));
+        QCOMPARE(test::ArchivServer::archivd({"rechnung"}, &ausgabe), 2);
+    }
+
     // Checks that run side by side are each counted before they are
     // checked: of 40 wrong guesses at once, 20 are checked (each after its
     // wait), the rest refused at once, and exactly one begins the lock.

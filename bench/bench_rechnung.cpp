@@ -1,0 +1,66 @@
+// Reading e-invoices on one core: the KoSIT XML samples (UBL and CII) and
+// the hybrid PDFs (embedded XML found through QPDF and read), each set read
+// over and over for a few seconds. Samples from ARCHIV_EINVOICE or
+// ../shared/einvoice beside the repository.
+#include "einvoice/Rechnungsleser.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTextStream>
+
+using namespace archiv;
+
+namespace {
+
+QList<QByteArray> dateien(const QString &ordner, const QStringList &muster)
+{
+    QList<QByteArray> liste;
+    QDirIterator it(ordner, muster, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        if (f.open(QIODevice::ReadOnly))
+            liste << f.readAll();
+    }
+    return liste;
+}
+
+// Files read per second, and how many of them gave an invoice.
+std::pair<double, int> messen(const QList<QByteArray> &liste)
+{
+    QElapsedTimer uhr;
+    uhr.start();
+    qint64 gelesen = 0;
+    int rechnungen = 0;
+    while (uhr.elapsed() < 3000) {
+        rechnungen = 0;
+        for (const QByteArray &d : liste)
+            rechnungen += einvoice::lesen(d).rechnung.has_value();
+        gelesen += liste.size();
+    }
+    return {gelesen * 1000.0 / uhr.elapsed(), rechnungen};
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream aus(stdout);
+    QString ordner = qEnvironmentVariable("ARCHIV_EINVOICE");
+    if (ordner.isEmpty())
+        ordner = QStringLiteral(ARCHIV_QUELLE "/../shared/einvoice");
+    const QList<QByteArray> xml = dateien(ordner + QStringLiteral("/kosit"), {"*.xml"});
+    const QList<QByteArray> pdf = dateien(ordner + QStringLiteral("/zugferd"), {"*.pdf"});
+    if (xml.isEmpty() || pdf.isEmpty()) {
+        aus << "bench_rechnung: keine Beispiele in " << ordner << Qt::endl;
+        return 1;
+    }
+    const auto [xmlRate, xmlGut] = messen(xml);
+    aus << QStringLiteral("XML (KoSIT): %1 Dateien, %2 gelesen, %3 Rechnungen/s").arg(xml.size()).arg(xmlGut).arg(xmlRate, 0, 'f', 0) << Qt::endl;
+    const auto [pdfRate, pdfGut] = messen(pdf);
+    aus << QStringLiteral("hybride PDF: %1 Dateien, %2 gelesen, %3 Rechnungen/s").arg(pdf.size()).arg(pdfGut).arg(pdfRate, 0, 'f', 0) << Qt::endl;
+    return 0;
+}
