@@ -1,5 +1,6 @@
 // The e-invoice reader against the public samples (XRechnung UBL and CII,
 // ZUGFeRD and Factur-X PDFs) and against files made to hurt it.
+#include "einvoice/Ansicht.h"
 #include "einvoice/Rechnungsleser.h"
 
 #include <QDate>
@@ -7,7 +8,9 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 
 using namespace archiv::einvoice;
 
@@ -88,6 +91,62 @@ private Q_SLOTS:
         }
         if (e.art == Art::HybridPdf)
             QVERIFY(e.anhangName.endsWith(QLatin1String(".xml"), Qt::CaseInsensitive));
+        // The readable invoice names number, seller and gross amount.
+        QTextDocument lesbar;
+        lesbar.setHtml(alsHtml(r));
+        const QString text = lesbar.toPlainText().simplified(); // HTML joins blanks
+        QVERIFY(text.contains(r.nummer.simplified()));
+        QVERIFY(text.contains(r.verkaeufer.name.simplified()));
+        QVERIFY2(text.contains(QStringLiteral("Bruttobetrag ") + betragText(r.summeBrutto, r.waehrung)), qPrintable(text.left(400)));
+    }
+
+    void betraege_data()
+    {
+        QTest::addColumn<QString>("betrag");
+        QTest::addColumn<QString>("waehrung");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("Tausender") << "1234.5" << "EUR" << "1.234,50 EUR";
+        QTest::newRow("null") << "0" << "" << "0,00";
+        QTest::newRow("Millionen, drei Stellen") << "-1000000.125" << "EUR" << "-1.000.000,125 EUR";
+        QTest::newRow("keine Zahl") << "12,5" << "EUR" << "12,5";
+        QTest::newRow("leer") << "" << "EUR" << "";
+        QTest::newRow("genau, ohne Rundung") << "0.1000000000000000055511151231257827" << "" << "0,1000000000000000055511151231257827";
+    }
+
+    void betraege()
+    {
+        QFETCH(QString, betrag);
+        QFETCH(QString, waehrung);
+        QFETCH(QString, text);
+        QCOMPARE(betragText(betrag, waehrung), text);
+    }
+
+    // What a file says is shown, never run: markup in a value stays text.
+    void ansichtOhneFremdeMarkierung()
+    {
+        Rechnung r;
+        r.nummer = QStringLiteral("R-<b>1</b>");
+        r.typ = QStringLiteral("381");
+        r.verkaeufer.name = QStringLiteral("<img src=\"http://example.org/x.png\"> Müller & Söhne");
+        r.notizen << QStringLiteral("<script>alert(1)</script>");
+        const QString h = alsHtml(r);
+        QVERIFY(!h.contains(QLatin1String("<img")));
+        QVERIFY(!h.contains(QLatin1String("<script")));
+        QVERIFY(h.contains(QStringLiteral("Müller &amp; Söhne")));
+        QVERIFY(h.contains(QStringLiteral("Gutschrift R-&lt;b&gt;1&lt;/b&gt;")));
+    }
+
+    void alsPdfGeschrieben()
+    {
+        const Leseergebnis e = lesen(datei(QDir(beispiele()).filePath(QStringLiteral("kosit/technical-cases/cius/01.01_comprehensive_test_ubl.xml"))));
+        QVERIFY(e.rechnung);
+        QTemporaryDir dir;
+        const QString pfad = dir.filePath(QStringLiteral("Rechnung 1234567 Größe.pdf"));
+        QVERIFY(alsPdf(*e.rechnung, pfad));
+        QVERIFY(datei(pfad).startsWith("%PDF-"));
+        // Written only where it can be, and then whole.
+        QVERIFY(!alsPdf(*e.rechnung, dir.filePath(QStringLiteral("gibtsnicht/r.pdf"))));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("gibtsnicht/r.pdf"))));
     }
 
     // The same invoice in UBL and in CII reads alike.
