@@ -60,7 +60,7 @@ std::optional<Zugangsdatei> Zugangsdatei::ausText(const QByteArray &text, QStrin
             z.adresse = wert;
         else if (name == QLatin1String("port"))
             z.port = wert;
-        else if (name == QLatin1String("schluessel") || name == QLatin1String("schlüssel"))
+        else if (name == QLatin1String("schluessel") || name == QStringLiteral("schlüssel"))
             schluessel = wert;
     }
     bool ok = false;

@@ -8,6 +8,7 @@
 #include "common/Protokoll.h"
 #include "common/TempVerzeichnis.h"
 #include "common/Twips.h"
+#include "common/Zugangsdatei.h"
 #include "common/Zugangsschluessel.h"
 #include "support/MeldungsRecorder.h"
 
@@ -56,6 +57,27 @@ private Q_SLOTS:
         QCOMPARE(k->nachweis(), name + u'.' + k->geheimnis);
         // Written out again, it reads the same.
         QCOMPARE(common::Zugangsschluessel::lesen(k->text())->text(), k->text());
+    }
+
+    // An enrolment file as an administrator may type it by hand.
+    void zugangsdateiVonHand_data()
+    {
+        QTest::addColumn<QString>("schluesselZeile");
+        QTest::newRow("as written") << "schluessel";
+        QTest::newRow("with umlaut") << "schlüssel";
+        QTest::newRow("capitalised, blanks") << "  Schlüssel ";
+    }
+    void zugangsdateiVonHand()
+    {
+        QFETCH(QString, schluesselZeile);
+        const QString key = QStringLiteral("Kasse-1.dfhPj4oG0PGCJRUxK8SdgahDHQRm-hbn3tIhuVJtUZ_."
+                                           "2e8501d5fe5bcb87b23c49f9651dd67626f39fbf7d02a3ed7ceb08a75274c4f2");
+        const QString text = QStringLiteral("# Zugang für Kasse 1\nadresse = archiv.firma.lan\nport=1972\n") + schluesselZeile + u'=' + key + u'\n';
+        QString fehler;
+        const auto datei = common::Zugangsdatei::ausText(text.toUtf8(), &fehler);
+        QVERIFY2(datei, qPrintable(fehler));
+        QCOMPARE(datei->adresse, QStringLiteral("archiv.firma.lan"));
+        QCOMPARE(datei->schluessel.text(), key);
     }
 
     void etikettCode_data()
