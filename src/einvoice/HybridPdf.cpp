@@ -3,6 +3,7 @@
 #include "einvoice/Rechnungsleser.h"
 
 #include <qpdf/Buffer.hh>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFEFStreamObjectHelper.hh>
 #include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
@@ -16,6 +17,28 @@ namespace {
 
 // The names the standards give the invoice file, in order of preference.
 const QStringList Rechnungsdateien{"factur-x.xml", "zugferd-invoice.xml", "ZUGFeRD-invoice.xml", "xrechnung.xml"};
+
+// Collects a stream's decoded bytes, at most HoechstEingebettet of them: a
+// compressed stream that unpacks to gigabytes stops there.
+class Begrenzt : public Pipeline
+{
+public:
+    struct ZuGross
+    {
+    };
+    Begrenzt() : Pipeline("begrenzt", nullptr) { }
+    void write(unsigned char const *daten, size_t laenge) override
+    {
+        if (size_t(m_daten.size()) + laenge > size_t(HoechstEingebettet))
+            throw ZuGross{};
+        m_daten.append(reinterpret_cast<const char *>(daten), qsizetype(laenge));
+    }
+    void finish() override { }
+    QByteArray daten() const { return m_daten; }
+
+private:
+    QByteArray m_daten;
+};
 
 bool istPdf(const QByteArray &inhalt)
 {
@@ -39,14 +62,19 @@ std::variant<std::pair<QString, QByteArray>, QString> eingebettet(const QByteArr
                 const QString n = QString::fromStdString(datei->getFilename());
                 if (n.compare(name, Qt::CaseInsensitive) != 0 && QString::fromStdString(schluessel).compare(name, Qt::CaseInsensitive) != 0)
                     continue;
+                const QString zuGross = QStringLiteral("Die eingebettete Rechnung %1 ist größer als 20 MiB und wird nicht gelesen.").arg(n);
                 QPDFEFStreamObjectHelper strom = datei->getEmbeddedFileStream();
-                const size_t angegeben = strom.getSize();
-                if (angegeben > size_t(HoechstEingebettet))
-                    return QStringLiteral("Die eingebettete Rechnung %1 ist größer als 20 MiB und wird nicht gelesen.").arg(n);
-                const std::shared_ptr<Buffer> daten = strom.getObjectHandle().getStreamData(qpdf_dl_generalized);
-                if (daten->getSize() > size_t(HoechstEingebettet))
-                    return QStringLiteral("Die eingebettete Rechnung %1 ist größer als 20 MiB und wird nicht gelesen.").arg(n);
-                return std::pair{n, QByteArray(reinterpret_cast<const char *>(daten->getBuffer()), qsizetype(daten->getSize()))};
+                if (strom.getSize() > size_t(HoechstEingebettet))
+                    return zuGross; // as the file says; the decoding below holds to it anyway
+                Begrenzt ziel;
+                bool gefiltert = false;
+                try {
+                    if (!strom.getObjectHandle().pipeStreamData(&ziel, &gefiltert, 0, qpdf_dl_generalized, true))
+                        return QStringLiteral("Die eingebettete Rechnung %1 lässt sich nicht entpacken.").arg(n);
+                } catch (const Begrenzt::ZuGross &) {
+                    return zuGross;
+                }
+                return std::pair{n, ziel.daten()};
             }
         }
         return QString();

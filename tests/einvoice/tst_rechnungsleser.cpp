@@ -4,6 +4,12 @@
 #include "einvoice/Rechnungsleser.h"
 
 #include <QDate>
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFEFStreamObjectHelper.hh>
+#include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
+#include <qpdf/QPDFFileSpecObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -33,6 +39,30 @@ QByteArray datei(const QString &pfad)
 double betrag(const QString &t)
 {
     return t.toDouble();
+}
+
+// A sample hybrid PDF with further attachments beside its invoice XML, or
+// with that XML replaced: made with QPDF as a sender's software would.
+QByteArray umgebaut(const QByteArray &vorlage, int weitere, const std::string &ersatz = {})
+{
+    QPDF pdf;
+    pdf.processMemoryFile("vorlage.pdf", vorlage.constData(), size_t(vorlage.size()));
+    QPDFEmbeddedFileDocumentHelper anhaenge(pdf);
+    for (int i = 0; i < weitere; ++i) {
+        const std::string name = "anlage-" + std::to_string(i) + ".txt";
+        anhaenge.replaceEmbeddedFile(name, QPDFFileSpecObjectHelper::createFileSpec(pdf, name, QPDFEFStreamObjectHelper::createEFStream(pdf, "Anlage")));
+    }
+    if (!ersatz.empty()) {
+        QPDFEFStreamObjectHelper strom = QPDFEFStreamObjectHelper::createEFStream(pdf, ersatz);
+        strom.getObjectHandle().getDict().removeKey("/Params"); // no stated size to go by
+        anhaenge.replaceEmbeddedFile("factur-x.xml", QPDFFileSpecObjectHelper::createFileSpec(pdf, "factur-x.xml", strom));
+    }
+    QPDFWriter w(pdf);
+    w.setOutputMemory();
+    w.setCompressStreams(true);
+    w.write();
+    const std::shared_ptr<Buffer> b = w.getBufferSharedPointer();
+    return QByteArray(reinterpret_cast<const char *>(b->getBuffer()), qsizetype(b->getSize()));
 }
 
 } // namespace
@@ -272,6 +302,25 @@ private Q_SLOTS:
             QVERIFY(!e.rechnung);
         else
             QCOMPARE(e.rechnung->nummer, QStringLiteral("R-1"));
+    }
+
+    // A PDF with thousands of attachments: only the invoice names count.
+    // An invoice XML that unpacks to more than 20 MiB is not read.
+    void vielePdfAnhaenge()
+    {
+        const QByteArray vorlage = datei(QDir(beispiele()).filePath(QStringLiteral("zugferd/FNFE-factur-x-examples/Facture_FR_MINIMUM.pdf")));
+        const Leseergebnis viele = lesen(umgebaut(vorlage, 3000));
+        QCOMPARE(viele.art, Art::HybridPdf);
+        QVERIFY2(viele.rechnung, qPrintable(viele.befunde.join(u'\n')));
+        QCOMPARE(viele.rechnung->nummer, lesen(vorlage).rechnung->nummer);
+
+        // 30 MiB of blanks, a few KiB compressed; its stated size removed so
+        // only the bounded decoding stops it.
+        const QByteArray bombe = umgebaut(vorlage, 0, std::string(30 * 1024 * 1024, ' '));
+        QVERIFY(bombe.size() < 1024 * 1024);
+        const Leseergebnis gross = lesen(bombe);
+        QVERIFY(!gross.rechnung);
+        QVERIFY2(gross.befunde.join(u'\n').contains(QStringLiteral("größer als 20 MiB")), qPrintable(gross.befunde.join(u'\n')));
     }
 
     // A PDF without an invoice inside is a plain PDF, nothing is missing.
