@@ -1,6 +1,7 @@
 #include "Sicherung.h"
 
 #include "Fehler.h"
+#include "common/Original.h"
 #include "storage/BlobSpeicher.h"
 #include "storage/Datenbank.h"
 #include "storage/Verwaltungsspeicher.h"
@@ -63,7 +64,7 @@ public:
         QStringList pfade;
         QList<QByteArray> summen;
         for (const auto &d : b.dateien) {
-            const QString pfad = QStringLiteral("belege/%1/%2.%3").arg(b.id).arg(d.nr).arg(d.doktyp == QLatin1String("pdf") ? "pdf" : "tif");
+            const QString pfad = QStringLiteral("belege/%1/%2.%3").arg(b.id).arg(d.nr).arg(common::original::endung(d.doktyp));
             const std::optional<QByteArray> summe = dateiSchreiben(blobs, d.blob, pfad);
             if (!summe || (!d.blob.isEmpty() && *summe != d.blob.toLatin1())) {
                 QDir(QDir(m_dir).filePath(QStringLiteral("belege/%1").arg(b.id))).removeRecursively();

@@ -197,6 +197,19 @@ Migration sitzungUndHochladung()
              "CREATE INDEX ar_hochladung_blob ON ar_hochladung (blob)", "CREATE INDEX ar_hochladung_platz ON ar_hochladung (arbeitsplatz)"}};
 }
 
+// Received files kept as they came: a document element and a digital record
+// of the scan store name the file as received (and an element the report of
+// the e-invoice check); suppliers are found by VAT ID and tax number; a type
+// may take e-invoices.
+Migration digitaleOriginale()
+{
+    return {14,
+            {"ALTER TABLE ar_dokuments ADD COLUMN dateiname TEXT", "ALTER TABLE ar_dokuments ADD COLUMN bericht TEXT",
+             "ALTER TABLE ar_scandat ADD COLUMN dateiname TEXT", "ALTER TABLE ar_scandat ADD COLUMN doktyp TEXT",
+             "ALTER TABLE ar_lief ADD COLUMN ustid TEXT", "ALTER TABLE ar_lief ADD COLUMN steuernr TEXT",
+             "ALTER TABLE ar_belart ADD COLUMN erechnung TEXT", "CREATE INDEX ar_lief_ustid ON ar_lief (firma, ustid)"}};
+}
+
 } // namespace
 
 const QList<Migration> &migrationen()
@@ -204,7 +217,7 @@ const QList<Migration> &migrationen()
     static const QList<Migration> alle{
         ersteVersion(), suchIndizes(),        nurGefalteterWertIndex(), gefalteteWerte(),  gefalteterWertIndex(),
         blobTeile(),    sicherungZeitpunkt(), etikettenlaeufe(),        wirtschaftsjahr(), zugangUndProtokoll(),
-        sitzungen(),    scanGenommen(),       sitzungUndHochladung()};
+        sitzungen(),    scanGenommen(),       sitzungUndHochladung(),   digitaleOriginale()};
     return alle;
 }
 

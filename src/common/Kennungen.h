@@ -11,7 +11,12 @@ namespace eigenschaft {
 inline constexpr int Kunde = 1;
 inline constexpr int Lieferant = 2;
 inline constexpr int Mitarbeiter = 3;
+inline constexpr int Bemerkung = 5;
 inline constexpr int Kasse = 7;
+// References to other Belege by number (the row's target type names whose).
+inline constexpr int Lieferschein = 8;
+inline constexpr int Bestellung = 9;
+inline constexpr int Rechnung = 10;
 inline constexpr int Profitcenter = 16;
 inline constexpr int Abteilung = 17;
 inline constexpr int Artikel = 18;
@@ -20,6 +25,16 @@ inline constexpr int FreierWert1 = 22;
 inline constexpr int FreierWert2 = 23;
 inline constexpr int FreierWert3 = 24;
 inline constexpr int FreierWert4 = 26;
+// Read out of an e-invoice: the supplier's own invoice number (BT-1), the
+// amounts as decimal text (BT-112, BT-109, BT-110), the currency (BT-5), the
+// due date (BT-9, YYYY-MM-DD) and the buyer reference or Leitweg-ID (BT-10).
+inline constexpr int Rechnungsnummer = 30;
+inline constexpr int Bruttobetrag = 31;
+inline constexpr int Nettobetrag = 32;
+inline constexpr int Steuerbetrag = 33;
+inline constexpr int Waehrung = 34;
+inline constexpr int Faelligkeit = 35;
+inline constexpr int Kaeuferreferenz = 36;
 } // namespace eigenschaft
 
 constexpr bool istFreierWert(int code)
@@ -85,5 +100,23 @@ inline constexpr QLatin1String BelegFehlt("fehlt"); // the archive has no Beleg 
 inline constexpr QLatin1String Mehrdeutig("mehrdeutig"); // several companies have a Beleg of that number
 inline constexpr QLatin1String Offen("offen"); // one Beleg has it: the Belegsuche assigns it
 } // namespace scanzuordnung
+
+// Which types take e-invoices (ERechnung of AR.Belart): a company's invoice
+// type, and its credit-note type for type code 381.
+namespace erechnung {
+inline constexpr QLatin1String Rechnungen("R");
+inline constexpr QLatin1String Gutschriften("G");
+} // namespace erechnung
+
+// What a document element's file is (doktyp of AR.Dokuments and of a
+// digital record of the scan store). Pages the archive wrote itself are
+// "tif" or "pdf"; a received original keeps the kind of its content.
+namespace doktyp {
+inline constexpr QLatin1String Tif("tif");
+inline constexpr QLatin1String Pdf("pdf");
+inline constexpr QLatin1String Xml("xml");
+inline constexpr QLatin1String Png("png");
+inline constexpr QLatin1String Jpg("jpg");
+} // namespace doktyp
 
 } // namespace archiv::common

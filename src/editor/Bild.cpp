@@ -100,8 +100,12 @@ Bild::Bild(QString firma, QWidget *parent) : QDialog(parent), m_firma(std::move(
     m_buSpeich = knopf("BUSpeich", QStringLiteral("Speichern"), this);
     m_buScan = knopf("BUScan", QStringLiteral("Scannen"), this);
     m_buScandatabase = knopf("BUScandatabase", QStringLiteral("Scan Dokumente"), this);
+    m_buDatei = knopf("BUDatei", QStringLiteral("Datei…"), this);
+    m_buDatei->setToolTip(QStringLiteral("Empfangene Dateien (PDF, E-Rechnung, Bild) unverändert zum Beleg nehmen; "
+                                         "Dateien lassen sich auch auf die Seitenansicht ziehen."));
+    connect(m_buDatei, &QPushButton::clicked, this, [this] { app::ereignis([this] { dateiWaehlen(); }); });
     double oben = 500;
-    for (QPushButton *k : {m_buClose, m_buSpeich, m_buScan, m_buScandatabase}) {
+    for (QPushButton *k : {m_buClose, m_buSpeich, m_buScan, m_buScandatabase, m_buDatei}) {
         k->setGeometry(twips(0, oben, KnopfBreite, 400));
         oben += 500;
     }
@@ -210,6 +214,12 @@ void Bild::dokumentAnlegen()
 
     m_image1 = new Seitenansicht(m_frDokument);
     m_image1->setObjectName(QStringLiteral("Image1"));
+    connect(m_image1, &Seitenansicht::dateienAbgelegt, this,
+            [this](const QStringList &pfade) { app::ereignis([&] { dateienAufnehmen(pfade); }); });
+    m_hinweis = new QLabel(m_frDokument);
+    m_hinweis->setObjectName(QStringLiteral("LabHinweis"));
+    m_hinweis->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    m_hinweis->hide();
     connect(m_image1, &Seitenansicht::taste, this, [this](int code) { app::ereignis([&] { taste(code); }); });
     // The hidden work view of scanning and barcode reading.
     auto *image2 = new Seitenansicht(this);
@@ -292,7 +302,7 @@ void Bild::aktivieren()
 
 void Bild::seiteLoeschen(int seite)
 {
-    if (seite < 1 || seite > m_image1->seiten().anzahl())
+    if (zeigtOriginal() || seite < 1 || seite > m_image1->seiten().anzahl())
         return;
     m_image1->seiten().loeschen(seite - 1);
     m_image1->seitenGeaendert();
@@ -314,7 +324,21 @@ void Bild::seiteLoeschen(int seite)
 void Bild::seitenDrucken()
 {
     // Printing draws copies: the pages a later save stores stay as they are,
-    // and so does the page shown.
+    // and so does the page shown. An original prints its own rendering at
+    // print resolution.
+    if (zeigtOriginal()) {
+        imaging::Seitenliste seiten;
+        try {
+            const app::Sanduhr sanduhr;
+            seiten = einvoice::druckseiten(*m_original);
+        } catch (const imaging::BildFehler &e) {
+            meldung(HauptTitel, QStringLiteral("Das Dokument kann nicht gedruckt werden.\n") + QString::fromUtf8(e.what()),
+                    MeldungsSymbol::Ausruf);
+            return;
+        }
+        app::seitenDrucken(seiten, this);
+        return;
+    }
     app::seitenDrucken(m_image1->seiten(), this);
 }
 
@@ -343,6 +367,14 @@ void Bild::Zustand()
     for (int n : {1, 2, 3, 5, 6})
         werkzeugAktion(n)->setEnabled(z.werkzeugeAn);
     werkzeugAktion(4)->setVisible(z.loeschenAngeboten);
+    // A received original is shown, never changed.
+    const bool original = zeigtOriginal();
+    werkzeugAktion(1)->setEnabled(z.werkzeugeAn && !original);
+    werkzeugAktion(4)->setEnabled(!original);
+    werkzeugAktion(1)->setToolTip(original ? originalSperrText() : QStringLiteral("Drehen"));
+    werkzeugAktion(4)->setToolTip(original ? originalSperrText() : QStringLiteral("Löschen"));
+    m_fransicht->setToolTip(original ? originalSperrText() : QString());
+    m_buDatei->setVisible(global::Modus == modus::Bearbeiten);
     werkzeugAktion(7)->setEnabled(z.druckenAn);
     werkzeugAktion(8)->setVisible(z.druckenAn);
     werkzeugAktion(9)->setEnabled(true);
@@ -361,6 +393,9 @@ void Bild::neu()
     m_beldat->setzeDatum(QDate::currentDate());
     m_belzeit->setTime(QTime::currentTime());
     m_image1->leeren();
+    m_original.reset();
+    m_neueOriginale.clear();
+    hinweisZeigen();
     const bool bearbeiten = imBearbeitungsmodus();
     m_buSpeich->setEnabled(true);
     m_buSpeich->setVisible(bearbeiten);
@@ -440,14 +475,14 @@ void Bild::layoutAnwenden()
     const double dpi = logicalDpiX();
     // The column as wide as its widest caption needs (a larger system font).
     int knopfBreite = 0;
-    for (QPushButton *k : {m_buClose, m_buSpeich, m_buScan, m_buScandatabase})
+    for (QPushButton *k : {m_buClose, m_buSpeich, m_buScan, m_buScandatabase, m_buDatei})
         knopfBreite = qMax(knopfBreite, k->sizeHint().width());
     const std::optional<Editorlayout> l = editor::layout(pixelZuTwips(width(), dpi), pixelZuTwips(height(), dpi), pixelZuTwips(knopfBreite, dpi));
     // Too small or minimised: everything keeps its last valid size.
     if (!l || isMinimized())
         return;
     m_tab1->setGeometry(twips(l->tab1.links, l->tab1.oben, l->tab1.breite, l->tab1.hoehe));
-    for (QPushButton *k : {m_buClose, m_buSpeich, m_buScan, m_buScandatabase}) {
+    for (QPushButton *k : {m_buClose, m_buSpeich, m_buScan, m_buScandatabase, m_buDatei}) {
         k->setGeometry(twipsZuPixel(l->knopfLinks, dpi), k->y(), twipsZuPixel(l->knopfBreite, dpi), k->height());
         k->raise();
     }
@@ -463,7 +498,11 @@ void Bild::layoutAnwenden()
     const int zeileOben = bild.bottom() + 1 + twipsZuPixel(80, dpi);
     const int zeilenHoehe = twipsZuPixel(260, dpi);
     const int textBreite = twipsZuPixel(2000, dpi);
-    m_scroll1->setGeometry(bild.left(), zeileOben, qMax(0, bild.width() - textBreite - twipsZuPixel(100, dpi)), zeilenHoehe);
+    // The mark of an e-invoice with findings sits between scroll bar and page counter.
+    const int hinweisBreite = m_hinweis->isVisible() ? m_hinweis->sizeHint().width() + twipsZuPixel(100, dpi) : 0;
+    m_scroll1->setGeometry(bild.left(), zeileOben, qMax(0, bild.width() - textBreite - hinweisBreite - twipsZuPixel(100, dpi)),
+                           zeilenHoehe);
+    m_hinweis->setGeometry(bild.right() + 1 - textBreite - hinweisBreite, zeileOben, hinweisBreite, zeilenHoehe);
     m_labseit->setGeometry(bild.right() + 1 - textBreite, zeileOben, textBreite, zeilenHoehe);
     Zoomen(global::Zoomtype);
 }
@@ -527,7 +566,7 @@ void Bild::vorschauDoppelklick(int i)
 
 void Bild::seiteVerschieben(int von, int auf)
 {
-    if (von == auf || !m_fransicht->bild(von) || von >= m_image1->seiten().anzahl() || auf >= m_image1->seiten().anzahl())
+    if (zeigtOriginal() || von == auf || !m_fransicht->bild(von) || von >= m_image1->seiten().anzahl() || auf >= m_image1->seiten().anzahl())
         return;
     // The moved page is the thumbnail's copy, as the strip was built.
     const imaging::KodierteSeite seite = m_fransicht->bild(von)->seite();
@@ -554,7 +593,7 @@ void Bild::werkzeug(int nummer)
 {
     switch (nummer) {
     case 1:
-        if (global::SeitenAnz > 0 && m_image1->seiten().aktuell() >= 0) {
+        if (!zeigtOriginal() && global::SeitenAnz > 0 && m_image1->seiten().aktuell() >= 0) {
             m_image1->seiten().drehen(m_image1->seiten().aktuell(), 90);
             m_image1->seitenGeaendert();
             Zoomen(global::Zoomtype);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "editor/Editorregeln.h"
+#include "einvoice/Originalansicht.h"
 
 #include <QDialog>
 #include <QHash>
+#include <QMap>
 #include <QSet>
 
 #include <memory>
@@ -37,6 +39,10 @@ struct Scaneinstellungen;
 namespace archiv::editor {
 
 class Doksliste;
+
+// Whether a stored document element holds a received original (kept as it
+// came) rather than pages the archive wrote itself.
+bool istOriginalElement(const QString &doktyp, const QString &dateiname);
 class Seitenansicht;
 class Vorschaurahmen;
 
@@ -88,6 +94,13 @@ public:
     // just taken in for a Beleg that is not archived yet).
     void belegSuchen(bool ohneMeldung = false);
     void dokumentAnfuegen();
+    // Received files: "Datei…" (BUDatei) and files dropped on the page view.
+    // Each becomes a document element of its own, stored as it is.
+    void dateiWaehlen();
+    void dateienAufnehmen(const QStringList &pfade);
+    // The page view shows a received original (read-only).
+    bool zeigtOriginal() const { return m_original.has_value(); }
+    static QString originalSperrText();
 
     // The page view.
     void Zoomen(const QString &art);
@@ -130,6 +143,16 @@ private:
     // frame, so the highlighted tab is always the one shown.
     void tabZeigen(const QString &schluessel);
     void seitenLaden(server::Objekt &beleg);
+    // After pages came into the view: counter, scroll bar, zoom, focus.
+    void ansichtZeigen();
+    void originalInAnsicht(const einvoice::Original &o);
+    void hinweisZeigen();
+    // Files taken in and not saved: dropped (a "Nein" to the save question),
+    // or written as new elements of the Beleg being saved.
+    void originaleVerwerfen();
+    void originaleSchreiben(server::Objekt &beleg);
+    // Leaves a shown original for a new, empty document (scanning into it).
+    void originalVerlassen();
     void seitenText();
     void eigenschaftenLaden();
     // The close question; true when the caller may go on (saved, or
@@ -183,6 +206,8 @@ private:
     QPushButton *m_buClose;
     QPushButton *m_buScan;
     QPushButton *m_buScandatabase;
+    QPushButton *m_buDatei;
+    QLabel *m_hinweis; // "E-Rechnung mit Hinweisen", the report as tooltip
     QLabel *m_label2;
     Doksliste *m_doks;
     QPushButton *m_budoknreinf;
@@ -196,6 +221,8 @@ private:
     QHash<int, QString> m_geladen; // row -> value as loaded or last saved
     qint64 m_version = 0;          // of the Beleg as loaded or last saved
     QSet<QString> m_genommen; // scan-store records taken into this editor and not filed
+    std::optional<einvoice::Original> m_original; // what the page view shows, when it is a received file
+    QMap<int, einvoice::Original> m_neueOriginale; // Doks row (from 1) -> received file not saved yet
 };
 
 } // namespace archiv::editor

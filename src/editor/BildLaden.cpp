@@ -54,6 +54,7 @@ void Bild::belegLaden(const QString &dokId, bool mitSeiten, Dokumentwahl wahl)
 
     server::Sammlung doks = beleg.sammlung(QStringLiteral("Doks"));
     global::DokAnz = doks.Count();
+    m_neueOriginale.clear();
     {
         const QSignalBlocker sperre(m_doks);
         m_doks->leeren();
@@ -90,12 +91,22 @@ void Bild::belegLaden(const QString &dokId, bool mitSeiten, Dokumentwahl wahl)
 void Bild::seitenLaden(server::Objekt &beleg)
 {
     global::SeitenAnz = 0;
-    if (global::AktDok >= 1 && global::AktDok <= global::DokAnz) {
+    m_original.reset();
+    if (m_neueOriginale.contains(global::AktDok)) {
+        originalInAnsicht(m_neueOriginale.value(global::AktDok));
+        return;
+    }
+    if (global::AktDok >= 1 && global::AktDok <= beleg.sammlung(QStringLiteral("Doks")).Count()) {
         server::Objekt element = beleg.sammlung(QStringLiteral("Doks")).getat(global::AktDok);
         server::Datenstrom dok = element.strom(QStringLiteral("dok"));
+        const QString doktyp = element.get(QStringLiteral("doktyp")).isEmpty() ? QString(doktyp::Tif) : element.get(QStringLiteral("doktyp"));
+        const QString dateiname = element.get(QStringLiteral("dateiname"));
+        if (istOriginalElement(doktyp, dateiname) && dok.groesse() > 0) {
+            originalInAnsicht(einvoice::original(dateiname, doktyp, dok.Read(dok.groesse())));
+            return;
+        }
         if (!dok.Read(1).isEmpty()) {
             dok.Rewind();
-            const QString doktyp = element.get(QStringLiteral("doktyp")).isEmpty() ? QStringLiteral("tif") : element.get(QStringLiteral("doktyp"));
             const Arbeitsdatei datei(QStringLiteral("dok"), doktyp);
             global::Tempdatei = datei.pfad();
             dok.FileWrite(global::Tempdatei);
@@ -109,9 +120,15 @@ void Bild::seitenLaden(server::Objekt &beleg)
                         MeldungsSymbol::Ausruf);
             }
             m_image1->seitenGeaendert();
-            global::SeitenAnz = m_image1->seiten().anzahl();
         }
     }
+    hinweisZeigen();
+    ansichtZeigen();
+}
+
+void Bild::ansichtZeigen()
+{
+    global::SeitenAnz = m_image1->seiten().anzahl();
     global::AktSeite = 0;
     if (global::SeitenAnz > 0) {
         m_frBeleg->hide();
@@ -134,6 +151,13 @@ void Bild::dokumentGewaehlt(int zeile)
 {
     if (zeile < 0 || zeile + 1 == global::AktDok)
         return;
+    // Between files taken in and not saved yet the view just changes.
+    if (m_neueOriginale.contains(zeile + 1) && (m_neueOriginale.contains(global::AktDok) || !global::Geaendert)) {
+        global::AktDok = zeile + 1;
+        originalInAnsicht(m_neueOriginale.value(global::AktDok));
+        Zustand();
+        return;
+    }
     if (global::Modus == modus::Bearbeiten && global::Geaendert) {
         if (!nachfrageSpeichern()) {
             // The unsaved pages stay; so does the row that shows them.
@@ -141,7 +165,12 @@ void Bild::dokumentGewaehlt(int zeile)
             m_doks->setCurrentIndex(global::AktDok - 1);
             return;
         }
+        // "Nein": what was not saved goes, files taken in as well.
+        if (global::Geaendert)
+            originaleVerwerfen();
         global::Geaendert = false;
+        if (zeile >= m_doks->count())
+            return;
     }
     // The new row counts before pending events run: the window's
     // reactivation after the question selects AktDok's row again.

@@ -49,6 +49,7 @@ void Bild::scannen()
     }
     if (!app::scanneroptionenFragen(this, scanner))
         return;
+    originalVerlassen();
     m_buScan->setEnabled(false);
     const auto frei = qScopeGuard([this] { m_buScan->setEnabled(true); });
     {
@@ -109,6 +110,7 @@ int Bild::seitenErfassen(std::unique_ptr<imaging::Seitenquelle> quelle, const im
 
 void Bild::scanDokumenteHolen()
 {
+    originalVerlassen();
     global::Startmodus = modus::Archiv;
     global::ScanBarcode.clear();
     {
@@ -265,8 +267,12 @@ void Bild::dokumentAnfuegen()
     if (global::Modus == modus::Bearbeiten && global::Geaendert) {
         if (!nachfrageSpeichern())
             return;
+        if (global::Geaendert)
+            originaleVerwerfen();
         global::Geaendert = false;
     }
+    m_original.reset();
+    hinweisZeigen();
     global::AktDok = global::DokAnz + 1;
     global::DokAnz = global::AktDok;
     {
@@ -286,6 +292,28 @@ void Bild::dokumentAnfuegen()
     }
     Zustand();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void Bild::originalVerlassen()
+{
+    if (!zeigtOriginal())
+        return;
+    // Scanned pages never join a received file: they start a document of
+    // their own, and files taken in and not saved stay as they are.
+    m_original.reset();
+    hinweisZeigen();
+    global::AktDok = global::DokAnz + 1;
+    global::DokAnz = global::AktDok;
+    {
+        const QSignalBlocker sperre(m_doks);
+        m_doks->setzen(global::AktDok - 1, global::AktDok, QDate::currentDate().toString(Qt::ISODate), QString(), QStringLiteral("tif"));
+        m_doks->setCurrentIndex(global::AktDok - 1);
+    }
+    m_image1->leeren();
+    global::SeitenAnz = 0;
+    global::AktSeite = 0;
+    seitenText();
+    Zustand();
 }
 
 } // namespace archiv::editor

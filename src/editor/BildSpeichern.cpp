@@ -181,12 +181,17 @@ bool Bild::belegSchreiben(const Speicheroptionen &optionen)
     // a save of the header alone leaves the documents as they are.
     Dokumentstand dok;
     QStringList scans;
-    if (!m_image1->seiten().istLeer()) {
+    // A shown original is written as it came (below), never as pages.
+    if (!m_image1->seiten().istLeer() && !zeigtOriginal()) {
         dok = dokumentSchreiben(beleg, optionen);
         // Pages from the scan store leave it in this very save.
         scans = m_image1->seiten().herkuenfte();
         beleg.scansEntnehmen(scans);
     }
+
+    // Received files go in after the pages, each its own element.
+    const bool mitOriginalen = !m_neueOriginale.isEmpty();
+    originaleSchreiben(beleg);
 
     indexwerteSetzen(beleg);
     if (beleg.SYS_Save() != 1) {
@@ -206,7 +211,12 @@ bool Bild::belegSchreiben(const Speicheroptionen &optionen)
         // The save itself marked the Beleg for the next backup already.
         qWarning().noquote() << "Setdirty:" << e.meldung();
     }
-    if (dok.aktDok > 0) {
+    if (mitOriginalen) {
+        // The elements as the server numbered them; the last file taken in
+        // is shown.
+        m_neueOriginale.clear();
+        belegLaden(global::DokId, true, Dokumentwahl::Neuestes);
+    } else if (dok.aktDok > 0) {
         global::AktDok = dok.aktDok;
         global::DokAnz = qMax(global::DokAnz, dok.aktDok);
         const QScopedValueRollback sperre(global::DoksSperre, true);

@@ -3,7 +3,9 @@
 #include "editor/Editorregeln.h"
 #include "imaging/Seitenbearbeitung.h"
 
+#include <QDragEnterEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -18,6 +20,42 @@ Seitenansicht::Seitenansicht(QWidget *parent) : QAbstractScrollArea(parent)
     viewport()->setBackgroundRole(QPalette::Dark);
     viewport()->setAutoFillBackground(true);
     viewport()->setCursor(Qt::ArrowCursor);
+    setAcceptDrops(true);
+}
+
+namespace {
+
+QStringList lokaleDateien(const QMimeData *daten)
+{
+    QStringList pfade;
+    if (daten && daten->hasUrls())
+        for (const QUrl &url : daten->urls())
+            if (url.isLocalFile())
+                pfade << url.toLocalFile();
+    return pfade;
+}
+
+} // namespace
+
+void Seitenansicht::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!lokaleDateien(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Seitenansicht::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!lokaleDateien(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Seitenansicht::dropEvent(QDropEvent *event)
+{
+    const QStringList pfade = lokaleDateien(event->mimeData());
+    if (pfade.isEmpty())
+        return;
+    event->acceptProposedAction();
+    Q_EMIT dateienAbgelegt(pfade);
 }
 
 void Seitenansicht::waehlen(int index)
@@ -29,6 +67,13 @@ void Seitenansicht::waehlen(int index)
 void Seitenansicht::leeren()
 {
     m_seiten.leeren();
+    m_farbe.clear();
+    seitenGeaendert();
+}
+
+void Seitenansicht::farbeSetzen(QList<QByteArray> bilder)
+{
+    m_farbe = std::move(bilder);
     seitenGeaendert();
 }
 
@@ -36,6 +81,7 @@ void Seitenansicht::seitenGeaendert()
 {
     m_bild = QImage();
     m_bildDaten = nullptr;
+    m_farbIndex = -1;
     viewport()->update();
 }
 
@@ -68,10 +114,21 @@ void Seitenansicht::bereicheSetzen()
 
 const QImage &Seitenansicht::angezeigt()
 {
+    const int index = m_seiten.aktuell();
+    if (index < m_farbe.size()) {
+        if (m_bild.isNull() || m_farbIndex != index || m_bildGroesse != m_ziel) {
+            m_bild = QImage::fromData(m_farbe.at(index)).scaled(m_ziel, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            m_farbIndex = index;
+            m_bildDaten = nullptr;
+            m_bildGroesse = m_ziel;
+        }
+        return m_bild;
+    }
     const imaging::KodierteSeite &k = m_seiten.kodiert(m_seiten.aktuell());
     if (m_bild.isNull() || m_bildDaten != k.g4.constData() || m_bildGroesse != m_ziel) {
         m_bild = imaging::skaliert(m_seiten.seite(m_seiten.aktuell()), m_ziel);
         m_bildDaten = k.g4.constData();
+        m_farbIndex = -1;
         m_bildGroesse = m_ziel;
     }
     return m_bild;

@@ -25,6 +25,11 @@ public:
     void leeren();
     // After the list was changed from outside (pages moved, deleted, turned).
     void seitenGeaendert();
+    // A received original is shown in colour: one encoded picture (PNG or
+    // JPEG) per page of the list, drawn in place of the bilevel page. The
+    // list then only pages; leeren() ends it.
+    void farbeSetzen(QList<QByteArray> bilder);
+    bool zeigtFarbe() const { return !m_farbe.isEmpty(); }
 
     // Fits the current page by kind "B" (width) or "H" (height) times the
     // zoom value; any other kind keeps the size. Repaints once.
@@ -41,6 +46,8 @@ Q_SIGNALS:
     // Key-down in the view, as the key code the handlers test (37 cursor
     // left, 39 cursor right, others as Qt gives them).
     void taste(int code);
+    // Files from the desktop dropped on the view (local paths).
+    void dateienAbgelegt(const QStringList &pfade);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -49,12 +56,17 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void bereicheSetzen();
     const QImage &angezeigt();
 
     imaging::Seitenliste m_seiten;
+    QList<QByteArray> m_farbe;
+    int m_farbIndex = -1; // the colour page in m_bild
     QSize m_ziel;
     // The scaled current page, kept while page and size stay the same.
     QImage m_bild;

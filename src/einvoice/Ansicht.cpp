@@ -1,6 +1,9 @@
 #include "einvoice/Ansicht.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QBuffer>
 #include <QDate>
+#include <QPainter>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QRegularExpression>
@@ -126,6 +129,101 @@ QString alsHtml(const Rechnung &r)
         h += QStringLiteral("</ul>");
     }
     return h + QStringLiteral("</body></html>");
+}
+
+QString bericht(const Leseergebnis &e)
+{
+    return e.befunde.join(u'\n');
+}
+
+QString alsHtml(const Leseergebnis &e)
+{
+    QString h;
+    if (e.rechnung)
+        h = alsHtml(*e.rechnung);
+    else
+        h = QStringLiteral("<html><head><meta charset=\"utf-8\"></head><body><h2>Keine lesbare elektronische Rechnung</h2>"
+                           "<p>Die Datei ist unverändert archiviert.</p></body></html>");
+    if (!e.befunde.isEmpty()) {
+        QString teil = QStringLiteral("<h3>%1</h3><ul>").arg(e.rechnung ? QString::fromUtf8(MitHinweisen) : QStringLiteral("Prüfbericht"));
+        for (const QString &b : e.befunde)
+            teil += QStringLiteral("<li>") + b.toHtmlEscaped() + QStringLiteral("</li>");
+        teil += QStringLiteral("</ul>");
+        h.insert(h.lastIndexOf(QLatin1String("</body>")), teil);
+    }
+    return h;
+}
+
+namespace {
+
+QString titel(const Leseergebnis &e)
+{
+    return e.rechnung ? artText(e.rechnung->typ) + u' ' + e.rechnung->nummer : QStringLiteral("Elektronische Rechnung");
+}
+
+} // namespace
+
+namespace {
+
+void pdfSchreiben(const Leseergebnis &e, QIODevice *ziel)
+{
+    QPdfWriter pdf(ziel);
+    pdf.setPageSize(QPageSize(QPageSize::A4));
+    pdf.setTitle(titel(e));
+    pdf.setCreator(QStringLiteral("Tessam Archivsystem"));
+    QTextDocument doc;
+    doc.setHtml(alsHtml(e));
+    doc.print(&pdf);
+}
+
+} // namespace
+
+bool alsPdf(const Leseergebnis &e, const QString &pfad)
+{
+    QSaveFile datei(pfad);
+    if (!datei.open(QIODevice::WriteOnly))
+        return false;
+    pdfSchreiben(e, &datei);
+    return datei.commit();
+}
+
+QByteArray alsPdfDaten(const Leseergebnis &e)
+{
+    QByteArray daten;
+    QBuffer puffer(&daten);
+    puffer.open(QIODevice::WriteOnly);
+    pdfSchreiben(e, &puffer);
+    return daten;
+}
+
+QList<QImage> alsBilder(const Leseergebnis &e, int dpi)
+{
+    const QSizeF mm = QPageSize(QPageSize::A4).size(QPageSize::Millimeter);
+    const QSize seite(qRound(mm.width() / 25.4 * dpi), qRound(mm.height() / 25.4 * dpi));
+    QImage vorlage(seite, QImage::Format_RGB32);
+    vorlage.setDotsPerMeterX(qRound(dpi / 0.0254));
+    vorlage.setDotsPerMeterY(qRound(dpi / 0.0254));
+    QTextDocument doc;
+    // Fonts measured at the picture's resolution, so that a page of text is
+    // as long as it is on paper.
+    doc.documentLayout()->setPaintDevice(&vorlage);
+    doc.setDocumentMargin(dpi * 0.6);
+    doc.setPageSize(QSizeF(seite));
+    doc.setHtml(alsHtml(e));
+    // A readable invoice is a few pages; a file with thousands of lines
+    // still ends somewhere.
+    const int anzahl = qBound(1, doc.pageCount(), 200);
+    QList<QImage> bilder;
+    for (int i = 0; i < anzahl; ++i) {
+        QImage bild = vorlage;
+        bild.fill(Qt::white);
+        QPainter p(&bild);
+        p.translate(0, -i * seite.height());
+        doc.drawContents(&p, QRectF(0, i * seite.height(), seite.width(), seite.height()));
+        p.end();
+        bilder.append(bild);
+    }
+    return bilder;
 }
 
 bool alsPdf(const Rechnung &r, const QString &pfad)

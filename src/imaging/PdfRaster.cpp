@@ -5,6 +5,7 @@
 
 #include <poppler-qt6.h>
 
+#include <QBuffer>
 #include <QDataStream>
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -33,10 +34,11 @@ constexpr double MaxKante = 20000;
 constexpr double ZielDpi = 300;
 constexpr double MinDpi = 50;
 
-constexpr quint32 Kennung = 0x41524331; // "ARC1"
+constexpr quint32 Kennung = 0x41524331; // "ARC1": bilevel pages at ZielDpi
+constexpr quint32 FarbKennung = 0x41524332; // "ARC2": colour pictures at a given resolution
 // A request larger than this is no document the archive keeps.
 constexpr qint64 MaxAnfrage = 512LL * 1024 * 1024;
-enum Art : quint8 { SeiteArt = 1, FehlerArt = 2, EndeArt = 3 };
+enum Art : quint8 { SeiteArt = 1, FehlerArt = 2, EndeArt = 3, FarbArt = 4 };
 
 [[noreturn]] void fehler(const QString &name, const QString &was)
 {
@@ -73,7 +75,29 @@ QList<int> auswahl(const Poppler::Document &doc, const QList<int> &seiten, int e
     return alle;
 }
 
-KodierteSeite seiteZeichnen(Poppler::Document &doc, int nummer, const QString &name)
+} // namespace
+
+Farbseite farbseite(const QImage &bild, int dpi)
+{
+    Farbseite f;
+    QBuffer puffer(&f.bild);
+    puffer.open(QIODevice::WriteOnly);
+    // PNG keeps the text of a page sharp; a high quality value writes it
+    // quickly, with little compression.
+    bild.convertToFormat(QImage::Format_RGB888).save(&puffer, "PNG", 90);
+    f.bilevel = TiffDatei::kodieren(Seite(bild, dpi, dpi));
+    return f;
+}
+
+namespace {
+
+struct Gezeichnet
+{
+    QImage bild;
+    int dpi = 0;
+};
+
+Gezeichnet zeichnen(Poppler::Document &doc, int nummer, const QString &name, double zielDpi)
 {
     std::unique_ptr<Poppler::Page> seite(doc.page(nummer));
     if (!seite)
@@ -85,7 +109,7 @@ KodierteSeite seiteZeichnen(Poppler::Document &doc, int nummer, const QString &n
     // Whole dots per inch, rounded down: the file records the resolution
     // as a whole number and the page stays within the bound.
     const double dpi = std::floor(
-        std::min({ZielDpi, std::sqrt(MaxPixel / zoll), MaxKante * 72.0 / punkte.width(), MaxKante * 72.0 / punkte.height()}));
+        std::min({zielDpi, std::sqrt(MaxPixel / zoll), MaxKante * 72.0 / punkte.width(), MaxKante * 72.0 / punkte.height()}));
     if (dpi < MinDpi)
         fehler(name,
                QStringLiteral("Seite %1 ist zu groß zum Darstellen (%2 × %3 cm)")
@@ -103,7 +127,19 @@ KodierteSeite seiteZeichnen(Poppler::Document &doc, int nummer, const QString &n
     const QSize erwartet(qRound(punkte.width() * dpi / 72.0), qRound(punkte.height() * dpi / 72.0));
     if (qAbs(bild.width() - erwartet.width()) > 2 || qAbs(bild.height() - erwartet.height()) > 2)
         fehler(name, QStringLiteral("Seite %1 braucht zu viel Speicher zum Darstellen").arg(nummer + 1));
-    return TiffDatei::kodieren(Seite(bild, int(dpi), int(dpi)));
+    return {bild, int(dpi)};
+}
+
+KodierteSeite seiteZeichnen(Poppler::Document &doc, int nummer, const QString &name)
+{
+    const Gezeichnet g = zeichnen(doc, nummer, name, ZielDpi);
+    return TiffDatei::kodieren(Seite(g.bild, g.dpi, g.dpi));
+}
+
+Farbseite farbseiteZeichnen(Poppler::Document &doc, int nummer, const QString &name, int dpi)
+{
+    const Gezeichnet g = zeichnen(doc, nummer, name, qBound(MinDpi, double(dpi), ZielDpi));
+    return farbseite(g.bild, g.dpi);
 }
 
 QList<KodierteSeite> hierZeichnen(const QByteArray &daten, const QString &name, const QList<int> &seiten, int erste, int anzahl)
@@ -115,8 +151,10 @@ QList<KodierteSeite> hierZeichnen(const QByteArray &daten, const QString &name, 
     return ergebnis;
 }
 
-QList<KodierteSeite> imKindZeichnen(const QString &programm, const QByteArray &daten, const QString &name, const QList<int> &seiten,
-                                    int erste, int anzahl)
+// farbDpi 0: bilevel pages at ZielDpi; else colour pictures (with their
+// bilevel form) at that resolution.
+QList<Farbseite> imKindZeichnen(const QString &programm, const QByteArray &daten, const QString &name, const QList<int> &seiten,
+                                int erste, int anzahl, int farbDpi)
 {
     std::chrono::milliseconds zeit;
     qint64 speicher;
@@ -133,13 +171,16 @@ QList<KodierteSeite> imKindZeichnen(const QString &programm, const QByteArray &d
     {
         QDataStream aus(&kind);
         aus.setVersion(QDataStream::Qt_6_4);
-        aus << Kennung << qint64(speicher) << name << seiten << qint32(erste) << qint32(anzahl) << daten;
+        aus << (farbDpi > 0 ? FarbKennung : Kennung) << qint64(speicher) << name << seiten << qint32(erste) << qint32(anzahl);
+        if (farbDpi > 0)
+            aus << qint32(farbDpi);
+        aus << daten;
     }
     kind.closeWriteChannel();
 
     QDataStream ein(&kind);
     ein.setVersion(QDataStream::Qt_6_4);
-    QList<KodierteSeite> ergebnis;
+    QList<Farbseite> ergebnis;
     QDeadlineTimer frist(zeit);
     const auto beenden = [&kind] {
         kind.kill();
@@ -149,12 +190,14 @@ QList<KodierteSeite> imKindZeichnen(const QString &programm, const QByteArray &d
         ein.startTransaction();
         quint8 art = 0;
         ein >> art;
-        if (art == SeiteArt) {
+        if (art == SeiteArt || art == FarbArt) {
             qint32 breite = 0, hoehe = 0, dpiX = 0, dpiY = 0;
-            QByteArray g4;
+            QByteArray g4, bild;
             ein >> breite >> hoehe >> dpiX >> dpiY >> g4;
+            if (art == FarbArt)
+                ein >> bild;
             if (ein.commitTransaction()) {
-                ergebnis.append(KodierteSeite{g4, breite, hoehe, dpiX, dpiY, {}});
+                ergebnis.append(Farbseite{bild, KodierteSeite{g4, breite, hoehe, dpiX, dpiY, {}}});
                 frist.setRemainingTime(zeit); // each page has the time
                 continue;
             }
@@ -185,6 +228,15 @@ QList<KodierteSeite> imKindZeichnen(const QString &programm, const QByteArray &d
     }
 }
 
+QList<Farbseite> farbigHierZeichnen(const QByteArray &daten, const QString &name, int dpi)
+{
+    std::unique_ptr<Poppler::Document> doc = dokument(daten, name);
+    QList<Farbseite> ergebnis;
+    for (int nummer = 0; nummer < doc->numPages(); ++nummer)
+        ergebnis.append(farbseiteZeichnen(*doc, nummer, name, dpi));
+    return ergebnis;
+}
+
 } // namespace
 
 void setzeGrenzen(std::chrono::milliseconds frist, qint64 speicher)
@@ -212,7 +264,18 @@ QList<KodierteSeite> rastern(const QByteArray &daten, const QString &name, const
     const QString p = programm();
     if (p.isEmpty())
         return hierZeichnen(daten, name, seiten, erste, anzahl);
-    return imKindZeichnen(p, daten, name, seiten, erste, anzahl);
+    QList<KodierteSeite> ergebnis;
+    for (Farbseite &f : imKindZeichnen(p, daten, name, seiten, erste, anzahl, 0))
+        ergebnis.append(std::move(f.bilevel));
+    return ergebnis;
+}
+
+QList<Farbseite> farbigRastern(const QByteArray &daten, const QString &name, int dpi)
+{
+    const QString p = programm();
+    if (p.isEmpty())
+        return farbigHierZeichnen(daten, name, dpi);
+    return imKindZeichnen(p, daten, name, {}, 0, -1, dpi);
 }
 
 int modus()
@@ -241,7 +304,11 @@ int modus()
     QList<int> seiten;
     qint32 erste = 0, anzahl = -1;
     QByteArray daten;
-    anfrage >> kennung >> speicher >> name >> seiten >> erste >> anzahl >> daten;
+    qint32 farbDpi = 0;
+    anfrage >> kennung >> speicher >> name >> seiten >> erste >> anzahl;
+    if (kennung == FarbKennung)
+        anfrage >> farbDpi;
+    anfrage >> daten;
     roh.clear();
     roh.squeeze();
     // The bound on memory comes before the file is looked at: whatever the
@@ -249,7 +316,7 @@ int modus()
     const rlim_t grenzwert = rlim_t(std::clamp<qint64>(speicher, 64LL * 1024 * 1024, MaxSpeicher));
     const rlimit grenze{grenzwert, grenzwert};
     setrlimit(RLIMIT_AS, &grenze);
-    if (anfrage.status() != QDataStream::Ok || kennung != Kennung) {
+    if (anfrage.status() != QDataStream::Ok || (kennung != Kennung && kennung != FarbKennung)) {
         std::fprintf(stderr, "archiv %s: unreadable request (%d %x)\n", Schalter, int(anfrage.status()), kennung);
         return 2;
     }
@@ -259,6 +326,13 @@ int modus()
         std::unique_ptr<Poppler::Document> doc = dokument(daten, name);
         daten.clear();
         for (int nummer : auswahl(*doc, seiten, erste, anzahl)) {
+            if (kennung == FarbKennung) {
+                const Farbseite f = farbseiteZeichnen(*doc, nummer, name, farbDpi);
+                const KodierteSeite &s = f.bilevel;
+                antwort << quint8(FarbArt) << qint32(s.breite) << qint32(s.hoehe) << qint32(s.dpiX) << qint32(s.dpiY) << s.g4 << f.bild;
+                aus.flush();
+                continue;
+            }
             const KodierteSeite s = seiteZeichnen(*doc, nummer, name);
             antwort << quint8(SeiteArt) << qint32(s.breite) << qint32(s.hoehe) << qint32(s.dpiX) << qint32(s.dpiY) << s.g4;
             aus.flush();

@@ -3,6 +3,7 @@
 #include "imaging/KodierteSeite.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QList>
 #include <QString>
 
@@ -34,6 +35,19 @@ QString programm();
 // Pages erste.. (at most anzahl, -1 = all) of the file, or exactly the pages
 // listed when seiten is not empty. Throws BildFehler.
 QList<KodierteSeite> rastern(const QByteArray &daten, const QString &name, const QList<int> &seiten, int erste = 0, int anzahl = -1);
+
+// A page drawn for the screen: the colour picture (PNG) and its bilevel form
+// of the same size (thumbnails, and what needs bilevel pages).
+struct Farbseite
+{
+    QByteArray bild;
+    KodierteSeite bilevel;
+};
+Farbseite farbseite(const QImage &bild, int dpi);
+
+// Every page of the file in colour at dpi (bounded as above), for showing a
+// received PDF as it is. Throws BildFehler.
+QList<Farbseite> farbigRastern(const QByteArray &daten, const QString &name, int dpi);
 
 // The render mode: the request on standard input, the pages on standard
 // output; the exit code. Call it first in main, before any window.

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <optional>
+#include <csignal>
 #include <thread>
 
 namespace archiv::imaging {
@@ -21,6 +22,11 @@ namespace {
 void saneBereit()
 {
     static const bool bereit = [] {
+        // Backends hand pages from a reader thread or process over a pipe;
+        // a scan cancelled or ended early closes it while the reader still
+        // writes. That must be an error for the reader, never the end of
+        // the whole program.
+        std::signal(SIGPIPE, SIG_IGN);
         SANE_Int version = 0;
         const bool ok = sane_init(&version, nullptr) == SANE_STATUS_GOOD;
         if (ok)

@@ -1,6 +1,8 @@
 #include "search/Ausgabe.h"
 
 #include "common/Dateiname.h"
+#include "common/Original.h"
+#include "editor/Bild.h"
 #include "common/TempVerzeichnis.h"
 #include "imaging/Bilddatei.h"
 #include "imaging/Seitenliste.h"
@@ -56,22 +58,38 @@ std::optional<Dokument> neuestesDokument(server::Verbindung &v, const QString &d
     Dokument d;
     d.belart = beleg.ref(QStringLiteral("IDBelart")).get(QStringLiteral("Belart"));
     d.belnr = beleg.get(QStringLiteral("Belnr"));
-    d.doktyp = element.get(QStringLiteral("doktyp")) == QLatin1String("pdf") ? QStringLiteral("pdf") : QStringLiteral("tif");
+    d.dateiname = element.get(QStringLiteral("dateiname"));
+    d.doktyp = common::original::endung(element.get(QStringLiteral("doktyp")));
+    d.original = editor::istOriginalElement(d.doktyp, d.dateiname);
     d.inhalt = dok.Read(dok.groesse());
     if (d.inhalt.isEmpty())
         return std::nullopt;
     return d;
 }
 
+einvoice::Original alsOriginal(const Dokument &d)
+{
+    return einvoice::original(d.dateiname.isEmpty() ? exportName(d, OriginalFormat) : d.dateiname, d.doktyp, d.inhalt);
+}
+
 QString exportName(const Dokument &d, const QString &format)
 {
-    return common::dateiname(d.belart + u'_' + d.belnr) + u'.' + format;
+    const QString endung = format == QLatin1String(OriginalFormat) ? d.doktyp : format;
+    return common::dateiname(d.belart + u'_' + d.belnr) + u'.' + endung;
 }
 
 void exportieren(const Dokument &d, const QString &format, const QString &ziel)
 {
-    if (format == d.doktyp) {
+    if (format == d.doktyp || format == QLatin1String(OriginalFormat)) {
         schreiben(ziel, d.inhalt);
+        return;
+    }
+    if (d.original) {
+        const einvoice::Original o = alsOriginal(d);
+        if (format == QLatin1String("pdf"))
+            schreiben(ziel, einvoice::alsPdfDatei(o));
+        else
+            schreiben(ziel, imaging::Bilddatei::kodieren(einvoice::druckseiten(o).alle(), imaging::MehrseitigesTiff));
         return;
     }
     const QList<imaging::KodierteSeite> seiten = imaging::Bilddatei::lesen(d.inhalt, QStringLiteral("dok.") + d.doktyp);

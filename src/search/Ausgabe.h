@@ -1,5 +1,7 @@
 #pragma once
 
+#include "einvoice/Originalansicht.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
@@ -20,10 +22,15 @@ struct Dokument
 {
     QString belart; // type code
     QString belnr;
-    QString doktyp; // "tif" or "pdf"
+    QString doktyp; // common::doktyp: "tif" or "pdf" of scanned pages, any kind of an original
     QByteArray inhalt;
+    QString dateiname = {}; // a received original: its name as it came
+    bool original = false; // a received file kept as it came
 };
+// The received original the document is (only meaningful when original).
+einvoice::Original alsOriginal(const Dokument &d);
 // nullopt when the Beleg has no stored document.
+inline constexpr auto OriginalFormat = "original";
 std::optional<Dokument> neuestesDokument(server::Verbindung &v, const QString &dokId);
 
 // The default name of an export: type code + "_" + number + "." + format,
@@ -32,7 +39,9 @@ QString exportName(const Dokument &d, const QString &format);
 
 // Writes the document to ziel as "tif" or "pdf": the stored file unchanged
 // when it is of that kind, else converted page by page (G4 data copied,
-// not encoded again). Throws imaging::BildFehler or std::runtime_error.
+// not encoded again); an XML invoice "als PDF" is its readable view. Format
+// "original" writes the stored file as it is, whatever its kind. Throws
+// imaging::BildFehler or std::runtime_error.
 void exportieren(const Dokument &d, const QString &format, const QString &ziel);
 
 // Writes a PDF to the private temporary folder (type code and number as its

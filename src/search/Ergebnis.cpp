@@ -140,6 +140,8 @@ void Ergebnis::popupAnlegen()
     speich->menuAction()->setObjectName(QStringLiteral("popup1f_speich"));
     connect(eintrag(speich, "sptif", QStringLiteral("als TIF")), &QAction::triggered, this, [this] { app::ereignis([this] { speichals(QStringLiteral("tif")); }); });
     connect(eintrag(speich, "sppdf", QStringLiteral("als PDF")), &QAction::triggered, this, [this] { app::ereignis([this] { speichals(QStringLiteral("pdf")); }); });
+    connect(eintrag(speich, "sporiginal", QStringLiteral("wie gespeichert (Original)")), &QAction::triggered, this,
+            [this] { app::ereignis([this] { speichals(QString::fromLatin1(ausgabe::OriginalFormat)); }); });
     eintrag(m_popup, "popup1_mail", QStringLiteral("Senden(Mail)")); // no action, as it never had one
     connect(eintrag(m_popup, "medrucken", QStringLiteral("Drucken")), &QAction::triggered, this, [this] { app::ereignis([this] { drucken(); }); });
     connect(eintrag(m_popup, "meinfodvd", QStringLiteral("Info DVD")), &QAction::triggered, this, [this] { app::ereignis([this] { infoDvd(); }); });
@@ -367,7 +369,10 @@ void Ergebnis::drucken()
             meldung(HauptTitel, QStringLiteral("Kein Bilddokument vorhanden"), MeldungsSymbol::Information);
             return;
         }
-        seiten.laden(d->inhalt, QStringLiteral("dokument.") + d->doktyp);
+        if (d->original)
+            seiten = einvoice::druckseiten(ausgabe::alsOriginal(*d));
+        else
+            seiten.laden(d->inhalt, QStringLiteral("dokument.") + d->doktyp);
     } catch (const imaging::BildFehler &e) {
         meldung(HauptTitel, QStringLiteral("Das Dokument kann nicht gedruckt werden.\n") + QString::fromUtf8(e.what()),
                 MeldungsSymbol::Ausruf);

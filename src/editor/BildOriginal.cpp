@@ -1,0 +1,170 @@
+// Received files in the editor: taken in with "Datei…" or dropped on the page
+// view, shown read-only (a PDF in colour, an e-invoice as the readable
+// invoice), and saved unchanged as document elements of the Beleg.
+#include "editor/Bild.h"
+
+#include "app/Sanduhr.h"
+#include "common/Kennungen.h"
+#include "common/Meldung.h"
+#include "common/Original.h"
+#include "common/Programmzustand.h"
+#include "common/Texte.h"
+#include "editor/Doksliste.h"
+#include "einvoice/Ansicht.h"
+#include "editor/Seitenansicht.h"
+#include "imaging/Seite.h"
+#include "server/Verbindung.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStandardPaths>
+
+namespace archiv::editor {
+
+using namespace archiv::common;
+
+namespace {
+
+// The resolution a received original is drawn at for the screen.
+int bildschirmDpi(const QWidget *w)
+{
+    return qBound(96, qRound(w->logicalDpiX() * w->devicePixelRatioF() * 1.25), 200);
+}
+
+} // namespace
+
+bool istOriginalElement(const QString &doktyp, const QString &dateiname)
+{
+    // Pages the archive wrote itself are "tif" or "pdf" without a name;
+    // every other kind, and any named file, came as it is.
+    return !dateiname.isEmpty() || (!doktyp.isEmpty() && doktyp != doktyp::Tif && doktyp != doktyp::Pdf);
+}
+
+QString Bild::originalSperrText()
+{
+    return QStringLiteral("Ein empfangenes Original bleibt, wie es ankam: seine Seiten lassen sich nicht drehen, löschen oder verschieben.");
+}
+
+void Bild::dateiWaehlen()
+{
+    QFileDialog d(this, QStringLiteral("Dateien ins Archiv übernehmen"));
+    d.setObjectName(QStringLiteral("DateiAuswahl"));
+    d.setOption(QFileDialog::DontUseNativeDialog);
+    d.setFileMode(QFileDialog::ExistingFiles);
+    d.setNameFilters({QStringLiteral("Belege (*.pdf *.xml *.tif *.tiff *.png *.jpg *.jpeg)"), QStringLiteral("Alle Dateien (*)")});
+    d.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
+    if (d.exec() != QDialog::Accepted)
+        return;
+    dateienAufnehmen(d.selectedFiles());
+}
+
+void Bild::dateienAufnehmen(const QStringList &pfade)
+{
+    if (global::Modus != modus::Bearbeiten || pfade.isEmpty())
+        return;
+    // Pages scanned and not saved are not dropped without a word.
+    if (global::Geaendert && !zeigtOriginal()) {
+        if (!nachfrageSpeichern())
+            return;
+        global::Geaendert = false;
+    }
+    QStringList abgelehnt;
+    QList<einvoice::Original> neu;
+    {
+        const app::Sanduhr sanduhr;
+        for (const QString &pfad : pfade) {
+            original::Datei d = original::lesen(pfad);
+            if (!d.gelesen()) {
+                abgelehnt << d.fehler;
+                continue;
+            }
+            neu.append(einvoice::original(d.name, d.doktyp, std::move(d.inhalt)));
+        }
+    }
+    if (!neu.isEmpty()) {
+        const QSignalBlocker sperre(m_doks);
+        for (einvoice::Original &o : neu) {
+            global::DokAnz += 1;
+            m_doks->setzen(global::DokAnz - 1, global::DokAnz, QDate::currentDate().toString(Qt::ISODate),
+                           QStringLiteral("neu: ") + o.name, o.doktyp);
+            m_neueOriginale.insert(global::DokAnz, std::move(o));
+        }
+        global::AktDok = global::DokAnz;
+        m_doks->setCurrentIndex(global::AktDok - 1);
+        global::Geaendert = true;
+        tabZeigen(QStringLiteral("dokument"));
+        originalInAnsicht(m_neueOriginale.value(global::AktDok));
+    }
+    if (!abgelehnt.isEmpty())
+        meldung(HauptTitel, QStringLiteral("Nicht übernommen:\n") + abgelehnt.join(u'\n'), MeldungsSymbol::Ausruf);
+    Zustand();
+}
+
+void Bild::originalInAnsicht(const einvoice::Original &o)
+{
+    m_image1->leeren();
+    m_original = o;
+    try {
+        const app::Sanduhr sanduhr;
+        einvoice::Bildschirmseiten b = einvoice::bildschirmseiten(o, bildschirmDpi(this));
+        for (const imaging::KodierteSeite &s : std::as_const(b.seiten))
+            m_image1->seiten().einfuegen(m_image1->seiten().anzahl(), s);
+        m_image1->farbeSetzen(std::move(b.farbe));
+    } catch (const imaging::BildFehler &e) {
+        // The file stays as it came (and is saved as it is); it just cannot
+        // be shown here.
+        m_image1->leeren();
+        meldung(HauptTitel, QStringLiteral("Das Dokument kann nicht angezeigt werden.\n") + QString::fromUtf8(e.what()),
+                MeldungsSymbol::Ausruf);
+    }
+    hinweisZeigen();
+    ansichtZeigen();
+}
+
+void Bild::hinweisZeigen()
+{
+    const QString bericht = m_original ? m_original->bericht() : QString();
+    const bool rechnung = m_original && m_original->istRechnung();
+    m_hinweis->setVisible(!bericht.isEmpty());
+    m_hinweis->setText(rechnung ? QString::fromUtf8(einvoice::MitHinweisen) : QStringLiteral("Keine lesbare E-Rechnung"));
+    m_hinweis->setToolTip(bericht);
+    layoutAnwenden();
+}
+
+void Bild::originaleVerwerfen()
+{
+    if (m_neueOriginale.isEmpty())
+        return;
+    const QSignalBlocker sperre(m_doks);
+    // Pending rows are the last ones; "Anfügen" rows after them go too.
+    const int erste = m_neueOriginale.firstKey();
+    while (m_doks->count() >= erste)
+        m_doks->removeItem(m_doks->count() - 1);
+    global::DokAnz = erste - 1;
+    m_neueOriginale.clear();
+    if (global::AktDok > global::DokAnz)
+        global::AktDok = global::DokAnz;
+}
+
+void Bild::originaleSchreiben(server::Objekt &beleg)
+{
+    server::Sammlung doks = beleg.sammlung(QStringLiteral("Doks"));
+    for (const einvoice::Original &o : std::as_const(m_neueOriginale)) {
+        server::Objekt element = global::Archivverbindung->New(QStringLiteral("AR.Dokuments"));
+        element.set(QStringLiteral("daterst"), QDate::currentDate().toString(Qt::ISODate));
+        element.set(QStringLiteral("doktyp"), o.doktyp);
+        element.set(QStringLiteral("dateiname"), o.name);
+        element.set(QStringLiteral("doktext"), o.name);
+        element.set(QStringLiteral("bericht"), o.bericht());
+        // The bytes as received: no drawing, encoding or repair on the way.
+        element.strom(QStringLiteral("dok")).Write(o.inhalt);
+        doks.Insert(element);
+    }
+}
+
+} // namespace archiv::editor
