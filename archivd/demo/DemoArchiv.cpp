@@ -2,6 +2,7 @@
 
 #include "Fehler.h"
 #include "Passwort.h"
+#include "common/Kennungen.h"
 #include "demo/Seitenmaler.h"
 #include "imaging/PdfDatei.h"
 #include "imaging/TiffDatei.h"
@@ -48,12 +49,12 @@ struct Eigenschaft
 const QList<Belegtyp> &typen()
 {
     static const QList<Belegtyp> t{
-        {"ER", "Eingangsrechnung", "J", "J", "J", 10000, 25, {2, 8, 9, 3, 17, 16, 22, 24, 5}},
+        {"ER", "Eingangsrechnung", "J", "J", "J", 10000, 25, {2, 8, 9, 3, 17, 16, 22, 24, 5, 30, 31, 32, 33, 34, 35, 36}},
         {"AR", "Ausgangsrechnung", "J", "J", "J", 50000, 25, {1, 9, 3, 17, 16, 22, 18, 5}},
         {"LS", "Lieferschein", "N", "J", "J", 20000, 15, {1, 9, 10, 3, 23, 18}},
         {"BE", "Bestellung", "N", "J", "N", 30000, 8, {2, 3, 17, 26}},
-        {"GU", "Gutschrift", "J", "J", "N", 60000, 4, {1, 10, 3, 16}},
-        {"RK", "Rechnungskorrektur", "N", "J", "J", 0, 3, {2, 10, 3, 5}},
+        {"GU", "Gutschrift", "J", "J", "N", 60000, 4, {1, 10, 3, 16, 30, 31, 32, 33, 34, 35, 36}},
+        {"RK", "Rechnungskorrektur", "N", "J", "J", 0, 3, {2, 10, 3, 5, 30, 31, 32, 33, 34, 35, 36}},
         {"KA", "Kassenbeleg", "J", "N", "N", 1, 12, {7, 3, 16, 22}},
         {"AN", "Angebot", "N", "N", "N", 40000, 4, {1, 3, 26, 18}},
         {"KO", "Korrespondenz", "N", "N", "N", 1, 3, {1, 2, 5, 11}},
@@ -73,6 +74,10 @@ const QHash<int, Eigenschaft> &eigenschaften()
         {17, {17, "Abteilung", "J", "N", "J", "J", "J", ""}},    {18, {18, "Artikel", "N", "J", "J", "J", "J", ""}},
         {22, {22, "Zahlungsart", "J", "N", "J", "J", "J", ""}},  {23, {23, "Lager", "J", "N", "J", "J", "J", ""}},
         {24, {24, "Kostenstelle", "J", "N", "J", "J", "J", ""}}, {26, {26, "Projekt", "J", "N", "J", "J", "J", ""}},
+        {30, {30, "Rechnungsnr. Lieferant", "N", "N", "J", "J", "J", ""}}, {31, {31, "Bruttobetrag", "N", "N", "J", "J", "J", ""}},
+        {32, {32, "Nettobetrag", "N", "N", "J", "J", "J", ""}},  {33, {33, "Umsatzsteuer", "N", "N", "J", "J", "J", ""}},
+        {34, {34, "Währung", "N", "N", "J", "J", "J", ""}},      {35, {35, "Fällig am", "N", "N", "J", "J", "J", ""}},
+        {36, {36, "Leitweg-ID / Käuferref.", "N", "N", "J", "J", "J", ""}},
     };
     return e;
 }
@@ -142,7 +147,11 @@ void DemoArchiv::stammdaten(int firma)
                    {"Vollstaendig", t.vollst},
                    {"WWS", t.wws},
                    {"Barcode", t.barcode},
-                   {"lastbelnrbarc", t.barcode[0] == 'J' ? QString::number(t.nummernBasis + 999) : QString()}});
+                   {"lastbelnrbarc", t.barcode[0] == 'J' ? QString::number(t.nummernBasis + 999) : QString()},
+                   // E-invoices go to the incoming invoices, credit notes to the credit notes.
+                   {"ERechnung", QLatin1String(t.code) == QLatin1String("ER")   ? QString(common::erechnung::Rechnungen)
+                                 : QLatin1String(t.code) == QLatin1String("GU") ? QString(common::erechnung::Gutschriften)
+                                                                                : QString()}});
         int reihe = 1;
         for (int id : t.eigenschaften) {
             const Eigenschaft &e = eigenschaften().value(id);
@@ -192,7 +201,12 @@ void DemoArchiv::stammdaten(int firma)
                    {"Name", name},
                    {"Kurzbez", name.left(name.indexOf(u' ')).toUpper()},
                    {"Plz", QString::number(30000 + i * 131 % 50000)},
-                   {"Ort", Orte.at((i + 4) % Orte.size())}});
+                   {"Ort", Orte.at((i + 4) % Orte.size())},
+                   // The first two are the sellers of the public XRechnung test invoices.
+                   {"UstId", i == 0 ? QStringLiteral("DE123456789")
+                             : i == 1 ? QStringLiteral("ATU123456789")
+                                      : QStringLiteral("DE%1").arg(300000000 + i * 7919)},
+                   {"Steuernr", QStringLiteral("%1/%2/%3").arg(20 + i % 70).arg(100 + i * 37 % 900).arg(10000 + i * 113)}});
     }
     const QStringList abteilungen{"Einkauf", "Verkauf", "Lager", "Buchhaltung", "Verwaltung", "Versand"};
     for (int i = 0; i < abteilungen.size(); ++i)

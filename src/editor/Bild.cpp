@@ -355,7 +355,8 @@ void Bild::Zustand()
     s.modus = global::Modus;
     s.aktBelart = global::AktBelart;
     s.datumGesetzt = m_beldat->datum().isValid();
-    s.belnr = m_belnr->text();
+    // A number the save takes from the label counter counts as given.
+    s.belnr = m_nummerVergeben && global::DokId.isEmpty() && m_belnr->text().isEmpty() ? QStringLiteral("0") : m_belnr->text();
     s.seiten = m_image1->seiten().anzahl();
     s.dokId = global::DokId;
     s.dokAnz = global::DokAnz;
@@ -395,6 +396,8 @@ void Bild::neu()
     m_image1->leeren();
     m_original.reset();
     m_neueOriginale.clear();
+    m_nummerVergeben = false;
+    m_belnr->setPlaceholderText(QString());
     hinweisZeigen();
     const bool bearbeiten = imBearbeitungsmodus();
     m_buSpeich->setEnabled(true);

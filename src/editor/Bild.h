@@ -151,6 +151,11 @@ private:
     // or written as new elements of the Beleg being saved.
     void originaleVerwerfen();
     void originaleSchreiben(server::Objekt &beleg);
+    // An e-invoice taken into a new Beleg: type, date, index values and the
+    // supplier from its data, the number reserved at the save; false when
+    // it is archived already (and is then not taken).
+    bool rechnungsdatenUebernehmen(const einvoice::Original &o);
+    int zeileMitCode(int code) const; // the property row of a code, 0 when the type has none
     // Leaves a shown original for a new, empty document (scanning into it).
     void originalVerlassen();
     void seitenText();
@@ -220,6 +225,7 @@ private:
     app::Eigenschaftszeilen *m_zeilen = nullptr;
     QHash<int, QString> m_geladen; // row -> value as loaded or last saved
     qint64 m_version = 0;          // of the Beleg as loaded or last saved
+    bool m_nummerVergeben = false; // the number comes from the type's label counter at the save
     QSet<QString> m_genommen; // scan-store records taken into this editor and not filed
     std::optional<einvoice::Original> m_original; // what the page view shows, when it is a received file
     QMap<int, einvoice::Original> m_neueOriginale; // Doks row (from 1) -> received file not saved yet

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDate>
 #include <QFile>
 #include <QLineEdit>
 #include <QScopeGuard>
@@ -48,12 +49,17 @@ void Bild::belegLaden(const QString &dokId, bool mitSeiten, Dokumentwahl wahl)
     server::Objekt beleg = belegOeffnen(dokId);
     const auto schliessen = qScopeGuard([&beleg] { beleg.SYS_Close(); });
     m_version = beleg.version();
+    m_nummerVergeben = false;
+    m_belnr->setPlaceholderText(QString());
     // A Beleg is shown and saved under its own company, whichever the
     // main window shows now.
     firmaSetzen(beleg.get(QStringLiteral("Firma")));
 
     server::Sammlung doks = beleg.sammlung(QStringLiteral("Doks"));
     global::DokAnz = doks.Count();
+    // Files taken in and not saved stay when only the header is read again
+    // (after another workstation saved first), behind the stored elements.
+    const QList<einvoice::Original> offen = mitSeiten ? QList<einvoice::Original>() : m_neueOriginale.values();
     m_neueOriginale.clear();
     {
         const QSignalBlocker sperre(m_doks);
@@ -61,6 +67,11 @@ void Bild::belegLaden(const QString &dokId, bool mitSeiten, Dokumentwahl wahl)
         for (int n = 1; n <= global::DokAnz; ++n) {
             const server::Objekt d = doks.getat(n);
             m_doks->hinzufuegen(n, d.get(QStringLiteral("daterst")), d.get(QStringLiteral("doktext")), d.get(QStringLiteral("doktyp")));
+        }
+        for (const einvoice::Original &o : offen) {
+            global::DokAnz += 1;
+            m_doks->hinzufuegen(global::DokAnz, QDate::currentDate().toString(Qt::ISODate), QStringLiteral("neu: ") + o.name, o.doktyp);
+            m_neueOriginale.insert(global::DokAnz, o);
         }
     }
     global::AktDok = wahl == Dokumentwahl::Neuestes && global::DokAnz > 0 ? global::DokAnz : 1;

@@ -13,11 +13,17 @@
 #include "einvoice/Ansicht.h"
 #include "editor/Seitenansicht.h"
 #include "imaging/Seite.h"
+#include "app/DatumFeld.h"
+#include "app/Eigenschaftszeilen.h"
+#include "server/KlassenMethoden.h"
+#include "server/ServerFehler.h"
 #include "server/Verbindung.h"
 
 #include <QCoreApplication>
 #include <QDate>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -86,6 +92,21 @@ void Bild::dateienAufnehmen(const QStringList &pfade)
             neu.append(einvoice::original(d.name, d.doktyp, std::move(d.inhalt)));
         }
     }
+    // The first e-invoice of a new Beleg fills in its type, date and values;
+    // one archived already is not taken a second time.
+    if (!neu.isEmpty() && global::DokId.isEmpty() && m_neueOriginale.isEmpty() && m_image1->seiten().istLeer()) {
+        try {
+            if (!rechnungsdatenUebernehmen(neu.constFirst())) {
+                neu.removeFirst();
+                if (neu.isEmpty() || !global::DokId.isEmpty()) {
+                    Zustand();
+                    return;
+                }
+            }
+        } catch (const server::ServerFehler &e) {
+            meldung(HauptTitel, QStringLiteral("Die Rechnungsdaten ließen sich nicht zuordnen.\n") + e.meldung(), MeldungsSymbol::Ausruf);
+        }
+    }
     if (!neu.isEmpty()) {
         const QSignalBlocker sperre(m_doks);
         for (einvoice::Original &o : neu) {
@@ -103,6 +124,86 @@ void Bild::dateienAufnehmen(const QStringList &pfade)
     if (!abgelehnt.isEmpty())
         meldung(HauptTitel, QStringLiteral("Nicht übernommen:\n") + abgelehnt.join(u'\n'), MeldungsSymbol::Ausruf);
     Zustand();
+}
+
+int Bild::zeileMitCode(int code) const
+{
+    for (int i = 1; i <= global::EigenAnz; ++i)
+        if (global::EigenId[size_t(i)] == code)
+            return i;
+    return 0;
+}
+
+bool Bild::rechnungsdatenUebernehmen(const einvoice::Original &o)
+{
+    if (!o.istRechnung())
+        return true;
+    const einvoice::Rechnung &r = *o.lesung->rechnung;
+    const server::MethodenErgebnis z =
+        global::Archivverbindung->ClassMethods(QStringLiteral("AR.Dokumente"))
+            .call(QStringLiteral("ERechnung"), {m_firma, r.typ, r.verkaeufer.ustId, r.verkaeufer.steuernummer, r.verkaeufer.name.left(200),
+                                                r.verkaeufer.anschrift.plz.left(200), r.nummer.left(200), r.bestellung.left(200),
+                                                r.lieferschein.left(200)});
+    QList<std::pair<QString, QString>> lieferanten;
+    bool bestellungDa = false, lieferscheinDa = false;
+    QString belart;
+    for (int n = 1; n <= z.Count(); ++n) {
+        const QStringList t = z.element(n).split(u'|');
+        if (t.at(0) == QLatin1String("T") && t.size() >= 2)
+            belart = t.at(1);
+        if (t.at(0) == QLatin1String("D") && t.size() >= 5) {
+            const QString datum = QDate::fromString(t.at(4).left(10), Qt::ISODate).toString(QStringLiteral("dd.MM.yyyy"));
+            // The same invoice by e-mail and on paper: archived once.
+            const Antwort a = meldung(HauptTitel,
+                                      QStringLiteral("Rechnung bereits archiviert als %1 %2 vom %3\n\nDen Beleg öffnen?").arg(t.at(2), t.at(3), datum),
+                                      MeldungsSymbol::Information, MeldungsKnoepfe::JaNein);
+            if (a == Antwort::Ja)
+                belegLaden(t.at(1), true, Dokumentwahl::Neuestes);
+            return false;
+        }
+        if (t.at(0) == QLatin1String("L") && t.size() >= 3)
+            lieferanten.append({t.at(1), t.mid(2).join(u'|')});
+        bestellungDa = bestellungDa || t.at(0) == QLatin1String("B");
+        lieferscheinDa = lieferscheinDa || t.at(0) == QLatin1String("S");
+    }
+    if (!belart.isEmpty() && m_belart->findData(belart) >= 0) {
+        m_belart->setCurrentIndex(m_belart->findData(belart));
+        Belart_Click();
+    }
+    // The number comes from the type's label counter when the Beleg is saved.
+    m_belnr->clear();
+    m_belnr->setPlaceholderText(QStringLiteral("wird beim Speichern vergeben"));
+    m_nummerVergeben = true;
+    const QDate datum = QDate::fromString(r.datum, Qt::ISODate);
+    if (datum.isValid())
+        m_beldat->setzeDatum(datum);
+    const QList<std::pair<int, QString>> werte{{eigenschaft::Rechnungsnummer, r.nummer},
+                                               {eigenschaft::Bruttobetrag, r.summeBrutto},
+                                               {eigenschaft::Nettobetrag, r.summeNetto},
+                                               {eigenschaft::Steuerbetrag, r.summeSteuer},
+                                               {eigenschaft::Waehrung, r.waehrung},
+                                               {eigenschaft::Faelligkeit, r.faellig},
+                                               {eigenschaft::Kaeuferreferenz, r.kaeuferReferenz},
+                                               {eigenschaft::Bestellung, bestellungDa ? r.bestellung : QString()},
+                                               {eigenschaft::Lieferschein, lieferscheinDa ? r.lieferschein : QString()}};
+    for (const auto &[code, wert] : werte)
+        if (const int i = zeileMitCode(code); i > 0 && !wert.isEmpty())
+            m_zeilen->setzen(i, wert);
+    if (const int i = zeileMitCode(eigenschaft::Lieferant); i > 0) {
+        if (lieferanten.size() == 1) {
+            m_zeilen->setzen(i, lieferanten.first().first);
+        } else {
+            // None or several fit: the user picks with the supplier lookup.
+            meldung(HauptTitel,
+                    (lieferanten.isEmpty() ? QStringLiteral("Den Lieferanten \"%1\" (USt-IdNr. %2) gibt es in den Stammdaten nicht.")
+                                           : QStringLiteral("Zum Lieferanten \"%1\" (USt-IdNr. %2) passen mehrere Einträge der Stammdaten."))
+                            .arg(r.verkaeufer.name, r.verkaeufer.ustId.isEmpty() ? QStringLiteral("keine") : r.verkaeufer.ustId) +
+                        QStringLiteral("\nBitte den Lieferanten auswählen."),
+                    MeldungsSymbol::Information);
+            eigenSuchen(i);
+        }
+    }
+    return true;
 }
 
 void Bild::originalInAnsicht(const einvoice::Original &o)

@@ -18,6 +18,7 @@
 #include "imaging/Bilddatei.h"
 #include "imaging/Seite.h"
 #include "server/KlassenMethoden.h"
+#include "tools/Etikettendruck.h"
 #include "server/ServerFehler.h"
 #include "server/Verbindung.h"
 
@@ -64,7 +65,7 @@ bool Bild::speicherbar()
         meldung(HauptTitel, QStringLiteral("Keine Belegart ausgewählt"), MeldungsSymbol::Information);
         return false;
     }
-    if (m_belnr->text().trimmed().isEmpty()) {
+    if (m_belnr->text().trimmed().isEmpty() && !(m_nummerVergeben && global::DokId.isEmpty())) {
         meldung(HauptTitel, QStringLiteral("Keine Belegnummer angegeben"), MeldungsSymbol::Information);
         m_belnr->setFocus();
         return false;
@@ -153,6 +154,17 @@ std::optional<QString> Bild::vorhandenerBeleg() const
 bool Bild::belegSchreiben(const Speicheroptionen &optionen)
 {
     server::Objekt beleg;
+    if (global::DokId.isEmpty() && m_nummerVergeben && m_belnr->text().trimmed().isEmpty()) {
+        // A digital Beleg takes the next number of its type's labels, so the
+        // number range stays unbroken for paper and e-mail alike.
+        QString fehler;
+        const std::optional<qint64> nummer = tools::naechsteNummerReservieren(*global::Archivverbindung, m_firma, global::AktBelart, &fehler);
+        if (!nummer) {
+            meldung(HauptTitel, fehler, MeldungsSymbol::Ausruf);
+            return false;
+        }
+        m_belnr->setText(QString::number(*nummer));
+    }
     if (global::DokId.isEmpty()) {
         if (vorhandenerBeleg()) {
             meldung(HauptTitel, QStringLiteral("Beleg bereits vorhanden"), MeldungsSymbol::Ausruf);
@@ -230,7 +242,7 @@ bool Bild::belegSchreiben(const Speicheroptionen &optionen)
 
 bool Bild::nachKonflikt(const Speicheroptionen &optionen)
 {
-    const bool mitSeiten = !m_image1->seiten().istLeer();
+    const bool mitSeiten = (!m_image1->seiten().istLeer() && !zeigtOriginal()) || !m_neueOriginale.isEmpty();
     const QString frage = mitSeiten
         ? QStringLiteral("Der Beleg wurde inzwischen an einem anderen Arbeitsplatz gespeichert.\n\n"
                          "Die Seiten als neue Dokumentversion zum neuen Stand des Belegs speichern?\n"

@@ -116,6 +116,31 @@ std::optional<QString> etikettenReservieren(server::Verbindung &v, const QString
     return std::nullopt;
 }
 
+std::optional<qint64> naechsteNummerReservieren(server::Verbindung &v, const QString &firma, const QString &belart, QString *fehler)
+{
+    constexpr int Versuche = 5;
+    for (int versuch = 1;; ++versuch) {
+        server::Objekt typ = v.OpenId(QStringLiteral("AR.Belart"), firma + QStringLiteral("||") + belart);
+        if (typ.istLeer()) {
+            *fehler = QStringLiteral("Die Belegart %1 gibt es nicht.").arg(belart);
+            return std::nullopt;
+        }
+        const qint64 nummer = typ.get(QStringLiteral("lastbelnrbarc")).toLongLong() + 1;
+        if (const auto f = etikettenBereichPruefen(nummer, 1)) {
+            *fehler = *f;
+            return std::nullopt;
+        }
+        typ.set(QStringLiteral("lastbelnrbarc"), QString::number(nummer));
+        if (typ.SYS_Save() == 1)
+            return nummer;
+        // Only a newer counter is worth another try; anything else is said.
+        if (typ.letzterStatus() != 409 || versuch == Versuche) {
+            *fehler = QStringLiteral("Für die Belegart %1 ließ sich keine Nummer vergeben.\n").arg(belart) + typ.letzterFehler();
+            return std::nullopt;
+        }
+    }
+}
+
 Etikettendruck::Etikettendruck(QString firma, QWidget *parent) : QDialog(parent), m_firma(std::move(firma))
 {
     setObjectName(QStringLiteral("etikett"));

@@ -44,6 +44,13 @@ std::optional<QString> etikettenBereichPruefen(qint64 start, qint64 anzahl);
 std::optional<QString> etikettenReservieren(server::Verbindung &v, const QString &firma, const QString &belart, qint64 start,
                                             qint64 anzahl);
 
+// The next number of a type's label counter, reserved the same way for a
+// Beleg that arrived without paper (an e-invoice), so that the completeness
+// test sees one unbroken range of scanned and digital Belege. A run another
+// workstation reserved at the same moment is stepped over. The number, or
+// nullopt with the message in fehler.
+std::optional<qint64> naechsteNummerReservieren(server::Verbindung &v, const QString &firma, const QString &belart, QString *fehler);
+
 // The label printing window ("Archivserver - Etikettendruck").
 class Etikettendruck : public QDialog
 {

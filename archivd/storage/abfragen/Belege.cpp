@@ -1,6 +1,7 @@
 // The queries and methods around saving a Beleg: the lookup by number,
 // the backup mark, single index values and the backup record.
 #include "Fehler.h"
+#include "Posteingang.h"
 #include "Registry.h"
 #include "common/Etikett.h"
 #include "common/Kennungen.h"
@@ -94,6 +95,38 @@ void registriereBelege(Registry &r)
                               return protokoll::AufrufErgebnis{QStringLiteral("1"), std::nullopt};
                           }},
                          0));
+    // Where an e-invoice goes: args company, type code (BT-3), seller VAT ID,
+    // tax number, name, postcode, the supplier's invoice number (BT-1), order
+    // (BT-13) and despatch advice (BT-16) references. A list: "T|type code"
+    // (empty code: no type takes e-invoices), "L|number|name" for each
+    // supplier that fits, and
+    // "D|id|type|number|date" when the invoice is archived already, "B" and
+    // "S" when a Beleg with the order or despatch advice number exists.
+    r.methode({"AR.Dokumente", "ERechnung", 9, 9, [](Kontext &k, const QStringList &args, const QString &) {
+                   for (const QString &a : args)
+                       if (a.size() > 200)
+                           throw AnfrageFehler::ungueltig(QStringLiteral("ERechnung: ein Argument ist länger als 200 Zeichen"));
+                   einvoice::Rechnung r;
+                   r.typ = args.at(1);
+                   r.verkaeufer.ustId = args.at(2);
+                   r.verkaeufer.steuernummer = args.at(3);
+                   r.verkaeufer.name = args.at(4);
+                   r.verkaeufer.anschrift.plz = args.at(5);
+                   r.nummer = args.at(6);
+                   r.bestellung = args.at(7);
+                   r.lieferschein = args.at(8);
+                   const posteingang::Zuordnung z = posteingang::zuordnen(k.db, firmaArg(args, 0).toLongLong(), r);
+                   QStringList liste{QStringLiteral("T|") + z.belart};
+                   for (const posteingang::Lieferant &l : z.lieferanten)
+                       liste << QStringLiteral("L|%1|%2").arg(l.nummer).arg(l.name);
+                   if (z.vorhanden)
+                       liste << QStringLiteral("D|%1|%2|%3|%4").arg(z.vorhanden->beleg).arg(z.vorhanden->belart, z.vorhanden->belnr, z.vorhanden->datum);
+                   if (z.bestellungDa)
+                       liste << QStringLiteral("B");
+                   if (z.lieferscheinDa)
+                       liste << QStringLiteral("S");
+                   return protokoll::AufrufErgebnis{QString::number(liste.size()), liste};
+               }});
     // The Beleg's last write on record: time (UTC), workstation and user
     // joined by "|", or "" when the audit trail has none.
     r.methode(
