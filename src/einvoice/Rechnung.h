@@ -70,9 +70,13 @@ struct Rechnung
     QList<Position> positionen;
     QList<Steuerzeile> steuern;
     QString summePositionen; // BT-106
+    QString summeAbschlaege; // BT-107, allowances on document level
+    QString summeZuschlaege; // BT-108, charges on document level
     QString summeNetto; // BT-109
     QString summeSteuer; // BT-110
     QString summeBrutto; // BT-112
+    QString vorausbezahlt; // BT-113
+    QString rundung; // BT-114
     QString zahlbetrag; // BT-115
     QStringList notizen; // BT-22
     QStringList anhaenge; // BG-24: file names of the attachments (kept inside the original)

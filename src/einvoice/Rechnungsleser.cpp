@@ -1,6 +1,10 @@
 #include "einvoice/Rechnungsleser.h"
 
+#include <QDate>
 #include <QHash>
+#include <QRegularExpression>
+
+#include <optional>
 #include <QXmlStreamReader>
 
 namespace archiv::einvoice {
@@ -209,6 +213,10 @@ private:
             {QStringLiteral("LegalMonetaryTotal/TaxExclusiveAmount"), &Rechnung::summeNetto},
             {QStringLiteral("LegalMonetaryTotal/TaxInclusiveAmount"), &Rechnung::summeBrutto},
             {QStringLiteral("LegalMonetaryTotal/PayableAmount"), &Rechnung::zahlbetrag},
+            {QStringLiteral("LegalMonetaryTotal/AllowanceTotalAmount"), &Rechnung::summeAbschlaege},
+            {QStringLiteral("LegalMonetaryTotal/ChargeTotalAmount"), &Rechnung::summeZuschlaege},
+            {QStringLiteral("LegalMonetaryTotal/PrepaidAmount"), &Rechnung::vorausbezahlt},
+            {QStringLiteral("LegalMonetaryTotal/PayableRoundingAmount"), &Rechnung::rundung},
         };
         if (const auto feld = einfach.value(p)) {
             setzeErstes(m_r.*feld, t);
@@ -216,6 +224,12 @@ private:
         }
         if (p == QLatin1String("Note")) {
             m_r.notizen << t;
+            return;
+        }
+        // Third-party payments of the XRechnung extension (BG-DEX-09): part
+        // of what is due beyond the invoice's own gross amount.
+        if (p == QLatin1String("PrepaidPayment/PaidAmount")) {
+            m_drittzahlungen << t;
             return;
         }
         if (p == QLatin1String("TaxTotal")) {
@@ -304,6 +318,14 @@ private:
              &Rechnung::summeBrutto},
             {QStringLiteral("ApplicableHeaderTradeSettlement/SpecifiedTradeSettlementHeaderMonetarySummation/DuePayableAmount"),
              &Rechnung::zahlbetrag},
+            {QStringLiteral("ApplicableHeaderTradeSettlement/SpecifiedTradeSettlementHeaderMonetarySummation/AllowanceTotalAmount"),
+             &Rechnung::summeAbschlaege},
+            {QStringLiteral("ApplicableHeaderTradeSettlement/SpecifiedTradeSettlementHeaderMonetarySummation/ChargeTotalAmount"),
+             &Rechnung::summeZuschlaege},
+            {QStringLiteral("ApplicableHeaderTradeSettlement/SpecifiedTradeSettlementHeaderMonetarySummation/TotalPrepaidAmount"),
+             &Rechnung::vorausbezahlt},
+            {QStringLiteral("ApplicableHeaderTradeSettlement/SpecifiedTradeSettlementHeaderMonetarySummation/RoundingAmount"),
+             &Rechnung::rundung},
         };
         if (p == QLatin1String("ExchangedDocument/IssueDateTime/DateTimeString")) {
             m_r.datum = isoDatum(t);
@@ -382,16 +404,128 @@ private:
         }
     }
 
-    // What a bookkeeper needs of every invoice.
+    // What EN 16931's core rules let a receiver check without a schema
+    // processor: the mandatory terms, dates and codes, and the sums.
     void pruefen(Leseergebnis &e) const
     {
-        const QList<std::pair<const QString *, const char *>> pflicht{
-            {&m_r.nummer, "BT-1 Rechnungsnummer"}, {&m_r.datum, "BT-2 Rechnungsdatum"},   {&m_r.typ, "BT-3 Rechnungsart"},
-            {&m_r.waehrung, "BT-5 Währung"},       {&m_r.verkaeufer.name, "BT-27 Verkäufer"}, {&m_r.summeBrutto, "BT-112 Bruttobetrag"},
+        const QString profil = m_r.profil.toLower();
+        // MINIMUM and BASIC WL carry no lines and fewer parties' details.
+        const bool knapp = profil.contains(QLatin1String("minimum")) || profil.contains(QLatin1String("basicwl"));
+        QList<std::pair<const QString *, const char *>> pflicht{
+            {&m_r.profil, "BR-01: Die Spezifikationskennung (BT-24)"}, {&m_r.nummer, "BR-02: Die Rechnungsnummer (BT-1)"},
+            {&m_r.datum, "BR-03: Das Rechnungsdatum (BT-2)"},         {&m_r.typ, "BR-04: Der Rechnungstyp (BT-3)"},
+            {&m_r.waehrung, "BR-05: Die Währung (BT-5)"},             {&m_r.verkaeufer.name, "BR-06: Der Name des Verkäufers (BT-27)"},
+            {&m_r.kaeufer.name, "BR-07: Der Name des Käufers (BT-44)"},  {&m_r.summeNetto, "BR-13: Der Nettobetrag (BT-109)"},
+            {&m_r.summeBrutto, "BR-14: Der Bruttobetrag (BT-112)"},   {&m_r.zahlbetrag, "BR-15: Der Zahlbetrag (BT-115)"},
         };
+        if (!knapp)
+            pflicht << std::pair{&m_r.summePositionen, "BR-12: Die Summe der Positionen (BT-106)"}
+                    << std::pair{&m_r.verkaeufer.anschrift.land, "BR-09: Das Land des Verkäufers (BT-40)"};
         for (const auto &[feld, name] : pflicht)
-            if (feld->isEmpty())
+            if (feld->trimmed().isEmpty())
                 e.befunde << QStringLiteral("%1 fehlt.").arg(QString::fromUtf8(name));
+        if (!knapp && m_r.positionen.isEmpty())
+            e.befunde << QStringLiteral("BR-16: Die Rechnung hat keine Position.");
+        if (!knapp && m_r.steuern.isEmpty())
+            e.befunde << QStringLiteral("BR-CO-18: Die Rechnung hat keine Aufschlüsselung der Umsatzsteuer (BG-23).");
+
+        if (!m_r.datum.isEmpty() && !QDate::fromString(m_r.datum, Qt::ISODate).isValid())
+            e.befunde << QStringLiteral("Das Rechnungsdatum (BT-2) \"%1\" ist kein gültiges Datum.").arg(m_r.datum);
+        if (!m_r.faellig.isEmpty() && !QDate::fromString(m_r.faellig, Qt::ISODate).isValid())
+            e.befunde << QStringLiteral("Das Fälligkeitsdatum (BT-9) \"%1\" ist kein gültiges Datum.").arg(m_r.faellig);
+        static const QRegularExpression Typcode(QStringLiteral("^[0-9]{3}$"));
+        if (!m_r.typ.isEmpty() && !Typcode.match(m_r.typ).hasMatch())
+            e.befunde << QStringLiteral("Der Rechnungstyp (BT-3) \"%1\" ist kein dreistelliger Code.").arg(m_r.typ);
+        static const QRegularExpression Waehrung(QStringLiteral("^[A-Z]{3}$"));
+        if (!m_r.waehrung.isEmpty() && !Waehrung.match(m_r.waehrung).hasMatch())
+            e.befunde << QStringLiteral("Die Währung (BT-5) \"%1\" ist kein Code nach ISO 4217.").arg(m_r.waehrung);
+
+        // Sums, compared in ten-thousandths and allowed to differ by a cent.
+        const auto betrag = [&e](const QString &text, const char *name) -> std::optional<qint64> {
+            if (text.trimmed().isEmpty())
+                return std::nullopt;
+            const std::optional<qint64> b = zehntausendstel(text);
+            if (!b)
+                e.befunde << QStringLiteral("%1 \"%2\" ist kein Betrag.").arg(QString::fromUtf8(name), text);
+            return b;
+        };
+        const auto vergleichen = [&e](std::optional<qint64> ist, std::optional<qint64> soll, const char *regel) {
+            if (ist && soll && qAbs(*ist - *soll) > 100)
+                e.befunde << QStringLiteral("%1 (Rechnung: %2, berechnet: %3).")
+                                 .arg(QString::fromUtf8(regel), alsText(*ist), alsText(*soll));
+        };
+        const auto summe = [](std::initializer_list<std::optional<qint64>> teile) -> std::optional<qint64> {
+            qint64 s = 0;
+            for (const auto &t : teile)
+                s += t.value_or(0);
+            return s;
+        };
+        const std::optional<qint64> positionen = betrag(m_r.summePositionen, "Die Summe der Positionen (BT-106)");
+        const std::optional<qint64> netto = betrag(m_r.summeNetto, "Der Nettobetrag (BT-109)");
+        const std::optional<qint64> steuer = betrag(m_r.summeSteuer, "Die Umsatzsteuer (BT-110)");
+        const std::optional<qint64> brutto = betrag(m_r.summeBrutto, "Der Bruttobetrag (BT-112)");
+        const std::optional<qint64> zahl = betrag(m_r.zahlbetrag, "Der Zahlbetrag (BT-115)");
+        const std::optional<qint64> ab = betrag(m_r.summeAbschlaege, "Die Summe der Abschläge (BT-107)");
+        const std::optional<qint64> zu = betrag(m_r.summeZuschlaege, "Die Summe der Zuschläge (BT-108)");
+        const std::optional<qint64> voraus = betrag(m_r.vorausbezahlt, "Der gezahlte Betrag (BT-113)");
+        const std::optional<qint64> rund = betrag(m_r.rundung, "Der Rundungsbetrag (BT-114)");
+        if (!m_r.positionen.isEmpty() && positionen) {
+            qint64 s = 0;
+            bool lesbar = true;
+            for (const Position &p : m_r.positionen) {
+                const std::optional<qint64> b = zehntausendstel(p.betrag);
+                lesbar = lesbar && b.has_value();
+                s += b.value_or(0);
+            }
+            if (lesbar)
+                vergleichen(positionen, s, "BR-CO-10: Die Summe der Positionen (BT-106) ist nicht die Summe der Nettobeträge der Positionen");
+        }
+        if (positionen && netto)
+            vergleichen(netto, summe({positionen, zu}).value() - ab.value_or(0),
+                        "BR-CO-13: Der Nettobetrag (BT-109) ist nicht Summe der Positionen − Abschläge + Zuschläge");
+        if (netto && brutto)
+            vergleichen(brutto, summe({netto, steuer}), "BR-CO-15: Der Bruttobetrag (BT-112) ist nicht Nettobetrag + Umsatzsteuer (BT-110)");
+        qint64 dritte = 0;
+        for (const QString &d : m_drittzahlungen)
+            dritte += zehntausendstel(d).value_or(0);
+        // MINIMUM has no paid amount (BT-113), so its sum cannot be checked.
+        if (brutto && zahl && !profil.contains(QLatin1String("minimum")))
+            vergleichen(zahl, summe({brutto, rund}).value() - voraus.value_or(0) + dritte,
+                        "BR-CO-16: Der Zahlbetrag (BT-115) ist nicht Bruttobetrag − gezahlter Betrag + Rundung");
+        if (!m_r.steuern.isEmpty()) {
+            qint64 basis = 0, betraege = 0;
+            bool lesbar = true;
+            for (const Steuerzeile &z : m_r.steuern) {
+                const std::optional<qint64> b = zehntausendstel(z.basis), t = zehntausendstel(z.betrag);
+                lesbar = lesbar && b && t;
+                basis += b.value_or(0);
+                betraege += t.value_or(0);
+            }
+            if (lesbar) {
+                vergleichen(netto, basis, "Der Nettobetrag (BT-109) ist nicht die Summe der Steuerbasen (BT-116)");
+                vergleichen(steuer, betraege, "BR-CO-14: Die Umsatzsteuer (BT-110) ist nicht die Summe der Steuerbeträge (BT-117)");
+            }
+        }
+    }
+
+    // "1234.5" as 12345000: amounts in ten-thousandths, from the decimal
+    // text (never through a floating-point number).
+    static std::optional<qint64> zehntausendstel(const QString &text)
+    {
+        static const QRegularExpression Zahl(QStringLiteral("^([+-]?)([0-9]{1,15})(?:\\.([0-9]{0,8}))?$"));
+        const QRegularExpressionMatch m = Zahl.match(text.trimmed());
+        if (!m.hasMatch())
+            return std::nullopt;
+        QString nachkomma = m.captured(3).left(4);
+        while (nachkomma.size() < 4)
+            nachkomma += u'0';
+        const qint64 wert = m.captured(2).toLongLong() * 10000 + nachkomma.toLongLong();
+        return m.captured(1) == QLatin1String("-") ? -wert : wert;
+    }
+    static QString alsText(qint64 zehntausendstel)
+    {
+        const qint64 cent = (qAbs(zehntausendstel) + 50) / 100;
+        return QStringLiteral("%1%2.%3").arg(zehntausendstel < 0 ? "-" : "").arg(cent / 100).arg(cent % 100, 2, 10, QChar(u'0'));
     }
 
     QXmlStreamReader m_xml;
@@ -402,6 +536,7 @@ private:
     QXmlStreamAttributes m_attribute;
     Rechnung m_r;
     std::pair<QString, QString> m_steuerId; // CompanyID, TaxScheme/ID
+    QStringList m_drittzahlungen; // BT-DEX-002
     bool m_ublSteuerGelesen = false; // the first TaxTotal (document currency) is done
     bool m_steuerInWaehrung = true;
 };
