@@ -74,10 +74,10 @@ const QHash<int, Eigenschaft> &eigenschaften()
         {17, {17, "Abteilung", "J", "N", "J", "J", "J", ""}},    {18, {18, "Artikel", "N", "J", "J", "J", "J", ""}},
         {22, {22, "Zahlungsart", "J", "N", "J", "J", "J", ""}},  {23, {23, "Lager", "J", "N", "J", "J", "J", ""}},
         {24, {24, "Kostenstelle", "J", "N", "J", "J", "J", ""}}, {26, {26, "Projekt", "J", "N", "J", "J", "J", ""}},
-        {30, {30, "Rechnungsnr. Lieferant", "N", "N", "J", "J", "J", ""}}, {31, {31, "Bruttobetrag", "N", "N", "J", "J", "J", ""}},
+        {30, {30, "Rg.-Nr. Lieferant", "N", "N", "J", "J", "J", ""}}, {31, {31, "Bruttobetrag", "N", "N", "J", "J", "J", ""}},
         {32, {32, "Nettobetrag", "N", "N", "J", "J", "J", ""}},  {33, {33, "Umsatzsteuer", "N", "N", "J", "J", "J", ""}},
         {34, {34, "Währung", "N", "N", "J", "J", "J", ""}},      {35, {35, "Fällig am", "N", "N", "J", "J", "J", ""}},
-        {36, {36, "Leitweg-ID / Käuferref.", "N", "N", "J", "J", "J", ""}},
+        {36, {36, "Leitweg-ID", "N", "N", "J", "J", "J", ""}},
     };
     return e;
 }

@@ -26,8 +26,8 @@ inline constexpr int FreierWert2 = 23;
 inline constexpr int FreierWert3 = 24;
 inline constexpr int FreierWert4 = 26;
 // Read out of an e-invoice: the supplier's own invoice number (BT-1), the
-// amounts as decimal text (BT-112, BT-109, BT-110), the currency (BT-5), the
-// due date (BT-9, YYYY-MM-DD) and the buyer reference or Leitweg-ID (BT-10).
+// amounts (BT-112, BT-109, BT-110, as "1234,50"), the currency (BT-5), the
+// due date (BT-9, as "02.05.2026") and the buyer reference or Leitweg-ID (BT-10).
 inline constexpr int Rechnungsnummer = 30;
 inline constexpr int Bruttobetrag = 31;
 inline constexpr int Nettobetrag = 32;

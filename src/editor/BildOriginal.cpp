@@ -172,17 +172,17 @@ bool Bild::rechnungsdatenUebernehmen(const einvoice::Original &o)
     }
     // The number comes from the type's label counter when the Beleg is saved.
     m_belnr->clear();
-    m_belnr->setPlaceholderText(QStringLiteral("wird beim Speichern vergeben"));
+    m_belnr->setPlaceholderText(QStringLiteral("wird vergeben"));
     m_nummerVergeben = true;
     const QDate datum = QDate::fromString(r.datum, Qt::ISODate);
     if (datum.isValid())
         m_beldat->setzeDatum(datum);
     const QList<std::pair<int, QString>> werte{{eigenschaft::Rechnungsnummer, r.nummer},
-                                               {eigenschaft::Bruttobetrag, r.summeBrutto},
-                                               {eigenschaft::Nettobetrag, r.summeNetto},
-                                               {eigenschaft::Steuerbetrag, r.summeSteuer},
+                                               {eigenschaft::Bruttobetrag, einvoice::indexBetrag(r.summeBrutto)},
+                                               {eigenschaft::Nettobetrag, einvoice::indexBetrag(r.summeNetto)},
+                                               {eigenschaft::Steuerbetrag, einvoice::indexBetrag(r.summeSteuer)},
                                                {eigenschaft::Waehrung, r.waehrung},
-                                               {eigenschaft::Faelligkeit, r.faellig},
+                                               {eigenschaft::Faelligkeit, einvoice::indexDatum(r.faellig)},
                                                {eigenschaft::Kaeuferreferenz, r.kaeuferReferenz},
                                                {eigenschaft::Bestellung, bestellungDa ? r.bestellung : QString()},
                                                {eigenschaft::Lieferschein, lieferscheinDa ? r.lieferschein : QString()}};

@@ -82,4 +82,10 @@ struct Rechnung
     QStringList anhaenge; // BG-24: file names of the attachments (kept inside the original)
 };
 
+// An amount and a date as index values are typed and read in the archive:
+// "1234.5" as "1234,50" (no thousands mark, so a search finds what is typed),
+// "2026-05-02" as "02.05.2026"; a text that is neither stays as it is.
+QString indexBetrag(const QString &betrag);
+QString indexDatum(const QString &iso);
+
 } // namespace archiv::einvoice

@@ -574,6 +574,24 @@ QByteArray ohneAnhangInhalt(const QByteArray &xml)
 
 } // namespace
 
+QString indexBetrag(const QString &betrag)
+{
+    static const QRegularExpression Zahl(QStringLiteral("^(-?)([0-9]+)(?:\\.([0-9]+))?$"));
+    const QRegularExpressionMatch m = Zahl.match(betrag.trimmed());
+    if (!m.hasMatch())
+        return betrag;
+    QString nachkomma = m.captured(3);
+    while (nachkomma.size() < 2)
+        nachkomma += u'0';
+    return m.captured(1) + m.captured(2) + u',' + nachkomma;
+}
+
+QString indexDatum(const QString &iso)
+{
+    const QDate d = QDate::fromString(iso, Qt::ISODate);
+    return d.isValid() ? d.toString(QStringLiteral("dd.MM.yyyy")) : iso;
+}
+
 Leseergebnis xmlLesen(const QByteArray &xml)
 {
     if (xml.size() > HoechstGroesse) {

@@ -168,7 +168,10 @@ private Q_SLOTS:
         QStringList texte;
         for (QLabel *l : bez)
             texte << l->text();
-        QCOMPARE(texte, QStringList({"Lieferant :", "Lieferschein :", "Bestellung :", "Zahlungsart :", "Kostenstelle :", "Bemerkung :"}));
+        // Then what an e-invoice brings.
+        QCOMPARE(texte, QStringList({"Lieferant :", "Lieferschein :", "Bestellung :", "Zahlungsart :", "Kostenstelle :", "Bemerkung :",
+                                     "Rg.-Nr. Lieferant :", "Bruttobetrag :", "Nettobetrag :", "Umsatzsteuer :", "Währung :", "Fällig am :",
+                                     "Leitweg-ID :"}));
         QCOMPARE(zeile<QToolButton>("EigenSuch").size(), 1);
         QCOMPARE(zeile<QComboBox>("EigenCombo").size(), 2);
         QCOMPARE(global::SuchTyp[1], QStringLiteral("S"));
@@ -187,7 +190,7 @@ private Q_SLOTS:
         QVERIFY(zeile<QLabel>("EigenBez").isEmpty());
         // Rows are reused, not created again.
         typ(QStringLiteral("Eingangsrechnung"), true);
-        QCOMPARE(m_archiv->eigenschaftsZeilen(), 6);
+        QCOMPARE(m_archiv->eigenschaftsZeilen(), 13);
     }
 
     void auswahllistenWerdenNeuGefuellt()
