@@ -151,6 +151,8 @@ private:
     // or written as new elements of the Beleg being saved.
     void originaleVerwerfen();
     void originaleSchreiben(server::Objekt &beleg);
+    // A received file as a new row of the Beleg, not saved yet.
+    void originalVormerken(einvoice::Original o);
     // An e-invoice taken into a new Beleg: type, date, index values and the
     // supplier from its data, the number reserved at the save; false when
     // it is archived already (and is then not taken).

@@ -107,20 +107,8 @@ void Bild::dateienAufnehmen(const QStringList &pfade)
             meldung(HauptTitel, QStringLiteral("Die Rechnungsdaten ließen sich nicht zuordnen.\n") + e.meldung(), MeldungsSymbol::Ausruf);
         }
     }
-    if (!neu.isEmpty()) {
-        const QSignalBlocker sperre(m_doks);
-        for (einvoice::Original &o : neu) {
-            global::DokAnz += 1;
-            m_doks->setzen(global::DokAnz - 1, global::DokAnz, QDate::currentDate().toString(Qt::ISODate),
-                           QStringLiteral("neu: ") + o.name, o.doktyp);
-            m_neueOriginale.insert(global::DokAnz, std::move(o));
-        }
-        global::AktDok = global::DokAnz;
-        m_doks->setCurrentIndex(global::AktDok - 1);
-        global::Geaendert = true;
-        tabZeigen(QStringLiteral("dokument"));
-        originalInAnsicht(m_neueOriginale.value(global::AktDok));
-    }
+    for (einvoice::Original &o : neu)
+        originalVormerken(std::move(o));
     if (!abgelehnt.isEmpty())
         meldung(HauptTitel, QStringLiteral("Nicht übernommen:\n") + abgelehnt.join(u'\n'), MeldungsSymbol::Ausruf);
     Zustand();
@@ -206,6 +194,22 @@ bool Bild::rechnungsdatenUebernehmen(const einvoice::Original &o)
     return true;
 }
 
+void Bild::originalVormerken(einvoice::Original o)
+{
+    {
+        const QSignalBlocker sperre(m_doks);
+        global::DokAnz += 1;
+        m_doks->setzen(global::DokAnz - 1, global::DokAnz, QDate::currentDate().toString(Qt::ISODate), QStringLiteral("neu: ") + o.name,
+                       o.doktyp);
+        m_neueOriginale.insert(global::DokAnz, std::move(o));
+        global::AktDok = global::DokAnz;
+        m_doks->setCurrentIndex(global::AktDok - 1);
+    }
+    global::Geaendert = true;
+    tabZeigen(QStringLiteral("dokument"));
+    originalInAnsicht(m_neueOriginale.value(global::AktDok));
+}
+
 void Bild::originalInAnsicht(const einvoice::Original &o)
 {
     m_image1->leeren();
@@ -255,7 +259,10 @@ void Bild::originaleVerwerfen()
 void Bild::originaleSchreiben(server::Objekt &beleg)
 {
     server::Sammlung doks = beleg.sammlung(QStringLiteral("Doks"));
+    QStringList scans;
     for (const einvoice::Original &o : std::as_const(m_neueOriginale)) {
+        if (!o.herkunft.isEmpty())
+            scans << o.herkunft;
         server::Objekt element = global::Archivverbindung->New(QStringLiteral("AR.Dokuments"));
         element.set(QStringLiteral("daterst"), QDate::currentDate().toString(Qt::ISODate));
         element.set(QStringLiteral("doktyp"), o.doktyp);
@@ -266,6 +273,8 @@ void Bild::originaleSchreiben(server::Objekt &beleg)
         element.strom(QStringLiteral("dok")).Write(o.inhalt);
         doks.Insert(element);
     }
+    // Records from the scan store leave it in this very save.
+    beleg.scansEntnehmen(scans);
 }
 
 } // namespace archiv::editor

@@ -130,6 +130,7 @@ void Bild::scanDokumenteHolen()
         // Taken for this workstation: while they are in the view, no other
         // workstation files them.
         const QList<scan::Scanseite> seiten = scan::scansNehmen(*global::Archivverbindung, global::ScanBarcode);
+        QList<einvoice::Original> digital;
         const QStringList schonHier = m_image1->seiten().herkuenfte();
         // In page order after the page shown.
         int einfuegen = global::AktSeite;
@@ -142,6 +143,15 @@ void Bild::scanDokumenteHolen()
             if (scan.istLeer())
                 continue;
             server::Datenstrom dok = scan.strom(QStringLiteral("dok"));
+            if (!scan.get(QStringLiteral("doktyp")).isEmpty()) {
+                // A received file from the store: an element of its own at the
+                // save, which also takes the record out of the store.
+                einvoice::Original o = einvoice::original(scan.get(QStringLiteral("dateiname")), scan.get(QStringLiteral("doktyp")),
+                                                          dok.Read(dok.groesse()));
+                o.herkunft = s.id;
+                digital.append(std::move(o));
+                continue;
+            }
             imaging::Seitenliste datei;
             try {
                 datei.laden(dok.Read(dok.groesse()), QStringLiteral("scan.tif"), 0, 1);
@@ -166,6 +176,8 @@ void Bild::scanDokumenteHolen()
         if (global::SeitenAnz > 0)
             global::AktSeite = 1;
         ansichtNachErfassen();
+        for (einvoice::Original &o : digital)
+            originalVormerken(std::move(o));
         // Pages that could not be read stay in the store.
         genommeneAbgleichen();
         if (seiten.isEmpty())
@@ -185,7 +197,10 @@ void Bild::genommeneAbgleichen(bool alle)
 {
     if (m_genommen.isEmpty() || !global::Archivverbindung)
         return;
-    const QStringList hier = alle ? QStringList() : m_image1->seiten().herkuenfte();
+    QStringList hier = alle ? QStringList() : m_image1->seiten().herkuenfte();
+    if (!alle)
+        for (const einvoice::Original &o : std::as_const(m_neueOriginale))
+            hier << o.herkunft;
     QStringList zurueck;
     for (const QString &id : std::as_const(m_genommen))
         if (!hier.contains(id))

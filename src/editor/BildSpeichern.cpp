@@ -226,6 +226,8 @@ bool Bild::belegSchreiben(const Speicheroptionen &optionen)
     if (mitOriginalen) {
         // The elements as the server numbered them; the last file taken in
         // is shown.
+        for (const einvoice::Original &o : std::as_const(m_neueOriginale))
+            m_genommen.remove(o.herkunft);
         m_neueOriginale.clear();
         belegLaden(global::DokId, true, Dokumentwahl::Neuestes);
     } else if (dok.aktDok > 0) {

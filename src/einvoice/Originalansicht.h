@@ -23,6 +23,7 @@ struct Original
     QByteArray inhalt;
     // What the e-invoice reader made of it (XML and PDF); empty for others.
     std::optional<Leseergebnis> lesung;
+    QString herkunft = {}; // the scan-store record it came from, if any
 
     bool istRechnung() const { return lesung && lesung->rechnung.has_value(); }
     // The check report kept with the archived file (empty: nothing to say).

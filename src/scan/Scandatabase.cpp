@@ -10,6 +10,9 @@
 #include "common/Format.h"
 #include "common/Kennungen.h"
 #include "common/Meldung.h"
+#include "common/Original.h"
+#include "einvoice/Originalansicht.h"
+#include "imaging/TiffDatei.h"
 #include "common/Programmzustand.h"
 #include "common/Twips.h"
 #include "imaging/Scanlauf.h"
@@ -26,6 +29,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
+#include <QFileDialog>
+#include <QStandardPaths>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -66,7 +71,7 @@ Scanlayout scanlayout(double breite, double hoehe)
     const double unten = l.liste.bottom() + Abstand;
     l.vorschau = QRectF(Rand, unten, breite - 1800 - Abstand - Rand, hoehe - ListeHoehe - Rand - Abstand - 140);
     l.scannen = QRectF(breite - 1500, unten, 1300, KnopfHoehe);
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 6; ++i)
         l.knoepfe << QRectF(breite - 1800, unten + (i + 1) * KnopfSchritt, 1600, KnopfHoehe);
     return l;
 }
@@ -157,7 +162,8 @@ void Scandatabase::listeAnlegen()
     m_listeTitel->setFont(fett);
     m_liste = new QTreeWidget(this);
     m_liste->setObjectName(QStringLiteral("LIBelege"));
-    m_liste->setHeaderLabels({QStringLiteral("Belegnummer"), QStringLiteral("Seite"), QStringLiteral("WWS Datum"), QStringLiteral("WWS Beleg")});
+    m_liste->setHeaderLabels(
+        {QStringLiteral("Belegnummer"), QStringLiteral("Seite"), QStringLiteral("WWS Datum"), QStringLiteral("WWS Beleg"), QStringLiteral("Datei")});
     m_liste->setRootIsDecorated(false);
     m_liste->setUniformRowHeights(true);
     m_liste->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -195,6 +201,8 @@ void Scandatabase::knoepfeAnlegen()
         return k;
     };
     m_scannen = knopf("BUScan", QStringLiteral("Scannen"), [this] { scannen(); });
+    m_knoepfe << knopf("BUDateien", QStringLiteral("Dateien…"), [this] { dateienWaehlen(); });
+    m_knoepfe.last()->setToolTip(QStringLiteral("Empfangene Dateien (PDF, E-Rechnung, Bild) unverändert in den Scanspeicher nehmen"));
     m_knoepfe << knopf("BUAkt", QStringLiteral("Aktualisieren"), [this] {
         const Beschaeftigt b(this);
         aktualisieren();
@@ -286,6 +294,49 @@ void Scandatabase::anordnen()
     vorschauEinpassen();
 }
 
+void Scandatabase::dateienWaehlen()
+{
+    QFileDialog d(this, QStringLiteral("Dateien in den Scanspeicher übernehmen"));
+    d.setObjectName(QStringLiteral("DateiAuswahl"));
+    d.setOption(QFileDialog::DontUseNativeDialog);
+    d.setFileMode(QFileDialog::ExistingFiles);
+    d.setNameFilters({QStringLiteral("Belege (*.pdf *.xml *.tif *.tiff *.png *.jpg *.jpeg)"), QStringLiteral("Alle Dateien (*)")});
+    d.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
+    if (d.exec() != QDialog::Accepted)
+        return;
+    dateienAblegen(d.selectedFiles());
+}
+
+void Scandatabase::dateienAblegen(const QStringList &pfade)
+{
+    QStringList fehler;
+    int abgelegt = 0;
+    {
+        const Beschaeftigt b(this);
+        for (const QString &pfad : pfade) {
+            common::original::Datei d = common::original::lesen(pfad);
+            if (!d.gelesen()) {
+                fehler << d.fehler;
+                continue;
+            }
+            try {
+                dateiAblegen(*global::Archivverbindung, d.name, d.doktyp, d.inhalt);
+                ++abgelegt;
+            } catch (const std::exception &e) {
+                fehler << QStringLiteral("%1: %2").arg(d.name, QString::fromUtf8(e.what()));
+            }
+        }
+        aktualisieren();
+    }
+    QString text = abgelegt == 1 ? QStringLiteral("1 Datei in den Scanspeicher übernommen.")
+                                 : QStringLiteral("%1 Dateien in den Scanspeicher übernommen.").arg(abgelegt);
+    if (abgelegt > 0)
+        text += QStringLiteral("\nBitte jeder Datei mit \"Bearbeiten\" ihre Belegnummer geben.");
+    if (!fehler.isEmpty())
+        text += QStringLiteral("\n\nNicht übernommen:\n") + fehler.mid(0, 10).join(u'\n');
+    meldung(Titel, text, fehler.isEmpty() ? MeldungsSymbol::Information : MeldungsSymbol::Ausruf);
+}
+
 void Scandatabase::setbusy(bool bereit)
 {
     for (QPushButton *k : std::as_const(m_knoepfe))
@@ -302,8 +353,12 @@ void Scandatabase::aktualisieren()
         server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Scandat"), QStringLiteral("Liste"));
         rs.Execute();
         while (rs.Next()) {
-            auto *item = new QTreeWidgetItem(
-                m_liste, {rs.GetData(2), formatAllgemein(rs.GetData(3)), formatDatum(rs.GetData(4)).left(10), rs.GetData(5)});
+            // A digital record shows its kind in place of a page number.
+            const QString art = rs.GetData(7);
+            const QString seite = art.isEmpty() ? formatAllgemein(rs.GetData(3)) : common::original::artName(art);
+            const QString datei = rs.GetData(6).isEmpty() ? QString() : rs.GetData(6);
+            auto *item = new QTreeWidgetItem(m_liste, {rs.GetData(2), seite, formatDatum(rs.GetData(4)).left(10), rs.GetData(5), datei});
+            item->setData(1, Qt::UserRole, art);
             item->setData(0, Qt::UserRole, formatAllgemein(rs.GetData(1)) + u'|' + rs.GetData(2) + u'|' + formatAllgemein(rs.GetData(3)));
         }
         rs.Close();
@@ -329,9 +384,17 @@ void Scandatabase::vorschauladen(int zeile)
         return;
     server::Datenstrom dok = scan.strom(QStringLiteral("dok"));
     try {
-        imaging::Seitenliste seite;
-        seite.laden(dok.Read(dok.groesse()), QStringLiteral("tmparchiv.tif"), 0, 1);
-        m_seite = seite.seite(0);
+        const QString art = scan.get(QStringLiteral("doktyp"));
+        if (!art.isEmpty()) {
+            // A received file: its first page as it is drawn for the screen.
+            const einvoice::Original o = einvoice::original(scan.get(QStringLiteral("dateiname")), art, dok.Read(dok.groesse()));
+            const einvoice::Bildschirmseiten b = einvoice::bildschirmseiten(o, 100);
+            m_seite = imaging::TiffDatei::dekodieren(b.seiten.constFirst());
+        } else {
+            imaging::Seitenliste seite;
+            seite.laden(dok.Read(dok.groesse()), QStringLiteral("tmparchiv.tif"), 0, 1);
+            m_seite = seite.seite(0);
+        }
     } catch (const std::exception &) {
         m_seite = imaging::Seite();
     }

@@ -104,6 +104,9 @@ public:
     void belegsuche();
     void allesLoeschen();
     void scannen(); // BUScan: a batch scan into the scan store
+    // BUDateien: received files into the scan store as digital records.
+    void dateienWaehlen();
+    void dateienAblegen(const QStringList &pfade);
     void setbusy(bool bereit);
     void done(int r) override;
 

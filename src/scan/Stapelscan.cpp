@@ -6,6 +6,7 @@
 #include "server/Zugang.h"
 #include "common/Protokoll.h"
 
+#include <QDate>
 #include <QDebug>
 
 #include <optional>
@@ -43,6 +44,21 @@ void Seitenzaehler::zuruecknehmen(const QString &schluessel)
 {
     m_hoechste[schluessel] = qMax(0, m_hoechste.value(schluessel) - 1);
     m_letzte[schluessel] = m_hoechste.value(schluessel);
+}
+
+QString dateiAblegen(server::Verbindung &v, const QString &dateiname, const QString &doktyp, const QByteArray &inhalt)
+{
+    server::Objekt scan = v.New(QStringLiteral("AR.Scandat"));
+    scan.strom(QStringLiteral("dok")).Write(inhalt);
+    scan.set(QStringLiteral("seite"), QStringLiteral("1"));
+    scan.set(QStringLiteral("dateiname"), dateiname);
+    scan.set(QStringLiteral("doktyp"), doktyp);
+    scan.set(QStringLiteral("Datum"), QDate::currentDate().toString(Qt::ISODate));
+    if (scan.SYS_Save() != 1)
+        throw scan.letzterFehlerAlsAusnahme();
+    const QString id = scan.SYS_Id();
+    scan.SYS_Close();
+    return id;
 }
 
 QString scanAblegen(server::Verbindung &v, const QByteArray &tiff, int seite, const QString &schluessel)

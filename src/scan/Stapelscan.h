@@ -50,6 +50,11 @@ private:
 // record; its id. Throws server::ServerFehler when the server refuses.
 QString scanAblegen(server::Verbindung &v, const QByteArray &tiff, int seite, const QString &schluessel);
 
+// A received file into the scan store as a digital record, stored as it
+// came: its name and kind beside it, no Belegnummer yet (the user assigns
+// it). The record's id; throws server::ServerFehler.
+QString dateiAblegen(server::Verbindung &v, const QString &dateiname, const QString &doktyp, const QByteArray &inhalt);
+
 // The pages of a batch scan into the scan store, one at a time in the order
 // scanned. A page that arrives while another is being stored (a login dialog
 // may be open for it) waits its turn, so the user is asked to log in once,
@@ -68,7 +73,7 @@ public:
         // the Belegnummer once it is known (kept for another try).
         int erfassung = -1;
         int position = -1;
-        std::optional<QString> schluessel;
+        std::optional<QString> schluessel = std::nullopt;
     };
     // A page stored: its record id, Belegnummer and page number.
     using Abgelegt = std::function<void(const QString &id, const QString &schluessel, int nummer, const imaging::Seite &bild)>;

@@ -2,6 +2,7 @@
 
 #include "common/Kennungen.h"
 #include "common/TempVerzeichnis.h"
+#include "einvoice/Originalansicht.h"
 #include "imaging/Bilddatei.h"
 #include "imaging/Seitenliste.h"
 #include "scan/Scanspeicher.h"
@@ -45,36 +46,67 @@ void belegFuellen(server::Verbindung &v, const QString &belegId, const QList<Sca
     if (beleg.istLeer())
         throw server::ServerFehler(404, QStringLiteral("not_found"), QStringLiteral("Den Beleg %1 gibt es nicht (mehr)").arg(belegId));
     server::Sammlung doks = beleg.sammlung(QStringLiteral("Doks"));
-    if (doks.Count() == 0)
-        doks.Insert(v.New(QStringLiteral("AR.Dokuments")));
-    server::Objekt element = doks.getat(doks.Count());
 
-    imaging::Seitenliste datei;
-    if (seiten.first().seite > 1) {
-        const QByteArray bisher = inhalt(element);
-        if (!bisher.isEmpty())
-            datei.laden(bisher, QStringLiteral("archiv.tif"));
-    }
+    // Scanned pages join the TIFF document; a digital record (a received
+    // file) becomes a document element of its own, stored as it came.
+    QList<std::pair<Scanseite, server::Objekt>> gescannt;
+    QList<server::Objekt> digital;
     QStringList ids;
     for (const Scanseite &s : seiten) {
         server::Objekt scan = v.OpenId(QStringLiteral("AR.Scandat"), s.id);
         if (scan.istLeer())
             throw server::ServerFehler(404, QStringLiteral("not_found"), QStringLiteral("Scan %1 gibt es nicht mehr").arg(s.id));
-        imaging::Seitenliste neu;
-        try {
-            neu.laden(inhalt(scan), QStringLiteral("archiv1.tif"), 0, 1);
-        } catch (const imaging::BildFehler &e) {
-            throw imaging::BildFehler(QStringLiteral("Seite %1 lässt sich nicht lesen: %2").arg(s.seite).arg(QString::fromUtf8(e.what())).toStdString());
-        }
-        datei.einfuegen(datei.anzahl(), neu.kodiert(0));
+        if (scan.get(QStringLiteral("doktyp")).isEmpty())
+            gescannt.append({s, scan});
+        else
+            digital.append(scan);
         ids << s.id;
     }
 
-    const common::Arbeitsdatei tif(QStringLiteral("archiv"), QStringLiteral("tif"));
-    datei.speichern(tif.pfad(), imaging::MehrseitigesTiff);
-    element.strom(QStringLiteral("dok")).FileRead(tif.pfad());
-    element.set(QStringLiteral("doktyp"), QStringLiteral("tif"));
-    element.set(QStringLiteral("daterst"), QDate::currentDate().toString(Qt::ISODate));
+    if (!gescannt.isEmpty()) {
+        if (doks.Count() == 0)
+            doks.Insert(v.New(QStringLiteral("AR.Dokuments")));
+        server::Objekt element = doks.getat(doks.Count());
+        // A received original is never the document scanned pages go into.
+        if (!element.get(QStringLiteral("dateiname")).isEmpty() ||
+            (element.get(QStringLiteral("doktyp")) != QLatin1String(common::doktyp::Tif) && !element.get(QStringLiteral("doktyp")).isEmpty() &&
+             element.get(QStringLiteral("doktyp")) != QLatin1String(common::doktyp::Pdf))) {
+            doks.Insert(v.New(QStringLiteral("AR.Dokuments")));
+            element = doks.getat(doks.Count());
+        }
+        imaging::Seitenliste datei;
+        if (gescannt.first().first.seite > 1) {
+            const QByteArray bisher = inhalt(element);
+            if (!bisher.isEmpty())
+                datei.laden(bisher, QStringLiteral("archiv.tif"));
+        }
+        for (auto &[s, scan] : gescannt) {
+            imaging::Seitenliste neu;
+            try {
+                neu.laden(inhalt(scan), QStringLiteral("archiv1.tif"), 0, 1);
+            } catch (const imaging::BildFehler &e) {
+                throw imaging::BildFehler(QStringLiteral("Seite %1 lässt sich nicht lesen: %2").arg(s.seite).arg(QString::fromUtf8(e.what())).toStdString());
+            }
+            datei.einfuegen(datei.anzahl(), neu.kodiert(0));
+        }
+        const common::Arbeitsdatei tif(QStringLiteral("archiv"), QStringLiteral("tif"));
+        datei.speichern(tif.pfad(), imaging::MehrseitigesTiff);
+        element.strom(QStringLiteral("dok")).FileRead(tif.pfad());
+        element.set(QStringLiteral("doktyp"), QStringLiteral("tif"));
+        element.set(QStringLiteral("daterst"), QDate::currentDate().toString(Qt::ISODate));
+    }
+    for (server::Objekt &scan : digital) {
+        server::Objekt element = v.New(QStringLiteral("AR.Dokuments"));
+        const QString name = scan.get(QStringLiteral("dateiname"));
+        const einvoice::Original o = einvoice::original(name, scan.get(QStringLiteral("doktyp")), inhalt(scan));
+        element.set(QStringLiteral("daterst"), QDate::currentDate().toString(Qt::ISODate));
+        element.set(QStringLiteral("doktyp"), o.doktyp);
+        element.set(QStringLiteral("dateiname"), name);
+        element.set(QStringLiteral("doktext"), name);
+        element.set(QStringLiteral("bericht"), o.bericht());
+        element.strom(QStringLiteral("dok")).Write(o.inhalt);
+        doks.Insert(element);
+    }
     if (loeschen)
         beleg.scansEntnehmen(ids);
     if (beleg.SYS_Save() != 1)

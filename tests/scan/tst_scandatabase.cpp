@@ -31,6 +31,9 @@
 #include <QSpinBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QFileDialog>
+#include <QDirIterator>
+#include <QAbstractItemView>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -329,6 +332,103 @@ private Q_SLOTS:
         server::Objekt b = m_v->OpenId(QStringLiteral("AR.Dokumente"), m_beleg);
         QCOMPARE(b.sammlung(QStringLiteral("Doks")).Count(), 1);
         QVERIFY(teil<QPushButton>(&f, "BUClose")->isEnabled());
+    }
+
+    // Received files into the scan store with "Dateien…": a digital record
+    // each, listed with its name and kind; given its Belegnummer in the edit
+    // dialog, and transferred with a scanned page of the same Beleg, each
+    // file becomes an element of its own, byte for byte, beside the TIFF.
+    void dateienAlsDigitaleDatensaetze()
+    {
+        const QString beispiele = qEnvironmentVariable("ARCHIV_EINVOICE");
+        if (beispiele.isEmpty())
+            QSKIP("the sample invoices (ARCHIV_EINVOICE) are not there");
+        const QString xml = m_dir.filePath(QStringLiteral("Rechnung Größe März.xml"));
+        QFile::remove(xml);
+        QVERIFY(QFile::copy(QDir(beispiele).filePath(QStringLiteral("kosit/business-cases/standard/01.01a-INVOICE_ubl.xml")), xml));
+        const QString pdf = m_dir.filePath(QStringLiteral("Lieferschein.pdf"));
+        QFile::remove(pdf);
+        QDirIterator it(beispiele, {QStringLiteral("*.pdf")}, QDir::Files, QDirIterator::Subdirectories);
+        QVERIFY(QFile::copy(it.next(), pdf));
+        const QString kaputt = m_dir.filePath(QStringLiteral("notiz.txt"));
+        {
+            QFile f(kaputt);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("Bitte bis Freitag zahlen.");
+        }
+        const QString beleg = Belegbau(*m_v).anlegen(QStringLiteral("ER"), QStringLiteral("SD-DIGITAL"), {});
+        scan(QStringLiteral("ERSD-DIGITAL"), 1);
+
+        for (int lauf = 0; lauf < 2; ++lauf) { // the same window, files taken in twice: the second run is cleared below
+            auto fenster = station();
+            scan::Scandatabase &f = *fenster;
+            test::DialogFahrer fahrer;
+            fahrer.bei(QStringLiteral("DateiAuswahl"), [&](QDialog *d) {
+                auto *dialog = qobject_cast<QFileDialog *>(d);
+                dialog->setDirectory(m_dir.path());
+                // The user switches the filter to every file to pick the note.
+                dialog->selectNameFilter(QStringLiteral("Alle Dateien (*)"));
+                // The folder is read again in the background: the note shows up.
+                auto *ansicht = d->findChild<QAbstractItemView *>(QStringLiteral("listView"));
+                QVERIFY(ansicht);
+                QTRY_VERIFY(!ansicht->model()->match(ansicht->model()->index(0, 0, ansicht->rootIndex()),
+                                                     Qt::DisplayRole, QStringLiteral("notiz.txt"), 1, Qt::MatchExactly)
+                                 .isEmpty());
+                auto *feld = d->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                feld->setText(QStringLiteral("\"%1\" \"%2\" \"%3\"").arg(QFileInfo(xml).fileName(), QFileInfo(pdf).fileName(), QFileInfo(kaputt).fileName()));
+                QTest::keyClick(feld, Qt::Key_Return);
+            });
+            QTest::mouseClick(teil<QPushButton>(&f, "BUDateien"), Qt::LeftButton);
+            QCOMPARE(fahrer.anzahl(QStringLiteral("DateiAuswahl")), 1);
+            const QString bericht = m_meldungen->texte().constLast();
+            QVERIFY2(bericht.startsWith(QStringLiteral("2 Dateien in den Scanspeicher übernommen.")), qPrintable(bericht));
+            QVERIFY2(bericht.contains(QStringLiteral("notiz.txt ist weder PDF")), qPrintable(bericht));
+            QStringList dateien;
+            for (int i = 0; i < f.liste()->topLevelItemCount(); ++i)
+                dateien << f.liste()->topLevelItem(i)->text(1) + u' ' + f.liste()->topLevelItem(i)->text(4);
+            dateien.sort();
+            QCOMPARE(dateien, QStringList({QStringLiteral("1 "), QStringLiteral("PDF Lieferschein.pdf"), QStringLiteral("XML Rechnung Größe März.xml")}));
+            if (lauf == 0) {
+                // Other files, not this stack's: gone again.
+                m_v->ClassMethods(QStringLiteral("AR.Scandat")).call(QStringLiteral("ClearAll"));
+                scan(QStringLiteral("ERSD-DIGITAL"), 1);
+                continue;
+            }
+            // Each digital record given the Beleg's number in its edit dialog.
+            for (int runde = 0; runde < 2; ++runde) {
+                int zeile = -1;
+                for (int i = 0; i < f.liste()->topLevelItemCount(); ++i)
+                    if (!f.liste()->topLevelItem(i)->text(4).isEmpty() && f.liste()->topLevelItem(i)->text(0).isEmpty())
+                        zeile = i;
+                QVERIFY(zeile >= 0);
+                fahrer.bei(QStringLiteral("scanbearb"), [](QDialog *d) {
+                    QTest::keyClicks(d->findChild<QLineEdit *>(QStringLiteral("DokumentTxt")), QStringLiteral("ERSD-DIGITAL"));
+                    test::DialogFahrer::klicken(d, QStringLiteral("BUSpeich"));
+                });
+                popupEintrag(f, zeile, "bearb");
+            }
+            QTest::mouseClick(teil<QPushButton>(&f, "BU_Belegsuche"), Qt::LeftButton);
+            QTest::mouseClick(teil<QPushButton>(&f, "buuebern"), Qt::LeftButton);
+            QCOMPARE(f.liste()->topLevelItemCount(), 0);
+            QVERIFY2(m_meldungen->texte().constLast().contains(QStringLiteral("3 Seiten in ihre Belege übernommen.")), qPrintable(m_meldungen->texte().constLast()));
+        }
+        server::Objekt b = m_v->OpenId(QStringLiteral("AR.Dokumente"), beleg);
+        server::Sammlung doks = b.sammlung(QStringLiteral("Doks"));
+        QCOMPARE(doks.Count(), 3);
+        QMap<QString, QByteArray> gespeichert;
+        for (int n = 1; n <= doks.Count(); ++n) {
+            server::Objekt e = doks.getat(n);
+            server::Datenstrom st = e.strom(QStringLiteral("dok"));
+            gespeichert.insert(e.get(QStringLiteral("doktyp")) + u':' + e.get(QStringLiteral("dateiname")), st.Read(st.groesse()));
+        }
+        QCOMPARE(gespeichert.keys(), QStringList({QStringLiteral("pdf:Lieferschein.pdf"), QStringLiteral("tif:"), QStringLiteral("xml:Rechnung Größe März.xml")}));
+        const auto lesen = [](const QString &pfad) {
+            QFile f(pfad);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        QCOMPARE(gespeichert.value(QStringLiteral("pdf:Lieferschein.pdf")), lesen(pdf));
+        QCOMPARE(gespeichert.value(QStringLiteral("xml:Rechnung Größe März.xml")), lesen(xml));
+        QCOMPARE(imaging::TiffDatei::seitenzahl(gespeichert.value(QStringLiteral("tif:")), QStringLiteral("x.tif")), 1);
     }
 
     // A stack with label barcodes at the scan station: each page into the

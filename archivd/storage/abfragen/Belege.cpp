@@ -167,10 +167,11 @@ void registriereBelege(Registry &r)
                    return protokoll::AufrufErgebnis{ergebnis, std::nullopt};
                }});
     // The scan store: record id, Belegnummer, page, and date and text of
-    // the archived Beleg a record was assigned to.
+    // the archived Beleg a record was assigned to; then, for a digital
+    // record (a received file), its file name and kind.
     r.abfrage({"AR.Scandat", "Liste", 0, 0, [](Kontext &k, const QStringList &) {
                    return alsText(
-                       k.db.abfragen(QStringLiteral("SELECT s.id, s.dokument, s.seite, d.datum, d.text FROM ar_scandat s "
+                       k.db.abfragen(QStringLiteral("SELECT s.id, s.dokument, s.seite, d.datum, d.text, s.dateiname, s.doktyp FROM ar_scandat s "
                                                     "LEFT JOIN ar_dokumente d ON d.id = s.iddokumente "
                                                     "ORDER BY COALESCE(s.dokument, ''), s.seite, s.id")));
                }});
