@@ -1,4 +1,5 @@
 #include "Befehle.h"
+#include "Posteingang.h"
 
 #include "Fehler.h"
 #include "Konsole.h"
@@ -26,6 +27,8 @@
 #include <QJsonObject>
 #include <QCoreApplication>
 #include <QDate>
+#include <QDir>
+#include <QThread>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
@@ -64,6 +67,7 @@ const char *Uebersicht =
     "  client   Zugangsschlüssel der Arbeitsplätze verwalten (add, list, revoke)\n"
     "  audit    Protokoll der Änderungen ausgeben\n"
     "  rechnung elektronische Rechnungen lesen und zeigen, was in ihnen steht\n"
+    "  eingang  Dateien eines Eingangsordners archivieren (E-Rechnungen, PDF, Bilder)\n"
     "\n"
     "Jeder Befehl kennt --help.\n";
 
@@ -159,6 +163,12 @@ void serveOptionen(QCommandLineParser &p)
                  QStringLiteral("Sekunden, nach denen ein Vollständigkeitstest, nach dem niemand mehr fragt, beendet wird (Standard: %1).")
                      .arg(VollstaendigkeitVerwaist.count()),
                  QStringLiteral("sekunden"), QString::number(VollstaendigkeitVerwaist.count())});
+    p.addOption({QStringLiteral("eingang"),
+                 QStringLiteral("Ordner, dessen Dateien archiviert werden (E-Rechnungen als Belege, alles andere in den Scanspeicher); "
+                                "ein Mailabholer, der Anhänge dort ablegt, ist der E-Mail-Eingang."),
+                 QStringLiteral("ordner")});
+    p.addOption({QStringLiteral("eingang-firma"), QStringLiteral("Firma, für die der Eingangsordner archiviert (Standard: 1)."),
+                 QStringLiteral("firma"), QStringLiteral("1")});
     p.addOption({QStringLiteral("host-name"),
                  QStringLiteral("Weiterer Name, unter dem die Arbeitsplätze den Server erreichen (Host-Kopfzeile); mehrfach möglich."),
                  QStringLiteral("name")});
@@ -293,6 +303,47 @@ private:
     std::thread m_thread; // last: starts when everything above is there
 };
 
+// The intake folder beside the server: looked at every two seconds, a file
+// taken once it stayed unchanged between two looks. Stops and joins when it goes.
+class Eingangswache
+{
+public:
+    Eingangswache(Datenbank &db, const QString &ordner, qint64 firma)
+        : m_ordner(db, ordner, firma)
+        , m_thread([this] { arbeiten(); })
+    {
+    }
+    ~Eingangswache()
+    {
+        {
+            std::lock_guard sperre(m_mutex);
+            m_beendet = true;
+        }
+        m_ende.notify_all();
+        m_thread.join();
+    }
+
+private:
+    void arbeiten()
+    {
+        std::unique_lock sperre(m_mutex);
+        while (!m_ende.wait_for(sperre, std::chrono::seconds(2), [this] { return m_beendet; })) {
+            sperre.unlock();
+            const posteingang::Eingangsordner::Stand s = m_ordner.durchgang();
+            if (s.belege + s.scanspeicher + s.abgelehnt > 0)
+                aus() << "archivd: Posteingang: " << s.belege << " Belege, " << s.scanspeicher << " in den Scanspeicher, " << s.abgelehnt
+                      << " abgelehnt" << Qt::endl;
+            sperre.lock();
+        }
+    }
+
+    posteingang::Eingangsordner m_ordner;
+    std::mutex m_mutex;
+    std::condition_variable m_ende;
+    bool m_beendet = false;
+    std::thread m_thread; // last: starts when everything above is there
+};
+
 int serve(const QStringList &args)
 {
     QCommandLineParser p;
@@ -332,8 +383,23 @@ int serve(const QStringList &args)
         server.stoppen();
     });
     waechter.detach();
+    std::optional<qint64> eingangFirma;
+    if (p.isSet(QStringLiteral("eingang"))) {
+        bool ok = false;
+        eingangFirma = p.value(QStringLiteral("eingang-firma")).toLongLong(&ok);
+        if (!ok || *eingangFirma <= 0 || !QDir(p.value(QStringLiteral("eingang"))).exists()) {
+            err() << "archivd: --eingang erwartet einen vorhandenen Ordner, --eingang-firma eine Firmennummer" << Qt::endl;
+            return 2;
+        }
+    }
     {
         Hausmeister hausmeister(*db);
+        std::optional<Eingangswache> eingang;
+        if (eingangFirma) {
+            eingang.emplace(*db, p.value(QStringLiteral("eingang")), *eingangFirma);
+            aus() << "archivd: Posteingang " << QDir(p.value(QStringLiteral("eingang"))).absolutePath() << " für Firma " << *eingangFirma
+                  << Qt::endl;
+        }
         aus() << "archivd: listening on " << host << ':' << gebunden << " (" << db->beschreibung() << ", "
               << (server.mitTls() ? QStringLiteral("TLS") : QStringLiteral("ohne TLS")) << ")" << Qt::endl;
         server.laufen();
@@ -669,6 +735,42 @@ int audit(const QStringList &args)
 
 // What the e-invoice reader makes of each file, one JSON object a line,
 // without archiving anything. Exit code 1 when a file could not be read.
+int eingang(const QStringList &args)
+{
+    QCommandLineParser p;
+    p.addPositionalArgument(QStringLiteral("ordner"), QStringLiteral("Eingangsordner"), QStringLiteral("ORDNER"));
+    p.addOption({QStringLiteral("firma"), QStringLiteral("Firma, für die archiviert wird (Standard: 1)."), QStringLiteral("firma"),
+                 QStringLiteral("1")});
+    if (!befehlAuswerten(p, args,
+                         QStringLiteral("Archiviert einmal, was im Eingangsordner liegt: E-Rechnungen, deren Lieferant bekannt ist, als "
+                                        "Belege, alles andere in den Scanspeicher. Archivierte Dateien kommen nach ORDNER/archiviert, "
+                                        "abgelehnte mit einer Begründung nach ORDNER/abgelehnt; gelöscht wird nichts.")))
+        return p.isSet(QStringLiteral("help")) ? 0 : 2;
+    bool ok = false;
+    const qint64 firma = p.value(QStringLiteral("firma")).toLongLong(&ok);
+    if (p.positionalArguments().size() != 1 || !QDir(p.positionalArguments().constFirst()).exists() || !ok || firma <= 0) {
+        err() << "archivd eingang: erwartet einen vorhandenen ORDNER und --firma mit einer Firmennummer" << Qt::endl;
+        return 2;
+    }
+    auto db = oeffnen(p.value(QStringLiteral("db")));
+    if (db->wert(QStringLiteral("SELECT count(*) FROM ar_firma WHERE firma = ?"), {firma}).toLongLong() == 0) {
+        err() << "archivd eingang: die Firma " << firma << " gibt es im Archiv nicht" << Qt::endl;
+        return 2;
+    }
+    posteingang::Eingangsordner ordner(*db, p.positionalArguments().constFirst(), firma);
+    // The first look notes sizes; a file still growing a second later waits.
+    ordner.durchgang();
+    QThread::sleep(1);
+    const posteingang::Eingangsordner::Stand s = ordner.durchgang();
+    aus() << "archivd eingang: " << s.belege << " Belege, " << s.scanspeicher << " in den Scanspeicher, " << s.abgelehnt << " abgelehnt";
+    if (s.wartend > 0)
+        aus() << ", " << s.wartend << " werden noch geschrieben";
+    if (s.fehler > 0)
+        aus() << ", " << s.fehler << " mit Fehlern (bleiben liegen)";
+    aus() << Qt::endl;
+    return s.fehler > 0 ? 1 : 0;
+}
+
 int rechnung(const QStringList &args)
 {
     QCommandLineParser p;
@@ -734,6 +836,8 @@ int befehlAusfuehren(const QStringList &argumente)
             return audit(rest);
         if (befehl == QLatin1String("rechnung"))
             return rechnung(rest);
+        if (befehl == QLatin1String("eingang"))
+            return eingang(rest);
     } catch (const AnfrageFehler &e) {
         err() << "archivd: " << e.meldung() << Qt::endl;
         return 1;

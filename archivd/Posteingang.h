@@ -2,6 +2,8 @@
 
 #include "einvoice/Rechnung.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -47,6 +49,59 @@ QString kennungNormal(const QString &kennung);
 // else by name and postcode; the duplicate check by supplier and the
 // supplier's invoice number.
 Zuordnung zuordnen(Datenbank &db, qint64 firma, const einvoice::Rechnung &r);
+
+// What became of one received file.
+struct Aufnahme
+{
+    enum class Art {
+        Beleg, // an e-invoice whose supplier was found: a Beleg of its own
+        Scanspeicher, // anything else: a digital record for a person to assign
+        Abgelehnt, // cannot be taken (unreadable, too large, archived already)
+    };
+    Art art = Art::Abgelehnt;
+    QString text; // the Beleg ("ER 10234"), the record id, or why it was refused (German)
+};
+
+// Archives one received file of a company as it came, in one transaction
+// audited under the server's name and "Posteingang": an e-invoice whose type
+// and supplier are known becomes a Beleg (its number from the type's label
+// counter, its data as index values), anything else a digital record of the
+// scan store. Throws for a database that fails (the file then stays).
+Aufnahme aufnehmen(Datenbank &db, qint64 firma, const QString &name, const QByteArray &inhalt);
+
+// A watched intake folder: every file that appears and is written completely
+// (its size and time unchanged since the last look) is archived and moved to
+// archiviert/, or, when it cannot be taken, to abgelehnt/ with a .txt beside
+// it saying why. Nothing is deleted. Hidden files and names ending in .part,
+// .tmp or ~ are files still being written.
+class Eingangsordner
+{
+public:
+    Eingangsordner(Datenbank &db, QString ordner, qint64 firma);
+
+    struct Stand
+    {
+        int belege = 0, scanspeicher = 0, abgelehnt = 0, fehler = 0;
+        int wartend = 0; // still being written
+    };
+    // One look at the folder.
+    Stand durchgang();
+    QString ordner() const { return m_ordner; }
+
+private:
+    void verschieben(const QString &pfad, const QString &unterordner, const QString &grund = {});
+
+    Datenbank &m_db;
+    QString m_ordner;
+    qint64 m_firma;
+    struct Gesehen
+    {
+        qint64 groesse = -1;
+        qint64 zeit = 0;
+        int fehlversuche = 0;
+    };
+    QHash<QString, Gesehen> m_gesehen;
+};
 
 } // namespace posteingang
 

@@ -496,6 +496,13 @@ void ObjektSpeicher::vermerken(const Klasse &k, const QString &id, const QString
 protokoll::SpeicherAntwort ObjektSpeicher::speichern(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a)
 {
     Transaktion t(m_db);
+    protokoll::SpeicherAntwort antwort = speichernVermerkt(k, id, a);
+    t.bestaetigen();
+    return antwort;
+}
+
+protokoll::SpeicherAntwort ObjektSpeicher::speichernVermerkt(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a)
+{
     qint64 neu = 0;
     protokoll::SpeicherAntwort antwort = speichernInTransaktion(k, id, a, neu);
     const bool beleg = k.name == QLatin1String(BelegKlasse);
@@ -506,7 +513,6 @@ protokoll::SpeicherAntwort ObjektSpeicher::speichern(const Klasse &k, const QStr
     QStringList dateien;
     dateienSammeln(a, dateien);
     vermerken(k, antwort.id, id.isEmpty() ? QStringLiteral("neu") : QStringLiteral("geändert"), antwort.version, beleg ? neu : 0, dateien);
-    t.bestaetigen();
     return antwort;
 }
 

@@ -25,6 +25,9 @@ public:
 
     // id empty: a new object. Runs in its own transaction.
     protokoll::SpeicherAntwort speichern(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a);
+    // The same inside a transaction the caller holds, audited as a save over
+    // the wire is (several saves that must stand or fall together).
+    protokoll::SpeicherAntwort speichernVermerkt(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a);
     // The same inside a transaction the caller holds (bulk loads).
     protokoll::SpeicherAntwort speichernInTransaktion(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a);
 
