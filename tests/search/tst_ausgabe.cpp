@@ -24,6 +24,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTemporaryDir>
+#include <QFileInfo>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -150,6 +151,51 @@ private Q_SLOTS:
                                                : (geschrieben.startsWith("II") || geschrieben.startsWith("MM")));
         // Page for page the same pixels, whichever way it went.
         QCOMPARE(bilder(geschrieben, QStringLiteral("x.") + format), bilder(d->inhalt, QStringLiteral("x.") + d->doktyp));
+    }
+
+    // A received original: "wie gespeichert" writes its bytes whatever its
+    // kind; "als PDF" of an XML invoice is its readable view, of a PDF the
+    // file itself; "als TIF" its rendering page by page; printing has pages.
+    void originaleExportieren_data()
+    {
+        QTest::addColumn<QString>("datei");
+        QTest::addColumn<QString>("doktyp");
+        QTest::newRow("XML-Rechnung") << QStringLiteral("kosit/business-cases/standard/01.01a-INVOICE_ubl.xml") << QStringLiteral("xml");
+        QTest::newRow("hybride PDF") << QStringLiteral("zugferd/intarsys/EN16931/zugferd_2p0_EN16931_Miete.pdf") << QStringLiteral("pdf");
+    }
+    void originaleExportieren()
+    {
+        QFETCH(QString, datei);
+        QFETCH(QString, doktyp);
+        const QByteArray inhalt = lesen(qEnvironmentVariable("ARCHIV_EINVOICE") + u'/' + datei);
+        if (inhalt.isEmpty())
+            QSKIP("sample not there");
+        const QString name = QFileInfo(datei).fileName();
+        const QString id = Belegbau(*m_v).anlegen(QStringLiteral("ER"), QStringLiteral("ORIG-") + doktyp,
+                                                  {{doktyp, name, inhalt, QStringLiteral("2026-12-01"), name}});
+        const auto d = search::ausgabe::neuestesDokument(*m_v, id);
+        QVERIFY(d);
+        QVERIFY(d->original);
+        QCOMPARE(d->doktyp, doktyp);
+        QCOMPARE(search::ausgabe::exportName(*d, QString::fromLatin1(search::ausgabe::OriginalFormat)), QStringLiteral("ER_ORIG-") + doktyp + u'.' + doktyp);
+
+        const QString original = m_dir.filePath(QStringLiteral("original.") + doktyp);
+        search::ausgabe::exportieren(*d, QString::fromLatin1(search::ausgabe::OriginalFormat), original);
+        QCOMPARE(lesen(original), inhalt);
+
+        const QString pdf = m_dir.filePath(QStringLiteral("lesbar.pdf"));
+        search::ausgabe::exportieren(*d, QStringLiteral("pdf"), pdf);
+        const QByteArray alsPdf = lesen(pdf);
+        QVERIFY(alsPdf.startsWith("%PDF"));
+        if (doktyp == QLatin1String("pdf"))
+            QCOMPARE(alsPdf, inhalt);
+        else
+            QVERIFY(!bilder(alsPdf, QStringLiteral("x.pdf")).isEmpty());
+
+        const QString tif = m_dir.filePath(QStringLiteral("seiten.tif"));
+        search::ausgabe::exportieren(*d, QStringLiteral("tif"), tif);
+        QVERIFY(!bilder(lesen(tif), QStringLiteral("x.tif")).isEmpty());
+        QVERIFY(einvoice::druckseiten(search::ausgabe::alsOriginal(*d)).anzahl() >= 1);
     }
 
     void exportUeberDenDialog()

@@ -36,6 +36,8 @@ QString Belegbau::anlegen(const QString &typ, const QString &belnr, const QList<
         e.set(QStringLiteral("daterst"), datei.daterst);
         e.set(QStringLiteral("doktext"), datei.doktext);
         e.set(QStringLiteral("doktyp"), datei.doktyp);
+        if (!datei.dateiname.isEmpty())
+            e.set(QStringLiteral("dateiname"), datei.dateiname);
         d.sammlung(QStringLiteral("Doks")).Insert(e);
         if (!datei.inhalt.isEmpty()) {
             const QString pfad = dir.filePath(QStringLiteral("d%1.%2").arg(++n).arg(datei.doktyp));

@@ -23,6 +23,7 @@ struct Dokumentdatei
     QString doktext;
     QByteArray inhalt; // empty: an element without file
     QString daterst = QStringLiteral("2026-12-01");
+    QString dateiname = {}; // a received original: its name as it came
 };
 
 // Builds Belege in an archive through the client connection, as the editor
