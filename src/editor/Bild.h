@@ -152,7 +152,8 @@ private:
     void originaleVerwerfen();
     void originaleSchreiben(server::Objekt &beleg);
     // A received file as a new row of the Beleg, not saved yet.
-    void originalVormerken(einvoice::Original o);
+    // zeigen false: the view keeps the pages it shows.
+    void originalVormerken(einvoice::Original o, bool zeigen = true);
     // An e-invoice taken into a new Beleg: type, date, index values and the
     // supplier from its data, the number reserved at the save; false when
     // it is archived already (and is then not taken).

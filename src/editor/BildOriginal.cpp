@@ -194,7 +194,7 @@ bool Bild::rechnungsdatenUebernehmen(const einvoice::Original &o)
     return true;
 }
 
-void Bild::originalVormerken(einvoice::Original o)
+void Bild::originalVormerken(einvoice::Original o, bool zeigen)
 {
     {
         const QSignalBlocker sperre(m_doks);
@@ -202,10 +202,14 @@ void Bild::originalVormerken(einvoice::Original o)
         m_doks->setzen(global::DokAnz - 1, global::DokAnz, QDate::currentDate().toString(Qt::ISODate), QStringLiteral("neu: ") + o.name,
                        o.doktyp);
         m_neueOriginale.insert(global::DokAnz, std::move(o));
-        global::AktDok = global::DokAnz;
+        if (zeigen)
+            global::AktDok = global::DokAnz;
         m_doks->setCurrentIndex(global::AktDok - 1);
     }
     global::Geaendert = true;
+    // Pages in the view that are not saved yet stay in it.
+    if (!zeigen)
+        return;
     tabZeigen(QStringLiteral("dokument"));
     originalInAnsicht(m_neueOriginale.value(global::AktDok));
 }

@@ -177,7 +177,7 @@ void Bild::scanDokumenteHolen()
             global::AktSeite = 1;
         ansichtNachErfassen();
         for (einvoice::Original &o : digital)
-            originalVormerken(std::move(o));
+            originalVormerken(std::move(o), m_image1->seiten().istLeer() || zeigtOriginal());
         // Pages that could not be read stay in the store.
         genommeneAbgleichen();
         if (seiten.isEmpty())

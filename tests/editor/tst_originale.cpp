@@ -9,6 +9,7 @@
 #include "editor/Doksliste.h"
 #include "editor/Seitenansicht.h"
 #include "einvoice/Ansicht.h"
+#include "scan/Stapelscan.h"
 #include "server/ErgebnisMenge.h"
 #include "server/Objekt.h"
 #include "server/Verbindung.h"
@@ -34,6 +35,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTreeWidget>
 
 using namespace archiv;
 using archiv::test::DialogFahrer;
@@ -372,6 +374,25 @@ private Q_SLOTS:
         QCOMPARE(zaehler(QStringLiteral("ER")), zuvor + 1);
     }
 
+    // A seller the master data does not know: the user is told and picks the
+    // supplier in the lookup; the rest is filled in all the same.
+    void unbekannterLieferantWirdGefragt()
+    {
+        const QString quelle = QDir(beispiele()).filePath(QStringLiteral("kosit/technical-cases/cius/01.05_minimal_test_ubl.xml"));
+        if (!QFile::exists(quelle))
+            QSKIP("sample not there");
+        const QString pfad = schreiben(m_dir.filePath(QStringLiteral("unbekannt.xml")), lesen(quelle));
+        DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("SuLief"), [](QDialog *d) { d->reject(); });
+        auto b = oeffnen();
+        ablegen(b->ansicht()->viewport(), {pfad});
+        QCOMPARE(fahrer.anzahl(QStringLiteral("SuLief")), 1);
+        QCOMPARE(m_meldungen->meldungen().size(), 1);
+        QVERIFY2(m_meldungen->texte().constFirst().contains(QStringLiteral("gibt es in den Stammdaten nicht")), qPrintable(m_meldungen->texte().constFirst()));
+        QVERIFY(b->zeigtOriginal());
+        QCOMPARE(teil<QComboBox>(b.get(), "Belart")->currentData().toString(), QStringLiteral("ER"));
+    }
+
     // An invoice whose sums do not add up is archived as it came, marked
     // "E-Rechnung mit Hinweisen" with the report beside the file.
     void fehlerhafteRechnungWirdMarkiert()
@@ -401,6 +422,57 @@ private Q_SLOTS:
         QCOMPARE(e.size(), 1);
         QCOMPARE(e.first().inhalt, inhalt);
         QCOMPARE(e.first().bericht, hinweis->toolTip());
+    }
+
+    // A received file waiting in the scan store, taken into the editor with
+    // "Scan Dokumente" beside a scanned page of the same number: the page
+    // goes into the TIFF, the file becomes an element of its own as it came,
+    // and both records leave the store in the Beleg's save.
+    void digitalerDatensatzAusDemScanspeicher()
+    {
+        const QByteArray pdf = [] {
+            QDirIterator it(beispiele(), {QStringLiteral("*.pdf")}, QDir::Files, QDirIterator::Subdirectories);
+            return lesen(it.next());
+        }();
+        const QString nummer = QStringLiteral("ERORIG-SPEICHER");
+        const QString id = scan::dateiAblegen(*m_v, QStringLiteral("Lieferschein Köln.pdf"), QStringLiteral("pdf"), pdf);
+        {
+            // Its Belegnummer, as given in the scan station's edit dialog.
+            server::Objekt r = m_v->OpenId(QStringLiteral("AR.Scandat"), id);
+            r.set(QStringLiteral("dokument"), nummer);
+            QCOMPARE(r.SYS_Save(), 1);
+        }
+        scan::scanAblegen(*m_v, test::Belegbau::tiff(1), 1, nummer);
+        global::ScannerDa = true;
+        auto b = oeffnen();
+        DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("scandatabase"), [nummer](QDialog *d) {
+            auto *liste = d->findChild<QTreeWidget *>(QStringLiteral("LIBelege"));
+            const auto treffer = liste->findItems(nummer, Qt::MatchExactly);
+            QVERIFY(!treffer.isEmpty());
+            const QRect zeile = liste->visualItemRect(treffer.first());
+            QTest::mouseClick(liste->viewport(), Qt::LeftButton, {}, zeile.center());
+            QTest::mouseDClick(liste->viewport(), Qt::LeftButton, {}, zeile.center());
+        });
+        QTest::mouseClick(teil<QPushButton>(b.get(), "BUScandatabase"), Qt::LeftButton);
+        QCOMPARE(fahrer.anzahl(QStringLiteral("scandatabase")), 1);
+        // The scanned page stays in the view; the file waits as a row of its own.
+        auto *doks = b->findChild<editor::Doksliste *>();
+        QCOMPARE(doks->count(), 1);
+        QVERIFY(!b->zeigtOriginal());
+        QCOMPARE(b->ansicht()->seiten().anzahl(), 1);
+        teil<app::DatumFeld>(b.get(), "Beldat")->setzeDatum(QDate(2026, 12, 1));
+        speichern(b.get(), &fahrer);
+        QCOMPARE(m_meldungen->texte(), QStringList());
+        const QList<Element> e = elemente(global::DokId);
+        QCOMPARE(e.size(), 2);
+        QCOMPARE(e.at(0).doktyp, QStringLiteral("tif"));
+        QCOMPARE(e.at(1).doktyp, QStringLiteral("pdf"));
+        QCOMPARE(e.at(1).dateiname, QStringLiteral("Lieferschein Köln.pdf"));
+        QCOMPARE(e.at(1).inhalt, pdf);
+        server::ErgebnisMenge rs = m_v->ResultSet(QStringLiteral("AR.Scandat"), QStringLiteral("ListeDokument"));
+        rs.Execute(QStringList{nummer});
+        QVERIFY(!rs.Next()); // both records left the store
     }
 
     // Refused files say why and leave the rest: an empty file, one of a
