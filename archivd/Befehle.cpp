@@ -1,5 +1,6 @@
 #include "Befehle.h"
 #include "Posteingang.h"
+#include "volltext/Volltext.h"
 
 #include "Fehler.h"
 #include "Konsole.h"
@@ -68,6 +69,7 @@ const char *Uebersicht =
     "  audit    Protokoll der Änderungen ausgeben\n"
     "  rechnung elektronische Rechnungen lesen und zeigen, was in ihnen steht\n"
     "  eingang  Dateien eines Eingangsordners archivieren (E-Rechnungen, PDF, Bilder)\n"
+    "  volltext Stand des Volltextindex, vorhandene Belege zum Lesen anstellen\n"
     "\n"
     "Jeder Befehl kennt --help.\n";
 
@@ -169,6 +171,10 @@ void serveOptionen(QCommandLineParser &p)
                  QStringLiteral("ordner")});
     p.addOption({QStringLiteral("eingang-firma"), QStringLiteral("Firma, für die der Eingangsordner archiviert (Standard: 1)."),
                  QStringLiteral("firma"), QStringLiteral("1")});
+    p.addOption({QStringLiteral("ocr-threads"),
+                 QStringLiteral("Threads, die Dokumente für die Volltextsuche lesen (Standard: Kerne − 1, mindestens 1; 0 = dieser Server "
+                                "liest nichts, etwa wenn eigene Lese-Server an derselben PostgreSQL-Datenbank arbeiten)."),
+                 QStringLiteral("anzahl")});
     p.addOption({QStringLiteral("host-name"),
                  QStringLiteral("Weiterer Name, unter dem die Arbeitsplätze den Server erreichen (Host-Kopfzeile); mehrfach möglich."),
                  QStringLiteral("name")});
@@ -394,6 +400,18 @@ int serve(const QStringList &args)
     }
     {
         Hausmeister hausmeister(*db);
+        int leser = qMax(1, QThread::idealThreadCount() - 1);
+        if (p.isSet(QStringLiteral("ocr-threads"))) {
+            bool ok = false;
+            leser = p.value(QStringLiteral("ocr-threads")).toInt(&ok);
+            if (!ok || leser < 0 || leser > 64) {
+                err() << "archivd: --ocr-threads erwartet eine Anzahl von 0 bis 64" << Qt::endl;
+                return 2;
+            }
+        }
+        std::optional<volltext::Leser> volltextLeser;
+        if (leser > 0)
+            volltextLeser.emplace(*db, leser, QCoreApplication::applicationFilePath());
         std::optional<Eingangswache> eingang;
         if (eingangFirma) {
             eingang.emplace(*db, p.value(QStringLiteral("eingang")), *eingangFirma);
@@ -771,6 +789,44 @@ int eingang(const QStringList &args)
     return s.fehler > 0 ? 1 : 0;
 }
 
+// "archivd volltext status" and "archivd volltext neu [--firma F] [--seit DATUM]".
+int volltextBefehl(const QStringList &args)
+{
+    QCommandLineParser p;
+    p.addPositionalArgument(QStringLiteral("aktion"), QStringLiteral("status oder neu"), QStringLiteral("status|neu"));
+    p.addOption({QStringLiteral("firma"), QStringLiteral("nur die Belege dieser Firma (neu)"), QStringLiteral("firma")});
+    p.addOption({QStringLiteral("seit"), QStringLiteral("nur Belege ab diesem Belegdatum, YYYY-MM-DD (neu)"), QStringLiteral("datum")});
+    if (!befehlAuswerten(p, args,
+                         QStringLiteral("Der Volltextindex: \"status\" zeigt, wie viele Dokumente warten, gelesen sind oder sich nicht "
+                                        "lesen ließen; \"neu\" stellt die Dokumente vorhandener Belege zum Lesen an.")))
+        return p.isSet(QStringLiteral("help")) ? 0 : 2;
+    const QString aktion = p.positionalArguments().value(0);
+    if (p.positionalArguments().size() != 1 || (aktion != QLatin1String("status") && aktion != QLatin1String("neu"))) {
+        err() << "archivd volltext: erwartet status oder neu" << Qt::endl;
+        return 2;
+    }
+    auto db = oeffnen(p.value(QStringLiteral("db")));
+    if (aktion == QLatin1String("neu")) {
+        std::optional<qint64> firma;
+        if (p.isSet(QStringLiteral("firma")))
+            firma = p.value(QStringLiteral("firma")).toLongLong();
+        const QString seit = p.value(QStringLiteral("seit"));
+        if (!seit.isEmpty() && !QDate::fromString(seit, Qt::ISODate).isValid()) {
+            err() << "archivd volltext neu: --seit erwartet YYYY-MM-DD" << Qt::endl;
+            return 2;
+        }
+        aus() << "archivd volltext: " << volltext::bestandVormerken(*db, firma, seit) << " Dokumente zum Lesen angestellt" << Qt::endl;
+        return 0;
+    }
+    const volltext::Stand s = volltext::stand(*db);
+    aus() << "wartend: " << s.offen << "\nin Arbeit: " << s.laufend << "\ngelesen: " << s.fertig << "\nnicht lesbar: " << s.fehler
+          << "\nSeiten/s (letzte Stunde): " << QString::number(s.seitenJeSekunde, 'f', 2);
+    if (s.seitenJeSekunde > 0 && s.offen > 0)
+        aus() << "\nnoch etwa: " << qint64(s.offen * 2 / s.seitenJeSekunde / 60) << " min (bei 2 Seiten je Dokument)";
+    aus() << Qt::endl;
+    return 0;
+}
+
 int rechnung(const QStringList &args)
 {
     QCommandLineParser p;
@@ -838,6 +894,11 @@ int befehlAusfuehren(const QStringList &argumente)
             return rechnung(rest);
         if (befehl == QLatin1String("eingang"))
             return eingang(rest);
+        if (befehl == QLatin1String("volltext"))
+            return volltextBefehl(rest);
+        // The child a server's full-text reader starts for each file.
+        if (befehl == QLatin1String("volltext-lesen"))
+            return volltext::lesemodus(argumente.value(2));
     } catch (const AnfrageFehler &e) {
         err() << "archivd: " << e.meldung() << Qt::endl;
         return 1;

@@ -210,6 +210,37 @@ Migration digitaleOriginale()
              "ALTER TABLE ar_belart ADD COLUMN erechnung TEXT", "CREATE INDEX ar_lief_ustid ON ar_lief (firma, ustid)"}};
 }
 
+// The full-text index: a job queue that workers of any server share, the
+// text read of each element's file (per file, so an old version keeps its
+// text) and of each page with its word boxes. SQLite indexes the text with
+// FTS5, PostgreSQL with a tsvector and GIN.
+Migration volltext()
+{
+    return {15,
+            {"CREATE TABLE ar_volltext_auftrag (id %ID%, element %BIGINT% NOT NULL, blob TEXT NOT NULL, vorrang %BIGINT% NOT NULL, "
+             "zustand TEXT NOT NULL, versuche %BIGINT% NOT NULL, fehler TEXT, seiten %BIGINT%, angelegt TEXT NOT NULL, begonnen TEXT, "
+             "fertig TEXT)",
+             "CREATE INDEX ar_volltext_auftrag_zustand ON ar_volltext_auftrag (zustand, vorrang, id)",
+             "CREATE INDEX ar_volltext_auftrag_element ON ar_volltext_auftrag (element, blob)",
+             "CREATE TABLE ar_volltext (id %ID%, element %BIGINT% NOT NULL, blob TEXT NOT NULL, text TEXT NOT NULL)",
+             "CREATE INDEX ar_volltext_element ON ar_volltext (element, blob)",
+             "CREATE TABLE ar_volltext_seite (id %ID%, volltext %BIGINT% NOT NULL, seite %BIGINT% NOT NULL, text TEXT, woerter TEXT)",
+             "CREATE INDEX ar_volltext_seite_volltext ON ar_volltext_seite (volltext, seite)"},
+            [](Datenbank &db) {
+                if (db.art() == Datenbank::Art::Postgres) {
+                    db.ausfuehren(QStringLiteral("ALTER TABLE ar_volltext ADD COLUMN tsv tsvector"));
+                    db.ausfuehren(QStringLiteral("CREATE INDEX ar_volltext_tsv ON ar_volltext USING GIN (tsv)"));
+                    return;
+                }
+                db.ausfuehren(QStringLiteral("CREATE VIRTUAL TABLE ar_volltext_fts USING fts5(text, content='ar_volltext', content_rowid='id', "
+                                             "tokenize='unicode61 remove_diacritics 2')"));
+                db.ausfuehren(QStringLiteral("CREATE TRIGGER ar_volltext_neu AFTER INSERT ON ar_volltext BEGIN "
+                                             "INSERT INTO ar_volltext_fts (rowid, text) VALUES (new.id, new.text); END"));
+                db.ausfuehren(QStringLiteral("CREATE TRIGGER ar_volltext_weg AFTER DELETE ON ar_volltext BEGIN "
+                                             "INSERT INTO ar_volltext_fts (ar_volltext_fts, rowid, text) VALUES ('delete', old.id, old.text); END"));
+            }};
+}
+
 } // namespace
 
 const QList<Migration> &migrationen()
@@ -217,7 +248,7 @@ const QList<Migration> &migrationen()
     static const QList<Migration> alle{
         ersteVersion(), suchIndizes(),        nurGefalteterWertIndex(), gefalteteWerte(),  gefalteterWertIndex(),
         blobTeile(),    sicherungZeitpunkt(), etikettenlaeufe(),        wirtschaftsjahr(), zugangUndProtokoll(),
-        sitzungen(),    scanGenommen(),       sitzungUndHochladung(),   digitaleOriginale()};
+        sitzungen(),    scanGenommen(),       sitzungUndHochladung(),   digitaleOriginale(), volltext()};
     return alle;
 }
 

@@ -7,6 +7,7 @@
 #include "common/Kennungen.h"
 #include "model/Modell.h"
 #include "storage/Datenbank.h"
+#include "volltext/Volltext.h"
 #include "storage/Hochladungen.h"
 
 #include <QDate>
@@ -513,6 +514,16 @@ protokoll::SpeicherAntwort ObjektSpeicher::speichernVermerkt(const Klasse &k, co
     QStringList dateien;
     dateienSammeln(a, dateien);
     vermerken(k, antwort.id, id.isEmpty() ? QStringLiteral("neu") : QStringLiteral("geändert"), antwort.version, beleg ? neu : 0, dateien);
+    // Every file a save brings is read for the full-text index, before the backlog.
+    if (beleg) {
+        const QList<protokoll::SpeicherAnfrage> elemente = a.collections.value(QStringLiteral("Doks"));
+        const QStringList ids = antwort.collections.value(QStringLiteral("Doks"));
+        for (qsizetype i = 0; i < elemente.size() && i < ids.size(); ++i) {
+            const QString blob = elemente.at(i).streams.value(QStringLiteral("dok"));
+            if (!blob.isEmpty())
+                volltext::vormerken(m_db, ids.at(i).toLongLong(), blob, volltext::Vorrang::Speichern);
+        }
+    }
     return antwort;
 }
 

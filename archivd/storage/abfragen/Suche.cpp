@@ -5,6 +5,7 @@
 #include "storage/Datenbank.h"
 #include "storage/abfragen/Abfragen.h"
 #include "storage/abfragen/Argumente.h"
+#include "volltext/Volltext.h"
 
 #include <QRegularExpression>
 
@@ -163,6 +164,14 @@ protokoll::Zeilen suche(Kontext &k, const QStringList &args)
         wo << b.sql;
         werte << b.werte;
     }
+    // The full-text words, when given: an empty text changes nothing.
+    if (args.size() > 7 && !args.at(7).trimmed().isEmpty()) {
+        if (args.at(7).size() > 2000)
+            throw AnfrageFehler::ungueltig(QStringLiteral("Volltext: höchstens 2000 Zeichen"));
+        const volltext::Bedingung v = volltext::bedingung(k.db, args.at(7));
+        wo << v.sql;
+        werte << v.werte;
+    }
     werte << grenze;
     // Text: the Beleg's WWS text, else the names of its customer or supplier.
     const QString sql = QStringLiteral(
@@ -211,7 +220,7 @@ protokoll::Zeilen verknuepfungen(Kontext &k, const QStringList &args)
 
 void registriereSuche(Registry &r)
 {
-    r.abfrage({"AR.Dokumente", "Suche", 7, 7, suche});
+    r.abfrage({"AR.Dokumente", "Suche", 7, 8, suche});
     r.abfrage({"AR.Extind", "GetEigenschVerkn", 2, 2, verknuepfungen});
 }
 

@@ -1,0 +1,282 @@
+#include "volltext/Volltext.h"
+
+#include "Fehler.h"
+#include "common/Faltung.h"
+#include "storage/BlobSpeicher.h"
+#include "storage/Datenbank.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <chrono>
+
+namespace archiv::archivd::volltext {
+
+namespace {
+
+QString jetzt()
+{
+    return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+}
+
+// Words too common to narrow a search; a text of these alone is refused.
+const QSet<QString> &fuellwoerter()
+{
+    static const QSet<QString> w{"der", "die", "das", "den", "dem", "des", "ein", "eine", "einer", "eines", "einem", "einen",
+                                 "und", "oder", "in", "im", "an", "am", "auf", "mit", "von", "vom", "zu", "zum", "zur",
+                                 "fur", "ist", "es", "the", "and", "of", "to", "a"};
+    return w;
+}
+
+// The words of a search text part: letters and digits, folded.
+QStringList woerter(const QString &text)
+{
+    static const QRegularExpression wort(QStringLiteral("[\\p{L}\\p{N}]+"));
+    QStringList l;
+    for (auto it = wort.globalMatch(falten(text)); it.hasNext();)
+        l << it.next().captured(0);
+    return l;
+}
+
+struct Begriff
+{
+    QStringList woerter; // several: a phrase
+    bool praefix = false;
+};
+
+QList<Begriff> zerlegen(const QString &eingabe)
+{
+    static const QRegularExpression teil(QStringLiteral("\"([^\"]*)\"?|(\\S+)"));
+    QList<Begriff> begriffe;
+    int anzahl = 0;
+    for (auto it = teil.globalMatch(eingabe); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        Begriff b;
+        if (m.capturedStart(1) >= 0) {
+            b.woerter = woerter(m.captured(1));
+        } else {
+            const QString t = m.captured(2);
+            b.praefix = t.endsWith(u'*');
+            b.woerter = woerter(t);
+            // "Rohr-Schelle" is a phrase of its parts.
+            if (b.woerter.size() == 1 && !b.praefix && fuellwoerter().contains(b.woerter.first()))
+                continue;
+        }
+        if (b.woerter.isEmpty())
+            continue;
+        anzahl += int(b.woerter.size());
+        if (anzahl > MaxWoerter)
+            throw AnfrageFehler::ungueltig(QStringLiteral("Volltext: höchstens %1 Wörter").arg(MaxWoerter));
+        begriffe << b;
+    }
+    if (begriffe.isEmpty())
+        throw AnfrageFehler::ungueltig(QStringLiteral("Volltext: kein Wort, nach dem sich suchen lässt (nur \"*\" oder nur Füllwörter wie \"der\" und \"und\")"));
+    return begriffe;
+}
+
+} // namespace
+
+QString falten(const QString &text)
+{
+    const QString zerlegt = common::gefaltet(text).normalized(QString::NormalizationForm_D);
+    QString f;
+    f.reserve(zerlegt.size());
+    for (const QChar c : zerlegt)
+        if (c.category() != QChar::Mark_NonSpacing)
+            f += c;
+    return f;
+}
+
+Bedingung bedingung(const Datenbank &db, const QString &eingabe)
+{
+    const QList<Begriff> begriffe = zerlegen(eingabe);
+    QStringList teile;
+    if (db.art() == Datenbank::Art::Postgres) {
+        for (const Begriff &b : begriffe) {
+            QStringList w;
+            for (const QString &x : b.woerter)
+                w << x;
+            QString t = w.join(QStringLiteral(" <-> "));
+            if (b.praefix)
+                t += QStringLiteral(":*");
+            teile << (b.woerter.size() > 1 ? u'(' + t + u')' : t);
+        }
+        return {QStringLiteral("d.id IN (SELECT e.parent_id FROM ar_volltext v JOIN ar_dokuments e ON e.id = v.element AND e.dok_blob = v.blob "
+                               "WHERE v.tsv @@ to_tsquery('german', ?))"),
+                {teile.join(QStringLiteral(" & "))}};
+    }
+    for (const Begriff &b : begriffe)
+        teile << u'"' + b.woerter.join(u' ') + u'"' + (b.praefix ? QStringLiteral("*") : QString());
+    return {QStringLiteral("d.id IN (SELECT e.parent_id FROM ar_volltext_fts f JOIN ar_volltext v ON v.id = f.rowid "
+                           "JOIN ar_dokuments e ON e.id = v.element AND e.dok_blob = v.blob WHERE ar_volltext_fts MATCH ?)"),
+            {teile.join(QStringLiteral(" AND "))}};
+}
+
+void vormerken(Datenbank &db, qint64 element, const QString &blob, Vorrang vorrang)
+{
+    if (blob.isEmpty())
+        return;
+    if (db.wert(QStringLiteral("SELECT count(*) FROM ar_volltext_auftrag WHERE element = ? AND blob = ?"), {element, blob}).toLongLong() > 0)
+        return;
+    db.ausfuehren(QStringLiteral("INSERT INTO ar_volltext_auftrag (element, blob, vorrang, zustand, versuche, angelegt) VALUES (?, ?, ?, 'offen', 0, ?)"),
+                  {element, blob, int(vorrang), jetzt()});
+}
+
+qint64 bestandVormerken(Datenbank &db, std::optional<qint64> firma, const QString &seit)
+{
+    QString sql = QStringLiteral(
+        "INSERT INTO ar_volltext_auftrag (element, blob, vorrang, zustand, versuche, angelegt) "
+        "SELECT e.id, e.dok_blob, 0, 'offen', 0, ? FROM ar_dokuments e JOIN ar_dokumente d ON d.id = e.parent_id "
+        "WHERE e.dok_blob IS NOT NULL AND NOT EXISTS (SELECT 1 FROM ar_volltext_auftrag a WHERE a.element = e.id AND a.blob = e.dok_blob)");
+    QVariantList werte{jetzt()};
+    if (firma) {
+        sql += QStringLiteral(" AND d.firma = ?");
+        werte << *firma;
+    }
+    if (!seit.isEmpty()) {
+        sql += QStringLiteral(" AND d.datum >= ?");
+        werte << seit;
+    }
+    Transaktion t(db);
+    const qint64 n = db.ausfuehren(sql, werte);
+    t.bestaetigen();
+    return n;
+}
+
+Stand stand(Datenbank &db)
+{
+    Stand s;
+    for (const SqlZeile &z : db.abfragen(QStringLiteral("SELECT zustand, count(*) FROM ar_volltext_auftrag GROUP BY zustand"))) {
+        const QString zustand = z.at(0).toString();
+        const qint64 n = z.at(1).toLongLong();
+        if (zustand == QLatin1String("offen"))
+            s.offen = n;
+        else if (zustand == QLatin1String("laeuft"))
+            s.laufend = n;
+        else if (zustand == QLatin1String("fertig"))
+            s.fertig = n;
+        else
+            s.fehler = n;
+    }
+    const QString vorStunde = QDateTime::currentDateTimeUtc().addSecs(-3600).toString(Qt::ISODateWithMs);
+    const qint64 seiten = db.wert(QStringLiteral("SELECT COALESCE(SUM(seiten), 0) FROM ar_volltext_auftrag WHERE zustand = 'fertig' AND fertig >= ?"),
+                                  {vorStunde})
+                              .toLongLong();
+    const QList<SqlZeile> spanne = db.abfragen(
+        QStringLiteral("SELECT MIN(begonnen), MAX(fertig) FROM ar_volltext_auftrag WHERE zustand = 'fertig' AND fertig >= ?"), {vorStunde});
+    if (!spanne.isEmpty() && !spanne.first().at(0).isNull()) {
+        const qint64 ms = QDateTime::fromString(spanne.first().at(0).toString(), Qt::ISODateWithMs)
+                              .msecsTo(QDateTime::fromString(spanne.first().at(1).toString(), Qt::ISODateWithMs));
+        if (ms > 0)
+            s.seitenJeSekunde = seiten * 1000.0 / double(ms);
+    }
+    return s;
+}
+
+bool einenAuftragErledigen(Datenbank &db, const QString &leseprogramm)
+{
+    constexpr int MaxVersuche = 3;
+    qint64 auftrag = 0, element = 0;
+    QString blob, doktyp;
+    {
+        Transaktion t(db);
+        // Several workers, on several servers, share the queue: each takes
+        // a row no other holds.
+        const QString sperre = db.art() == Datenbank::Art::Postgres ? QStringLiteral(" FOR UPDATE SKIP LOCKED") : QString();
+        const QList<SqlZeile> z = db.abfragen(
+            QStringLiteral("SELECT id, element, blob FROM ar_volltext_auftrag WHERE zustand = 'offen' ORDER BY vorrang DESC, id LIMIT 1") + sperre);
+        if (z.isEmpty())
+            return false;
+        auftrag = z.first().at(0).toLongLong();
+        element = z.first().at(1).toLongLong();
+        blob = z.first().at(2).toString();
+        db.ausfuehren(QStringLiteral("UPDATE ar_volltext_auftrag SET zustand = 'laeuft', begonnen = ?, versuche = versuche + 1 WHERE id = ?"),
+                      {jetzt(), auftrag});
+        t.bestaetigen();
+    }
+    const auto beenden = [&](const QString &zustand, const QString &grund, int seiten) {
+        db.ausfuehren(QStringLiteral("UPDATE ar_volltext_auftrag SET zustand = ?, fehler = ?, fertig = ?, seiten = ? WHERE id = ?"),
+                      {zustand, grund.isEmpty() ? QVariant() : QVariant(grund.left(1000)), jetzt(), seiten, auftrag});
+    };
+    try {
+        doktyp = db.wert(QStringLiteral("SELECT doktyp FROM ar_dokuments WHERE id = ?"), {element}).toString();
+        const std::optional<QByteArray> inhalt = BlobSpeicher(db).holen(blob);
+        if (!inhalt) {
+            beenden(QStringLiteral("fehler"), QStringLiteral("Die Datei ist nicht (mehr) im Archiv."), 0);
+            return true;
+        }
+        const QList<Seitentext> seiten = lesen(leseprogramm, doktyp.isEmpty() ? QStringLiteral("tif") : doktyp, *inhalt);
+        QStringList texte;
+        for (const Seitentext &s : seiten)
+            texte << s.text;
+        Transaktion t(db);
+        db.ausfuehren(QStringLiteral("DELETE FROM ar_volltext_seite WHERE volltext IN (SELECT id FROM ar_volltext WHERE element = ? AND blob = ?)"),
+                      {element, blob});
+        db.ausfuehren(QStringLiteral("DELETE FROM ar_volltext WHERE element = ? AND blob = ?"), {element, blob});
+        db.ausfuehren(QStringLiteral("INSERT INTO ar_volltext (element, blob, text) VALUES (?, ?, ?)"), {element, blob, falten(texte.join(u'\n'))});
+        const qint64 id = db.wert(QStringLiteral("SELECT id FROM ar_volltext WHERE element = ? AND blob = ?"), {element, blob}).toLongLong();
+        if (db.art() == Datenbank::Art::Postgres)
+            db.ausfuehren(QStringLiteral("UPDATE ar_volltext SET tsv = to_tsvector('german', text) WHERE id = ?"), {id});
+        for (const Seitentext &s : seiten) {
+            QJsonArray woerter;
+            for (const Wort &w : s.woerter)
+                woerter.append(QJsonArray{w.box.x(), w.box.y(), w.box.width(), w.box.height(), w.text});
+            db.ausfuehren(QStringLiteral("INSERT INTO ar_volltext_seite (volltext, seite, text, woerter) VALUES (?, ?, ?, ?)"),
+                          {id, s.seite, falten(s.text), QString::fromUtf8(QJsonDocument(woerter).toJson(QJsonDocument::Compact))});
+        }
+        db.ausfuehren(QStringLiteral("UPDATE ar_volltext_auftrag SET zustand = 'fertig', fehler = NULL, fertig = ?, seiten = ? WHERE id = ?"),
+                      {jetzt(), int(seiten.size()), auftrag});
+        t.bestaetigen();
+    } catch (const std::exception &e) {
+        // Marked and skipped: a file that cannot be read is not tried again
+        // and again.
+        const qint64 versuche = db.wert(QStringLiteral("SELECT versuche FROM ar_volltext_auftrag WHERE id = ?"), {auftrag}).toLongLong();
+        const bool aufgeben = versuche >= MaxVersuche || QString::fromUtf8(e.what()).contains(QLatin1String("lesbar"));
+        beenden(aufgeben ? QStringLiteral("fehler") : QStringLiteral("offen"), QString::fromUtf8(e.what()), 0);
+        qWarning().noquote() << "archivd: Volltext von Element" << element << ":" << e.what();
+    }
+    return true;
+}
+
+Leser::Leser(Datenbank &db, int threads, QString leseprogramm) : m_db(db), m_programm(std::move(leseprogramm))
+{
+    // Jobs a stopped server left running are open again.
+    try {
+        Datenbank::Ausleihe verbindung(m_db);
+        const QString vorher = QDateTime::currentDateTimeUtc().addSecs(-600).toString(Qt::ISODateWithMs);
+        m_db.ausfuehren(QStringLiteral("UPDATE ar_volltext_auftrag SET zustand = 'offen' WHERE zustand = 'laeuft' AND begonnen < ?"), {vorher});
+    } catch (const std::exception &e) {
+        qWarning().noquote() << "archivd: Volltext:" << e.what();
+    }
+    for (int i = 0; i < threads; ++i)
+        m_threads.emplace_back([this] { arbeiten(); });
+}
+
+Leser::~Leser()
+{
+    m_beendet = true;
+    for (std::thread &t : m_threads)
+        t.join();
+}
+
+void Leser::arbeiten()
+{
+    while (!m_beendet) {
+        bool etwas = false;
+        try {
+            Datenbank::Ausleihe verbindung(m_db);
+            etwas = einenAuftragErledigen(m_db, m_programm);
+        } catch (const std::exception &e) {
+            qWarning().noquote() << "archivd: Volltext:" << e.what();
+        }
+        if (!etwas)
+            for (int i = 0; i < 20 && !m_beendet; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
+} // namespace archiv::archivd::volltext
