@@ -249,7 +249,7 @@ void Datenbank::migrieren()
     for (const Migration &m : alle) {
         if (m.nummer <= stand)
             continue;
-        for (const QString &anweisung : m.anweisungen) {
+        for (const QString &anweisung : m.anweisungen + (art() == Art::Postgres ? m.nurPostgres : m.nurSqlite)) {
             try {
                 schemaAnweisung(anweisung);
             } catch (const AnfrageFehler &f) {

@@ -226,19 +226,14 @@ Migration volltext()
              "CREATE INDEX ar_volltext_element ON ar_volltext (element, blob)",
              "CREATE TABLE ar_volltext_seite (id %ID%, volltext %BIGINT% NOT NULL, seite %BIGINT% NOT NULL, text TEXT, woerter TEXT)",
              "CREATE INDEX ar_volltext_seite_volltext ON ar_volltext_seite (volltext, seite)"},
-            [](Datenbank &db) {
-                if (db.art() == Datenbank::Art::Postgres) {
-                    db.ausfuehren(QStringLiteral("ALTER TABLE ar_volltext ADD COLUMN tsv tsvector"));
-                    db.ausfuehren(QStringLiteral("CREATE INDEX ar_volltext_tsv ON ar_volltext USING GIN (tsv)"));
-                    return;
-                }
-                db.ausfuehren(QStringLiteral("CREATE VIRTUAL TABLE ar_volltext_fts USING fts5(text, content='ar_volltext', content_rowid='id', "
-                                             "tokenize='unicode61 remove_diacritics 2')"));
-                db.ausfuehren(QStringLiteral("CREATE TRIGGER ar_volltext_neu AFTER INSERT ON ar_volltext BEGIN "
-                                             "INSERT INTO ar_volltext_fts (rowid, text) VALUES (new.id, new.text); END"));
-                db.ausfuehren(QStringLiteral("CREATE TRIGGER ar_volltext_weg AFTER DELETE ON ar_volltext BEGIN "
-                                             "INSERT INTO ar_volltext_fts (ar_volltext_fts, rowid, text) VALUES ('delete', old.id, old.text); END"));
-            }};
+            {},
+            {"CREATE VIRTUAL TABLE ar_volltext_fts USING fts5(text, content='ar_volltext', content_rowid='id', "
+             "tokenize='unicode61 remove_diacritics 2')",
+             "CREATE TRIGGER ar_volltext_neu AFTER INSERT ON ar_volltext BEGIN "
+             "INSERT INTO ar_volltext_fts (rowid, text) VALUES (new.id, new.text); END",
+             "CREATE TRIGGER ar_volltext_weg AFTER DELETE ON ar_volltext BEGIN "
+             "INSERT INTO ar_volltext_fts (ar_volltext_fts, rowid, text) VALUES ('delete', old.id, old.text); END"},
+            {"ALTER TABLE ar_volltext ADD COLUMN tsv tsvector", "CREATE INDEX ar_volltext_tsv ON ar_volltext USING GIN (tsv)"}};
 }
 
 } // namespace

@@ -18,6 +18,9 @@ struct Migration
     // Rewrites existing rows after the statements, where SQL alone cannot
     // compute the new values (in the same transaction).
     std::function<void(Datenbank &)> daten = {};
+    // Statements for one database only, after the common ones.
+    QStringList nurSqlite = {};
+    QStringList nurPostgres = {};
 };
 
 const QList<Migration> &migrationen();
