@@ -95,6 +95,7 @@ private:
     app::DatumFeld *m_datvon = nullptr;
     app::DatumFeld *m_datbis = nullptr;
     QLineEdit *m_belnr = nullptr;
+    QLineEdit *m_volltext = nullptr;
     QWidget *m_zeilenFlaeche = nullptr;
     // They keep their property codes themselves: the editor fills the
     // program-wide EigenId with its own rows.

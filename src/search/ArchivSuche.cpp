@@ -92,6 +92,24 @@ void Archiv::sucheAnlegen(QGridLayout *g)
     nummern->addWidget(nr);
     nummern->addWidget(m_belnr);
     g->addLayout(nummern, 2, 2);
+    // Words on the pages: every word must be in one document of the Beleg.
+    auto *volltext = new QLabel(QStringLiteral("Volltext:"), mitte);
+    volltext->setObjectName(QStringLiteral("LabVolltext"));
+    m_volltext = new QLineEdit(mitte);
+    m_volltext->setObjectName(QStringLiteral("Volltext"));
+    m_volltext->setMaxLength(2000);
+    m_volltext->setPlaceholderText(QStringLiteral("Wörter auf den Seiten"));
+    m_volltext->setToolTip(QStringLiteral("Alle Wörter müssen im Dokument vorkommen.\nRohr* findet Wörter, die so beginnen;\n"
+                                          "\"Müller & Söhne\" in Anführungszeichen findet die Wörter in dieser Folge.\n"
+                                          "Groß- und Kleinschreibung, Umlaute und ß spielen keine Rolle."));
+    auto *woerter = new QHBoxLayout;
+    woerter->addWidget(volltext);
+    woerter->addWidget(m_volltext);
+    g->addLayout(woerter, 3, 2);
+    // Both labels as wide as the wider, so the fields start at one edge.
+    const int breit = qMax(nr->sizeHint().width(), volltext->sizeHint().width());
+    nr->setMinimumWidth(breit);
+    volltext->setMinimumWidth(breit);
 
     zeilenAnlegen(mitte, g);
 
@@ -131,7 +149,7 @@ void Archiv::zeilenAnlegen(QWidget *mitte, QGridLayout *g)
     m_zeilenFlaeche->setObjectName(QStringLiteral("Eigenschaften"));
     m_zeilenFlaeche->resize(460, 40);
     scroll->setWidget(m_zeilenFlaeche);
-    g->addWidget(scroll, 3, 2, 6, 1);
+    g->addWidget(scroll, 4, 2, 5, 1);
     app::Eigenschaftszeilen::Anordnung anordnung;
     anordnung.bez = QRectF(0, 0, 2250, 360);
     anordnung.feld = QRectF(2325, 0, 3750, 360);
@@ -316,8 +334,12 @@ int Archiv::Suchen(int grenze)
     Ergebnis *e = ergebnis();
     e->leeren();
     server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Suche"));
-    rs.Execute(
-        QStringList{firmaSchluessel(), typen.join(u','), m_belnr->text(), m_datvon->wert(), m_datbis->wert(), k, QString::number(grenze)});
+    QStringList args{firmaSchluessel(), typen.join(u','), m_belnr->text(), m_datvon->wert(), m_datbis->wert(), k, QString::number(grenze)};
+    // The full-text words go along only when there are any: a server of
+    // before takes the search as it always did.
+    if (!m_volltext->text().trimmed().isEmpty())
+        args << m_volltext->text();
+    rs.Execute(args);
     QList<Trefferzeile> treffer;
     while (rs.Next())
         treffer << trefferZeile({rs.GetData(1), rs.GetData(2), rs.GetData(3), rs.GetData(4), rs.GetData(5), rs.GetData(6), rs.GetData(7)});

@@ -215,7 +215,13 @@ bool ArchivServer::starten(const QStringList &weitereArgs)
     m_prozess->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // A test that dies takes its server with it.
     m_prozess->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    m_prozess->start(programm(), QStringList{"serve", "--db", dbPfad(), "--listen", QStringLiteral("127.0.0.1:%1").arg(m_festerPort)} + weitereArgs);
+    // The full-text readers only where a test asks for them: elsewhere they
+    // would read every test's pages beside it.
+    QStringList leser;
+    if (!weitereArgs.contains(QStringLiteral("--ocr-threads")))
+        leser << QStringLiteral("--ocr-threads") << QStringLiteral("0");
+    m_prozess->start(programm(),
+                     QStringList{"serve", "--db", dbPfad(), "--listen", QStringLiteral("127.0.0.1:%1").arg(m_festerPort)} + leser + weitereArgs);
     static const QRegularExpression zeile(QStringLiteral(R"(listening on 127\.0\.0\.1:(\d+))"));
     QString gelesen;
     QDeadlineTimer frist(30000);

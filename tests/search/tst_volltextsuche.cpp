@@ -1,0 +1,121 @@
+// The main window's "Volltext" field against a real archivd with readers:
+// typed words narrow "Suchen" with the other criteria, umlauts as typed;
+// an empty field searches as before; a query the server refuses says why.
+#include "app/Einstellungen.h"
+#include "common/Programmzustand.h"
+#include "search/Archiv.h"
+#include "search/Ergebnis.h"
+#include "search/TrefferModell.h"
+#include "server/Verbindung.h"
+#include "support/ArchivServer.h"
+#include "support/Belegbau.h"
+#include "support/DialogFahrer.h"
+#include "support/MeldungsRecorder.h"
+#include "support/Testumgebung.h"
+
+#include <QBuffer>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace archiv;
+using archiv::test::DialogFahrer;
+
+namespace {
+
+QByteArray pdfMitText(const QString &text)
+{
+    QByteArray daten;
+    QBuffer puffer(&daten);
+    puffer.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&puffer);
+    QPainter p(&pdf);
+    p.drawText(300, 600, text);
+    p.end();
+    return daten;
+}
+
+} // namespace
+
+class TestVolltextsuche : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::ArchivServer> m_server;
+    std::unique_ptr<search::Archiv> m_archiv;
+    std::unique_ptr<test::MeldungsRecorder> m_meldungen;
+
+    QStringList suchen(const QString &volltext, const QString &typ = {})
+    {
+        for (int i = 0; i < m_archiv->findChild<QTreeWidget *>(QStringLiteral("Belart"))->topLevelItemCount(); ++i) {
+            QTreeWidgetItem *t = m_archiv->findChild<QTreeWidget *>(QStringLiteral("Belart"))->topLevelItem(i);
+            t->setCheckState(0, t->text(0) == typ ? Qt::Checked : Qt::Unchecked);
+        }
+        auto *feld = m_archiv->findChild<QLineEdit *>(QStringLiteral("Volltext"));
+        feld->clear();
+        feld->setFocus();
+        DialogFahrer::tasten(feld, volltext);
+        QTest::mouseClick(m_archiv->findChild<QPushButton *>(QStringLiteral("Busuch")), Qt::LeftButton);
+        QStringList nummern;
+        const search::TrefferModell *m = m_archiv->ergebnis()->modell();
+        for (int r = 0; r < m->rowCount(); ++r)
+            nummern << m->index(r, 1).data().toString();
+        return nummern;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        test::einstellungenAbschirmen();
+        test::zuruecksetzen();
+        m_server = std::make_unique<test::ArchivServer>(test::ArchivServer::Inhalt::Demo, 30);
+        QVERIFY2(m_server->starten({QStringLiteral("--ocr-threads"), QStringLiteral("1")}), qPrintable(m_server->fehler()));
+        server::Verbindung v;
+        QVERIFY(v.Connect(m_server->verbindungstext()));
+        test::Belegbau bau(v);
+        bau.anlegen(QStringLiteral("ER"), QStringLiteral("VS-1"), {{"pdf", "", pdfMitText(QStringLiteral("Kupferrohr für Müller-Lüdenscheidt"))}});
+        bau.anlegen(QStringLiteral("LS"), QStringLiteral("VS-2"), {{"pdf", "", pdfMitText(QStringLiteral("Kupferrohr Lieferung"))}});
+        QTRY_VERIFY_WITH_TIMEOUT(m_server->sqlite(QStringLiteral("SELECT count(*) FROM ar_volltext_auftrag WHERE zustand = 'fertig'"))->toInt() == 2,
+                                 60000);
+        app::setzeEinstellung(QStringLiteral("Server"), QStringLiteral("arip"), QStringLiteral("127.0.0.1"));
+        app::setzeEinstellung(QStringLiteral("Server"), QStringLiteral("arport"), QString::number(m_server->port()));
+        m_meldungen = std::make_unique<test::MeldungsRecorder>();
+        DialogFahrer fahrer;
+        fahrer.bei(QStringLiteral("anmeld"), [](QDialog *d) { DialogFahrer::klicken(d, QStringLiteral("BUClose")); });
+        m_archiv = std::make_unique<search::Archiv>();
+        QVERIFY(m_archiv->laden());
+        m_archiv->show();
+    }
+
+    // Each case with the messages of its own (the start asked for a login).
+    void init()
+    {
+        m_meldungen.reset();
+        m_meldungen = std::make_unique<test::MeldungsRecorder>();
+    }
+
+    // One window, searched again and again as a working day does.
+    void volltextEngtEin()
+    {
+        QCOMPARE(suchen(QStringLiteral("kupferrohr")), QStringList({QStringLiteral("VS-2"), QStringLiteral("VS-1")}));
+        QCOMPARE(suchen(QStringLiteral("Kupferrohr"), QStringLiteral("Eingangsrechnung")), QStringList{QStringLiteral("VS-1")});
+        QCOMPARE(suchen(QStringLiteral("MÜLLER lüden*")), QStringList{QStringLiteral("VS-1")});
+        QCOMPARE(suchen(QStringLiteral("Messingrohr")), QStringList());
+        // Emptied again: the search as without the field (the demo's Belege too).
+        QVERIFY(suchen(QString()).size() > 2);
+        QVERIFY2(m_meldungen->texte().isEmpty(), qPrintable(m_meldungen->texte().join(u'\n')));
+    }
+
+    void abgelehnteAnfrageSagtWarum()
+    {
+        suchen(QStringLiteral("der und"));
+        QCOMPARE(m_meldungen->meldungen().size(), 1);
+        QVERIFY2(m_meldungen->texte().constFirst().contains(QStringLiteral("kein Wort, nach dem sich suchen lässt")),
+                 qPrintable(m_meldungen->texte().constFirst()));
+    }
+};
+
+QTEST_MAIN(TestVolltextsuche)
+#include "tst_volltextsuche.moc"
