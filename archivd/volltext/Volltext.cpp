@@ -9,6 +9,7 @@
 #include <QDebug>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRect>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -114,6 +115,40 @@ Bedingung bedingung(const Datenbank &db, const QString &eingabe)
     return {QStringLiteral("d.id IN (SELECT e.parent_id FROM ar_volltext_fts f JOIN ar_volltext v ON v.id = f.rowid "
                            "JOIN ar_dokuments e ON e.id = v.element AND e.dok_blob = v.blob WHERE ar_volltext_fts MATCH ?)"),
             {teile.join(QStringLiteral(" AND "))}};
+}
+
+QList<Trefferseite> treffer(Datenbank &db, qint64 beleg, const QString &eingabe)
+{
+    QList<Begriff> begriffe = zerlegen(eingabe);
+    QList<Trefferseite> seiten;
+    for (const SqlZeile &z : db.abfragen(
+             QStringLiteral("SELECT e.position, e.doktyp, s.seite, s.woerter FROM ar_dokuments e JOIN ar_volltext v ON v.element = e.id "
+                            "AND v.blob = e.dok_blob JOIN ar_volltext_seite s ON s.volltext = v.id WHERE e.parent_id = ? ORDER BY e.position, s.seite"),
+             {beleg})) {
+        Trefferseite t;
+        t.position = z.at(0).toInt();
+        t.basis = z.at(1).toString() == QLatin1String("pdf") ? 300 : 0;
+        t.seite = z.at(2).toInt();
+        const QJsonArray gelesen = QJsonDocument::fromJson(z.at(3).toString().toUtf8()).array();
+        for (const QJsonValue &w : gelesen) {
+            const QJsonArray a = w.toArray();
+            // A box holds a word as the reader saw it, maybe with punctuation:
+            // it is marked when one of its words is a searched one.
+            const QStringList teile = woerter(a.at(4).toString());
+            bool passt = false;
+            for (const Begriff &b : std::as_const(begriffe))
+                for (const QString &x : b.woerter)
+                    for (const QString &teil : teile)
+                        passt = passt || (b.praefix && x == b.woerter.last() ? teil.startsWith(x) : teil == x);
+            if (passt)
+                t.boxen << QRect(a.at(0).toInt(), a.at(1).toInt(), a.at(2).toInt(), a.at(3).toInt());
+        }
+        if (!t.boxen.isEmpty())
+            seiten << t;
+        if (seiten.size() >= MaxTrefferSeiten)
+            break;
+    }
+    return seiten;
 }
 
 void vormerken(Datenbank &db, qint64 element, const QString &blob, Vorrang vorrang)

@@ -39,6 +39,20 @@ struct Bedingung
 // search for (only "*", only words too common to mean anything).
 Bedingung bedingung(const Datenbank &db, const QString &eingabe);
 
+// Where a search text's words are on a Beleg's pages: for each current
+// document element with hits (by position from 1) its pages (from 1) and the
+// words' boxes. basis 300: boxes at 300 dpi of the page (a PDF), 0: in
+// pixels of the stored page. At most MaxTrefferSeiten pages.
+inline constexpr int MaxTrefferSeiten = 200;
+struct Trefferseite
+{
+    int position = 0;
+    int seite = 0;
+    int basis = 0;
+    QList<QRect> boxen;
+};
+QList<Trefferseite> treffer(Datenbank &db, qint64 beleg, const QString &eingabe);
+
 // Queues an element's file for reading (in the caller's transaction); a
 // save goes before the backlog of "archivd volltext neu".
 enum class Vorrang { Bestand = 0, Speichern = 1 };

@@ -19,6 +19,9 @@ inline constexpr int MaxEigenschaften = 100;
 // Start-up and login
 inline std::shared_ptr<server::Verbindung> Archivverbindung;
 inline QString Verbindungstext;
+// The full-text words of the last search: a Beleg opened from its result
+// shows the pages where they are, marked.
+inline QString Volltext;
 inline bool ScannerDa = false;
 inline int MaxTreffer = 500;
 inline QString Anmeldung;

@@ -12,11 +12,13 @@
 #include "editor/Doksliste.h"
 #include "editor/Seitenansicht.h"
 #include "imaging/Seite.h"
+#include "server/ErgebnisMenge.h"
 #include "server/ServerFehler.h"
 #include "server/Verbindung.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDebug>
 #include <QDate>
 #include <QFile>
 #include <QLineEdit>
@@ -24,6 +26,8 @@
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTimeEdit>
+
+#include <algorithm>
 
 namespace archiv::editor {
 
@@ -38,6 +42,65 @@ server::Objekt belegOeffnen(const QString &dokId)
         throw server::ServerFehler(404, QStringLiteral("not_found"),
                                    QStringLiteral("Den Beleg %1 gibt es im Archiv nicht (mehr).").arg(dokId));
     return beleg;
+}
+
+// The element (position from 1, 0 for none) where the full-text words are
+// first found, and its pages (from 0) with the words' boxes in pixels of the
+// pages as the editor lists them.
+struct Treffer
+{
+    int position = 0;
+    int basis = 0; // 300: boxes at 300 dpi (a PDF); 0: in pixels of the stored page
+    QHash<int, QList<QRect>> seiten;
+};
+
+Treffer volltextTreffer(const QString &dokId, const QString &volltext)
+{
+    Treffer t;
+    int position = 0;
+    try {
+        server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("VolltextTreffer"));
+        rs.Execute(QStringList{dokId, volltext});
+        while (rs.Next()) {
+            const int pos = rs.GetData(1).toInt();
+            if (t.position == 0) {
+                t.position = pos;
+                t.basis = rs.GetData(3).toInt();
+            }
+            if (pos != t.position)
+                continue;
+            QList<QRect> boxen;
+            for (const QString &b : rs.GetData(4).split(u' ', Qt::SkipEmptyParts)) {
+                const QStringList z = b.split(u',');
+                if (z.size() == 4)
+                    boxen << QRect(z.at(0).toInt(), z.at(1).toInt(), z.at(2).toInt(), z.at(3).toInt());
+            }
+            t.seiten.insert(rs.GetData(2).toInt() - 1, boxen);
+        }
+        rs.Close();
+    } catch (const server::ServerFehler &e) {
+        // An older server, or words it cannot search for: the Beleg opens as always.
+        qWarning().noquote() << "Volltext:" << e.meldung();
+        return {};
+    }
+    return t;
+}
+
+// The boxes in pixels of the pages as listed: a PDF's are at 300 dpi, its
+// pages at their own resolution.
+QHash<int, QList<QRect>> aufSeiten(const Treffer &t, const imaging::Seitenliste &seiten)
+{
+    QHash<int, QList<QRect>> marken;
+    for (auto it = t.seiten.cbegin(); it != t.seiten.cend(); ++it) {
+        if (it.key() < 0 || it.key() >= seiten.anzahl())
+            continue;
+        const double skala = t.basis > 0 ? double(seiten.kodiert(it.key()).dpiX) / t.basis : 1.0;
+        QList<QRect> boxen;
+        for (const QRect &r : it.value())
+            boxen << QRect(qRound(r.x() * skala), qRound(r.y() * skala), qRound(r.width() * skala), qRound(r.height() * skala));
+        marken.insert(it.key(), boxen);
+    }
+    return marken;
 }
 
 } // namespace
@@ -75,6 +138,13 @@ void Bild::belegLaden(const QString &dokId, bool mitSeiten, Dokumentwahl wahl)
         }
     }
     global::AktDok = wahl == Dokumentwahl::Neuestes && global::DokAnz > 0 ? global::DokAnz : 1;
+    // Opened from a full-text search: the document where the words are.
+    Treffer treffer;
+    if (wahl == Dokumentwahl::Neuestes && mitSeiten && !global::Volltext.isEmpty()) {
+        treffer = volltextTreffer(dokId, global::Volltext);
+        if (treffer.position >= 1 && treffer.position <= global::DokAnz)
+            global::AktDok = treffer.position;
+    }
     {
         // The type list and Doks change here without their handlers.
         const QScopedValueRollback sperre(global::DoksSperre, true);
@@ -93,6 +163,16 @@ void Bild::belegLaden(const QString &dokId, bool mitSeiten, Dokumentwahl wahl)
         m_image1->leeren();
         genommeneAbgleichen();
         seitenLaden(beleg);
+        const QHash<int, QList<QRect>> marken = aufSeiten(treffer, m_image1->seiten());
+        if (!marken.isEmpty()) {
+            const int ersteSeite = *std::min_element(marken.keyBegin(), marken.keyEnd());
+            m_image1->markierungenSetzen(marken);
+            global::AktSeite = ersteSeite + 1;
+            m_image1->waehlen(ersteSeite);
+            const QSignalBlocker sperre(m_scroll1);
+            m_scroll1->setValue(global::AktSeite);
+            Zoomen(global::Zoomtype);
+        }
         seitenText();
     }
     eigenschaftenLaden();

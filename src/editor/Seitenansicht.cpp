@@ -68,7 +68,14 @@ void Seitenansicht::leeren()
 {
     m_seiten.leeren();
     m_farbe.clear();
+    m_markierungen.clear();
     seitenGeaendert();
+}
+
+void Seitenansicht::markierungenSetzen(QHash<int, QList<QRect>> jeSeite)
+{
+    m_markierungen = std::move(jeSeite);
+    viewport()->update();
 }
 
 void Seitenansicht::farbeSetzen(QList<QByteArray> bilder)
@@ -140,7 +147,18 @@ void Seitenansicht::paintEvent(QPaintEvent *)
         return;
     QPainter p(viewport());
     const QImage &bild = angezeigt();
-    p.drawImage(QPoint(-horizontalScrollBar()->value(), -verticalScrollBar()->value()), bild);
+    const QPoint versatz(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+    p.drawImage(versatz, bild);
+    const auto marken = m_markierungen.constFind(m_seiten.aktuell());
+    if (marken != m_markierungen.cend()) {
+        // Semi-transparent over the words, scaled as the page is.
+        const imaging::KodierteSeite &k = m_seiten.kodiert(m_seiten.aktuell());
+        const double sx = double(m_ziel.width()) / qMax(1, k.breite), sy = double(m_ziel.height()) / qMax(1, k.hoehe);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(255, 200, 0, 110));
+        for (const QRect &r : *marken)
+            p.drawRect(QRectF(versatz.x() + r.x() * sx, versatz.y() + r.y() * sy, r.width() * sx, r.height() * sy).adjusted(-2, -2, 2, 2));
+    }
 }
 
 void Seitenansicht::resizeEvent(QResizeEvent *event)

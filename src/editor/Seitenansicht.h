@@ -3,6 +3,7 @@
 #include "imaging/Seitenliste.h"
 
 #include <QAbstractScrollArea>
+#include <QHash>
 #include <QImage>
 
 namespace archiv::editor {
@@ -29,6 +30,10 @@ public:
     // JPEG) per page of the list, drawn in place of the bilevel page. The
     // list then only pages; leeren() ends it.
     void farbeSetzen(QList<QByteArray> bilder);
+    // Found words marked on pages (index from 0): boxes in pixels of the
+    // page as listed; leeren() ends them.
+    void markierungenSetzen(QHash<int, QList<QRect>> jeSeite);
+    const QHash<int, QList<QRect>> &markierungen() const { return m_markierungen; }
     bool zeigtFarbe() const { return !m_farbe.isEmpty(); }
 
     // Fits the current page by kind "B" (width) or "H" (height) times the
@@ -66,6 +71,7 @@ private:
 
     imaging::Seitenliste m_seiten;
     QList<QByteArray> m_farbe;
+    QHash<int, QList<QRect>> m_markierungen;
     int m_farbIndex = -1; // the colour page in m_bild
     QSize m_ziel;
     // The scaled current page, kept while page and size stay the same.

@@ -337,8 +337,9 @@ int Archiv::Suchen(int grenze)
     QStringList args{firmaSchluessel(), typen.join(u','), m_belnr->text(), m_datvon->wert(), m_datbis->wert(), k, QString::number(grenze)};
     // The full-text words go along only when there are any: a server of
     // before takes the search as it always did.
-    if (!m_volltext->text().trimmed().isEmpty())
-        args << m_volltext->text();
+    global::Volltext = m_volltext->text().trimmed();
+    if (!global::Volltext.isEmpty())
+        args << global::Volltext;
     rs.Execute(args);
     QList<Trefferzeile> treffer;
     while (rs.Next())

@@ -3,6 +3,11 @@
 // an empty field searches as before; a query the server refuses says why.
 #include "app/Einstellungen.h"
 #include "common/Programmzustand.h"
+#include "editor/Bild.h"
+#include "editor/Seitenansicht.h"
+#include "imaging/Bilddatei.h"
+#include "imaging/Seite.h"
+#include "imaging/TiffDatei.h"
 #include "search/Archiv.h"
 #include "search/Ergebnis.h"
 #include "search/TrefferModell.h"
@@ -38,6 +43,28 @@ QByteArray pdfMitText(const QString &text)
     return daten;
 }
 
+// Scanned pages: printed lines, 300 dpi, bilevel G4, one page per entry.
+QByteArray gescannt(const QList<QStringList> &seiten)
+{
+    QList<imaging::KodierteSeite> kodiert;
+    for (const QStringList &zeilen : seiten) {
+        QImage bild(2480, 3508, QImage::Format_Grayscale8);
+        bild.fill(Qt::white);
+        QPainter p(&bild);
+        QFont f(QStringLiteral("DejaVu Sans"));
+        f.setPixelSize(60);
+        p.setFont(f);
+        int y = 400;
+        for (const QString &z : zeilen) {
+            p.drawText(250, y, z);
+            y += 110;
+        }
+        p.end();
+        kodiert << imaging::TiffDatei::kodieren(imaging::Seite(bild, 300, 300));
+    }
+    return imaging::Bilddatei::kodieren(kodiert, imaging::MehrseitigesTiff);
+}
+
 } // namespace
 
 class TestVolltextsuche : public QObject
@@ -46,6 +73,7 @@ class TestVolltextsuche : public QObject
     std::unique_ptr<test::ArchivServer> m_server;
     std::unique_ptr<search::Archiv> m_archiv;
     std::unique_ptr<test::MeldungsRecorder> m_meldungen;
+    QString m_gescannt;
 
     QStringList suchen(const QString &volltext, const QString &typ = {})
     {
@@ -77,8 +105,10 @@ private Q_SLOTS:
         test::Belegbau bau(v);
         bau.anlegen(QStringLiteral("ER"), QStringLiteral("VS-1"), {{"pdf", "", pdfMitText(QStringLiteral("Kupferrohr für Müller-Lüdenscheidt"))}});
         bau.anlegen(QStringLiteral("LS"), QStringLiteral("VS-2"), {{"pdf", "", pdfMitText(QStringLiteral("Kupferrohr Lieferung"))}});
-        QTRY_VERIFY_WITH_TIMEOUT(m_server->sqlite(QStringLiteral("SELECT count(*) FROM ar_volltext_auftrag WHERE zustand = 'fertig'"))->toInt() == 2,
-                                 60000);
+        m_gescannt = bau.anlegen(QStringLiteral("LS"), QStringLiteral("VS-3"),
+                                 {{"tif", "", gescannt({{QStringLiteral("Lieferschein Seite eins")}, {QStringLiteral("Wasserwaage Aluminium")}})}});
+        QTRY_VERIFY_WITH_TIMEOUT(m_server->sqlite(QStringLiteral("SELECT count(*) FROM ar_volltext_auftrag WHERE zustand = 'fertig'"))->toInt() == 3,
+                                 120000);
         app::setzeEinstellung(QStringLiteral("Server"), QStringLiteral("arip"), QStringLiteral("127.0.0.1"));
         app::setzeEinstellung(QStringLiteral("Server"), QStringLiteral("arport"), QString::number(m_server->port()));
         m_meldungen = std::make_unique<test::MeldungsRecorder>();
@@ -106,6 +136,29 @@ private Q_SLOTS:
         // Emptied again: the search as without the field (the demo's Belege too).
         QVERIFY(suchen(QString()).size() > 2);
         QVERIFY2(m_meldungen->texte().isEmpty(), qPrintable(m_meldungen->texte().join(u'\n')));
+    }
+
+    // The Beleg opened from a full-text search shows the page where the word
+    // is, with the word marked where it stands.
+    void trefferSeiteWirdGezeigt()
+    {
+        QCOMPARE(suchen(QStringLiteral("wasserwaage")), QStringList{QStringLiteral("VS-3")});
+        QCOMPARE(global::Volltext, QStringLiteral("wasserwaage"));
+        global::Modus = QStringLiteral("click");
+        editor::Bild b(QStringLiteral("1"));
+        b.laden();
+        b.show();
+        b.belegLaden(m_gescannt, true, editor::Bild::Dokumentwahl::Neuestes);
+        QCOMPARE(b.ansicht()->seiten().aktuell(), 1);
+        QCOMPARE(global::AktSeite, 2);
+        const auto marken = b.ansicht()->markierungen();
+        QCOMPARE(marken.keys(), QList<int>{1});
+        QCOMPARE(marken.value(1).size(), 1);
+        // Where the word was printed: left margin, the first line.
+        const QRect box = marken.value(1).first();
+        QVERIFY2(box.left() > 200 && box.left() < 320 && box.top() > 320 && box.bottom() < 420,
+                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())));
+        test::bildSichern(&b, QStringLiteral("editor-volltreffer"));
     }
 
     void abgelehnteAnfrageSagtWarum()

@@ -7,6 +7,7 @@
 #include "storage/abfragen/Argumente.h"
 #include "volltext/Volltext.h"
 
+#include <QRect>
 #include <QRegularExpression>
 
 namespace archiv::archivd {
@@ -221,6 +222,21 @@ protokoll::Zeilen verknuepfungen(Kontext &k, const QStringList &args)
 void registriereSuche(Registry &r)
 {
     r.abfrage({"AR.Dokumente", "Suche", 7, 8, suche});
+    // Where the full-text words are on a Beleg's pages: rows of element
+    // position, page, box basis (300 dpi or 0 for page pixels) and the boxes
+    // "x,y,w,h" joined by blanks.
+    r.abfrage({"AR.Dokumente", "VolltextTreffer", 2, 2, [](Kontext &k, const QStringList &args) {
+                   if (args.at(1).size() > 2000)
+                       throw AnfrageFehler::ungueltig(QStringLiteral("Volltext: höchstens 2000 Zeichen"));
+                   protokoll::Zeilen zeilen;
+                   for (const volltext::Trefferseite &t : volltext::treffer(k.db, zahlArg(args, 0, "Beleg"), args.at(1))) {
+                       QStringList boxen;
+                       for (const QRect &b : t.boxen)
+                           boxen << QStringLiteral("%1,%2,%3,%4").arg(b.x()).arg(b.y()).arg(b.width()).arg(b.height());
+                       zeilen.append({QString::number(t.position), QString::number(t.seite), QString::number(t.basis), boxen.join(u' ')});
+                   }
+                   return zeilen;
+               }});
     r.abfrage({"AR.Extind", "GetEigenschVerkn", 2, 2, verknuepfungen});
 }
 
