@@ -20,6 +20,8 @@
 #include "server/Verbindung.h"
 
 #include <QAction>
+
+#include <algorithm>
 #include <QSignalBlocker>
 #include <QApplication>
 #include <QCloseEvent>
@@ -220,6 +222,18 @@ void Bild::dokumentAnlegen()
     m_hinweis->setObjectName(QStringLiteral("LabHinweis"));
     m_hinweis->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
     m_hinweis->hide();
+    m_trefferZurueck = new QPushButton(QStringLiteral("Zurück"), m_frDokument);
+    m_trefferZurueck->setObjectName(QStringLiteral("BUTrefferZurueck"));
+    m_trefferZurueck->setToolTip(QStringLiteral("Voriger Treffer der Volltextsuche"));
+    m_trefferWeiter = new QPushButton(QStringLiteral("Weiter"), m_frDokument);
+    m_trefferWeiter->setObjectName(QStringLiteral("BUTrefferWeiter"));
+    m_trefferWeiter->setToolTip(QStringLiteral("Nächster Treffer der Volltextsuche"));
+    for (QPushButton *k : {m_trefferZurueck, m_trefferWeiter}) {
+        k->setAutoDefault(false);
+        k->hide();
+    }
+    connect(m_trefferZurueck, &QPushButton::clicked, this, [this] { app::ereignis([this] { trefferSpringen(-1); }); });
+    connect(m_trefferWeiter, &QPushButton::clicked, this, [this] { app::ereignis([this] { trefferSpringen(1); }); });
     connect(m_image1, &Seitenansicht::taste, this, [this](int code) { app::ereignis([&] { taste(code); }); });
     // The hidden work view of scanning and barcode reading.
     auto *image2 = new Seitenansicht(this);
@@ -503,9 +517,19 @@ void Bild::layoutAnwenden()
     const int textBreite = twipsZuPixel(2000, dpi);
     // The mark of an e-invoice with findings sits between scroll bar and page counter.
     const int hinweisBreite = m_hinweis->isVisible() ? m_hinweis->sizeHint().width() + twipsZuPixel(100, dpi) : 0;
-    m_scroll1->setGeometry(bild.left(), zeileOben, qMax(0, bild.width() - textBreite - hinweisBreite - twipsZuPixel(100, dpi)),
-                           zeilenHoehe);
+    // The full-text jumps, while there are marks, left of that.
+    const bool treffer = !m_image1->markierungen().isEmpty();
+    const int knopf = qMax(m_trefferZurueck->sizeHint().width(), m_trefferWeiter->sizeHint().width());
+    const int trefferBreite = treffer ? 2 * knopf + twipsZuPixel(150, dpi) : 0;
+    m_scroll1->setGeometry(bild.left(), zeileOben,
+                           qMax(0, bild.width() - textBreite - hinweisBreite - trefferBreite - twipsZuPixel(100, dpi)), zeilenHoehe);
     m_hinweis->setGeometry(bild.right() + 1 - textBreite - hinweisBreite, zeileOben, hinweisBreite, zeilenHoehe);
+    const int trefferLinks = bild.right() + 1 - textBreite - hinweisBreite - trefferBreite;
+    const int knopfHoehe = qMax(zeilenHoehe, m_trefferWeiter->sizeHint().height());
+    m_trefferZurueck->setGeometry(trefferLinks, zeileOben, knopf, knopfHoehe);
+    m_trefferWeiter->setGeometry(trefferLinks + knopf + twipsZuPixel(50, dpi), zeileOben, knopf, knopfHoehe);
+    m_trefferZurueck->setVisible(treffer);
+    m_trefferWeiter->setVisible(treffer);
     m_labseit->setGeometry(bild.right() + 1 - textBreite, zeileOben, textBreite, zeilenHoehe);
     Zoomen(global::Zoomtype);
 }
@@ -534,6 +558,24 @@ void Bild::scrollWert(int wert)
     m_image1->waehlen(wert - 1);
     Zoomen(global::Zoomtype);
     m_image1->verticalScrollBar()->setValue(0);
+}
+
+void Bild::trefferSpringen(int richtung)
+{
+    QList<int> seiten = m_image1->markierungen().keys();
+    std::sort(seiten.begin(), seiten.end());
+    const int jetzt = global::AktSeite - 1;
+    int ziel = -1;
+    for (int s : std::as_const(seiten))
+        if (richtung > 0 ? s > jetzt && ziel < 0 : s < jetzt)
+            ziel = s;
+    if (ziel < 0 || ziel >= global::SeitenAnz)
+        return;
+    {
+        const QSignalBlocker sperre(m_scroll1);
+        m_scroll1->setValue(ziel + 1);
+    }
+    scrollWert(ziel + 1);
 }
 
 void Bild::taste(int code)

@@ -105,6 +105,9 @@ public:
     // The page view.
     void Zoomen(const QString &art);
     void scrollWert(int wert); // Scroll1 changed or dragged
+    // "Zurück"/"Weiter" after a full-text search: the previous or next page
+    // with marked words (richtung -1 or 1).
+    void trefferSpringen(int richtung);
     void taste(int code); // key-down in Image1
     void vorschauDoppelklick(int i);
     void seiteVerschieben(int von, int auf);
@@ -216,6 +219,8 @@ private:
     QPushButton *m_buScandatabase;
     QPushButton *m_buDatei;
     QLabel *m_hinweis; // "E-Rechnung mit Hinweisen", the report as tooltip
+    QPushButton *m_trefferZurueck; // shown while pages carry full-text marks
+    QPushButton *m_trefferWeiter;
     QLabel *m_label2;
     Doksliste *m_doks;
     QPushButton *m_budoknreinf;

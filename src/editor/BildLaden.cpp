@@ -167,6 +167,7 @@ void Bild::belegLaden(const QString &dokId, bool mitSeiten, Dokumentwahl wahl)
         if (!marken.isEmpty()) {
             const int ersteSeite = *std::min_element(marken.keyBegin(), marken.keyEnd());
             m_image1->markierungenSetzen(marken);
+            layoutAnwenden();
             global::AktSeite = ersteSeite + 1;
             m_image1->waehlen(ersteSeite);
             const QSignalBlocker sperre(m_scroll1);

@@ -159,6 +159,17 @@ private Q_SLOTS:
         QVERIFY2(box.left() > 200 && box.left() < 320 && box.top() > 320 && box.bottom() < 420,
                  qPrintable(QStringLiteral("%1,%2 %3x%4").arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())));
         test::bildSichern(&b, QStringLiteral("editor-volltreffer"));
+        // One hit page: "Weiter" stays, "Zurück" goes to none before it.
+        auto *weiter = b.findChild<QPushButton *>(QStringLiteral("BUTrefferWeiter"));
+        QVERIFY(weiter && weiter->isVisible());
+        QTest::mouseClick(b.findChild<QPushButton *>(QStringLiteral("BUTrefferZurueck")), Qt::LeftButton);
+        QCOMPARE(global::AktSeite, 2);
+        // Paged away with the arrow key, "Weiter" comes back to the hit.
+        QTest::keyClick(b.ansicht(), Qt::Key_Left);
+        QCOMPARE(global::AktSeite, 1);
+        QTest::mouseClick(weiter, Qt::LeftButton);
+        QCOMPARE(global::AktSeite, 2);
+        QCOMPARE(b.ansicht()->seiten().aktuell(), 1);
     }
 
     void abgelehnteAnfrageSagtWarum()
