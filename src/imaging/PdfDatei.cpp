@@ -109,8 +109,46 @@ private:
     QHash<std::pair<int, int>, QByteArray> m_daten;
 };
 
-void aufbauen(QPDF &pdf, const QList<KodierteSeite> &seiten)
+// The words as text drawn invisibly (render mode 3) at their boxes, in
+// Helvetica with WinAnsi encoding (German needs nothing beyond Latin-1;
+// other characters become "?"), each word stretched to its box's width.
+std::string textschicht(const QList<Textwort> &woerter, const KodierteSeite &s, double hoehe)
 {
+    std::string t = "BT 3 Tr\n";
+    for (const Textwort &w : woerter) {
+        if (w.text.isEmpty() || w.box.width() <= 0 || w.box.height() <= 0)
+            continue;
+        const double groesse = std::max(1.0, w.box.height() * 72.0 / s.dpiY);
+        const double breite = w.box.width() * 72.0 / s.dpiX;
+        const double x = w.box.x() * 72.0 / s.dpiX;
+        const double y = hoehe - (w.box.y() + w.box.height()) * 72.0 / s.dpiY + groesse * 0.2;
+        // Helvetica's letters are about half an em wide.
+        const double dehnung = 100.0 * breite / std::max(1.0, 0.5 * groesse * double(w.text.size()));
+        std::string text;
+        for (const QChar c : w.text) {
+            const char16_t u = c.unicode();
+            const char b = u < 256 ? char(u) : '?';
+            if (b == '(' || b == ')' || b == '\\')
+                text += '\\';
+            text += b;
+        }
+        t += "/F1 " + punkte(groesse) + " Tf " + punkte(dehnung) + " Tz 1 0 0 1 " + punkte(x) + " " + punkte(y) + " Tm (" + text + ") Tj\n";
+    }
+    return t + "ET\n";
+}
+
+void aufbauen(QPDF &pdf, const QList<KodierteSeite> &seiten, const Textschicht &texte = {})
+{
+    QPDFObjectHandle schrift;
+    if (!texte.isEmpty()) {
+        schrift = QPDFObjectHandle::newDictionary();
+        schrift.replaceKey("/Type", QPDFObjectHandle::newName("/Font"));
+        schrift.replaceKey("/Subtype", QPDFObjectHandle::newName("/Type1"));
+        schrift.replaceKey("/BaseFont", QPDFObjectHandle::newName("/Helvetica"));
+        schrift.replaceKey("/Encoding", QPDFObjectHandle::newName("/WinAnsiEncoding"));
+        schrift = pdf.makeIndirectObject(schrift);
+    }
+    int nummer = 0;
     auto daten = std::make_shared<G4Daten>();
     {
         QPDFPageDocumentHelper dokument(pdf);
@@ -135,11 +173,18 @@ void aufbauen(QPDF &pdf, const QList<KodierteSeite> &seiten)
             bild = pdf.makeIndirectObject(bild);
             daten->hinzufuegen(bild.getObjGen(), s.g4);
             bild.replaceStreamData(daten, QPDFObjectHandle::newName("/CCITTFaxDecode"), parms);
-            const std::string inhalt = "q " + punkte(b) + " 0 0 " + punkte(h) + " 0 0 cm /Im0 Do Q\n";
+            std::string inhalt = "q " + punkte(b) + " 0 0 " + punkte(h) + " 0 0 cm /Im0 Do Q\n";
             QPDFObjectHandle xobjekte = QPDFObjectHandle::newDictionary();
             xobjekte.replaceKey("/Im0", bild);
             QPDFObjectHandle ressourcen = QPDFObjectHandle::newDictionary();
             ressourcen.replaceKey("/XObject", xobjekte);
+            const auto woerter = texte.constFind(nummer++);
+            if (woerter != texte.cend() && !woerter->isEmpty()) {
+                inhalt += textschicht(*woerter, s, h);
+                QPDFObjectHandle schriften = QPDFObjectHandle::newDictionary();
+                schriften.replaceKey("/F1", schrift);
+                ressourcen.replaceKey("/Font", schriften);
+            }
             QPDFObjectHandle seite = QPDFObjectHandle::newDictionary();
             seite.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
             seite.replaceKey("/MediaBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(0, 0, b, h)));
@@ -180,12 +225,12 @@ void PdfDatei::schreiben(const QString &pfad, const QList<KodierteSeite> &seiten
     }
 }
 
-QByteArray PdfDatei::schreiben(const QList<KodierteSeite> &seiten)
+QByteArray PdfDatei::schreiben(const QList<KodierteSeite> &seiten, const Textschicht &text)
 {
     try {
         QPDF pdf;
         pdf.emptyPDF();
-        aufbauen(pdf, seiten);
+        aufbauen(pdf, seiten, text);
         QPDFWriter w(pdf);
         w.setOutputMemory();
         einstellen(w);

@@ -6,10 +6,15 @@
 #include "common/TempVerzeichnis.h"
 #include "imaging/Bilddatei.h"
 #include "imaging/Seitenliste.h"
+#include "server/ErgebnisMenge.h"
+#include "server/ServerFehler.h"
 #include "server/Verbindung.h"
 
 #include <QDesktopServices>
+#include <QDebug>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <cstdio>
 #include <stdexcept>
@@ -59,6 +64,8 @@ std::optional<Dokument> neuestesDokument(server::Verbindung &v, const QString &d
     d.belart = beleg.ref(QStringLiteral("IDBelart")).get(QStringLiteral("Belart"));
     d.belnr = beleg.get(QStringLiteral("Belnr"));
     d.dateiname = element.get(QStringLiteral("dateiname"));
+    d.belegId = dokId;
+    d.position = doks.Count();
     d.doktyp = common::original::endung(element.get(QStringLiteral("doktyp")));
     d.original = editor::istOriginalElement(d.doktyp, d.dateiname);
     d.inhalt = dok.Read(dok.groesse());
@@ -78,8 +85,50 @@ QString exportName(const Dokument &d, const QString &format)
     return common::dateiname(d.belart + u'_' + d.belnr) + u'.' + endung;
 }
 
+void textHolen(server::Verbindung &v, Dokument &d)
+{
+    d.text.clear();
+    if (d.original || d.belegId.isEmpty() || d.position <= 0)
+        return;
+    try {
+        server::ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("VolltextSeiten"));
+        rs.Execute(QStringList{d.belegId, QString::number(d.position)});
+        while (rs.Next()) {
+            d.textBasis = rs.GetData(2).toInt();
+            QList<imaging::Textwort> woerter;
+            for (const QJsonValue &w : QJsonDocument::fromJson(rs.GetData(3).toUtf8()).array()) {
+                const QJsonArray a = w.toArray();
+                woerter.append({a.at(4).toString(), QRect(a.at(0).toInt(), a.at(1).toInt(), a.at(2).toInt(), a.at(3).toInt())});
+            }
+            d.text.insert(rs.GetData(1).toInt() - 1, woerter);
+        }
+        rs.Close();
+    } catch (const server::ServerFehler &e) {
+        // The export goes on without a text layer.
+        qWarning().noquote() << "Textschicht:" << e.meldung();
+        d.text.clear();
+    }
+}
+
 void exportieren(const Dokument &d, const QString &format, const QString &ziel)
 {
+    if (format == QLatin1String("pdf") && !d.original && !d.text.isEmpty()) {
+        const QList<imaging::KodierteSeite> seiten = imaging::Bilddatei::lesen(d.inhalt, QStringLiteral("dok.") + d.doktyp);
+        // Boxes in each page's own pixels.
+        imaging::Textschicht text;
+        for (auto it = d.text.cbegin(); it != d.text.cend(); ++it) {
+            if (it.key() < 0 || it.key() >= seiten.size())
+                continue;
+            const double skala = d.textBasis > 0 ? double(seiten.at(it.key()).dpiX) / d.textBasis : 1.0;
+            QList<imaging::Textwort> woerter;
+            for (const imaging::Textwort &w : it.value())
+                woerter.append({w.text, QRect(qRound(w.box.x() * skala), qRound(w.box.y() * skala), qRound(w.box.width() * skala),
+                                              qRound(w.box.height() * skala))});
+            text.insert(it.key(), woerter);
+        }
+        schreiben(ziel, imaging::PdfDatei::schreiben(seiten, text));
+        return;
+    }
     if (format == d.doktyp || format == QLatin1String(OriginalFormat)) {
         schreiben(ziel, d.inhalt);
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "einvoice/Originalansicht.h"
+#include "imaging/PdfDatei.h"
 
 #include <QByteArray>
 #include <QString>
@@ -26,7 +27,16 @@ struct Dokument
     QByteArray inhalt;
     QString dateiname = {}; // a received original: its name as it came
     bool original = false; // a received file kept as it came
+    QString belegId = {};
+    int position = 0; // of the element in the Beleg, from 1
+    // The words read for the full-text search, for the text layer of an
+    // export as PDF; boxes at textBasis dpi (0: in the stored page's pixels).
+    imaging::Textschicht text = {};
+    int textBasis = 0;
 };
+// Fetches the words read on the document's pages (none when the server has
+// not read it yet, or is too old to say).
+void textHolen(server::Verbindung &v, Dokument &d);
 // The received original the document is (only meaningful when original).
 einvoice::Original alsOriginal(const Dokument &d);
 // nullopt when the Beleg has no stored document.
@@ -39,7 +49,9 @@ QString exportName(const Dokument &d, const QString &format);
 
 // Writes the document to ziel as "tif" or "pdf": the stored file unchanged
 // when it is of that kind, else converted page by page (G4 data copied,
-// not encoded again); an XML invoice "als PDF" is its readable view. Format
+// not encoded again); scanned pages as PDF carry the words read on them as
+// an invisible text layer (then a stored PDF of scanned pages is written
+// anew from its G4 pages); an XML invoice "als PDF" is its readable view. Format
 // "original" writes the stored file as it is, whatever its kind. Throws
 // imaging::BildFehler or std::runtime_error.
 void exportieren(const Dokument &d, const QString &format, const QString &ziel);

@@ -335,6 +335,8 @@ void Ergebnis::speichals(const QString &format)
             return;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         const app::Sanduhr sanduhr;
+        if (format == QLatin1String("pdf"))
+            ausgabe::textHolen(*global::Archivverbindung, *d);
         ausgabe::exportieren(*d, format, ziel);
     } catch (const std::exception &e) {
         qWarning().noquote() << "Export:" << e.what();

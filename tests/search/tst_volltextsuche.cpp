@@ -9,6 +9,7 @@
 #include "imaging/Seite.h"
 #include "imaging/TiffDatei.h"
 #include "search/Archiv.h"
+#include "search/Ausgabe.h"
 #include "search/Ergebnis.h"
 #include "search/TrefferModell.h"
 #include "server/Verbindung.h"
@@ -23,6 +24,8 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPushButton>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -170,6 +173,35 @@ private Q_SLOTS:
         QTest::mouseClick(weiter, Qt::LeftButton);
         QCOMPARE(global::AktSeite, 2);
         QCOMPARE(b.ansicht()->seiten().aktuell(), 1);
+    }
+
+    // Export "als PDF" of a scanned document: the pages exactly as stored
+    // (G4 passed through), with the words read on them as an invisible text
+    // layer that any PDF tool finds.
+    void exportMitTextschicht()
+    {
+        server::Verbindung v;
+        QVERIFY(v.Connect(m_server->verbindungstext()));
+        std::optional<search::ausgabe::Dokument> d = search::ausgabe::neuestesDokument(v, m_gescannt);
+        QVERIFY(d);
+        search::ausgabe::textHolen(v, *d);
+        QCOMPARE(d->text.size(), 2);
+        QTemporaryDir dir;
+        const QString ziel = dir.filePath(QStringLiteral("VS-3 Größe.pdf"));
+        search::ausgabe::exportieren(*d, QStringLiteral("pdf"), ziel);
+        QFile f(ziel);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray pdf = f.readAll();
+        const QList<imaging::KodierteSeite> vorher = imaging::Bilddatei::lesen(d->inhalt, QStringLiteral("x.tif"));
+        const QList<imaging::KodierteSeite> nachher = imaging::Bilddatei::lesen(pdf, QStringLiteral("x.pdf"));
+        QCOMPARE(nachher.size(), vorher.size());
+        for (qsizetype i = 0; i < vorher.size(); ++i)
+            QCOMPARE(nachher.at(i).g4, vorher.at(i).g4);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {ziel, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(30000));
+        const QString gelesen = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(gelesen.contains(QStringLiteral("Wasserwaage")) && gelesen.contains(QStringLiteral("Lieferschein")), qPrintable(gelesen));
     }
 
     void abgelehnteAnfrageSagtWarum()

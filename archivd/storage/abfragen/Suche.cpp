@@ -225,6 +225,16 @@ void registriereSuche(Registry &r)
     // Where the full-text words are on a Beleg's pages: rows of element
     // position, page, box basis (300 dpi or 0 for page pixels) and the boxes
     // "x,y,w,h" joined by blanks.
+    // The words read on a document element's pages (Beleg id, position from
+    // 1), for a text layer: rows of page (from 1), box basis as above and the
+    // words as a JSON array of [x, y, w, h, word].
+    r.abfrage({"AR.Dokumente", "VolltextSeiten", 2, 2, [](Kontext &k, const QStringList &args) {
+                   return alsText(k.db.abfragen(
+                       QStringLiteral("SELECT s.seite, CASE WHEN e.doktyp = 'pdf' THEN 300 ELSE 0 END, s.woerter FROM ar_dokuments e "
+                                      "JOIN ar_volltext v ON v.element = e.id AND v.blob = e.dok_blob JOIN ar_volltext_seite s ON s.volltext = v.id "
+                                      "WHERE e.parent_id = ? AND e.position = ? ORDER BY s.seite"),
+                       {zahlArg(args, 0, "Beleg"), zahlArg(args, 1, "Position")}));
+               }});
     r.abfrage({"AR.Dokumente", "VolltextTreffer", 2, 2, [](Kontext &k, const QStringList &args) {
                    if (args.at(1).size() > 2000)
                        throw AnfrageFehler::ungueltig(QStringLiteral("Volltext: höchstens 2000 Zeichen"));
