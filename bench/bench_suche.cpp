@@ -52,6 +52,27 @@ int main(int argc, char *argv[])
     if (!v.Connect(server->verbindungstext()))
         return 1;
 
+    // With --volltext: the full-text queries on an archive made with
+    // "archivd demo --volltext" (server time, median of 20).
+    if (argc > 2 && QString::fromLocal8Bit(argv[2]) == QLatin1String("--volltext")) {
+        const QList<std::pair<const char *, QStringList>> faelle{
+            {"seltenes Wort", {"1", "", "", "", "", "", "500", "Rohrschelle"}},
+            {"häufiges Wort, Grenze 500", {"1", "", "", "", "", "", "500", "Rechnung"}},
+            {"mit Belegart und Datum", {"1", "ER", "", "2024-01-01", "2024-12-31", "", "500", "Rechnung"}},
+            {"Präfix und Phrase", {"1", "", "", "", "", "", "500", "Rohr* \"Kopierpapier A4\""}},
+        };
+        for (const auto &[name, args] : faelle) {
+            QList<double> ms;
+            int n = 0;
+            for (int i = 0; i < 20; ++i)
+                ms << suchen(v, args, &n);
+            std::sort(ms.begin(), ms.end());
+            aus << QStringLiteral("Volltext, %1: %2 ms (Median), %3 Treffer").arg(QString::fromUtf8(name)).arg(ms.at(ms.size() / 2), 0, 'f', 1).arg(n)
+                << Qt::endl;
+        }
+        return 0;
+    }
+
     // Company, three types, one year, one index value, limit 500.
     const QStringList eins{"1", "ER,AR,LS", "", "2024-01-01", "2024-12-31", "22|Bar", "500"};
     QList<double> zeiten;

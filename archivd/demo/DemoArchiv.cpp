@@ -10,8 +10,10 @@
 #include "storage/BlobSpeicher.h"
 #include "storage/Datenbank.h"
 #include "storage/ObjektSpeicher.h"
+#include "volltext/Volltext.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QHash>
 #include <QTextStream>
 
@@ -127,7 +129,58 @@ void DemoArchiv::erzeugen()
     }
     belege();
     scans();
+    if (m_opt.volltext)
+        volltext();
     m_db.optimieren();
+}
+
+// Page text for every document element: the type and number as printed,
+// the partner's name and town, a few article lines and common words, and
+// now and then a rare word (one in about ten thousand Belege), folded as the
+// index keeps text.
+void DemoArchiv::volltext()
+{
+    QTextStream aus(stdout);
+    static const QStringList Haeufig{"Rechnung", "Lieferung", "Menge", "Preis", "Betrag", "Zahlung", "Kunde", "Datum", "Summe", "Steuer",
+                                     "Artikel", "Bestellung", "Versand", "Skonto", "netto", "brutto", "Position", "Seite"};
+    static const QStringList Selten{"Rohrschelle", "Wasserwaage", "Kabeltrommel", "Winkelschleifer", "Zahnradpumpe", "Schweißgerät",
+                                    "Drehmomentschlüssel", "Gliedermaßstab"};
+    const bool pg = m_db.art() == Datenbank::Art::Postgres;
+    const QString einfuegen = pg ? QStringLiteral("INSERT INTO ar_volltext (element, blob, text, tsv) VALUES (?, ?, ?, to_tsvector('german', ?))")
+                                 : QStringLiteral("INSERT INTO ar_volltext (element, blob, text) VALUES (?, ?, ?)");
+    qint64 letzte = 0, geschrieben = 0;
+    for (;;) {
+        Transaktion t(m_db);
+        const QList<SqlZeile> zeilen = m_db.abfragen(
+            QStringLiteral("SELECT e.id, e.dok_blob, b.bezeichnung, d.belnr, d.datum FROM ar_dokuments e JOIN ar_dokumente d ON d.id = e.parent_id "
+                           "JOIN ar_belart b ON b.id = d.idbelart WHERE e.id > ? AND e.dok_blob IS NOT NULL ORDER BY e.id LIMIT 5000"),
+            {letzte});
+        if (zeilen.isEmpty())
+            break;
+        for (const SqlZeile &z : zeilen) {
+            QStringList w{z.at(2).toString(), QStringLiteral("Nr."), z.at(3).toString(), z.at(4).toString().left(10),
+                          Nachnamen.at(int(m_zufall.bounded(Nachnamen.size()))), Firmenwoerter.at(int(m_zufall.bounded(Firmenwoerter.size()))),
+                          Orte.at(int(m_zufall.bounded(Orte.size())))};
+            for (int i = 0; i < 12; ++i)
+                w << Artikel.at(int(m_zufall.bounded(Artikel.size()))) << Haeufig.at(int(m_zufall.bounded(Haeufig.size())));
+            if (m_zufall.bounded(10000) == 0)
+                w << Selten.at(int(m_zufall.bounded(Selten.size())));
+            const QString text = volltext::falten(w.join(u' '));
+            QVariantList werte{z.at(0), z.at(1), text};
+            if (pg)
+                werte << text;
+            m_db.ausfuehren(einfuegen, werte);
+            m_db.ausfuehren(QStringLiteral("INSERT INTO ar_volltext_auftrag (element, blob, vorrang, zustand, versuche, seiten, angelegt) "
+                                           "VALUES (?, ?, 0, 'fertig', 0, 1, ?)"),
+                            {z.at(0), z.at(1), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)});
+            ++geschrieben;
+        }
+        letzte = zeilen.last().at(0).toLongLong();
+        t.bestaetigen();
+        if (geschrieben % 100000 < 5000)
+            aus << "archivd demo: Volltext für " << geschrieben << " Dokumente" << Qt::endl;
+    }
+    aus << "archivd demo: Volltext für " << geschrieben << " Dokumente" << Qt::endl;
 }
 
 void DemoArchiv::firmen()

@@ -20,6 +20,9 @@ struct DemoOptionen
 {
     int belege = 3000;
     quint32 seed = 1972;
+    // Generated German page text for every document, straight into the
+    // full-text index (a benchmark archive needs no OCR).
+    bool volltext = false;
 };
 
 // Fills an empty archive with a realistic data set: companies, document
@@ -38,6 +41,7 @@ private:
     void belege();
     void beleg(int i);
     void kette();
+    void volltext();
     const Belegtyp &zufallsTyp();
     QString naechsteNummer(const Belegtyp &typ, int firma);
     QList<protokoll::SpeicherAnfrage> dokumente(const Belegtyp &typ, const QString &belnr, int firma, const QDate &datum, int art,

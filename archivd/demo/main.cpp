@@ -22,6 +22,9 @@ int main(int argc, char *argv[])
                  QStringLiteral("anzahl"), QStringLiteral("3000")});
     p.addOption({QStringLiteral("seed"), QStringLiteral("Startwert des Zufalls (Standard: 1972)."), QStringLiteral("zahl"),
                  QStringLiteral("1972")});
+    p.addOption({QStringLiteral("volltext"),
+                 QStringLiteral("Jedem Dokument erzeugten deutschen Seitentext in den Volltextindex schreiben (für Messungen der "
+                                "Volltextsuche, ohne OCR).")});
     p.process(app);
     QTextStream err(stderr);
     QTextStream aus(stdout);
@@ -33,6 +36,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     opt.seed = p.value(QStringLiteral("seed")).toUInt();
+    opt.volltext = p.isSet(QStringLiteral("volltext"));
     try {
         QElapsedTimer uhr;
         uhr.start();
