@@ -53,7 +53,7 @@ struct Steuerzeile // BG-23
 // rounded on the way.
 struct Rechnung
 {
-    QString profil; // BT-24 (specification identifier)
+    QString profil; // BT-24 (the profile the invoice follows)
     QString nummer; // BT-1
     QString datum; // BT-2, YYYY-MM-DD
     QString typ; // BT-3: 380 invoice, 381 credit note, 384 corrected, 326 partial, ...

