@@ -162,6 +162,8 @@ private:
     // it is archived already (and is then not taken).
     bool rechnungsdatenUebernehmen(const einvoice::Original &o);
     int zeileMitCode(int code) const; // the property row of a code, 0 when the type has none
+    // A new, empty document row the next pages go into ("Anfügen").
+    void leeresDokumentBeginnen();
     // Leaves a shown original for a new, empty document (scanning into it).
     void originalVerlassen();
     void seitenText();

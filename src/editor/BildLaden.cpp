@@ -57,7 +57,6 @@ struct Treffer
 Treffer volltextTreffer(const QString &dokId, const QString &volltext)
 {
     Treffer t;
-    int position = 0;
     try {
         server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("VolltextTreffer"));
         rs.Execute(QStringList{dokId, volltext});

@@ -3,6 +3,7 @@
 // invoice), and saved unchanged as document elements of the Beleg.
 #include "editor/Bild.h"
 
+#include "app/Dateiauswahl.h"
 #include "app/Sanduhr.h"
 #include "common/Kennungen.h"
 #include "common/Meldung.h"
@@ -22,13 +23,11 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QStandardPaths>
 
 namespace archiv::editor {
 
@@ -58,15 +57,9 @@ QString Bild::originalSperrText()
 
 void Bild::dateiWaehlen()
 {
-    QFileDialog d(this, QStringLiteral("Dateien ins Archiv übernehmen"));
-    d.setObjectName(QStringLiteral("DateiAuswahl"));
-    d.setOption(QFileDialog::DontUseNativeDialog);
-    d.setFileMode(QFileDialog::ExistingFiles);
-    d.setNameFilters({QStringLiteral("Belege (*.pdf *.xml *.tif *.tiff *.png *.jpg *.jpeg)"), QStringLiteral("Alle Dateien (*)")});
-    d.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
-    if (d.exec() != QDialog::Accepted)
-        return;
-    dateienAufnehmen(d.selectedFiles());
+    const QStringList pfade = app::empfangeneDateienWaehlen(this, QStringLiteral("Dateien ins Archiv übernehmen"));
+    if (!pfade.isEmpty())
+        dateienAufnehmen(pfade);
 }
 
 void Bild::dateienAufnehmen(const QStringList &pfade)

@@ -288,6 +288,12 @@ void Bild::dokumentAnfuegen()
     }
     m_original.reset();
     hinweisZeigen();
+    leeresDokumentBeginnen();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void Bild::leeresDokumentBeginnen()
+{
     global::AktDok = global::DokAnz + 1;
     global::DokAnz = global::AktDok;
     {
@@ -306,7 +312,6 @@ void Bild::dokumentAnfuegen()
         m_scroll1->setValue(1);
     }
     Zustand();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void Bild::originalVerlassen()
@@ -317,18 +322,7 @@ void Bild::originalVerlassen()
     // their own, and files taken in and not saved stay as they are.
     m_original.reset();
     hinweisZeigen();
-    global::AktDok = global::DokAnz + 1;
-    global::DokAnz = global::AktDok;
-    {
-        const QSignalBlocker sperre(m_doks);
-        m_doks->setzen(global::AktDok - 1, global::AktDok, QDate::currentDate().toString(Qt::ISODate), QString(), QStringLiteral("tif"));
-        m_doks->setCurrentIndex(global::AktDok - 1);
-    }
-    m_image1->leeren();
-    global::SeitenAnz = 0;
-    global::AktSeite = 0;
-    seitenText();
-    Zustand();
+    leeresDokumentBeginnen();
 }
 
 } // namespace archiv::editor

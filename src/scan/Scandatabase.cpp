@@ -4,6 +4,7 @@
 #include "app/EinstServ.h"
 #include "app/Einstellungen.h"
 #include "app/Ereignis.h"
+#include "app/Dateiauswahl.h"
 #include "app/Sanduhr.h"
 #include "app/Scanneroptionen.h"
 #include "common/Feld.h"
@@ -29,8 +30,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
-#include <QFileDialog>
-#include <QStandardPaths>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -296,15 +295,9 @@ void Scandatabase::anordnen()
 
 void Scandatabase::dateienWaehlen()
 {
-    QFileDialog d(this, QStringLiteral("Dateien in den Scanspeicher übernehmen"));
-    d.setObjectName(QStringLiteral("DateiAuswahl"));
-    d.setOption(QFileDialog::DontUseNativeDialog);
-    d.setFileMode(QFileDialog::ExistingFiles);
-    d.setNameFilters({QStringLiteral("Belege (*.pdf *.xml *.tif *.tiff *.png *.jpg *.jpeg)"), QStringLiteral("Alle Dateien (*)")});
-    d.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
-    if (d.exec() != QDialog::Accepted)
-        return;
-    dateienAblegen(d.selectedFiles());
+    const QStringList pfade = app::empfangeneDateienWaehlen(this, QStringLiteral("Dateien in den Scanspeicher übernehmen"));
+    if (!pfade.isEmpty())
+        dateienAblegen(pfade);
 }
 
 void Scandatabase::dateienAblegen(const QStringList &pfade)
