@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
 #include <chrono>
 
 namespace archiv::archivd::volltext {
@@ -77,6 +78,21 @@ QList<Begriff> zerlegen(const QString &eingabe)
     if (begriffe.isEmpty())
         throw AnfrageFehler::ungueltig(QStringLiteral("Volltext: kein Wort, nach dem sich suchen lässt (nur \"*\" oder nur Füllwörter wie \"der\" und \"und\")"));
     return begriffe;
+}
+
+// Whether a term is among a page's words (in order): a phrase as
+// consecutive words, the last of them maybe a prefix.
+bool kommtVor(const Begriff &b, const QStringList &seite)
+{
+    const qsizetype n = b.woerter.size();
+    for (qsizetype i = 0; i + n <= seite.size(); ++i) {
+        bool ja = true;
+        for (qsizetype j = 0; j < n && ja; ++j)
+            ja = b.praefix && j == n - 1 ? seite.at(i + j).startsWith(b.woerter.at(j)) : seite.at(i + j) == b.woerter.at(j);
+        if (ja)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -149,6 +165,56 @@ QList<Trefferseite> treffer(Datenbank &db, qint64 beleg, const QString &eingabe)
             break;
     }
     return seiten;
+}
+
+QHash<qint64, QList<Fundstelle>> fundstellen(Datenbank &db, const QList<qint64> &belege, const QString &eingabe)
+{
+    if (belege.size() > MaxFundstellenBelege)
+        throw AnfrageFehler::ungueltig(QStringLiteral("Volltext: Fundstellen für höchstens %1 Belege auf einmal").arg(MaxFundstellenBelege));
+    const QList<Begriff> begriffe = zerlegen(eingabe);
+    QHash<qint64, QList<Fundstelle>> stellen;
+    if (belege.isEmpty())
+        return stellen;
+    QStringList platz;
+    QVariantList werte;
+    for (qint64 id : belege) {
+        platz << QStringLiteral("?");
+        werte << id;
+    }
+    for (const SqlZeile &z : db.abfragen(QStringLiteral("SELECT e.parent_id, e.position, s.seite, s.text FROM ar_dokuments e "
+                                                        "JOIN ar_volltext v ON v.element = e.id AND v.blob = e.dok_blob "
+                                                        "JOIN ar_volltext_seite s ON s.volltext = v.id WHERE e.parent_id IN (%1) "
+                                                        "ORDER BY e.parent_id, e.position, s.seite")
+                                             .arg(platz.join(u',')),
+                                         werte)) {
+        const QStringList seite = woerter(z.at(3).toString());
+        if (std::any_of(begriffe.begin(), begriffe.end(), [&](const Begriff &b) { return kommtVor(b, seite); }))
+            stellen[z.at(0).toLongLong()].append({z.at(1).toInt(), z.at(2).toInt()});
+    }
+    return stellen;
+}
+
+QString fundstellenText(const QList<Fundstelle> &stellen)
+{
+    constexpr int Hoechstens = 6;
+    const bool einDokument = std::all_of(stellen.begin(), stellen.end(), [&](const Fundstelle &f) { return f.position == stellen.first().position; });
+    QStringList teile;
+    int vorige = -1;
+    for (qsizetype i = 0; i < stellen.size(); ++i) {
+        if (i == Hoechstens) {
+            teile.last() += QStringLiteral(" …");
+            break;
+        }
+        const Fundstelle &f = stellen.at(i);
+        if (einDokument)
+            teile << (teile.isEmpty() ? QStringLiteral("S. ") : QString()) + QString::number(f.seite);
+        else if (f.position != vorige)
+            teile << QStringLiteral("Dok. %1 S. %2").arg(f.position).arg(f.seite);
+        else
+            teile.last() += QStringLiteral(", ") + QString::number(f.seite);
+        vorige = f.position;
+    }
+    return teile.join(einDokument ? QStringLiteral(", ") : QStringLiteral("; "));
 }
 
 void vormerken(Datenbank &db, qint64 element, const QString &blob, Vorrang vorrang)

@@ -2,6 +2,7 @@
 
 #include "volltext/Textlesen.h"
 
+#include <QHash>
 #include <QString>
 #include <QVariantList>
 
@@ -52,6 +53,19 @@ struct Trefferseite
     QList<QRect> boxen;
 };
 QList<Trefferseite> treffer(Datenbank &db, qint64 beleg, const QString &eingabe);
+
+// The pages a search text's words are on, for a list of Belege (at most
+// MaxFundstellenBelege): per Beleg its element positions and pages, in
+// order. A page counts when one of the words, prefixes or phrases is on it.
+inline constexpr int MaxFundstellenBelege = 500;
+struct Fundstelle
+{
+    int position = 0;
+    int seite = 0;
+};
+QHash<qint64, QList<Fundstelle>> fundstellen(Datenbank &db, const QList<qint64> &belege, const QString &eingabe);
+// "S. 1, 3" (one element) or "Dok. 2 S. 1; Dok. 3 S. 2", a few pages at most.
+QString fundstellenText(const QList<Fundstelle> &stellen);
 
 // Queues an element's file for reading (in the caller's transaction); a
 // save goes before the backlog of "archivd volltext neu".

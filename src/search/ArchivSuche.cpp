@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDebug>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -54,6 +55,33 @@ QStringList markierteDaten(const QTreeWidget *l)
         if (l->topLevelItem(i)->checkState(0) == Qt::Checked)
             d << l->topLevelItem(i)->data(0, Qt::UserRole).toString();
     return d;
+}
+
+// Which pages of the first hits the full-text words are on, for the result
+// list's "Fundstelle", asked in parts of 500; a server that cannot say leaves
+// the column away.
+void fundstellenHolen(const QString &volltext, QList<Trefferzeile> &treffer)
+{
+    constexpr int Teil = 500, Hoechstens = 2000;
+    try {
+        for (qsizetype von = 0; von < qMin<qsizetype>(treffer.size(), Hoechstens); von += Teil) {
+            QHash<QString, qsizetype> zeileVon;
+            QStringList ids;
+            for (qsizetype i = von; i < qMin<qsizetype>(treffer.size(), von + Teil); ++i) {
+                const QString id = treffer.at(i).daten.section(u'|', 0, 0);
+                zeileVon.insert(id, i);
+                ids << id;
+            }
+            server::ErgebnisMenge rs = global::Archivverbindung->ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("VolltextFundstellen"));
+            rs.Execute(QStringList{volltext, ids.join(u',')});
+            while (rs.Next())
+                if (const auto it = zeileVon.constFind(rs.GetData(1)); it != zeileVon.cend())
+                    treffer[*it].fundstelle = rs.GetData(2);
+            rs.Close();
+        }
+    } catch (const server::ServerFehler &e) {
+        qWarning().noquote() << "Volltext:" << e.meldung();
+    }
 }
 
 } // namespace
@@ -345,6 +373,8 @@ int Archiv::Suchen(int grenze)
     while (rs.Next())
         treffer << trefferZeile({rs.GetData(1), rs.GetData(2), rs.GetData(3), rs.GetData(4), rs.GetData(5), rs.GetData(6), rs.GetData(7)});
     rs.Close();
+    if (!global::Volltext.isEmpty())
+        fundstellenHolen(global::Volltext, treffer);
     const int n = int(treffer.size());
     e->modell()->setzen(std::move(treffer));
     return n;

@@ -87,7 +87,12 @@ Ergebnis::Ergebnis(QWidget *hauptfenster, std::function<QString()> firma) : QWid
             m_liste->resizeColumnToContents(spalte);
             m_liste->setColumnWidth(spalte, qMax(twipsZuPixel(breite * 15, dpi), m_liste->columnWidth(spalte)));
         }
+        // Which pages matched, only after a full-text search.
+        m_liste->setColumnHidden(TrefferModell::SpalteFundstelle, !m_modell->mitFundstellen());
+        if (m_modell->mitFundstellen())
+            m_liste->resizeColumnToContents(TrefferModell::SpalteFundstelle);
     };
+    m_liste->setColumnHidden(TrefferModell::SpalteFundstelle, true);
     connect(m_modell, &QAbstractItemModel::modelReset, this, anpassen);
     m_baum = new QTreeWidget(this);
     m_baum->setObjectName(QStringLiteral("tree1"));

@@ -40,6 +40,7 @@ struct Trefferzeile
     QString daten; // object id + "|" + status
     int statusMarke = 0; // 1 to 5, 0 = none
     bool durchgestrichen = false;
+    QString fundstelle; // the pages a full-text search's words are on: "S. 1, 3"
 };
 Trefferzeile trefferZeile(const QStringList &spalten); // the seven columns of "Suche"
 

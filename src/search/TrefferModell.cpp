@@ -30,6 +30,7 @@ void TrefferModell::setzen(QList<Trefferzeile> zeilen)
     std::stable_sort(ordnung.begin(), ordnung.end(), [&](int a, int b) { return zellen.at(a).value(2) > zellen.at(b).value(2); });
     m_zeilen.clear();
     m_zellen.clear();
+    m_mitFundstellen = std::any_of(zeilen.begin(), zeilen.end(), [](const Trefferzeile &z) { return !z.fundstelle.isEmpty(); });
     m_zeilen.reserve(zeilen.size());
     m_zellen.reserve(zeilen.size());
     for (int i : ordnung) {
@@ -51,7 +52,7 @@ int TrefferModell::rowCount(const QModelIndex &parent) const
 
 int TrefferModell::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : 5;
+    return parent.isValid() ? 0 : 6;
 }
 
 QVariant TrefferModell::data(const QModelIndex &index, int role) const
@@ -60,7 +61,10 @@ QVariant TrefferModell::data(const QModelIndex &index, int role) const
         return {};
     const Trefferzeile &z = m_zeilen.at(index.row());
     switch (role) {
-    case Qt::DisplayRole: return index.column() < 4 ? m_zellen.at(index.row()).value(index.column()) : QVariant();
+    case Qt::DisplayRole:
+        if (index.column() == SpalteFundstelle)
+            return z.fundstelle;
+        return index.column() < 4 ? m_zellen.at(index.row()).value(index.column()) : QVariant();
     case Qt::DecorationRole: return index.column() == 4 && z.statusMarke > 0 ? QVariant(statusBild(z.statusMarke)) : QVariant();
     case Qt::FontRole:
         if (z.durchgestrichen) {
@@ -81,7 +85,7 @@ QVariant TrefferModell::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     static const QStringList titel{QString(), QStringLiteral("Belegart/Nr."), QStringLiteral("Datum/Zeit"), QStringLiteral("Text"),
-                                   QStringLiteral("Bild")};
+                                   QStringLiteral("Bild"), QStringLiteral("Fundstelle")};
     return titel.value(section);
 }
 

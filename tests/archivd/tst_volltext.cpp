@@ -183,6 +183,29 @@ private Q_SLOTS:
         }
     }
 
+    // Where the words are, for the result list: the pages per Beleg; ids
+    // that are not numbers and too many at once are refused.
+    void fundstellen()
+    {
+        server::ErgebnisMenge rs = m_v->ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("VolltextFundstellen"));
+        rs.Execute(QStringList{QStringLiteral("Schraubendreher Rohrschellen"), m_pdf + u',' + m_tif + QStringLiteral(",999999")});
+        QStringList zeilen;
+        while (rs.Next())
+            zeilen << rs.GetData(1) + u' ' + rs.GetData(2);
+        QCOMPARE(zeilen, QStringList({m_pdf + QStringLiteral(" S. 1"), m_tif + QStringLiteral(" S. 1")}));
+        QStringList viele;
+        for (int i = 0; i < 501; ++i)
+            viele << QString::number(i + 1);
+        for (const QString &ids : {QStringLiteral("1,x"), viele.join(u',')}) {
+            try {
+                rs.Execute(QStringList{QStringLiteral("Rohrschellen"), ids});
+                QFAIL("the query was answered");
+            } catch (const server::ServerFehler &e) {
+                QCOMPARE(e.status(), 400);
+            }
+        }
+    }
+
     // A file that cannot be read is marked once and not tried again; the
     // server goes on answering.
     void kaputteDateiWirdMarkiert()

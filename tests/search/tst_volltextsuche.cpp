@@ -27,6 +27,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 #include <QTreeWidget>
 
 using namespace archiv;
@@ -139,6 +140,33 @@ private Q_SLOTS:
         // Emptied again: the search as without the field (the demo's Belege too).
         QVERIFY(suchen(QString()).size() > 2);
         QVERIFY2(m_meldungen->texte().isEmpty(), qPrintable(m_meldungen->texte().join(u'\n')));
+    }
+
+    // The result list says on which pages the words are, and only after a
+    // full-text search.
+    void fundstelleInDerListe()
+    {
+        auto *liste = m_archiv->ergebnis()->findChild<QTreeView *>(QStringLiteral("list"));
+        const search::TrefferModell *m = m_archiv->ergebnis()->modell();
+        const auto fundstellen = [&] {
+            QStringList f;
+            for (int r = 0; r < m->rowCount(); ++r)
+                f << m->index(r, 1).data().toString() + u' ' + m->index(r, search::TrefferModell::SpalteFundstelle).data().toString();
+            return f;
+        };
+        QCOMPARE(suchen(QStringLiteral("wasserwaage")), QStringList{QStringLiteral("VS-3")});
+        QCOMPARE(fundstellen(), QStringList{QStringLiteral("VS-3 S. 2")});
+        QVERIFY(!liste->isColumnHidden(search::TrefferModell::SpalteFundstelle));
+        QCOMPARE(m->headerData(search::TrefferModell::SpalteFundstelle, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Fundstelle"));
+        // Each word on its own page: both pages; a phrase only where it stands.
+        suchen(QStringLiteral("Lieferschein Wasserwaage"));
+        QCOMPARE(fundstellen(), QStringList{QStringLiteral("VS-3 S. 1, 2")});
+        suchen(QStringLiteral("\"seite eins\""));
+        QCOMPARE(fundstellen(), QStringList{QStringLiteral("VS-3 S. 1")});
+        QCOMPARE(suchen(QStringLiteral("kupfer*")).size(), 2);
+        QCOMPARE(fundstellen(), QStringList({QStringLiteral("VS-2 S. 1"), QStringLiteral("VS-1 S. 1")}));
+        QVERIFY(suchen(QString()).size() > 2);
+        QVERIFY(liste->isColumnHidden(search::TrefferModell::SpalteFundstelle));
     }
 
     // The Beleg opened from a full-text search shows the page where the word

@@ -247,6 +247,26 @@ void registriereSuche(Registry &r)
                    }
                    return zeilen;
                }});
+    // The pages the full-text words are on, for the result list: the words
+    // and up to 500 Beleg ids joined by commas; rows of Beleg id and
+    // "S. 1, 3".
+    r.abfrage({"AR.Dokumente", "VolltextFundstellen", 2, 2, [](Kontext &k, const QStringList &args) {
+                   if (args.at(0).size() > 2000)
+                       throw AnfrageFehler::ungueltig(QStringLiteral("Volltext: höchstens 2000 Zeichen"));
+                   QList<qint64> ids;
+                   for (const QString &t : args.at(1).split(u',', Qt::SkipEmptyParts)) {
+                       bool ok = false;
+                       ids << t.trimmed().toLongLong(&ok);
+                       if (!ok)
+                           throw AnfrageFehler::ungueltig(QStringLiteral("Beleg: keine Zahl: %1").arg(t.left(40)));
+                   }
+                   const auto stellen = volltext::fundstellen(k.db, ids, args.at(0));
+                   protokoll::Zeilen zeilen;
+                   for (qint64 id : std::as_const(ids))
+                       if (stellen.contains(id))
+                           zeilen.append({QString::number(id), volltext::fundstellenText(stellen.value(id))});
+                   return zeilen;
+               }});
     r.abfrage({"AR.Extind", "GetEigenschVerkn", 2, 2, verknuepfungen});
 }
 
