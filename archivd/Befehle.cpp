@@ -38,6 +38,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
@@ -789,16 +790,66 @@ int eingang(const QStringList &args)
     return s.fehler > 0 ? 1 : 0;
 }
 
-// "archivd volltext status" and "archivd volltext neu [--firma F] [--seit DATUM]".
+namespace {
+
+QString dauer(qint64 sekunden)
+{
+    if (sekunden < 0)
+        return QStringLiteral("unbekannt");
+    if (sekunden < 120)
+        return QStringLiteral("%1 s").arg(sekunden);
+    if (sekunden < 2 * 3600)
+        return QStringLiteral("%1 min").arg(sekunden / 60);
+    return QStringLiteral("%1 h %2 min").arg(sekunden / 3600).arg(sekunden / 60 % 60);
+}
+
+void standZeigen(const volltext::Stand &s)
+{
+    aus() << "wartend: " << s.offen << "\nin Arbeit: " << s.laufend << "\ngelesen: " << s.fertig << "\nnicht lesbar: " << s.fehler
+          << "\nSeiten/s (letzte Stunde): " << QString::number(s.seitenJeSekunde, 'f', 2);
+    if (s.offen + s.laufend > 0)
+        aus() << "\nnoch etwa: " << dauer(s.restSekunden());
+    aus() << Qt::endl;
+}
+
+// Until nothing waits: how far the readers are, as a progress line.
+void folgen(Datenbank &db)
+{
+    Fortschrittszeile zeile;
+    const volltext::Stand anfang = volltext::stand(db);
+    for (;;) {
+        const volltext::Stand s = volltext::stand(db);
+        const qint64 gesamt = s.offen + s.laufend + s.fertig + s.fehler - anfang.fertig - anfang.fehler;
+        const qint64 erledigt = s.fertig + s.fehler - anfang.fertig - anfang.fehler;
+        if (s.offen + s.laufend == 0)
+            break;
+        zeile.zeigen(QStringLiteral("gelesen %1 von %2 (%3 %), nicht lesbar %4, %5 Seiten/s, noch etwa %6%7")
+                         .arg(erledigt)
+                         .arg(gesamt)
+                         .arg(gesamt > 0 ? erledigt * 100 / gesamt : 100)
+                         .arg(s.fehler - anfang.fehler)
+                         .arg(s.seitenJeSekunde, 0, 'f', 1)
+                         .arg(dauer(s.restSekunden()),
+                              s.laufend == 0 ? QStringLiteral(" (gerade liest kein Server: archivd serve --ocr-threads N)") : QString()));
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+    }
+}
+
+} // namespace
+
+// "archivd volltext status [--folgen]" and "archivd volltext neu [--firma F]
+// [--seit DATUM] [--folgen]".
 int volltextBefehl(const QStringList &args)
 {
     QCommandLineParser p;
     p.addPositionalArgument(QStringLiteral("aktion"), QStringLiteral("status oder neu"), QStringLiteral("status|neu"));
     p.addOption({QStringLiteral("firma"), QStringLiteral("nur die Belege dieser Firma (neu)"), QStringLiteral("firma")});
     p.addOption({QStringLiteral("seit"), QStringLiteral("nur Belege ab diesem Belegdatum, YYYY-MM-DD (neu)"), QStringLiteral("datum")});
+    p.addOption({QStringLiteral("folgen"), QStringLiteral("warten, bis nichts mehr wartet, mit einer Fortschrittszeile auf dem Terminal")});
     if (!befehlAuswerten(p, args,
                          QStringLiteral("Der Volltextindex: \"status\" zeigt, wie viele Dokumente warten, gelesen sind oder sich nicht "
-                                        "lesen ließen; \"neu\" stellt die Dokumente vorhandener Belege zum Lesen an.")))
+                                        "lesen ließen; \"neu\" stellt die Dokumente vorhandener Belege zum Lesen an. Gelesen wird von "
+                                        "den Servern (archivd serve --ocr-threads N).")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     const QString aktion = p.positionalArguments().value(0);
     if (p.positionalArguments().size() != 1 || (aktion != QLatin1String("status") && aktion != QLatin1String("neu"))) {
@@ -808,22 +859,25 @@ int volltextBefehl(const QStringList &args)
     auto db = oeffnen(p.value(QStringLiteral("db")));
     if (aktion == QLatin1String("neu")) {
         std::optional<qint64> firma;
-        if (p.isSet(QStringLiteral("firma")))
-            firma = p.value(QStringLiteral("firma")).toLongLong();
+        if (p.isSet(QStringLiteral("firma"))) {
+            bool ok = false;
+            firma = p.value(QStringLiteral("firma")).toLongLong(&ok);
+            if (!ok) {
+                err() << "archivd volltext neu: --firma erwartet eine Firmennummer" << Qt::endl;
+                return 2;
+            }
+        }
         const QString seit = p.value(QStringLiteral("seit"));
         if (!seit.isEmpty() && !QDate::fromString(seit, Qt::ISODate).isValid()) {
             err() << "archivd volltext neu: --seit erwartet YYYY-MM-DD" << Qt::endl;
             return 2;
         }
         aus() << "archivd volltext: " << volltext::bestandVormerken(*db, firma, seit) << " Dokumente zum Lesen angestellt" << Qt::endl;
-        return 0;
     }
-    const volltext::Stand s = volltext::stand(*db);
-    aus() << "wartend: " << s.offen << "\nin Arbeit: " << s.laufend << "\ngelesen: " << s.fertig << "\nnicht lesbar: " << s.fehler
-          << "\nSeiten/s (letzte Stunde): " << QString::number(s.seitenJeSekunde, 'f', 2);
-    if (s.seitenJeSekunde > 0 && s.offen > 0)
-        aus() << "\nnoch etwa: " << qint64(s.offen * 2 / s.seitenJeSekunde / 60) << " min (bei 2 Seiten je Dokument)";
-    aus() << Qt::endl;
+    if (p.isSet(QStringLiteral("folgen")))
+        folgen(*db);
+    if (aktion == QLatin1String("status") || p.isSet(QStringLiteral("folgen")))
+        standZeigen(volltext::stand(*db));
     return 0;
 }
 

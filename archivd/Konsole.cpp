@@ -1,5 +1,7 @@
 #include "Konsole.h"
 
+#include <unistd.h>
+
 namespace archiv::archivd {
 
 QTextStream &aus()
@@ -29,6 +31,26 @@ bool befehlAuswerten(QCommandLineParser &p, const QStringList &args, const QStri
         return false;
     }
     return true;
+}
+
+Fortschrittszeile::Fortschrittszeile() : m_terminal(::isatty(STDERR_FILENO))
+{
+}
+
+Fortschrittszeile::~Fortschrittszeile()
+{
+    if (m_gezeigt)
+        err() << Qt::endl;
+}
+
+void Fortschrittszeile::zeigen(const QString &zeile)
+{
+    if (!m_terminal)
+        return;
+    // Blanks over what a longer line before left.
+    err() << '\r' << zeile << QString(qMax<qsizetype>(0, m_laenge - zeile.size()), u' ') << Qt::flush;
+    m_laenge = zeile.size();
+    m_gezeigt = true;
 }
 
 } // namespace archiv::archivd

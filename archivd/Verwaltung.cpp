@@ -184,13 +184,11 @@ static int baenderSchreiben(QCommandLineParser &p)
     }
     auto db = Datenbank::oeffnen(p.value(QStringLiteral("db")));
     db->migrieren();
-    const bool terminal = ::isatty(STDERR_FILENO);
-    const Sicherungsbericht b = sichern(*db, auftrag, [terminal](const QString &zeile) {
-        if (terminal)
-            err() << "\r" << zeile << "   " << Qt::flush;
-    });
-    if (terminal)
-        err() << Qt::endl;
+    Sicherungsbericht b;
+    {
+        Fortschrittszeile fortschritt;
+        b = sichern(*db, auftrag, [&fortschritt](const QString &zeile) { fortschritt.zeigen(zeile); });
+    }
     for (const QString &f : b.fehler)
         err() << "archivd backup: " << f << " (bleibt für die nächste Sicherung vorgemerkt)" << Qt::endl;
     aus() << "archivd backup: " << b.belege << " Belege, " << QString::number(double(b.bytes) / 1e6, 'f', 1) << " MB in " << b.baende.size()

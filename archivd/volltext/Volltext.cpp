@@ -275,6 +275,10 @@ Stand stand(Datenbank &db)
         if (ms > 0)
             s.seitenJeSekunde = seiten * 1000.0 / double(ms);
     }
+    const double jeDokument =
+        db.wert(QStringLiteral("SELECT AVG(seiten) FROM ar_volltext_auftrag WHERE zustand = 'fertig' AND seiten > 0")).toDouble();
+    if (jeDokument > 0)
+        s.seitenJeDokument = jeDokument;
     return s;
 }
 

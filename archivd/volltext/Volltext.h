@@ -79,6 +79,10 @@ struct Stand
 {
     qint64 offen = 0, laufend = 0, fertig = 0, fehler = 0;
     double seitenJeSekunde = 0; // over the last hour
+    double seitenJeDokument = 2; // of the documents read so far
+    // Seconds until what waits is read at the rate of the last hour; -1 when
+    // nothing was read in it.
+    qint64 restSekunden() const { return seitenJeSekunde > 0 ? qint64((offen + laufend) * seitenJeDokument / seitenJeSekunde) : -1; }
 };
 Stand stand(Datenbank &db);
 

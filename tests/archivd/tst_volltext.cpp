@@ -216,6 +216,17 @@ private Q_SLOTS:
         QString ausgabe;
         QCOMPARE(ArchivServer::archivd({QStringLiteral("volltext"), QStringLiteral("status"), QStringLiteral("--db"), m_server->dbPfad()}, &ausgabe), 0);
         QVERIFY2(ausgabe.contains(QStringLiteral("nicht lesbar: 1")), qPrintable(ausgabe));
+        // Following the queue returns when nothing waits, with the summary.
+        QCOMPARE(ArchivServer::archivd({QStringLiteral("volltext"), QStringLiteral("neu"), QStringLiteral("--folgen"), QStringLiteral("--db"),
+                                        m_server->dbPfad()},
+                                       &ausgabe),
+                 0);
+        QVERIFY2(ausgabe.contains(QStringLiteral(" Dokumente zum Lesen angestellt")) && ausgabe.contains(QStringLiteral("wartend: 0\nin Arbeit: 0")),
+                 qPrintable(ausgabe));
+        QCOMPARE(ArchivServer::archivd({QStringLiteral("volltext"), QStringLiteral("neu"), QStringLiteral("--firma"), QStringLiteral("Müller"),
+                                        QStringLiteral("--db"), m_server->dbPfad()},
+                                       &ausgabe),
+                 2);
     }
 
     // A new version of the file is read again; the search follows the
