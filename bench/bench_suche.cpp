@@ -7,6 +7,7 @@
 #include "search/TrefferModell.h"
 #include "server/Verbindung.h"
 #include "support/ArchivServer.h"
+#include "support/PostgresCluster.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,6 +15,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <optional>
 
 using namespace archiv;
 
@@ -41,10 +43,32 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     if (argc < 2) {
-        aus << "usage: bench_suche ARCHIVE.sqlite" << Qt::endl;
+        aus << "usage: bench_suche ARCHIVE.sqlite [--volltext]\n       bench_suche --postgres BELEGE [--volltext]" << Qt::endl;
         return 2;
     }
-    const QString db = QString::fromLocal8Bit(argv[1]);
+    QString db = QString::fromLocal8Bit(argv[1]);
+    // On PostgreSQL: a cluster of its own, filled with the demo of that many
+    // Belege (with generated page text when --volltext follows).
+    std::optional<test::PostgresCluster> pg;
+    if (db == QLatin1String("--postgres") && argc > 2) {
+        pg.emplace();
+        if (!pg->starten()) {
+            aus << "bench_suche: PostgreSQL startet nicht: " << pg->fehler() << Qt::endl;
+            return 1;
+        }
+        db = pg->neueDatenbank();
+        QStringList demo{QStringLiteral("demo"), QStringLiteral("--db"), db, QStringLiteral("--belege"), QString::fromLocal8Bit(argv[2])};
+        if (argc > 3 && QString::fromLocal8Bit(argv[3]) == QLatin1String("--volltext"))
+            demo << QStringLiteral("--volltext");
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedChannels);
+        p.start(QStringLiteral(ARCHIVD_PFAD), demo);
+        if (!p.waitForFinished(-1) || p.exitCode() != 0)
+            return 1;
+        for (int i = 2; i + 1 < argc; ++i)
+            argv[i] = argv[i + 1];
+        --argc;
+    }
     const auto server = bench::archivServer(db);
     if (!server)
         return 1;

@@ -108,7 +108,7 @@ QString falten(const QString &text)
     return f;
 }
 
-Bedingung bedingung(const Datenbank &db, const QString &eingabe)
+Bedingung bedingung(Datenbank &db, const QString &eingabe, int vieleTreffer)
 {
     const QList<Begriff> begriffe = zerlegen(eingabe);
     QStringList teile;
@@ -128,9 +128,23 @@ Bedingung bedingung(const Datenbank &db, const QString &eingabe)
     }
     for (const Begriff &b : begriffe)
         teile << u'"' + b.woerter.join(u' ') + u'"' + (b.praefix ? QStringLiteral("*") : QString());
+    const QString ausdruck = teile.join(QStringLiteral(" AND "));
+    // Few matches: the Belege of the matches, then sorted by date. Many (a
+    // word on every other page): the Belege in the search's date order, each
+    // looked up in the set of matches, until the limit is reached; going
+    // through every match and sorting them would take seconds on a million.
+    // The "+" keeps the set a lookup rather than a seek per match and row.
+    const qint64 anzahl = db.wert(QStringLiteral("SELECT count(*) FROM (SELECT rowid FROM ar_volltext_fts WHERE ar_volltext_fts MATCH ? LIMIT %1)")
+                                      .arg(vieleTreffer + 1),
+                                  {ausdruck})
+                              .toLongLong();
+    if (anzahl > vieleTreffer)
+        return {QStringLiteral("EXISTS (SELECT 1 FROM ar_dokuments e JOIN ar_volltext v ON v.element = e.id AND v.blob = e.dok_blob "
+                               "WHERE e.parent_id = d.id AND +v.id IN (SELECT rowid FROM ar_volltext_fts WHERE ar_volltext_fts MATCH ?))"),
+                {ausdruck}};
     return {QStringLiteral("d.id IN (SELECT e.parent_id FROM ar_volltext_fts f JOIN ar_volltext v ON v.id = f.rowid "
                            "JOIN ar_dokuments e ON e.id = v.element AND e.dok_blob = v.blob WHERE ar_volltext_fts MATCH ?)"),
-            {teile.join(QStringLiteral(" AND "))}};
+            {ausdruck}};
 }
 
 QList<Trefferseite> treffer(Datenbank &db, qint64 beleg, const QString &eingabe)

@@ -37,8 +37,11 @@ struct Bedingung
     QVariantList werte;
 };
 // Throws AnfrageFehler for a text with too many words, or with nothing to
-// search for (only "*", only words too common to mean anything).
-Bedingung bedingung(const Datenbank &db, const QString &eingabe);
+// search for (only "*", only words too common to mean anything). On SQLite
+// a text with more than vieleTreffer matching documents is looked up Beleg
+// by Beleg in the search's order instead of collecting every match.
+inline constexpr int VieleTreffer = 20000;
+Bedingung bedingung(Datenbank &db, const QString &eingabe, int vieleTreffer = VieleTreffer);
 
 // Where a search text's words are on a Beleg's pages: for each current
 // document element with hits (by position from 1) its pages (from 1) and the

@@ -4,6 +4,8 @@
 // phrases; the search narrows every other criterion; hostile queries and
 // broken files get a clear answer.
 #include "imaging/Bilddatei.h"
+#include "storage/Datenbank.h"
+#include "volltext/Volltext.h"
 #include "imaging/Seite.h"
 #include "imaging/TiffDatei.h"
 #include "server/ErgebnisMenge.h"
@@ -144,6 +146,26 @@ private Q_SLOTS:
         for (const QString &b : belege)
             erwartet << (b == QLatin1String("pdf") ? m_pdf : m_tif);
         QCOMPARE(suche(volltext, typen), erwartet);
+    }
+
+    // Both ways of looking up a text (collecting the matches, or Beleg by
+    // Beleg when a word is on most pages) find the same Belege.
+    void beideWegeGleich_data()
+    {
+        findet_data();
+    }
+    void beideWegeGleich()
+    {
+        QFETCH(QString, volltext);
+        auto db = archivd::Datenbank::oeffnen(m_server->dbPfad());
+        const auto belege = [&](int vieleTreffer) {
+            const archivd::volltext::Bedingung b = archivd::volltext::bedingung(*db, volltext, vieleTreffer);
+            QStringList ids;
+            for (const archivd::SqlZeile &z : db->abfragen(QStringLiteral("SELECT d.id FROM ar_dokumente d WHERE %1 ORDER BY d.id").arg(b.sql), b.werte))
+                ids << z.at(0).toString();
+            return ids;
+        };
+        QCOMPARE(belege(0), belege(archivd::volltext::VieleTreffer));
     }
 
     // An empty full text changes nothing: the search is the one without it.
