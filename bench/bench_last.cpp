@@ -4,12 +4,13 @@
 // p50/p99 per kind, errors, ping under load and the server's memory.
 //
 //   bench_last [--plaetze 200] [--sekunden 60] [--langsam 500] [--ruhend 300] [--db ARCHIV]
-//              [--pause MS] [--minuten N]
+//              [--pause MS] [--minuten N] [--rueckstand]
 //
 // --pause is a workstation's time between two requests (default: a person,
 // 0.5 to 2.5 s; 0: as fast as the server answers). --minuten N runs a long
 // working day instead: N minutes, the server's memory and the request rate
-// printed every 30 s.
+// printed every 30 s. --rueckstand: beside a full-text backlog, every
+// document of the archive queued and read by one OCR thread meanwhile.
 #include "BenchServer.h"
 #include "server/ServerFehler.h"
 #include "server/Verbindung.h"
@@ -152,6 +153,7 @@ int main(int argc, char *argv[])
     p.addOption({"db", "vorhandenes Archiv (sonst ein Demoarchiv)", "pfad"});
     p.addOption({"pause", "Millisekunden zwischen zwei Anfragen eines Platzes (Standard: 500 bis 2500; 0: ohne Pause)", "ms", "-1"});
     p.addOption({"minuten", "ein langer Arbeitstag: so viele Minuten, Speicher und Rate alle 30 s", "n", "0"});
+    p.addOption({"rueckstand", "neben dem Lesen aller Dokumente des Archivs für den Volltext (ein OCR-Thread)"});
     p.process(app);
     const int pause = p.value("pause").toInt();
     const int minuten = p.value("minuten").toInt();
@@ -162,10 +164,17 @@ int main(int argc, char *argv[])
 
     // Every workstation here comes from one address: the share one host may
     // hold is the whole.
-    const QStringList serve{"--max-connections-per-address", "1200"};
+    QStringList serve{"--max-connections-per-address", "1200"};
+    if (p.isSet("rueckstand"))
+        serve << "--ocr-threads" << "1";
     const auto server = p.isSet("db") ? bench::archivServer(p.value("db"), serve) : bench::demoServer(3000, serve);
     if (!server)
         return 1;
+    if (p.isSet("rueckstand")) {
+        QString ausgabe;
+        test::ArchivServer::archivd({"volltext", "neu", "--db", server->dbPfad()}, &ausgabe);
+        aus << ausgabe.trimmed() << Qt::endl;
+    }
     server::Verbindung v;
     if (!v.Connect(server->verbindungstext()))
         return 1;
@@ -295,6 +304,11 @@ int main(int argc, char *argv[])
         << (m.fehlerTexte.isEmpty() ? QString() : " (" + m.fehlerTexte.join("; ") + ")") << Qt::endl;
     aus << "small query beside them, every 0.5 s: p50 " << perzentil(ping, 0.5) << " ms, p99 " << perzentil(ping, 0.99) << " ms, max "
         << perzentil(ping, 1.0) << " ms" << Qt::endl;
+    if (p.isSet("rueckstand")) {
+        QString ausgabe;
+        test::ArchivServer::archivd({"volltext", "status", "--db", server->dbPfad()}, &ausgabe);
+        aus << "full-text backlog after the run: " << ausgabe.simplified() << Qt::endl;
+    }
     aus << "server RSS: start " << rssStart / 1024 << " MB, at half time " << rss30 / 1024 << " MB, end " << server->rssKiB() / 1024
         << " MB" << Qt::endl;
     return 0;
