@@ -4,6 +4,7 @@
 
 #include "Fehler.h"
 #include "Konsole.h"
+#include "Nachweis.h"
 #include "Passwort.h"
 #include "Registry.h"
 #include "Tls.h"
@@ -71,6 +72,8 @@ const char *Uebersicht =
     "  rechnung elektronische Rechnungen lesen und zeigen, was in ihnen steht\n"
     "  eingang  Dateien eines Eingangsordners archivieren (E-Rechnungen, PDF, Bilder)\n"
     "  volltext Stand des Volltextindex, vorhandene Belege zum Lesen anstellen\n"
+    "  verify   beweisen, dass nichts geändert wurde (Protokollkette, Dateien, Belege)\n"
+    "  anker    das Ende der Protokollkette an eine Datei außerhalb des Archivs anhängen\n"
     "\n"
     "Jeder Befehl kennt --help.\n";
 
@@ -950,6 +953,10 @@ int befehlAusfuehren(const QStringList &argumente)
             return eingang(rest);
         if (befehl == QLatin1String("volltext"))
             return volltextBefehl(rest);
+        if (befehl == QLatin1String("verify"))
+            return verify(rest);
+        if (befehl == QLatin1String("anker"))
+            return anker(rest);
         // The child a server's full-text reader starts for each file.
         if (befehl == QLatin1String("volltext-lesen"))
             return volltext::lesemodus(argumente.value(2));

@@ -108,6 +108,7 @@ int importieren(const QStringList &args)
     ObjektSpeicher objekte(*db);
     const QStringList kopf = saetze.first();
     int neu = 0, geaendert = 0;
+    Anfragekontext::fuerBefehl();
     Transaktion t(*db);
     for (int zeile = 1; zeile < saetze.size(); ++zeile) {
         const QStringList &s = saetze.at(zeile);
@@ -130,13 +131,13 @@ int importieren(const QStringList &args)
             }
         }
         try {
-            objekte.speichernInTransaktion(*k, id, a);
+            // Each row on the audit trail, as a save over the wire is.
+            objekte.speichernVermerkt(*k, id, a);
         } catch (const AnfrageFehler &f) {
             throw AnfrageFehler::ungueltig(QStringLiteral("Zeile %1: %2").arg(zeile + 1).arg(f.meldung()));
         }
         ++(id.isEmpty() ? neu : geaendert);
     }
-    Anfragekontext::fuerBefehl();
     objekte.vermerken(*k, QFileInfo(pos.at(1)).fileName(), QStringLiteral("import: %1 neu, %2 aktualisiert").arg(neu).arg(geaendert), 0, 0,
                       {});
     t.bestaetigen();

@@ -508,7 +508,9 @@ void DemoArchiv::beleg(int i)
     a.refs = {{"IdBelart", QString::number(firma) + QStringLiteral("||") + QLatin1String(typ.code)}};
     if (picsw != QLatin1String("0"))
         a.collections.insert(QStringLiteral("Doks"), dokumente(typ, belnr, firma, datum, art, picsw == QLatin1String("2")));
-    const QString id = m_objekte.speichernInTransaktion(*Modell::instanz().klasse(QStringLiteral("AR.Dokumente")), QString(), a).id;
+    const Klasse &beleg = *Modell::instanz().klasse(QStringLiteral("AR.Dokumente"));
+    const QString id = m_objekte.speichernInTransaktion(beleg, QString(), a).id;
+    m_objekte.gespeichertVermerken(beleg, id, a, QStringLiteral("neu"));
     m_nummern[QString::number(firma) + u'|' + QLatin1String(typ.code)] << belnr;
     werte(typ, id, firma, i + 1);
     sicherungen(id, datum);
@@ -550,7 +552,9 @@ void DemoArchiv::kette()
                        {"Text", QStringLiteral("Kette %1").arg(k + 1)},
                        {"storno", "N"}};
             a.refs = {{"IdBelart", QStringLiteral("1||") + QLatin1String(code)}};
-            const QString id = m_objekte.speichernInTransaktion(*Modell::instanz().klasse(QStringLiteral("AR.Dokumente")), QString(), a).id;
+            const Klasse &beleg = *Modell::instanz().klasse(QStringLiteral("AR.Dokumente"));
+            const QString id = m_objekte.speichernInTransaktion(beleg, QString(), a).id;
+            m_objekte.gespeichertVermerken(beleg, id, a, QStringLiteral("neu"));
             if (QLatin1String(code) == QLatin1String("ER"))
                 wert(id, 1, 8, ls);
             else
@@ -573,7 +577,8 @@ void DemoArchiv::scans()
         a.props = {{"seite", QString::number(seite)}, {"dokument", schluessel}, {"Datum", heute.toString(Qt::ISODate)}};
         a.refs = refs;
         a.streams = {{"dok", dokument(QStringLiteral("SCAN"), schluessel.isEmpty() ? QStringLiteral("OHNE") : schluessel, 1, 1, 200)}};
-        m_objekte.speichernInTransaktion(*Modell::instanz().klasse(QStringLiteral("AR.Scandat")), QString(), a);
+        const Klasse &scandat = *Modell::instanz().klasse(QStringLiteral("AR.Scandat"));
+        m_objekte.gespeichertVermerken(scandat, m_objekte.speichernInTransaktion(scandat, QString(), a).id, a, QStringLiteral("neu"));
     };
     for (const auto &[id, belnr] : er)
         for (int s = 1; s <= 3; ++s)

@@ -30,6 +30,8 @@ struct Datenbank::Slot
     QSqlDatabase db;
     std::unordered_map<QString, Vorbereitet> abfragen;
     quint64 uhr = 0;
+    bool inTransaktion = false;
+    std::vector<std::pair<QString, std::function<void()>>> vorCommit;
 
     ~Slot()
     {
@@ -268,22 +270,54 @@ bool Datenbank::istLeer()
     return wert(QStringLiteral("SELECT COUNT(*) FROM ar_firma")).toLongLong() == 0;
 }
 
+bool Datenbank::inTransaktion()
+{
+    return slot().inTransaktion;
+}
+
+bool Datenbank::vorDemCommit(const QString &name, std::function<void()> arbeit)
+{
+    Slot &s = slot();
+    if (!s.inTransaktion)
+        throw AnfrageFehler::speicher(QStringLiteral("%1: keine offene Transaktion").arg(name));
+    for (const auto &[n, a] : s.vorCommit)
+        if (n == name)
+            return false;
+    s.vorCommit.emplace_back(name, std::move(arbeit));
+    return true;
+}
+
 Transaktion::Transaktion(Datenbank &db) : m_db(db)
 {
     if (std::mutex *m = db.schreibSperre())
         m_sperre = std::unique_lock(*m);
     db.beginnen(db.verbindung());
     m_offen = true;
+    Datenbank::Slot &s = db.slot();
+    s.inTransaktion = true;
+    s.vorCommit.clear();
 }
 
 Transaktion::~Transaktion()
 {
-    if (m_offen)
+    if (m_offen) {
+        Datenbank::Slot &s = m_db.slot();
+        s.inTransaktion = false;
+        s.vorCommit.clear();
         m_db.verbindung().rollback();
+    }
 }
 
 void Transaktion::bestaetigen()
 {
+    Datenbank::Slot &s = m_db.slot();
+    // Work added while the last runs is done too.
+    for (std::size_t i = 0; i < s.vorCommit.size(); ++i) {
+        const std::function<void()> arbeit = s.vorCommit.at(i).second;
+        arbeit();
+    }
+    s.vorCommit.clear();
+    s.inTransaktion = false;
     if (!m_db.verbindung().commit()) {
         qCritical().noquote() << "archivd: Commit fehlgeschlagen:" << m_db.verbindung().lastError().text();
         throw AnfrageFehler::speicher(QStringLiteral("Die Änderung ließ sich nicht speichern"));

@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -67,6 +68,14 @@ public:
     private:
         Datenbank *m_db = nullptr; // null when this thread had one already
     };
+
+    // Whether this thread's connection is inside a Transaktion.
+    bool inTransaktion();
+    // Work the open transaction does just before it commits, once per name
+    // however often it is asked for (the audit trail's chain takes its head
+    // last, so concurrent writers hold that lock only for the commit). True
+    // when it was not asked for yet in this transaction. A rollback drops it.
+    bool vorDemCommit(const QString &name, std::function<void()> arbeit);
 
     void migrieren();
     int schemaVersion();

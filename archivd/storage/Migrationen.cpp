@@ -1,4 +1,5 @@
 #include "storage/Migrationen.h"
+#include "storage/Pruefkette.h"
 
 #include "common/Faltung.h"
 #include "storage/Datenbank.h"
@@ -236,6 +237,23 @@ Migration volltext()
             {"ALTER TABLE ar_volltext ADD COLUMN tsv tsvector", "CREATE INDEX ar_volltext_tsv ON ar_volltext USING GIN (tsv)"}};
 }
 
+// The audit trail as a hash chain: each entry's number, the hash of the one
+// before it, its own and the state of its Beleg after the write; the chain's
+// head in a row of its own. An archive from before gets one entry per Beleg
+// and per file with what it holds, and its entries put on the chain.
+Migration protokollkette()
+{
+    return {16,
+            {"ALTER TABLE ar_protokoll ADD COLUMN nr %BIGINT%", "ALTER TABLE ar_protokoll ADD COLUMN zustand TEXT",
+             "ALTER TABLE ar_protokoll ADD COLUMN vorgaenger TEXT", "ALTER TABLE ar_protokoll ADD COLUMN hash TEXT",
+             "CREATE UNIQUE INDEX ar_protokoll_nr ON ar_protokoll (nr)",
+             "CREATE TABLE ar_protokoll_kopf (id %BIGINT% PRIMARY KEY, nr %BIGINT% NOT NULL, hash TEXT NOT NULL)"},
+            [](Datenbank &db) {
+                db.ausfuehren(QStringLiteral("INSERT INTO ar_protokoll_kopf (id, nr, hash) VALUES (1, 0, ?)"), {pruefkette::Anfang});
+                pruefkette::nachtragen(db);
+            }};
+}
+
 } // namespace
 
 const QList<Migration> &migrationen()
@@ -243,7 +261,8 @@ const QList<Migration> &migrationen()
     static const QList<Migration> alle{
         ersteVersion(), suchIndizes(),        nurGefalteterWertIndex(), gefalteteWerte(),  gefalteterWertIndex(),
         blobTeile(),    sicherungZeitpunkt(), etikettenlaeufe(),        wirtschaftsjahr(), zugangUndProtokoll(),
-        sitzungen(),    scanGenommen(),       sitzungUndHochladung(),   digitaleOriginale(), volltext()};
+        sitzungen(),    scanGenommen(),       sitzungUndHochladung(),   digitaleOriginale(), volltext(),
+        protokollkette()};
     return alle;
 }
 

@@ -513,7 +513,7 @@ protokoll::SpeicherAntwort ObjektSpeicher::speichernVermerkt(const Klasse &k, co
         geaendertVermerken(neu);
     QStringList dateien;
     dateienSammeln(a, dateien);
-    vermerken(k, antwort.id, id.isEmpty() ? QStringLiteral("neu") : QStringLiteral("geändert"), antwort.version, beleg ? neu : 0, dateien);
+    vermerken(k, antwort.id, id.isEmpty() ? QStringLiteral("neu") : QStringLiteral("geändert"), antwort.version, belegVon(k, neu), dateien);
     // Every file a save brings is read for the full-text index, before the backlog.
     if (beleg) {
         const QList<protokoll::SpeicherAnfrage> elemente = a.collections.value(QStringLiteral("Doks"));
@@ -625,6 +625,7 @@ void ObjektSpeicher::loeschen(const Klasse &k, const QString &id)
     const auto z = zeile(k, id);
     if (!z)
         keinObjekt(k, id);
+    const qint64 beleg = belegVon(k, *z);
     try {
         m_db.ausfuehren(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(k.tabelle), {*z});
     } catch (const AnfrageFehler &f) {
@@ -632,8 +633,25 @@ void ObjektSpeicher::loeschen(const Klasse &k, const QString &id)
             throw;
         throw AnfrageFehler::konflikt(QStringLiteral("%1 \"%2\" wird noch verwendet").arg(k.name, id));
     }
-    vermerken(k, id, QStringLiteral("gelöscht"), 0, 0, {});
+    vermerken(k, id, QStringLiteral("gelöscht"), 0, beleg, {});
     t.bestaetigen();
+}
+
+qint64 ObjektSpeicher::belegVon(const Klasse &k, qint64 zeile)
+{
+    if (k.name == QLatin1String(BelegKlasse))
+        return zeile;
+    if (k.name == QLatin1String("AR.Extind"))
+        return m_db.wert(QStringLiteral("SELECT COALESCE(iddokumente, 0) FROM ar_extind WHERE id = ?"), {zeile}).toLongLong();
+    return 0;
+}
+
+void ObjektSpeicher::gespeichertVermerken(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a, const QString &aktion)
+{
+    QStringList dateien;
+    dateienSammeln(a, dateien);
+    const std::optional<qint64> z = zeile(k, id);
+    vermerken(k, id, aktion, 1, z ? belegVon(k, *z) : 0, dateien);
 }
 
 } // namespace archiv::archivd

@@ -30,6 +30,10 @@ public:
     protokoll::SpeicherAntwort speichernVermerkt(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a);
     // The same inside a transaction the caller holds (bulk loads).
     protokoll::SpeicherAntwort speichernInTransaktion(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a);
+    // A bulk load's write on the audit trail, as a save would put it: the
+    // files it brought, the Beleg it belongs to (its state goes on the chain
+    // at the commit, so values written after this call are in it).
+    void gespeichertVermerken(const Klasse &k, const QString &id, const protokoll::SpeicherAnfrage &a, const QString &aktion);
 
     void loeschen(const Klasse &k, const QString &id);
     // Appends a write to the audit trail, under the workstation and user
@@ -49,6 +53,9 @@ public:
     // Row id behind a public id; nullopt when no such object exists.
     std::optional<qint64> zeile(const Klasse &k, const QString &id);
     QString oeffentlicheId(const Klasse &k, qint64 zeile);
+    // The Beleg a row of the class belongs to (itself, or an index value's
+    // Beleg); 0 for rows of other classes.
+    qint64 belegVon(const Klasse &k, qint64 zeile);
 
 private:
     struct Auswahl

@@ -1,6 +1,9 @@
 #include "storage/Zugangsspeicher.h"
 
 #include "storage/Datenbank.h"
+#include "storage/Pruefkette.h"
+
+#include <QHash>
 
 #include <QDateTime>
 
@@ -114,12 +117,23 @@ void Zugangsspeicher::sitzungLoeschen(const QString &tokenHash)
 
 void Zugangsspeicher::vermerken(const Eintrag &e)
 {
-    m_db.ausfuehren(
-        QStringLiteral("INSERT INTO ar_protokoll (zeit, arbeitsplatz, benutzer, klasse, objekt, aktion, version, beleg, dateien) "
-                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-        {e.zeit.isEmpty() ? jetzt() : e.zeit, steuerzeichenMaskiert(e.arbeitsplatz), steuerzeichenMaskiert(e.benutzer), e.klasse,
-         steuerzeichenMaskiert(e.objekt), steuerzeichenMaskiert(e.aktion), e.version,
-         e.beleg > 0 ? QVariant(e.beleg) : QVariant(), e.dateien.join(u' ')});
+    // The entries of one transaction go on the chain just before it commits.
+    thread_local QHash<const Datenbank *, QList<qint64>> offen;
+    std::optional<Transaktion> eigene;
+    if (!m_db.inTransaktion())
+        eigene.emplace(m_db);
+    Datenbank *db = &m_db;
+    if (m_db.vorDemCommit(QStringLiteral("Protokollkette"), [db] { pruefkette::verketten(*db, offen.take(db)); }))
+        offen[db].clear(); // left by a transaction rolled back
+    offen[db].append(m_db.wert(
+                             QStringLiteral("INSERT INTO ar_protokoll (zeit, arbeitsplatz, benutzer, klasse, objekt, aktion, version, beleg, dateien) "
+                                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"),
+                             {e.zeit.isEmpty() ? jetzt() : e.zeit, steuerzeichenMaskiert(e.arbeitsplatz), steuerzeichenMaskiert(e.benutzer), e.klasse,
+                              steuerzeichenMaskiert(e.objekt), steuerzeichenMaskiert(e.aktion), e.version,
+                              e.beleg > 0 ? QVariant(e.beleg) : QVariant(), e.dateien.join(u' ')})
+                         .toLongLong());
+    if (eigene)
+        eigene->bestaetigen();
 }
 
 std::optional<Zugangsspeicher::Eintrag> Zugangsspeicher::letzteAenderung(qint64 beleg)

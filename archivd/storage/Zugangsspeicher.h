@@ -72,7 +72,8 @@ public:
         qint64 beleg = 0; // the Beleg the write belongs to, 0 for none
         QStringList dateien; // SHA-256 of the files the write stored
     };
-    // Appends to the trail; the caller holds the write's transaction.
+    // Appends to the trail, in the caller's transaction when it holds one;
+    // the entry goes on the hash chain when that transaction commits.
     void vermerken(const Eintrag &e);
     // Oldest first; a Beleg (0: all) and a start (ISO date or date and
     // time, empty: from the beginning); at most grenze entries.
