@@ -5,6 +5,7 @@
 #include "Fehler.h"
 #include "Konsole.h"
 #include "Nachweis.h"
+#include "Wiederherstellung.h"
 #include "Passwort.h"
 #include "Registry.h"
 #include "Tls.h"
@@ -74,6 +75,8 @@ const char *Uebersicht =
     "  volltext Stand des Volltextindex, vorhandene Belege zum Lesen anstellen\n"
     "  verify   beweisen, dass nichts geändert wurde (Protokollkette, Dateien, Belege)\n"
     "  anker    das Ende der Protokollkette an eine Datei außerhalb des Archivs anhängen\n"
+    "  export   Stammdaten in eine Datei schreiben (für restore)\n"
+    "  restore  Archiv aus Sicherungsbänden wiederherstellen\n"
     "\n"
     "Jeder Befehl kennt --help.\n";
 
@@ -957,6 +960,10 @@ int befehlAusfuehren(const QStringList &argumente)
             return verify(rest);
         if (befehl == QLatin1String("anker"))
             return anker(rest);
+        if (befehl == QLatin1String("export"))
+            return exportBefehl(rest);
+        if (befehl == QLatin1String("restore"))
+            return restoreBefehl(rest);
         // The child a server's full-text reader starts for each file.
         if (befehl == QLatin1String("volltext-lesen"))
             return volltext::lesemodus(argumente.value(2));

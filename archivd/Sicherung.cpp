@@ -48,8 +48,9 @@ public:
             throw AnfrageFehler::ungueltig(QStringLiteral("%1 gibt es schon").arg(m_dir));
         if (!QDir().mkpath(m_dir))
             throw AnfrageFehler::speicher(QStringLiteral("%1 lässt sich nicht anlegen").arg(m_dir));
-        m_belegeCsv = csvZeile({"id", "firma", "belart", "belnr", "datum", "zeit", "privatjn", "text", "dateien"});
+        m_belegeCsv = csvZeile({"id", "firma", "belart", "belnr", "datum", "zeit", "privatjn", "text", "dateien", "storno"});
         m_werteCsv = csvZeile({"beleg", "firma", "eigenschaft", "wert"});
+        m_dokumenteCsv = csvZeile({"beleg", "nr", "doktyp", "doktext", "daterst", "dateiname", "bericht", "datei", "sha256"});
     }
 
     const QString &name() const { return m_name; }
@@ -77,7 +78,12 @@ public:
         m_bytes += b.bytes();
         for (qsizetype i = 0; i < pfade.size(); ++i)
             m_manifest += summen.at(i) + "  " + pfade.at(i).toUtf8() + '\n';
-        m_belegeCsv += csvZeile(QStringList{QString::number(b.id)} + b.kopf + QStringList{pfade.join(u' ')});
+        m_belegeCsv += csvZeile(QStringList{QString::number(b.id)} + b.kopf + QStringList{pfade.join(u' '), b.storno});
+        for (qsizetype i = 0; i < b.dateien.size(); ++i) {
+            const auto &d = b.dateien.at(i);
+            m_dokumenteCsv += csvZeile({QString::number(b.id), QString::number(d.nr), d.doktyp, d.doktext, d.daterst, d.dateiname, d.bericht,
+                                        d.blob.isEmpty() ? QString() : pfade.at(i), d.blob});
+        }
         for (const auto &[eigenschaft, wert] : b.werte)
             m_werteCsv += csvZeile({QString::number(b.id), b.kopf.value(0), eigenschaft, wert});
         m_belege << b.id;
@@ -87,7 +93,8 @@ public:
     // The lists and the manifest, and everything on the disk for good.
     void abschliessen()
     {
-        for (const auto &[name, inhalt] : {std::pair{QStringLiteral("belege.csv"), m_belegeCsv}, std::pair{QStringLiteral("indexwerte.csv"), m_werteCsv}}) {
+        for (const auto &[name, inhalt] : {std::pair{QStringLiteral("belege.csv"), m_belegeCsv}, std::pair{QStringLiteral("indexwerte.csv"), m_werteCsv},
+                                           std::pair{QStringLiteral("dokumente.csv"), m_dokumenteCsv}}) {
             const QByteArray daten = inhalt.toUtf8();
             schreiben(name, daten);
             m_manifest += QCryptographicHash::hash(daten, QCryptographicHash::Sha256).toHex() + "  " + name.toUtf8() + '\n';
@@ -134,6 +141,7 @@ private:
     QList<qint64> m_belege;
     QString m_belegeCsv;
     QString m_werteCsv;
+    QString m_dokumenteCsv;
     QByteArray m_manifest;
 };
 

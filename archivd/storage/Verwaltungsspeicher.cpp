@@ -45,7 +45,7 @@ QList<Verwaltungsspeicher::Sicherungsbeleg> Verwaltungsspeicher::faelligeBelege(
 {
     QList<Sicherungsbeleg> belege;
     const QList<SqlZeile> kopf = m_db.abfragen(
-        QStringLiteral("SELECT d.id, d.firma, b.belart, d.belnr, d.datum, d.zeit, d.privatjn, d.text FROM ar_dokumente d "
+        QStringLiteral("SELECT d.id, d.firma, b.belart, d.belnr, d.datum, d.zeit, d.privatjn, d.text, d.storno FROM ar_dokumente d "
                        "LEFT JOIN ar_belart b ON b.id = d.idbelart WHERE d.id > ? AND NOT EXISTS (SELECT 1 FROM ar_sicherung s "
                        "WHERE s.iddokumente = d.id AND (d.aenderung IS NULL OR d.aenderung = '' OR ") +
             gesichertNach() + QStringLiteral(" > d.aenderung)) ORDER BY d.id LIMIT ?"),
@@ -53,14 +53,15 @@ QList<Verwaltungsspeicher::Sicherungsbeleg> Verwaltungsspeicher::faelligeBelege(
     for (const SqlZeile &z : kopf) {
         Sicherungsbeleg b;
         b.id = z.at(0).toLongLong();
-        for (int i = 1; i < z.size(); ++i)
+        for (int i = 1; i < 8; ++i)
             b.kopf << z.at(i).toString();
+        b.storno = z.at(8).toString();
         int nr = 0;
-        for (const SqlZeile &d : m_db.abfragen(QStringLiteral("SELECT position, doktyp, doktext, daterst, dok_blob, dok_size FROM ar_dokuments "
-                                                              "WHERE parent_id = ? ORDER BY position"),
+        for (const SqlZeile &d : m_db.abfragen(QStringLiteral("SELECT position, doktyp, doktext, daterst, dok_blob, dok_size, dateiname, bericht "
+                                                              "FROM ar_dokuments WHERE parent_id = ? ORDER BY position"),
                                                {b.id}))
             b.dateien.append({++nr, d.at(1).toString(), d.at(2).toString(), d.at(3).toString(), d.at(4).toString(),
-                              d.at(5).toLongLong()});
+                              d.at(5).toLongLong(), d.at(6).toString(), d.at(7).toString()});
         for (const SqlZeile &w : m_db.abfragen(QStringLiteral("SELECT eigenschaft, wert FROM ar_extind WHERE iddokumente = ? ORDER BY id"),
                                                {b.id}))
             b.werte.append({w.at(0).toString(), w.at(1).toString()});

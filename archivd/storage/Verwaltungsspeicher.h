@@ -31,11 +31,13 @@ public:
     {
         qint64 id = 0;
         QStringList kopf; // firma, type code, number, date, time, private, text
+        QString storno;
         struct Datei
         {
             int nr = 0;
             QString doktyp, doktext, daterst, blob;
             qint64 groesse = 0;
+            QString dateiname, bericht; // a received original's name and the check's findings
         };
         QList<Datei> dateien;
         QList<std::pair<QString, QString>> werte; // property, value

@@ -43,6 +43,31 @@ int ArchivServer::archivd(const QStringList &args, QString *ausgabe, int zeitMs)
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
+namespace {
+
+// One cluster for all the PostgreSQL archives of a test program.
+PostgresCluster *testCluster(QString *fehler)
+{
+    static PostgresCluster cluster;
+    static const bool laeuft = cluster.starten();
+    if (!laeuft) {
+        *fehler = cluster.fehler();
+        return nullptr;
+    }
+    return &cluster;
+}
+
+} // namespace
+
+QString ArchivServer::leeresArchiv(const QString &sqlitePfad)
+{
+    if (!postgresGewuenscht())
+        return sqlitePfad;
+    QString fehler;
+    PostgresCluster *c = testCluster(&fehler);
+    return c ? c->neueDatenbank() : QString();
+}
+
 bool ArchivServer::postgresGewuenscht()
 {
     return qEnvironmentVariable("ARCHIV_TEST_DB") == QLatin1String("postgres");
@@ -55,15 +80,12 @@ ArchivServer::ArchivServer(Inhalt inhalt, int demoBelege)
         return;
     }
     if (postgresGewuenscht()) {
-        static PostgresCluster cluster;
-        static const bool laeuft = cluster.starten();
-        if (!laeuft) {
-            m_fehler = cluster.fehler();
+        PostgresCluster *c = testCluster(&m_fehler);
+        if (!c)
             return;
-        }
-        m_url = cluster.neueDatenbank();
+        m_url = c->neueDatenbank();
         if (m_url.isEmpty()) {
-            m_fehler = cluster.fehler();
+            m_fehler = c->fehler();
             return;
         }
     }

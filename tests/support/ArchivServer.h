@@ -67,6 +67,9 @@ public:
     bool stammdaten(const QString &klasse, const QList<Stammsatz> &saetze, QString *fehler = nullptr) const;
     // ARCHIV_TEST_DB=postgres runs the same tests on PostgreSQL.
     static bool postgresGewuenscht();
+    // Where a further, empty archive can be made: the SQLite path given, or
+    // a new database of the test cluster on PostgreSQL; empty on failure.
+    static QString leeresArchiv(const QString &sqlitePfad);
     QString fehler() const { return m_fehler; }
 
     // Runs "archivd ARGS" to completion; returns its exit code, output in *ausgabe.
