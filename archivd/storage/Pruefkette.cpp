@@ -309,14 +309,36 @@ void verketten(Datenbank &db, const QList<qint64> &ids)
     if (ids.isEmpty())
         return;
     // The states first, then the head: the lock is held as briefly as can be.
-    QList<SqlZeile> zeilen;
-    QList<QString> zustaende;
+    QVariantList liste;
     for (qint64 id : ids)
-        for (const SqlZeile &z : db.abfragen(QStringLiteral("SELECT %1 FROM ar_protokoll WHERE id = ? AND nr IS NULL").arg(QLatin1String(Spalten)), {id})) {
-            zeilen << z;
-            const qint64 beleg = z.at(9).toLongLong();
-            zustaende << (beleg > 0 ? belegZustand(db, beleg) : QString());
+        liste << id;
+    const QList<SqlZeile> zeilen =
+        db.abfragen(QStringLiteral("SELECT %1 FROM ar_protokoll WHERE id IN (%ZAHLLISTE%) AND nr IS NULL ORDER BY id").arg(QLatin1String(Spalten)),
+                    {Datenbank::liste(liste)});
+    qint64 von = std::numeric_limits<qint64>::max(), bis = 0, anzahl = 0;
+    for (const SqlZeile &z : zeilen)
+        if (const qint64 beleg = z.at(9).toLongLong(); beleg > 0) {
+            von = qMin(von, beleg);
+            bis = qMax(bis, beleg);
+            ++anzahl;
         }
+    // Many Belege close together (a bulk load, an upgrade): their states
+    // in three queries; else each on its own.
+    QHash<qint64, Stand> bereich;
+    const bool zusammen = anzahl > 4 && bis - von < 8 * anzahl;
+    if (zusammen)
+        bereich = staende(db, von, bis);
+    QList<QString> zustaende;
+    for (const SqlZeile &z : zeilen) {
+        const qint64 beleg = z.at(9).toLongLong();
+        if (beleg <= 0)
+            zustaende << QString();
+        else if (zusammen) {
+            const auto it = bereich.constFind(beleg);
+            zustaende << (it == bereich.cend() || it->kopf.isEmpty() ? QString() : it->text());
+        } else
+            zustaende << belegZustand(db, beleg);
+    }
     const QList<SqlZeile> k =
         db.abfragen(QLatin1String(KopfLesen) + (db.art() == Datenbank::Art::Postgres ? QStringLiteral(" FOR UPDATE") : QString()));
     if (k.isEmpty())
