@@ -1,5 +1,6 @@
 #include "http/HttpServer.h"
 #include "http/Bedienung.h"
+#include "http/Metriken.h"
 #include "http/Verbindungswache.h"
 
 #include "Fehler.h"
@@ -12,16 +13,19 @@
 #include "storage/BlobSpeicher.h"
 #include "storage/Datenbank.h"
 #include "storage/Hochladungen.h"
+#include "storage/Pruefkette.h"
 #include "storage/ObjektSpeicher.h"
 #include "storage/Pruefsumme.h"
 #include "storage/Zugangsspeicher.h"
 #include "storage/abfragen/Argumente.h"
+#include "volltext/Volltext.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QLoggingCategory>
 #include <QNetworkInterface>
 #include <QScopeGuard>
 #include <QSet>
@@ -34,6 +38,7 @@
 #include <string>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -45,6 +50,15 @@
 namespace archiv::archivd {
 
 using protokoll::FehlerDaten;
+
+namespace {
+
+// One line per request at debug level: QT_LOGGING_RULES="archivd.anfragen.debug=true".
+Q_LOGGING_CATEGORY(anfragenLog, "archivd.anfragen", QtInfoMsg)
+// When the request being answered on this worker had its headers.
+thread_local std::chrono::steady_clock::time_point t_anfrageBeginn;
+
+} // namespace
 
 struct HttpServer::Daten
 {
@@ -413,14 +427,31 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
         ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &ja, sizeof ja);
         daten->lauschSocket = sock;
     });
-    // After an answer was written the connection waits for its next request.
-    s.set_logger([](const httplib::Request &, const httplib::Response &) { Verbindungswache::antwortGeschrieben(); });
+    // After an answer was written the connection waits for its next request;
+    // the request is counted and, at debug level, logged as one line.
+    s.set_logger([](const httplib::Request &req, const httplib::Response &res) {
+        Verbindungswache::antwortGeschrieben();
+        const double sekunden = std::chrono::duration<double>(std::chrono::steady_clock::now() - t_anfrageBeginn).count();
+        const std::string route = Metriken::route(req.path);
+        Metriken::instanz().anfrage(route, res.status, sekunden);
+        qCDebug(anfragenLog).noquote() << QStringLiteral("%1 %2 %3 %4 ms %5 %6")
+                                              .arg(QString::fromStdString(req.method), QString::fromStdString(route))
+                                              .arg(res.status)
+                                              .arg(sekunden * 1000, 0, 'f', 1)
+                                              .arg(QString::fromStdString(req.remote_addr), Anfragekontext::aktuell().arbeitsplatz);
+    });
     // Runs on the headers, before any body is read.
     s.set_pre_routing_handler([daten](const httplib::Request &req, httplib::Response &res) {
         Verbindungswache::kopfGelesen();
+        t_anfrageBeginn = std::chrono::steady_clock::now();
         try {
             kopfPruefen(req);
             hostPruefen(req, daten->hosts);
+            // A monitor asks whether the server can answer, without a key.
+            if (req.method == "GET" && req.path == "/v1/health") {
+                Anfragekontext::setzen({});
+                return httplib::Server::HandlerResponse::Unhandled;
+            }
             // Every request comes from an enrolled workstation.
             const std::string kopf = req.get_header_value(protokoll::ZugangKopf);
             const std::string art = protokoll::ZugangArt;
@@ -445,6 +476,43 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
             return httplib::Server::HandlerResponse::Handled;
         }
     });
+
+    // Up and its database reachable: 200, else 503; nothing else is told.
+    s.Get("/v1/health", sicher(nullptr, [daten](const httplib::Request &, httplib::Response &res) {
+              try {
+                  Datenbank::Ausleihe verbindung(daten->db);
+                  daten->db.wert(QStringLiteral("SELECT 1"));
+                  jsonAntwort(res, {{"status", "ok"}});
+              } catch (const std::exception &) {
+                  jsonAntwort(res, {{"status", "unavailable"}}, 503);
+              }
+          }));
+    // For Prometheus, with a workstation's key: requests, latency,
+    // connections, the database pool, the full-text queue, the trail.
+    s.Get("/metrics", sicher(&daten->db, [daten](const httplib::Request &, httplib::Response &res) {
+              QString t = Metriken::instanz().text();
+              const Datenbank::Poolstand pool = daten->db.poolStand();
+              const volltext::Stand v = volltext::stand(daten->db);
+              t += QStringLiteral("# HELP archivd_db_pool_connections Database connections of the pool, by state.\n"
+                                  "# TYPE archivd_db_pool_connections gauge\n"
+                                  "archivd_db_pool_connections{state=\"open\"} %1\narchivd_db_pool_connections{state=\"idle\"} %2\n"
+                                  "archivd_db_pool_connections{state=\"max\"} %3\n")
+                       .arg(pool.erzeugt)
+                       .arg(pool.frei)
+                       .arg(Datenbank::MaxVerbindungen);
+              t += QStringLiteral("# HELP archivd_ocr_queue Documents of the full-text queue, by state.\n# TYPE archivd_ocr_queue gauge\n"
+                                  "archivd_ocr_queue{state=\"waiting\"} %1\narchivd_ocr_queue{state=\"running\"} %2\n"
+                                  "archivd_ocr_queue{state=\"done\"} %3\narchivd_ocr_queue{state=\"failed\"} %4\n")
+                       .arg(v.offen)
+                       .arg(v.laufend)
+                       .arg(v.fertig)
+                       .arg(v.fehler);
+              t += QStringLiteral("# HELP archivd_audit_entries Entries on the audit trail's chain.\n# TYPE archivd_audit_entries counter\n"
+                                  "archivd_audit_entries %1\n")
+                       .arg(pruefkette::kopf(daten->db).nr);
+              res.status = 200;
+              res.set_content(t.toStdString(), "text/plain; version=0.0.4; charset=utf-8");
+          }));
 
     s.Get(R"(/v1/([^/]+)/ping)", sicher(nullptr, [](const httplib::Request &req, httplib::Response &res) {
               const QString ns = teil(req, 1);

@@ -1,4 +1,5 @@
 #include "http/Verbindungswache.h"
+#include "http/Metriken.h"
 
 #include "common/Protokoll.h"
 
@@ -139,12 +140,14 @@ void Verbindungswache::enqueue(std::function<void()> fn)
         if (alt->socket == s)
             alt->gueltig = false;
     m_offen.push_back(v);
+    ++Metriken::instanz().offeneVerbindungen;
     m_schlange.emplace_back(std::move(fn), std::move(v));
     m_neu.notify_one();
 }
 
 void Verbindungswache::abweisen(int socket)
 {
+    ++Metriken::instanz().abgewieseneVerbindungen;
     static const std::string antwort = absage();
     if (m_grenzen.absageSenden) {
         m_grenzen.absageSenden(socket, antwort); // the socket is the sender's now
@@ -193,7 +196,8 @@ void Verbindungswache::arbeiten()
         std::lock_guard sperre(m_mutex);
         if (!v->adresse.empty() && --m_jeAdresse[v->adresse] <= 0)
             m_jeAdresse.erase(v->adresse);
-        std::erase(m_offen, aufgabe.second);
+        if (std::erase(m_offen, aufgabe.second) > 0)
+            --Metriken::instanz().offeneVerbindungen;
     }
 }
 

@@ -88,6 +88,12 @@ Datenbank::Slot &Datenbank::slot()
     return *s;
 }
 
+Datenbank::Poolstand Datenbank::poolStand()
+{
+    std::lock_guard lock(m_poolMutex);
+    return {m_poolErzeugt, int(m_pool.size())};
+}
+
 Datenbank::Ausleihe::Ausleihe(Datenbank &db)
 {
     if (t_geliehen.first == &db)

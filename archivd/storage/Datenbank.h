@@ -57,6 +57,11 @@ public:
     // while all are lent. Without one a thread uses a connection of its own
     // (the administration commands, the demo generator).
     static constexpr int MaxVerbindungen = 32;
+    struct Poolstand
+    {
+        int erzeugt = 0, frei = 0;
+    };
+    Poolstand poolStand();
     class Ausleihe
     {
     public:

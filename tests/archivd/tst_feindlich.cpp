@@ -684,6 +684,36 @@ private Q_SLOTS:
     }
 
     // A key issued for the server's earlier certificate is refused.
+    // A monitor's health check needs no key and learns nothing else; the
+    // metrics need one and count what was answered.
+    void gesundheitUndMetriken()
+    {
+        auto ohne = std::make_unique<httplib::Client>(QStringLiteral("https://127.0.0.1:%1").arg(m_server->port()).toStdString());
+        ohne->enable_server_certificate_verification(false);
+        httplib::Result r = ohne->Get("/v1/health");
+        QVERIFY(r);
+        QCOMPARE(r->status, 200);
+        QCOMPARE(json(r), QJsonObject({{"status", "ok"}}));
+        r = ohne->Post("/v1/health", "{}", "application/json");
+        QVERIFY(r && r->status == 401);
+        r = ohne->Get("/metrics");
+        QVERIFY(r && r->status == 401);
+        auto mit = client();
+        QVERIFY(mit->Get("/v1/TSARCHIV/ping"));
+        r = mit->Get("/metrics");
+        QVERIFY(r);
+        QCOMPARE(r->status, 200);
+        const QString text = QString::fromStdString(r->body);
+        for (const char *zeile : {"archivd_requests_total{route=\"health\",status=\"200\"} ", "archivd_requests_total{route=\"ping\",status=\"200\"} ",
+                                  "archivd_request_duration_seconds_bucket{route=\"ping\",le=\"+Inf\"} ", "archivd_open_connections ",
+                                  "archivd_refused_connections_total ", "archivd_db_pool_connections{state=\"open\"} ",
+                                  "archivd_ocr_queue{state=\"waiting\"} ", "archivd_audit_entries "})
+            QVERIFY2(text.contains(QLatin1String(zeile)), zeile);
+        // A path of the client's own invention counts as "andere", never as a route of its own.
+        mit->Get("/v1/TSARCHIV/unsinn-4711");
+        QVERIFY(!QString::fromStdString(mit->Get("/metrics")->body).contains(QStringLiteral("unsinn")));
+    }
+
     void schluesselEinesFrueherenZertifikats()
     {
         ArchivServer eigener(ArchivServer::Inhalt::Leer);
