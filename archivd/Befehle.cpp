@@ -470,7 +470,15 @@ int init(const QStringList &args)
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
     auto db = oeffnen(p.value(QStringLiteral("db")));
     aus() << "archivd: Archiv " << db->beschreibung() << " hat Schema-Version " << db->schemaVersion() << Qt::endl;
-    return zertifikatSicherstellen(p.value(QStringLiteral("db"))) ? 0 : 1;
+    if (!zertifikatSicherstellen(p.value(QStringLiteral("db"))))
+        return 1;
+    // A new archive (a first start of the service): how the first
+    // workstation gets in, where the administrator will look for it.
+    if (Zugangsspeicher(*db).liste().isEmpty())
+        aus() << "archivd: noch kein Arbeitsplatz aufgenommen. Einen aufnehmen: archivd client add NAME --adresse HOST:PORT --db "
+              << p.value(QStringLiteral("db")) << " (als Benutzer des Dienstes); der ausgegebene Zugangsschlüssel kommt in die "
+              << "Servereinstellungen des Arbeitsplatzes." << Qt::endl;
+    return 0;
 }
 
 int check(const QStringList &args)
@@ -970,6 +978,10 @@ int befehlAusfuehren(const QStringList &argumente)
     } catch (const AnfrageFehler &e) {
         err() << "archivd: " << e.meldung() << Qt::endl;
         return 1;
+    }
+    if (befehl == QLatin1String("--version") || befehl == QLatin1String("-v")) {
+        aus() << "archivd " << QStringLiteral(ARCHIV_VERSION) << Qt::endl;
+        return 0;
     }
     if (befehl.isEmpty() || befehl == QLatin1String("--help") || befehl == QLatin1String("-h") || befehl == QLatin1String("help")) {
         aus() << Uebersicht << Qt::flush;
