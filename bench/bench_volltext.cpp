@@ -4,6 +4,10 @@
 // one thread) beside the tesseract command on the same pages, and the share
 // of the known words the reader found. Run on one core: taskset -c 0.
 #include "imaging/Bilddatei.h"
+#include "server/ErgebnisMenge.h"
+#include "server/Verbindung.h"
+#include "support/ArchivServer.h"
+#include "support/Belegbau.h"
 #include "imaging/Seite.h"
 #include "imaging/TiffDatei.h"
 
@@ -18,6 +22,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QThread>
 
 using namespace archiv;
 
@@ -38,7 +43,7 @@ QString falten(const QString &t)
 }
 
 // One page: lines of words, and the words written on it.
-QByteArray seite(QRandomGenerator &zufall, bool rauschen, QStringList *geschrieben)
+imaging::KodierteSeite kodierteSeite(QRandomGenerator &zufall, bool rauschen, QStringList *geschrieben)
 {
     QImage bild(2480, 3508, QImage::Format_Grayscale8);
     bild.fill(Qt::white);
@@ -64,7 +69,55 @@ QByteArray seite(QRandomGenerator &zufall, bool rauschen, QStringList *geschrieb
         for (int i = 0; i < b.width() * b.height() / 400; ++i)
             b.setPixel(int(zufall.bounded(b.width())), int(zufall.bounded(b.height())), zufall.bounded(2));
     }
-    return imaging::Bilddatei::kodieren({imaging::TiffDatei::kodieren(s)}, imaging::MehrseitigesTiff);
+    return imaging::TiffDatei::kodieren(s);
+}
+
+QByteArray seite(QRandomGenerator &zufall, bool rauschen, QStringList *geschrieben)
+{
+    return imaging::Bilddatei::kodieren({kodierteSeite(zufall, rauschen, geschrieben)}, imaging::MehrseitigesTiff);
+}
+
+// A new 3-page Beleg saved to an otherwise idle server (one OCR thread):
+// seconds until the search finds the words of its last page's first line.
+void durchsuchbarNach(QTextStream &aus, QRandomGenerator &zufall)
+{
+    qputenv("ARCHIVD_BIN", ARCHIVD_PFAD);
+    test::ArchivServer server(test::ArchivServer::Inhalt::Demo, 30);
+    if (!server.starten({QStringLiteral("--ocr-threads"), QStringLiteral("1")})) {
+        aus << "bench_volltext: " << server.fehler() << Qt::endl;
+        return;
+    }
+    server::Verbindung v;
+    if (!v.Connect(server.verbindungstext()))
+        return;
+    QList<imaging::KodierteSeite> seiten;
+    QStringList geschrieben;
+    for (int i = 0; i < 3; ++i) {
+        geschrieben.clear();
+        seiten << kodierteSeite(zufall, false, &geschrieben);
+    }
+    const QString woerter = geschrieben.mid(0, 6).join(u' ');
+    QElapsedTimer uhr;
+    uhr.start();
+    test::Belegbau(v).anlegen(QStringLiteral("LS"), QStringLiteral("BV-3"),
+                              {{QStringLiteral("tif"), {}, imaging::Bilddatei::kodieren(seiten, imaging::MehrseitigesTiff)}});
+    const double gespeichert = uhr.nsecsElapsed() / 1e9;
+    while (uhr.elapsed() < 120000) {
+        server::ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.Dokumente"), QStringLiteral("Suche"));
+        rs.Execute(QStringList{"1", "", "", "", "", "", "10", woerter});
+        const bool da = rs.Next();
+        rs.Close();
+        if (da) {
+            aus << QStringLiteral("neuer Beleg mit 3 Seiten: gespeichert nach %1 s, durchsuchbar nach %2 s (\"%3\")")
+                       .arg(gespeichert, 0, 'f', 2)
+                       .arg(uhr.nsecsElapsed() / 1e9, 0, 'f', 1)
+                       .arg(woerter)
+                << Qt::endl;
+            return;
+        }
+        QThread::msleep(200);
+    }
+    aus << "neuer Beleg mit 3 Seiten: nach 120 s nicht gefunden (\"" << woerter << "\")" << Qt::endl;
 }
 
 } // namespace
@@ -123,5 +176,6 @@ int main(int argc, char **argv)
                    .arg(100.0 * double(gefunden) / double(qMax<qint64>(1, gesamt)), 0, 'f', 1)
             << Qt::endl;
     }
+    durchsuchbarNach(aus, zufall);
     return 0;
 }
