@@ -33,6 +33,7 @@
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QStyle>
 #include <QTreeView>
 #include <QTreeWidget>
 
@@ -87,12 +88,27 @@ Ergebnis::Ergebnis(QWidget *hauptfenster, std::function<QString()> firma) : QWid
             m_liste->resizeColumnToContents(spalte);
             m_liste->setColumnWidth(spalte, qMax(twipsZuPixel(breite * 15, dpi), m_liste->columnWidth(spalte)));
         }
-        // Which pages matched, only after a full-text search.
-        m_liste->setColumnHidden(TrefferModell::SpalteFundstelle, !m_modell->mitFundstellen());
-        if (m_modell->mitFundstellen())
-            m_liste->resizeColumnToContents(TrefferModell::SpalteFundstelle);
+        // Which pages matched, only after a full-text search: then as wide
+        // as its pages need (the last column would otherwise get only the
+        // room the others leave).
+        const bool fundstellen = m_modell->mitFundstellen();
+        m_liste->setColumnHidden(TrefferModell::SpalteFundstelle, !fundstellen);
+        m_liste->header()->setStretchLastSection(!fundstellen);
+        if (fundstellen) {
+            // Measured from the texts: the list may not be on screen yet.
+            const QFontMetrics fm(m_liste->font());
+            const int rand = 2 * m_liste->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_liste) + 12;
+            int breite = QFontMetrics(m_liste->header()->font()).horizontalAdvance(m_modell->headerData(TrefferModell::SpalteFundstelle, Qt::Horizontal, Qt::DisplayRole).toString()) + rand;
+            for (int r = 0; r < m_modell->rowCount(); ++r)
+                breite = qMax(breite, fm.horizontalAdvance(m_modell->zeile(r).fundstelle) + rand);
+            m_liste->setColumnWidth(TrefferModell::SpalteFundstelle, breite);
+        }
+        // Shown before the text, which gives it its room (the whole text is
+        // its tooltip), so the window keeps its width.
+        m_liste->setColumnWidth(3, twipsZuPixel(400 * 15, dpi) - (fundstellen ? m_liste->columnWidth(TrefferModell::SpalteFundstelle) : 0));
     };
     m_liste->setColumnHidden(TrefferModell::SpalteFundstelle, true);
+    m_liste->header()->moveSection(TrefferModell::SpalteFundstelle, 3);
     connect(m_modell, &QAbstractItemModel::modelReset, this, anpassen);
     m_baum = new QTreeWidget(this);
     m_baum->setObjectName(QStringLiteral("tree1"));

@@ -18,6 +18,7 @@
 #include "support/DialogFahrer.h"
 #include "support/MeldungsRecorder.h"
 #include "support/Testumgebung.h"
+#include "support/Textbreite.h"
 
 #include <QBuffer>
 #include <QLineEdit>
@@ -161,6 +162,8 @@ private Q_SLOTS:
         // Each word on its own page: both pages; a phrase only where it stands.
         suchen(QStringLiteral("Lieferschein Wasserwaage"));
         QCOMPARE(fundstellen(), QStringList{QStringLiteral("VS-3 S. 1, 2")});
+        QVERIFY2(test::abgeschnitteneTexte(m_archiv->ergebnis()).isEmpty(), qPrintable(test::abgeschnitteneTexte(m_archiv->ergebnis()).join(u'\n')));
+        test::bildSichern(m_archiv->ergebnis(), QStringLiteral("ergebnis-fundstelle"));
         suchen(QStringLiteral("\"seite eins\""));
         QCOMPARE(fundstellen(), QStringList{QStringLiteral("VS-3 S. 1")});
         QCOMPARE(suchen(QStringLiteral("kupfer*")).size(), 2);
