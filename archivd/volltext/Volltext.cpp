@@ -95,6 +95,15 @@ bool kommtVor(const Begriff &b, const QStringList &seite)
     return false;
 }
 
+// The words of all terms, for the statistics of how common they are.
+QString begriffeText(const QList<Begriff> &begriffe)
+{
+    QStringList w;
+    for (const Begriff &b : begriffe)
+        w << b.woerter;
+    return w.join(u' ');
+}
+
 } // namespace
 
 QString falten(const QString &text)
@@ -122,9 +131,28 @@ Bedingung bedingung(Datenbank &db, const QString &eingabe, int vieleTreffer)
                 t += QStringLiteral(":*");
             teile << (b.woerter.size() > 1 ? u'(' + t + u')' : t);
         }
+        const QString ausdruck = teile.join(QStringLiteral(" & "));
+        // As on SQLite below: a text every word of which is on many pages is
+        // checked Beleg by Beleg in the search's order. How many pages a word
+        // is on comes from the planner's statistics of the column (its most
+        // common lexemes and their share), which cost nothing to read; a word
+        // not among them is rare. "OFFSET 0" keeps the check a subplan run
+        // per Beleg instead of a join that collects every match first.
+        const bool viele =
+            vieleTreffer <= 0 ||
+            db.wert(QStringLiteral("SELECT COALESCE(bool_and(COALESCE(f, 0) * (SELECT GREATEST(reltuples, 0) FROM pg_class WHERE relname = 'ar_volltext') > ?), false) "
+                                   "FROM (SELECT (SELECT s.most_common_elem_freqs[array_position(s.most_common_elems::text::text[], w.lexeme)] "
+                                   "FROM pg_stats s WHERE s.tablename = 'ar_volltext' AND s.attname = 'tsv' LIMIT 1) AS f "
+                                   "FROM unnest(to_tsvector('german', ?)) w) x"),
+                    {vieleTreffer, begriffeText(begriffe)})
+                .toBool();
+        if (viele)
+            return {QStringLiteral("EXISTS (SELECT 1 FROM ar_dokuments e JOIN ar_volltext v ON v.element = e.id AND v.blob = e.dok_blob "
+                                   "WHERE e.parent_id = d.id AND v.tsv @@ to_tsquery('german', ?) OFFSET 0)"),
+                    {ausdruck}};
         return {QStringLiteral("d.id IN (SELECT e.parent_id FROM ar_volltext v JOIN ar_dokuments e ON e.id = v.element AND e.dok_blob = v.blob "
                                "WHERE v.tsv @@ to_tsquery('german', ?))"),
-                {teile.join(QStringLiteral(" & "))}};
+                {ausdruck}};
     }
     for (const Begriff &b : begriffe)
         teile << u'"' + b.woerter.join(u' ') + u'"' + (b.praefix ? QStringLiteral("*") : QString());
@@ -138,7 +166,7 @@ Bedingung bedingung(Datenbank &db, const QString &eingabe, int vieleTreffer)
                                       .arg(vieleTreffer + 1),
                                   {ausdruck})
                               .toLongLong();
-    if (anzahl > vieleTreffer)
+    if (vieleTreffer <= 0 || anzahl > vieleTreffer)
         return {QStringLiteral("EXISTS (SELECT 1 FROM ar_dokuments e JOIN ar_volltext v ON v.element = e.id AND v.blob = e.dok_blob "
                                "WHERE e.parent_id = d.id AND +v.id IN (SELECT rowid FROM ar_volltext_fts WHERE ar_volltext_fts MATCH ?))"),
                 {ausdruck}};

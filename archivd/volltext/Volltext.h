@@ -37,9 +37,9 @@ struct Bedingung
     QVariantList werte;
 };
 // Throws AnfrageFehler for a text with too many words, or with nothing to
-// search for (only "*", only words too common to mean anything). On SQLite
-// a text with more than vieleTreffer matching documents is looked up Beleg
-// by Beleg in the search's order instead of collecting every match.
+// search for (only "*", only words too common to mean anything). A text
+// with more than vieleTreffer matching documents is looked up Beleg by Beleg
+// in the search's order instead of collecting every match.
 inline constexpr int VieleTreffer = 20000;
 Bedingung bedingung(Datenbank &db, const QString &eingabe, int vieleTreffer = VieleTreffer);
 
