@@ -1,4 +1,5 @@
-// The main window's "Volltext" field against a real archivd with readers:
+// The main window's "Volltext" field against a real archivd with readers,
+// on SQLite and (ARCHIV_TEST_DB=postgres) PostgreSQL:
 // typed words narrow "Suchen" with the other criteria, umlauts as typed;
 // an empty field searches as before; a query the server refuses says why.
 #include "app/Einstellungen.h"
@@ -13,14 +14,18 @@
 #include "search/Ergebnis.h"
 #include "search/TrefferModell.h"
 #include "server/Verbindung.h"
+#include "storage/Datenbank.h"
 #include "support/ArchivServer.h"
 #include "support/Belegbau.h"
 #include "support/DialogFahrer.h"
 #include "support/MeldungsRecorder.h"
+#include "support/PostgresCluster.h"
 #include "support/Testumgebung.h"
 #include "support/Textbreite.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPdfWriter>
@@ -80,6 +85,14 @@ class TestVolltextsuche : public QObject
     std::unique_ptr<test::MeldungsRecorder> m_meldungen;
     QString m_gescannt;
 
+    // Documents the server's readers have read, on either database.
+    qint64 gelesen() const
+    {
+        return archivd::Datenbank::oeffnen(m_server->dbPfad())
+            ->wert(QStringLiteral("SELECT count(*) FROM ar_volltext_auftrag WHERE zustand = 'fertig'"))
+            .toLongLong();
+    }
+
     QStringList suchen(const QString &volltext, const QString &typ = {})
     {
         for (int i = 0; i < m_archiv->findChild<QTreeWidget *>(QStringLiteral("Belart"))->topLevelItemCount(); ++i) {
@@ -101,6 +114,8 @@ class TestVolltextsuche : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
+        if (test::ArchivServer::postgresGewuenscht() && !test::PostgresCluster::installiert())
+            QSKIP("PostgreSQL is not installed");
         test::einstellungenAbschirmen();
         test::zuruecksetzen();
         m_server = std::make_unique<test::ArchivServer>(test::ArchivServer::Inhalt::Demo, 30);
@@ -112,7 +127,7 @@ private Q_SLOTS:
         bau.anlegen(QStringLiteral("LS"), QStringLiteral("VS-2"), {{"pdf", "", pdfMitText(QStringLiteral("Kupferrohr Lieferung"))}});
         m_gescannt = bau.anlegen(QStringLiteral("LS"), QStringLiteral("VS-3"),
                                  {{"tif", "", gescannt({{QStringLiteral("Lieferschein Seite eins")}, {QStringLiteral("Wasserwaage Aluminium")}})}});
-        QTRY_VERIFY_WITH_TIMEOUT(m_server->sqlite(QStringLiteral("SELECT count(*) FROM ar_volltext_auftrag WHERE zustand = 'fertig'"))->toInt() == 3,
+        QTRY_VERIFY_WITH_TIMEOUT(gelesen() == 3,
                                  120000);
         app::setzeEinstellung(QStringLiteral("Server"), QStringLiteral("arip"), QStringLiteral("127.0.0.1"));
         app::setzeEinstellung(QStringLiteral("Server"), QStringLiteral("arport"), QString::number(m_server->port()));
@@ -204,6 +219,47 @@ private Q_SLOTS:
         QTest::mouseClick(weiter, Qt::LeftButton);
         QCOMPARE(global::AktSeite, 2);
         QCOMPARE(b.ansicht()->seiten().aktuell(), 1);
+    }
+
+    // The working day's way: pages scanned into a Beleg in the editor and
+    // saved; a few seconds later the main window finds it by a word on its
+    // second page, and the Beleg opens on that page with the word marked.
+    void imEditorGescanntUndGefunden()
+    {
+        server::Verbindung v;
+        QVERIFY(v.Connect(m_server->verbindungstext()));
+        const QString id = test::Belegbau(v).anlegen(QStringLiteral("LS"), QStringLiteral("VS-4"), {});
+        QTemporaryDir einzug;
+        QFile stapel(QDir(einzug.path()).filePath(QStringLiteral("stapel.tif")));
+        QVERIFY(stapel.open(QIODevice::WriteOnly));
+        stapel.write(gescannt({{QStringLiteral("Lieferschein Nummer vier")}, {QStringLiteral("Kabeltrommel Gummischlauch")}}));
+        stapel.close();
+        app::setzeEinstellung(QStringLiteral("Scanner"), QStringLiteral("Quelle"), QStringLiteral("Ordner: ") + einzug.path());
+        app::setzeEinstellung(QStringLiteral("Scanner"), QStringLiteral("Drehen"), QStringLiteral("0"));
+        global::Modus = QStringLiteral("bearbeiten");
+        global::ScannerDa = true;
+        global::Anmeldung = QStringLiteral("MA01");
+        const qint64 vorher = gelesen();
+        {
+            editor::Bild b(QStringLiteral("1"));
+            b.laden();
+            b.show();
+            b.belegLaden(id, true);
+            QTest::mouseClick(b.findChild<QPushButton *>(QStringLiteral("BUScan")), Qt::LeftButton);
+            QCOMPARE(global::SeitenAnz, 2);
+            QVERIFY(b.speichernMit({false, QStringLiteral("gescannt"), false}));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(
+            gelesen() > vorher, 60000);
+        QCOMPARE(suchen(QStringLiteral("gummischlauch")), QStringList{QStringLiteral("VS-4")});
+        global::Modus = QStringLiteral("click");
+        editor::Bild b(QStringLiteral("1"));
+        b.laden();
+        b.show();
+        b.belegLaden(id, true, editor::Bild::Dokumentwahl::Neuestes);
+        QCOMPARE(global::AktSeite, 2);
+        QCOMPARE(b.ansicht()->markierungen().value(1).size(), 1);
+        QVERIFY2(m_meldungen->texte().isEmpty(), qPrintable(m_meldungen->texte().join(u'\n')));
     }
 
     // Export "als PDF" of a scanned document: the pages exactly as stored
