@@ -390,9 +390,12 @@ int SaneQuelle::erfassen(const Scaneinstellungen &e, const ProSeite &proSeite)
     const auto abbrechen = qScopeGuard([&g, &leseFehler] {
         // A backend whose reading thread ended with an error is still
         // leaving it: cancelling that thread in the middle of its exit can
-        // deadlock it (seen with the SANE test backend). A moment lets it go.
+        // leave a C library lock held by the cancelled thread, and the
+        // program then hangs in its next locale call or at its exit (seen
+        // with the SANE test backend under load, with 50 ms). Half a second,
+        // only after an error (an empty feeder, a jam), lets it go.
         if (leseFehler)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
         sane_cancel(g.handle());
     });
     const bool feeder = einstellen(g, e);

@@ -130,6 +130,7 @@ private Q_SLOTS:
         QFETCH(QString, sql);
         QFETCH(QStringList, befund);
         QCOMPARE(verify().rc, 0);
+        m_server->ohneNachpruefung();
         aendern(sql);
         const Lauf l = verify();
         QVERIFY2(l.rc == 1, qPrintable(l.ausgabe));

@@ -11,11 +11,13 @@
 #include "server/Zugang.h"
 
 #include <QDeadlineTimer>
+#include <QDebug>
 #include <QFile>
 #include <QRegularExpression>
 #include <QUrl>
 
 #include <csignal>
+#include <cstdlib>
 
 #include <sys/prctl.h>
 
@@ -112,6 +114,15 @@ ArchivServer::ArchivServer(Inhalt inhalt, int demoBelege)
 ArchivServer::~ArchivServer()
 {
     stoppen();
+    if (!m_gestartet || !m_nachpruefen || !m_vorhanden.isEmpty())
+        return;
+    QString ausgabe;
+    if (archivd({"verify", "--db", dbPfad()}, &ausgabe, 300000) != 0) {
+        // Said loudly, and the test program fails: something wrote past the trail.
+        qCritical().noquote() << "ArchivServer: archivd verify found changes past the server:\n" << ausgabe.left(4000);
+        if (qEnvironmentVariable("ARCHIV_TEST_NACHPRUEFUNG") != QLatin1String("warnen"))
+            std::abort();
+    }
 }
 
 std::unique_ptr<ArchivServer> ArchivServer::fuer(const QString &dbPfad)
@@ -259,6 +270,7 @@ bool ArchivServer::starten(const QStringList &weitereArgs)
                 m_fehler = QStringLiteral("Anmeldung des Testbenutzers am Server nicht möglich");
                 return false;
             }
+            m_gestartet = true;
             return true;
         }
     }
