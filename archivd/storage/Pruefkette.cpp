@@ -308,7 +308,16 @@ void verketten(Datenbank &db, const QList<qint64> &ids)
 {
     if (ids.isEmpty())
         return;
-    // The states first, then the head: the lock is held as briefly as can be.
+    // The head first: once this transaction holds it, every write before it
+    // on the chain has committed and is seen by the reads below (PostgreSQL
+    // reads what was committed when each statement began), and every write
+    // after it waits; so the states recorded follow the chain's order even
+    // when two writes change one Beleg in different rows at once.
+    const QList<SqlZeile> k =
+        db.abfragen(QLatin1String(KopfLesen) + (db.art() == Datenbank::Art::Postgres ? QStringLiteral(" FOR UPDATE") : QString()));
+    if (k.isEmpty())
+        throw AnfrageFehler::speicher(QStringLiteral("Das Protokoll hat keinen Kopf (ar_protokoll_kopf)"));
+    Glied g{k.first().at(0).toLongLong(), k.first().at(1).toString()};
     QVariantList liste;
     for (qint64 id : ids)
         liste << id;
@@ -339,11 +348,6 @@ void verketten(Datenbank &db, const QList<qint64> &ids)
         } else
             zustaende << belegZustand(db, beleg);
     }
-    const QList<SqlZeile> k =
-        db.abfragen(QLatin1String(KopfLesen) + (db.art() == Datenbank::Art::Postgres ? QStringLiteral(" FOR UPDATE") : QString()));
-    if (k.isEmpty())
-        throw AnfrageFehler::speicher(QStringLiteral("Das Protokoll hat keinen Kopf (ar_protokoll_kopf)"));
-    Glied g{k.first().at(0).toLongLong(), k.first().at(1).toString()};
     for (qsizetype i = 0; i < zeilen.size(); ++i) {
         Felder f = felder(zeilen.at(i));
         f.nr = g.nr + 1;
