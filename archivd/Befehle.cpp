@@ -80,13 +80,6 @@ const char *Uebersicht =
     "\n"
     "Jeder Befehl kennt --help.\n";
 
-std::unique_ptr<Datenbank> oeffnen(const QString &ort)
-{
-    auto db = Datenbank::oeffnen(ort);
-    db->migrieren();
-    return db;
-}
-
 bool loopback(const QString &host)
 {
     return host == QLatin1String("localhost") || QHostAddress(host).isLoopback();
@@ -376,7 +369,7 @@ int serve(const QStringList &args)
     const auto tls = tlsWaehlen(p, host);
     if (!tls)
         return 2;
-    auto db = oeffnen(p.value(QStringLiteral("db")));
+    auto db = archivOeffnen(p.value(QStringLiteral("db")));
     HttpServer server(*db, Registry::standard(), *tls);
     if (!server.gueltig()) {
         err() << "archivd: Zertifikat " << (*tls)->zertifikat << " oder Schlüssel " << (*tls)->schluessel << " lässt sich nicht laden"
@@ -468,7 +461,7 @@ int init(const QStringList &args)
     QCommandLineParser p;
     if (!befehlAuswerten(p, args, QStringLiteral("Legt ein leeres Archiv an oder bringt sein Schema auf den neuesten Stand.")))
         return p.isSet(QStringLiteral("help")) ? 0 : 2;
-    auto db = oeffnen(p.value(QStringLiteral("db")));
+    auto db = archivOeffnen(p.value(QStringLiteral("db")));
     aus() << "archivd: Archiv " << db->beschreibung() << " hat Schema-Version " << db->schemaVersion() << Qt::endl;
     if (!zertifikatSicherstellen(p.value(QStringLiteral("db"))))
         return 1;
@@ -567,7 +560,7 @@ int user(const QStringList &args)
         return 2;
     }
     const QString id = *normiert;
-    auto db = oeffnen(p.value(QStringLiteral("db")));
+    auto db = archivOeffnen(p.value(QStringLiteral("db")));
     const Klasse &k = *Modell::instanz().klasse(QStringLiteral("TS.ParPersEdv"));
     ObjektSpeicher objekte(*db);
     Verwaltungsspeicher verwaltung(*db);
@@ -662,7 +655,7 @@ int client(const QStringList &args)
               << Qt::endl;
         return 2;
     }
-    auto db = oeffnen(p.value(QStringLiteral("db")));
+    auto db = archivOeffnen(p.value(QStringLiteral("db")));
     Zugangsspeicher zugang(*db);
     const auto vermerken = [&zugang, &name](const QString &was) {
         Anfragekontext::fuerBefehl();
@@ -744,7 +737,7 @@ int audit(const QStringList &args)
         }
         seit = tag.toString(Qt::ISODate);
     }
-    auto db = oeffnen(p.value(QStringLiteral("db")));
+    auto db = archivOeffnen(p.value(QStringLiteral("db")));
     const bool json = p.isSet(QStringLiteral("json"));
     for (const auto &e : Zugangsspeicher(*db).protokoll(beleg, seit)) {
         if (json) {
@@ -785,7 +778,7 @@ int eingang(const QStringList &args)
         err() << "archivd eingang: erwartet einen vorhandenen ORDNER und --firma mit einer Firmennummer" << Qt::endl;
         return 2;
     }
-    auto db = oeffnen(p.value(QStringLiteral("db")));
+    auto db = archivOeffnen(p.value(QStringLiteral("db")));
     if (db->wert(QStringLiteral("SELECT count(*) FROM ar_firma WHERE firma = ?"), {firma}).toLongLong() == 0) {
         err() << "archivd eingang: die Firma " << firma << " gibt es im Archiv nicht" << Qt::endl;
         return 2;
@@ -870,7 +863,7 @@ int volltextBefehl(const QStringList &args)
         err() << "archivd volltext: erwartet status oder neu" << Qt::endl;
         return 2;
     }
-    auto db = oeffnen(p.value(QStringLiteral("db")));
+    auto db = archivOeffnen(p.value(QStringLiteral("db")));
     if (aktion == QLatin1String("neu")) {
         std::optional<qint64> firma;
         if (p.isSet(QStringLiteral("firma"))) {

@@ -1,5 +1,7 @@
 #include "Konsole.h"
 
+#include "storage/Datenbank.h"
+
 #include <unistd.h>
 
 namespace archiv::archivd {
@@ -31,6 +33,13 @@ bool befehlAuswerten(QCommandLineParser &p, const QStringList &args, const QStri
         return false;
     }
     return true;
+}
+
+std::unique_ptr<Datenbank> archivOeffnen(const QString &ort)
+{
+    auto db = Datenbank::oeffnen(ort);
+    db->migrieren();
+    return db;
 }
 
 Fortschrittszeile::Fortschrittszeile() : m_terminal(::isatty(STDERR_FILENO))

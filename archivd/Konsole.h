@@ -4,7 +4,11 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <memory>
+
 namespace archiv::archivd {
+
+class Datenbank;
 
 QTextStream &aus();
 QTextStream &err();
@@ -12,6 +16,9 @@ QTextStream &err();
 // Parses a subcommand's options (adds --help and --db); false when the
 // command should stop (help shown or an error reported).
 bool befehlAuswerten(QCommandLineParser &p, const QStringList &args, const QString &beschreibung);
+
+// The archive a command works on, brought to the newest schema.
+std::unique_ptr<Datenbank> archivOeffnen(const QString &ort);
 
 // A progress line on the terminal: each text replaces the one before on the
 // same line of stderr; nothing when stderr is not a terminal (a cron job's

@@ -11,17 +11,6 @@
 
 namespace archiv::archivd {
 
-namespace {
-
-std::unique_ptr<Datenbank> geoeffnet(const QString &ort)
-{
-    auto db = Datenbank::oeffnen(ort);
-    db->migrieren();
-    return db;
-}
-
-} // namespace
-
 int verify(const QStringList &args)
 {
     QCommandLineParser p;
@@ -43,7 +32,7 @@ int verify(const QStringList &args)
             return 2;
         }
     }
-    auto db = geoeffnet(p.value(QStringLiteral("db")));
+    auto db = archivOeffnen(p.value(QStringLiteral("db")));
     if (p.isSet(QStringLiteral("anker"))) {
         aus() << pruefkette::ankerText(pruefkette::kopf(*db)) << Qt::endl;
         return 0;
@@ -83,7 +72,7 @@ int anker(const QStringList &args)
         err() << "archivd anker: --datei fehlt" << Qt::endl;
         return 2;
     }
-    auto db = geoeffnet(p.value(QStringLiteral("db")));
+    auto db = archivOeffnen(p.value(QStringLiteral("db")));
     const QString zeile = QStringLiteral("%1 %2 %3\n")
                               .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate), db->beschreibung().simplified().replace(u' ', u'_'),
                                    pruefkette::ankerText(pruefkette::kopf(*db)));

@@ -331,8 +331,7 @@ int exportBefehl(const QStringList &args)
         err() << "archivd export: --ziel fehlt" << Qt::endl;
         return 2;
     }
-    auto db = Datenbank::oeffnen(p.value(QStringLiteral("db")));
-    db->migrieren();
+    auto db = archivOeffnen(p.value(QStringLiteral("db")));
     const QByteArray json = stammdatenExport(*db);
     QSaveFile f(p.value(QStringLiteral("ziel")));
     if (!f.open(QIODevice::WriteOnly) || f.write(json) != json.size() || !f.commit()) {
@@ -370,8 +369,7 @@ int restoreBefehl(const QStringList &args)
         }
         auftrag.stammdaten = f.readAll();
     }
-    auto db = Datenbank::oeffnen(p.value(QStringLiteral("ziel")));
-    db->migrieren();
+    auto db = archivOeffnen(p.value(QStringLiteral("ziel")));
     QElapsedTimer uhr;
     uhr.start();
     Wiederherstellungsbericht b;
