@@ -644,9 +644,11 @@ HttpServer::HttpServer(Datenbank &db, const Registry &registry, const std::optio
             const QString id = hash.hex();
             // A connection only for storing, not while a slow client sends.
             Datenbank::Ausleihe verbindung(daten->db);
-            daten->blobs.ablegen(id, datei, laenge);
             {
+                // The file, its upload and the entry naming it commit
+                // together: a server stopped in between leaves none of them.
                 Transaktion t(daten->db);
+                daten->blobs.ablegenInTransaktion(id, datei, laenge);
                 Hochladungen(daten->db).vermerken(id, Anfragekontext::aktuell().arbeitsplatz, laenge);
                 static const Klasse datei{QLatin1String(Archiv), QStringLiteral("Datei"), QString(), {}, {}, {}};
                 daten->objekte.vermerken(datei, id, QStringLiteral("hochgeladen: %1 Bytes").arg(laenge), 0, 0, {id});

@@ -24,17 +24,6 @@ QString BlobSpeicher::blobId(const QByteArray &daten)
     return Sha256::hex(daten);
 }
 
-QString BlobSpeicher::ablegen(const QByteArray &daten)
-{
-    const QString id = blobId(daten);
-    if (groesse(id))
-        return id;
-    Transaktion t(m_db);
-    einfuegen(id, daten);
-    t.bestaetigen();
-    return id;
-}
-
 QString BlobSpeicher::ablegenInTransaktion(const QByteArray &daten)
 {
     const QString id = blobId(daten);
@@ -59,21 +48,17 @@ void BlobSpeicher::einfuegen(const QString &id, const QByteArray &daten)
                         {id, nr, daten.mid(qsizetype(nr * TeilGroesse), qsizetype(TeilGroesse))});
 }
 
-void BlobSpeicher::ablegen(const QString &id, QIODevice &quelle, qint64 laenge)
+void BlobSpeicher::ablegenInTransaktion(const QString &id, QIODevice &quelle, qint64 laenge)
 {
-    if (groesse(id))
+    if (m_db.wert(QStringLiteral("SELECT size FROM blobs WHERE sha256 = ?"), {id}).isValid())
         return;
-    Transaktion t(m_db);
-    if (!m_db.wert(QStringLiteral("SELECT size FROM blobs WHERE sha256 = ?"), {id}).isValid()) {
-        kopfEinfuegen(id, laenge);
-        for (qint64 nr = 0; nr * TeilGroesse < laenge; ++nr) {
-            const QByteArray teil = quelle.read(qMin(TeilGroesse, laenge - nr * TeilGroesse));
-            if (teil.size() != qMin(TeilGroesse, laenge - nr * TeilGroesse))
-                throw AnfrageFehler::speicher(QStringLiteral("Die empfangene Datei lässt sich nicht lesen"));
-            m_db.ausfuehren(QStringLiteral("INSERT INTO blob_teile (sha256, nr, data) VALUES (?, ?, ?)"), {id, nr, teil});
-        }
+    kopfEinfuegen(id, laenge);
+    for (qint64 nr = 0; nr * TeilGroesse < laenge; ++nr) {
+        const QByteArray teil = quelle.read(qMin(TeilGroesse, laenge - nr * TeilGroesse));
+        if (teil.size() != qMin(TeilGroesse, laenge - nr * TeilGroesse))
+            throw AnfrageFehler::speicher(QStringLiteral("Die empfangene Datei lässt sich nicht lesen"));
+        m_db.ausfuehren(QStringLiteral("INSERT INTO blob_teile (sha256, nr, data) VALUES (?, ?, ?)"), {id, nr, teil});
     }
-    t.bestaetigen();
 }
 
 bool BlobSpeicher::lesen(const QString &id, qint64 von, qint64 anzahl, const std::function<bool(const QByteArray &)> &ziel)

@@ -25,13 +25,14 @@ public:
 
     static constexpr qint64 TeilGroesse = 1024 * 1024;
 
-    // Stores the bytes (unless already there) and returns their id.
-    QString ablegen(const QByteArray &daten);
-    // Stores `laenge` bytes read from the device, whose SHA-256 the caller
-    // computed while receiving them; reads one part at a time.
-    void ablegen(const QString &id, QIODevice &quelle, qint64 laenge);
-    // The same inside a transaction the caller holds.
+    // Stores the bytes (unless already there) and returns their id, inside
+    // a transaction the caller holds: the file and the entry that records it
+    // commit together, or neither does.
     QString ablegenInTransaktion(const QByteArray &daten);
+    // Stores `laenge` bytes read from the device, whose SHA-256 the caller
+    // computed while receiving them; reads one part at a time. Inside a
+    // transaction the caller holds, as above.
+    void ablegenInTransaktion(const QString &id, QIODevice &quelle, qint64 laenge);
     std::optional<QByteArray> holen(const QString &id);
     // The bytes from `von` on, `anzahl` of them, handed to `ziel` part by
     // part (false from ziel stops). False when the blob does not exist.
