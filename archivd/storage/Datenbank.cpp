@@ -32,6 +32,7 @@ struct Datenbank::Slot
     quint64 uhr = 0;
     bool inTransaktion = false;
     std::vector<std::pair<QString, std::function<void()>>> vorCommit;
+    bool fraglich = false; // a statement failed: the connection may be gone
 
     ~Slot()
     {
@@ -83,9 +84,24 @@ Datenbank::Slot &Datenbank::slot()
         return *t_geliehen.second;
     std::lock_guard lock(m_slotsMutex);
     auto &s = m_slots[std::this_thread::get_id()];
-    if (!s)
+    if (!s) {
         s = neuerSlot();
+    } else if (s->fraglich && !s->inTransaktion) {
+        // A thread's own connection that lost its database is opened anew.
+        if (!lebt(s->db)) {
+            qWarning().noquote() << "archivd: Verbindung zur Datenbank" << beschreibung() << "verloren, sie wird neu geöffnet";
+            s.reset();
+            s = neuerSlot();
+        }
+        s->fraglich = false;
+    }
     return *s;
+}
+
+bool Datenbank::lebt(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    return db.isOpen() && q.exec(QStringLiteral("SELECT 1"));
 }
 
 Datenbank::Poolstand Datenbank::poolStand()
@@ -129,9 +145,26 @@ Datenbank::Ausleihe::~Ausleihe()
         return;
     std::unique_ptr<Slot> slot(t_geliehen.second);
     t_geliehen = {nullptr, nullptr};
+    const bool tot = slot->fraglich && !m_db->lebt(slot->db);
+    slot->fraglich = false;
+    std::vector<std::unique_ptr<Slot>> verworfen; // closed once the pool is free again
     std::lock_guard lock(m_db->m_poolMutex);
-    m_db->m_pool.push_back(std::move(slot));
-    m_db->m_poolFrei.notify_one();
+    if (!tot) {
+        m_db->m_pool.push_back(std::move(slot));
+        m_db->m_poolFrei.notify_one();
+        return;
+    }
+    // The database server went away, a restart perhaps: the idle connections
+    // went with this one, and the next requests open new ones instead of
+    // failing on them one by one.
+    verworfen.push_back(std::move(slot));
+    for (std::unique_ptr<Slot> &frei : m_db->m_pool)
+        verworfen.push_back(std::move(frei));
+    m_db->m_pool.clear();
+    m_db->m_poolErzeugt -= int(verworfen.size());
+    m_db->m_poolFrei.notify_all();
+    qWarning().noquote() << "archivd: Verbindung zur Datenbank" << m_db->beschreibung() << "verloren;" << verworfen.size()
+                         << "Verbindungen des Pools werden neu geöffnet";
 }
 
 QSqlDatabase &Datenbank::verbindung()
@@ -154,20 +187,26 @@ namespace {
     throw AnfrageFehler::speicher(QStringLiteral("Die Datenbank konnte die Anfrage nicht ausführen"));
 }
 
+} // namespace
+
+void Datenbank::fehler(const QSqlError &fehler, const QString &sql)
+{
+    slot().fraglich = true;
+    datenbankFehler(fehler, sql);
+}
+
 // Binds and runs a prepared statement; the caller finishes it.
-QSqlQuery &starten(QSqlQuery &q, const QVariantList &werte)
+QSqlQuery &Datenbank::starten(QSqlQuery &q, const QVariantList &werte)
 {
     for (int i = 0; i < werte.size(); ++i)
         q.bindValue(i, werte.at(i));
     if (!q.exec()) {
-        const QSqlError fehler = q.lastError();
+        const QSqlError f = q.lastError();
         q.finish();
-        datenbankFehler(fehler, q.lastQuery());
+        fehler(f, q.lastQuery());
     }
     return q;
 }
-
-} // namespace
 
 QSqlQuery &Datenbank::vorbereitet(const QString &sql)
 {
@@ -187,7 +226,7 @@ QSqlQuery &Datenbank::vorbereitet(const QString &sql)
     auto q = std::make_unique<QSqlQuery>(s.db);
     q->setForwardOnly(true);
     if (!q->prepare(dialekt(sql)))
-        datenbankFehler(q->lastError(), sql);
+        fehler(q->lastError(), sql);
     QSqlQuery &ergebnis = *q;
     s.abfragen.emplace(sql, Slot::Vorbereitet{std::move(q), ++s.uhr});
     return ergebnis;
@@ -237,8 +276,10 @@ void Datenbank::schemaAnweisung(const QString &sql)
 {
     // Schema statements cannot be prepared on every database and run once.
     QSqlQuery q(verbindung());
-    if (!q.exec(dialekt(sql)))
+    if (!q.exec(dialekt(sql))) {
+        slot().fraglich = true;
         throw AnfrageFehler::speicher(QStringLiteral("SQL-Fehler: %1").arg(q.lastError().text()));
+    }
 }
 
 int Datenbank::schemaVersion()
@@ -297,7 +338,12 @@ Transaktion::Transaktion(Datenbank &db) : m_db(db)
 {
     if (std::mutex *m = db.schreibSperre())
         m_sperre = std::unique_lock(*m);
-    db.beginnen(db.verbindung());
+    try {
+        db.beginnen(db.verbindung());
+    } catch (...) {
+        db.slot().fraglich = true;
+        throw;
+    }
     m_offen = true;
     Datenbank::Slot &s = db.slot();
     s.inTransaktion = true;
@@ -325,6 +371,7 @@ void Transaktion::bestaetigen()
     s.vorCommit.clear();
     s.inTransaktion = false;
     if (!m_db.verbindung().commit()) {
+        s.fraglich = true;
         qCritical().noquote() << "archivd: Commit fehlgeschlagen:" << m_db.verbindung().lastError().text();
         throw AnfrageFehler::speicher(QStringLiteral("Die Änderung ließ sich nicht speichern"));
     }

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+class QSqlError;
 class QSqlQuery;
 
 namespace archiv::archivd {
@@ -107,6 +108,9 @@ protected:
     virtual QString dialekt(QString sql) const = 0;
     virtual void beginnen(QSqlDatabase &db) = 0;
     virtual std::mutex *schreibSperre() { return nullptr; }
+    // Whether a connection a statement failed on still reaches its database
+    // (a database server restarted ends every connection it had).
+    virtual bool lebt(QSqlDatabase &db);
 
     QSqlDatabase &verbindung();
     void schemaAnweisung(const QString &sql);
@@ -117,6 +121,8 @@ public:
 private:
     Slot &slot();
     std::unique_ptr<Slot> neuerSlot();
+    [[noreturn]] void fehler(const QSqlError &fehler, const QString &sql);
+    QSqlQuery &starten(QSqlQuery &q, const QVariantList &werte);
     QSqlQuery &vorbereitet(const QString &sql);
 
     std::mutex m_slotsMutex;

@@ -24,6 +24,8 @@ protected:
     QString dialekt(QString sql) const override;
     void beginnen(QSqlDatabase &db) override;
     std::mutex *schreibSperre() override { return &m_schreiben; }
+    // A failed statement never loses the file.
+    bool lebt(QSqlDatabase &) override { return true; }
 
 private:
     QString m_pfad;

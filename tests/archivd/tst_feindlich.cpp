@@ -714,6 +714,54 @@ private Q_SLOTS:
         QVERIFY(!QString::fromStdString(mit->Get("/metrics")->body).contains(QStringLiteral("unsinn")));
     }
 
+    // The database goes down while the server runs: a monitor hears 503 and
+    // nothing more, a workstation a clear error; once it is back, both work
+    // again without a restart of archivd.
+    void datenbankWegUndZurueck()
+    {
+        if (!ArchivServer::postgresGewuenscht())
+            QSKIP("an embedded SQLite archive cannot become unreachable while the server holds it open");
+        ArchivServer eigener(ArchivServer::Inhalt::Demo, 5);
+        QVERIFY2(eigener.starten(), qPrintable(eigener.fehler()));
+        httplib::Client monitor(QStringLiteral("https://127.0.0.1:%1").arg(eigener.port()).toStdString());
+        monitor.enable_server_certificate_verification(false);
+        const auto firmen = [&eigener] {
+            server::Verbindung v;
+            if (!v.Connect(eigener.verbindungstext()))
+                return QStringList{QStringLiteral("keine Verbindung")};
+            server::ErgebnisMenge rs = v.ResultSet(QStringLiteral("AR.Firma"), QStringLiteral("Liste"));
+            rs.Execute();
+            QStringList zeilen;
+            while (rs.Next())
+                zeilen << rs.GetData(1);
+            return zeilen;
+        };
+        QCOMPARE(firmen(), QStringList({"1", "7"}));
+
+        for (int runde = 0; runde < 2; ++runde) {
+            QVERIFY(eigener.datenbankErreichbar(false));
+            httplib::Result r = monitor.Get("/v1/health");
+            QVERIFY(r);
+            QCOMPARE(r->status, 503);
+            QCOMPARE(json(r), QJsonObject({{"status", "unavailable"}}));
+            bool abgewiesen = false;
+            try {
+                firmen();
+            } catch (const server::ServerFehler &e) {
+                abgewiesen = true;
+                // What failed, in the archive's words; the database's own stay in the log.
+                QCOMPARE(e.meldung(), QStringLiteral("Die Datenbank lässt sich nicht öffnen"));
+            }
+            QVERIFY(abgewiesen);
+
+            QVERIFY(eigener.datenbankErreichbar(true));
+            r = monitor.Get("/v1/health");
+            QVERIFY(r);
+            QCOMPARE(r->status, 200);
+            QCOMPARE(firmen(), QStringList({"1", "7"}));
+        }
+    }
+
     void schluesselEinesFrueherenZertifikats()
     {
         ArchivServer eigener(ArchivServer::Inhalt::Leer);

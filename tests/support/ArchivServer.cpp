@@ -194,6 +194,24 @@ bool ArchivServer::anmelden(const QString &firma)
 
 std::optional<QVariant> ArchivServer::sqlite(const QString &sql) const
 {
+    return ausfuehren(sql, QString());
+}
+
+bool ArchivServer::datenbankErreichbar(bool ja) const
+{
+    if (!aufPostgres())
+        return false;
+    const QString name = QUrl(m_url).path().mid(1);
+    if (!ausfuehren(QStringLiteral("ALTER DATABASE \"%1\" ALLOW_CONNECTIONS %2").arg(name, ja ? u"true" : u"false"), QStringLiteral("postgres")))
+        return false;
+    return ja
+           || ausfuehren(QStringLiteral("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE datname = '%1'").arg(name),
+                         QStringLiteral("postgres"))
+                  .has_value();
+}
+
+std::optional<QVariant> ArchivServer::ausfuehren(const QString &sql, const QString &datenbank) const
+{
     const QString name = QStringLiteral("blick");
     std::optional<QVariant> ergebnis;
     {
@@ -203,7 +221,7 @@ std::optional<QVariant> ArchivServer::sqlite(const QString &sql) const
             db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
             db.setHostName(url.host());
             db.setPort(url.port(5432));
-            db.setDatabaseName(url.path().mid(1));
+            db.setDatabaseName(datenbank.isEmpty() ? url.path().mid(1) : datenbank);
             db.setUserName(url.userName());
         } else {
             db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);

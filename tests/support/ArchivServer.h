@@ -59,6 +59,10 @@ public:
     // the first column of the first row (invalid without rows); nullopt
     // when the statement fails.
     std::optional<QVariant> sqlite(const QString &sql) const;
+    // PostgreSQL: takes the archive's database away from the server, as a
+    // database server that went down does (its connections ended, new ones
+    // refused), and gives it back; false when that failed or on SQLite.
+    bool datenbankErreichbar(bool ja) const;
     // Master data (companies, types, their index properties, customers, WWS
     // users ...) as an installation brings it in: "archivd import", since a
     // workstation cannot write it. Rows with the same columns go in one
@@ -84,6 +88,9 @@ public:
     static QString programm();
 
 private:
+    // One statement on the archive's database, or on the named one of its
+    // PostgreSQL cluster.
+    std::optional<QVariant> ausfuehren(const QString &sql, const QString &datenbank) const;
     QTemporaryDir m_dir;
     QString m_url;
     QString m_vorhanden;
