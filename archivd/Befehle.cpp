@@ -49,6 +49,7 @@
 
 #include <malloc.h>
 #include <pthread.h>
+#include <pwd.h>
 #include <unistd.h>
 
 namespace archiv::archivd {
@@ -467,10 +468,15 @@ int init(const QStringList &args)
         return 1;
     // A new archive (a first start of the service): how the first
     // workstation gets in, where the administrator will look for it.
-    if (Zugangsspeicher(*db).liste().isEmpty())
-        aus() << "archivd: noch kein Arbeitsplatz aufgenommen. Einen aufnehmen: archivd client add NAME --adresse HOST:PORT --db "
-              << p.value(QStringLiteral("db")) << " (als Benutzer des Dienstes); der ausgegebene Zugangsschlüssel kommt in die "
-              << "Servereinstellungen des Arbeitsplatzes." << Qt::endl;
+    // Run by a service's own user, the line names it: the archive's files
+    // must stay that user's.
+    if (Zugangsspeicher(*db).liste().isEmpty()) {
+        const passwd *benutzer = ::geteuid() != 0 ? ::getpwuid(::geteuid()) : nullptr;
+        const QString als = benutzer ? QStringLiteral("sudo -u %1 ").arg(QString::fromLocal8Bit(benutzer->pw_name)) : QString();
+        aus() << "archivd: noch kein Arbeitsplatz aufgenommen. Einen aufnehmen: " << als << "archivd client add NAME --adresse HOST:PORT --db "
+              << p.value(QStringLiteral("db")) << "; der ausgegebene Zugangsschlüssel kommt in die Servereinstellungen des Arbeitsplatzes."
+              << Qt::endl;
+    }
     return 0;
 }
 

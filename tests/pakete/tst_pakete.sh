@@ -36,7 +36,8 @@ desktop="$tmp/root/usr/share/applications/archiv.desktop"
 grep -qx "Name=Tessam Archiv" "$desktop" && grep -q "^Categories=Office;" "$desktop" && grep -qx "Exec=archiv" "$desktop" \
   || fehler "archiv.desktop"
 if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$desktop"; fi
-for schalter in ProtectSystem=strict PrivateTmp=yes NoNewPrivileges=yes StateDirectory=archivd Restart=on-failure User=archivd; do
+for schalter in ProtectSystem=strict PrivateTmp=yes NoNewPrivileges=yes StateDirectory=archivd Restart=on-failure User=archivd \
+  CapabilityBoundingSet= SystemCallFilter=@system-service; do
   grep -qx "$schalter" "$tmp/root/usr/lib/systemd/system/archivd.service" || fehler "archivd.service lacks $schalter"
 done
 
@@ -48,6 +49,10 @@ fi
 dpkg -i "$server" "$client" >"$tmp/dpkg.log" 2>&1 || { cat "$tmp/dpkg.log"; fehler "dpkg -i"; }
 trap 'dpkg -P archivd archiv >/dev/null 2>&1 || true; rm -rf "$tmp"' EXIT
 getent passwd archivd >/dev/null || fehler "no system user archivd"
+# Enabled even where systemd does not run (an image, a chroot): the next boot starts it.
+wants=/etc/systemd/system/multi-user.target.wants/archivd.service
+[ "$(readlink "$wants")" = /lib/systemd/system/archivd.service ] || [ "$(readlink "$wants")" = /usr/lib/systemd/system/archivd.service ] ||
+  fehler "archivd.service not enabled after dpkg -i"
 [ "$(stat -c %a /etc/archivd/archivd.conf)" = 644 ] || fehler "archivd.conf mode"
 /usr/bin/archivd --version >/dev/null || fehler "installed archivd does not run"
 man -w archivd >/dev/null 2>&1 || [ -f /usr/share/man/man1/archivd.1.gz ] || fehler "no man page"
@@ -61,5 +66,7 @@ fi
 dpkg -r archivd archiv >"$tmp/dpkg.log" 2>&1 || { cat "$tmp/dpkg.log"; fehler "dpkg -r"; }
 [ ! -e /usr/bin/archivd ] && [ ! -e /usr/bin/archiv ] || fehler "programs left after dpkg -r"
 [ -f /etc/archivd/archivd.conf ] || fehler "dpkg -r took the administrator's settings"
+[ "$(readlink /etc/systemd/system/archivd.service)" = /dev/null ] || fehler "a removed archivd.service is not masked"
 dpkg -P archivd archiv >"$tmp/dpkg.log" 2>&1 || { cat "$tmp/dpkg.log"; fehler "dpkg -P"; }
+[ ! -e "$wants" ] && [ ! -L "$wants" ] && [ ! -L /etc/systemd/system/archivd.service ] || fehler "links of archivd.service left after dpkg -P"
 echo "tst_pakete: built, installed, verified and removed"
