@@ -238,6 +238,17 @@ Aufnahme aufnehmen(Datenbank &db, qint64 firma, const QString &name, const QByte
         }
     }
 
+    // The same bytes once only: a file looked at again after a stop between
+    // its commit and its move, or sent twice, would be assigned twice.
+    const QString gleich = BlobSpeicher::blobId(inhalt);
+    if (const QVariant scan = db.wert(QStringLiteral("SELECT id FROM ar_scandat WHERE dok_blob = ? ORDER BY id LIMIT 1"), {gleich}); scan.isValid())
+        return {Aufnahme::Art::Abgelehnt, QStringLiteral("Die Datei liegt schon im Scanspeicher (Datensatz %1, gleicher Inhalt).").arg(scan.toString())};
+    for (const SqlZeile &z : db.abfragen(QStringLiteral("SELECT b.belart, d.belnr, d.datum FROM ar_dokuments e JOIN ar_dokumente d ON d.id = e.parent_id "
+                                                        "JOIN ar_belart b ON b.id = d.idbelart WHERE e.dok_blob = ? ORDER BY d.id LIMIT 1"),
+                                         {gleich}))
+        return {Aufnahme::Art::Abgelehnt, QStringLiteral("Die Datei ist schon archiviert als %1 %2 vom %3 (gleicher Inhalt).")
+                                              .arg(z.at(0).toString(), z.at(1).toString(), datumText(z.at(2).toString()))};
+
     // For a person to assign: a digital record of the scan store.
     Transaktion t(db);
     const QString blob = BlobSpeicher(db).ablegenInTransaktion(inhalt);

@@ -155,6 +155,38 @@ private Q_SLOTS:
         QCOMPARE(zaehler(), vorher + 1);
     }
 
+    // The same bytes come again: looked at once more after a server stopped
+    // between a file's commit and its move, or sent twice. One record only,
+    // the second file kept in abgelehnt/ with the first one named.
+    void gleicheDateiNurEinmal()
+    {
+        // A delivery note as a PDF, no invoice: for a person to assign.
+        const QByteArray pdf("%PDF-1.4\n% Lieferschein 4711, Stra\xc3\x9f" "e 1\n%%EOF\n");
+        const auto aufnahmen = [this] {
+            QStringList namen;
+            server::ErgebnisMenge rs = m_v->ResultSet(QStringLiteral("AR.Scandat"), QStringLiteral("Liste"));
+            rs.Execute();
+            while (rs.Next())
+                if (rs.GetData(6).startsWith(QStringLiteral("Kopie Straße")))
+                    namen << rs.GetData(1) + u'|' + rs.GetData(6);
+            return namen;
+        };
+        schreiben(QDir(m_eingang.path()).filePath(QStringLiteral("Kopie Straße 1.pdf")), pdf);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ablage(QStringLiteral("archiviert"), QStringLiteral("Kopie Straße 1.pdf"))), 20000);
+        const QStringList erste = aufnahmen();
+        QCOMPARE(erste.size(), 1);
+        const QString id = erste.first().section(u'|', 0, 0);
+
+        for (const QString &name : {QStringLiteral("Kopie Straße 1.pdf"), QStringLiteral("Kopie Straße 2.pdf")}) {
+            schreiben(QDir(m_eingang.path()).filePath(name), pdf);
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ablage(QStringLiteral("abgelehnt"), name + QStringLiteral(".txt"))), 20000);
+            const QString grund = QString::fromUtf8(lesen(ablage(QStringLiteral("abgelehnt"), name + QStringLiteral(".txt"))));
+            QVERIFY2(grund.contains(QStringLiteral("schon im Scanspeicher (Datensatz %1, gleicher Inhalt)").arg(id)), qPrintable(grund));
+            QCOMPARE(lesen(ablage(QStringLiteral("abgelehnt"), name)), pdf);
+        }
+        QCOMPARE(aufnahmen(), erste);
+    }
+
     // A file still being written is not taken half: one that grows between
     // two looks waits, and a ".part" renamed into place is taken whole.
     void nurVollstaendigeDateien()
